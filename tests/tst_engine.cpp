@@ -1,0 +1,290 @@
+#include "number_format.h"
+#include "study_engine.h"
+
+#include <QtTest>
+
+#include <random>
+
+using namespace kim;
+
+Q_DECLARE_METATYPE(kim::StudyInput)
+
+namespace {
+
+StudyInput study(std::vector<std::string> tx, std::vector<std::string> rx, OrderChoice order,
+                 std::string sep = "25.0") {
+    return StudyInput{std::move(tx), std::move(rx), std::move(sep), order};
+}
+
+QStringList toQt(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const auto& l : lines) out << QString::fromStdString(l);
+    return out;
+}
+
+std::string listText(double mhz) { return formatNumber(mhz, pattern::ListText); }
+
+} // namespace
+
+class TstEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void workedExamples_data();
+    void workedExamples();
+    void edgesOfTheSeparation();
+    void emptyListsDoNotRun();
+    void nothingInterferes();
+    void negativeAndZeroProducts();
+    void notOneNumberNeverFails();
+    void countsAreSixtyFourBit();
+    void refusesWhatCannotBeCounted();
+    void fastMatchesLoops_data();
+    void fastMatchesLoops();
+    void cutListKeepsFirstLinesAndExactCounts();
+    void hugeValuesVisitEverything();
+    void repeatedRunsAgree();
+};
+
+void TstEngine::workedExamples_data() {
+    QTest::addColumn<StudyInput>("input");
+    QTest::addColumn<quint64>("calcs");
+    QTest::addColumn<QStringList>("lines");
+    using O = OrderChoice;
+    QTest::newRow("2A direct")
+        << study({"150.00000"}, {"300.01000"}, O::First) << quint64(5)
+        << QStringList{"2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
+    QTest::newRow("1A 20 kHz")
+        << study({"150.00000"}, {"150.02000"}, O::First) << quint64(5)
+        << QStringList{"1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz"};
+    QTest::newRow("receiver equal to a transmitter")
+        << study({"150.00000", "160.02500", "170.50000"}, {"160.02500"}, O::FirstToThird)
+        << quint64(114)
+        << QStringList{
+               "1A = R: 160.02500 and 160.02500, Sep: 00.0 KHz",
+               "A+B-C: 150.00000 + 160.02500 - 150.00000 = 160.02500 (160.02500), Sep: 00.0 KHz",
+               "A+B-C: 160.02500 + 150.00000 - 150.00000 = 160.02500 (160.02500), Sep: 00.0 KHz",
+               "A+B-C: 160.02500 + 160.02500 - 160.02500 = 160.02500 (160.02500), Sep: 00.0 KHz",
+               "A+B-C: 160.02500 + 170.50000 - 170.50000 = 160.02500 (160.02500), Sep: 00.0 KHz",
+               "A+B-C: 170.50000 + 160.02500 - 170.50000 = 160.02500 (160.02500), Sep: 00.0 KHz"};
+    QTest::newRow("third order, residue rounded away")
+        << study({"150.00000", "160.02500"}, {"170.05000"}, O::FirstToThird) << quint64(42)
+        << QStringList{"A+B-C: 160.02500 + 160.02500 - 150.00000 = 170.05000 (170.05000), Sep: "
+                       "00.0 KHz"};
+    // Lines checked by hand in the test: five of them, all A+B+C-D-E.
+    QTest::newRow("fifth order, five times")
+        << study({"150.00000", "160.02500"}, {"170.05000"}, O::FirstToFifth) << quint64(234)
+        << QStringList{};
+    QTest::newRow("thousands everywhere")
+        << study({"155.34000", "1,234.56000"}, {"1,389.90000", "310.70000"}, O::FirstToThird)
+        << quint64(84)
+        << QStringList{
+               "2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz",
+               "A+B: 1,234.56000 + 155.34000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
+               "A+B: 155.34000 + 1,234.56000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
+               "A+B: 155.34000 + 155.34000 = 310.68000 (310.70000), Sep: 20.0 KHz"};
+}
+
+void TstEngine::workedExamples() {
+    QFETCH(StudyInput, input);
+    QFETCH(quint64, calcs);
+    QFETCH(QStringList, lines);
+    const StudyResult r = runStudy(input);
+    QVERIFY(r.ran());
+    QCOMPARE(r.calculations(), calcs);
+    QStringList got = toQt(r.listLines());
+    if (QTest::currentDataTag() == QByteArray("fifth order, five times")) {
+        // Two of the added or subtracted letters cancel; every line is A+B+C-D-E.
+        QCOMPARE(got.size(), 5);
+        for (const QString& l : got) {
+            QVERIFY2(l.startsWith("A+B+C-D-E: "), qPrintable(l));
+            QVERIFY2(l.endsWith("= 170.05000 (170.05000), Sep: 00.0 KHz"), qPrintable(l));
+        }
+        QVERIFY(got.contains("A+B+C-D-E: 150.00000 + 160.02500 + 160.02500 - 150.00000 - "
+                             "150.00000 = 170.05000 (170.05000), Sep: 00.0 KHz"));
+        QCOMPARE(r.products(), quint64(5));
+        return;
+    }
+    QCOMPARE(got, lines);
+    QCOMPARE(r.products(), quint64(lines.size()));
+    QVERIFY(r.complete());
+}
+
+void TstEngine::edgesOfTheSeparation() {
+    // Exactly the separation away is not recorded; just inside it is.
+    auto count = [](const char* rx, const char* sep) {
+        return runStudy(study({"150.00000"}, {rx}, OrderChoice::First, sep)).products();
+    };
+    QCOMPARE(count("150.02500", "25.0"), quint64(0));
+    QCOMPARE(count("150.02499", "25.0"), quint64(1));
+    QCOMPARE(count("150.02500", "25.001"), quint64(1));
+    QCOMPARE(count("149.97500", "25.0"), quint64(0));
+    QCOMPARE(count("149.97501", "25.0"), quint64(1));
+    const StudyResult r = runStudy(study({"150.00000"}, {"150.02499"}, OrderChoice::First));
+    QCOMPARE(QString::fromStdString(r.line(0)), "1A = R: 150.00000 and 150.02499, Sep: 24.99 KHz");
+}
+
+void TstEngine::emptyListsDoNotRun() {
+    for (auto order : {OrderChoice::First, OrderChoice::FirstToThird, OrderChoice::FirstToFifth}) {
+        const StudyResult a = runStudy(study({}, {"150.00000"}, order));
+        const StudyResult b = runStudy(study({"150.00000"}, {}, order));
+        QVERIFY(!a.ran() && !b.ran());
+        QVERIFY(a.listLines().empty() && b.listLines().empty());
+        QVERIFY(a.error().empty());
+    }
+}
+
+void TstEngine::nothingInterferes() {
+    for (const char* sep : {"0", "", "0.0", "abc"}) {
+        const StudyResult r =
+            runStudy(study({"150.00000", "160.00000"}, {"150.00000"}, OrderChoice::FirstToThird, sep));
+        QVERIFY(r.ran());
+        QCOMPARE(r.products(), quint64(0));
+        QCOMPARE(r.calculations(), quint64(5 * 2 + 3 * 8 + 2 * 4));
+        QCOMPARE(toQt(r.listLines()), QStringList{"No Interfering Frequencies..."});
+    }
+}
+
+void TstEngine::negativeAndZeroProducts() {
+    // A receiver below the separation catches the zero and negative products.
+    const StudyResult r =
+        runStudy(study({"000.02000"}, {"000.01000"}, OrderChoice::FirstToThird, "50"));
+    const QStringList lines = toQt(r.listLines());
+    QVERIFY(lines.contains("A-B: 0.02000 - 0.02000 = 0.00000 (0.01000), Sep: 10.0 KHz"));
+    QVERIFY(lines.contains("A-B-C: 0.02000 - 0.02000 - 0.02000 = -0.02000 (0.01000), Sep: 30.0 KHz"));
+    QVERIFY(lines.contains("1A = R: 0.02000 and 0.01000, Sep: 10.0 KHz"));
+}
+
+void TstEngine::notOneNumberNeverFails() {
+    // Texts from a hand-edited file: read as the number they begin with.
+    const StudyResult r = runStudy(
+        study({"150.5.3", "abc", "1,234.5x"}, {"150.50000"}, OrderChoice::FirstToThird, "1.2.3"));
+    QVERIFY(r.ran());
+    QCOMPARE(r.separationMHz(), 0.0012);
+    QCOMPARE(r.transmitValue(0), 150.5);
+    QCOMPARE(r.transmitValue(1), 0.0);
+    QCOMPARE(r.transmitValue(2), 1234.5);
+    QVERIFY(toQt(r.listLines()).contains("1A = R: 150.50000 and 150.50000, Sep: 00.0 KHz"));
+}
+
+void TstEngine::countsAreSixtyFourBit() {
+    uint64_t n = 0;
+    QVERIFY(calculationCount(41, 4, OrderChoice::FirstToFifth, &n));
+    QCOMPARE(n, quint64(2362337016));
+    QVERIFY(calculationCount(60, 20, OrderChoice::FirstToFifth, &n));
+    QCOMPARE(n, quint64(5ull * 60 * 20 + 5ull * 777600000 * 20 + 4ull * 12960000 * 20));
+    QVERIFY(calculationCount(2, 1, OrderChoice::First, &n));
+    QCOMPARE(n, quint64(10));
+    QVERIFY(calculationCount(2, 1, OrderChoice::FirstToThird, &n));
+    QCOMPARE(n, quint64(42));
+    QVERIFY(calculationCount(2, 1, OrderChoice::FirstToFifth, &n));
+    QCOMPARE(n, quint64(234));
+}
+
+void TstEngine::refusesWhatCannotBeCounted() {
+    uint64_t n = 0;
+    QVERIFY(!calculationCount(32767, 32767, OrderChoice::FirstToFifth, &n));
+    std::vector<std::string> many(5000, "150.00000");
+    const StudyResult r = runStudy(study(many, many, OrderChoice::FirstToFifth));
+    QVERIFY(!r.ran());
+    QVERIFY(!r.error().empty());
+    std::vector<std::string> tooMany(32768, "150.00000");
+    QVERIFY(!runStudy(study(tooMany, {"150.00000"}, OrderChoice::First)).error().empty());
+}
+
+void TstEngine::fastMatchesLoops_data() {
+    QTest::addColumn<int>("seed");
+    for (int s = 1; s <= 300; ++s) QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
+}
+
+// Random studies of several bands, rasters, separations and orders: the fast study gives
+// the loops' lines, in the list's order, and the same counts.
+void TstEngine::fastMatchesLoops() {
+    QFETCH(int, seed);
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    auto uni = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
+                                         OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
+    const int maxT = order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
+    const int T = 1 + pick(maxT), R = 1 + pick(5);
+    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960}, {1, 30}, {150, 151}, {900, 2000}};
+    const auto& band = bands[pick(6)];
+    const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
+    auto freq = [&] {
+        double f = uni(band[0], band[1]);
+        if (raster > 0) f = std::round(f / raster) * raster;
+        return listText(f);
+    };
+    StudyInput in;
+    in.order = order;
+    for (int i = 0; i < T; ++i) in.transmit.push_back(freq());
+    // Receivers mostly near products of the transmitters, so that lines are found.
+    for (int i = 0; i < R; ++i) {
+        const int kind = pick(5);
+        if (kind == 0) {
+            in.receive.push_back(listText(uni(0, 0.05))); // below the separation
+        } else if (kind == 1 && T >= 2) {
+            const double a = readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]);
+            const double b = readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]);
+            in.receive.push_back(listText(2 * a - b + uni(-0.03, 0.03)));
+        } else {
+            in.receive.push_back(freq());
+        }
+    }
+    if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
+    if (pick(6) == 0) in.receive.push_back(in.receive.front());
+    in.separation = std::array<std::string, 7>{"25.0", "12.5", "30", "0.01", "250", "1,000.0",
+                                               "7.5"}[static_cast<size_t>(pick(7))];
+
+    const StudyResult fast = runStudy(in);
+    const StudyResult ref = runReferenceStudy(in);
+    QCOMPARE(fast.calculations(), ref.calculations());
+    QCOMPARE(fast.products(), ref.products());
+    QVERIFY(fast.complete());
+    QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
+}
+
+void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 40; ++trial) {
+        StudyInput in;
+        in.order = trial % 2 ? OrderChoice::FirstToFifth : OrderChoice::FirstToThird;
+        const int T = in.order == OrderChoice::FirstToFifth ? 5 : 9;
+        for (int i = 0; i < T; ++i)
+            in.transmit.push_back(listText(150 + std::uniform_int_distribution<int>(0, 200)(rng) * 0.0125));
+        in.receive = {listText(150.5), listText(151.0125), listText(0.01)};
+        // Wide separations make most products interfere, so the counting path is used.
+        in.separation = std::array<std::string, 4>{"25", "500", "100000", "1000000000"}[trial % 4];
+        const uint64_t limit = 1 + static_cast<uint64_t>(trial) * 7;
+        const StudyResult fast = runStudy(in, limit);
+        const StudyResult ref = runReferenceStudy(in);
+        QCOMPARE(fast.products(), ref.products());
+        const std::vector<std::string> all = referenceLines(ref);
+        const size_t kept = std::min<size_t>(limit, ref.products());
+        QCOMPARE(fast.lineCount(), kept);
+        QCOMPARE(fast.complete(), ref.products() <= limit);
+        QCOMPARE(toQt(fast.listLines()),
+                 toQt(ref.products() == 0 ? all : std::vector<std::string>(all.begin(), all.begin() + static_cast<ptrdiff_t>(kept))));
+    }
+}
+
+void TstEngine::hugeValuesVisitEverything() {
+    // A number too large for a double reads as the largest one; sums of it overflow, so
+    // every combination is visited and nothing crashes.
+    StudyInput in = study({std::string(400, '9'), "150.00000", "160.00000"},
+                          {"170.00000", std::string(400, '9')}, OrderChoice::FirstToFifth, "25");
+    const StudyResult fast = runStudy(in);
+    const StudyResult ref = runReferenceStudy(in);
+    QCOMPARE(fast.products(), ref.products());
+    QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
+    QVERIFY(fast.products() > 0);
+}
+
+void TstEngine::repeatedRunsAgree() {
+    const StudyInput in = study({"150.00000", "160.02500", "170.50000"}, {"160.02500", "140.00000"},
+                                OrderChoice::FirstToFifth, "100");
+    QCOMPARE(toQt(runStudy(in).listLines()), toQt(runStudy(in).listLines()));
+}
+
+QTEST_APPLESS_MAIN(TstEngine)
+#include "tst_engine.moc"
