@@ -1,5 +1,6 @@
 #include "number_format.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -93,17 +94,23 @@ void appendDigits(std::string& out, bool negative, std::string_view intDigits,
     while (fracLen > static_cast<size_t>(p.minDec) && fracDigits[fracLen - 1] == '0') --fracLen;
     const bool zero = intDigits == "0" &&
                       fracDigits.substr(0, fracLen).find_first_not_of('0') == std::string_view::npos;
-    if (negative && !zero) out += '-';
+    const bool sign = negative && !zero;
     // "0" as the integer part is no digit of its own when padding supplies zeros.
     const size_t len = std::max(intDigits.size(), static_cast<size_t>(p.minInt));
     const size_t pad = len - intDigits.size();
+    const size_t commas = p.group ? (len - 1) / 3 : 0;
+    const bool point = fracLen > 0 || p.minDec > 0;
+    const size_t start = out.size();
+    out.resize(start + (sign ? 1 : 0) + len + commas + (point ? 1 + fracLen : 0));
+    char* w = out.data() + start;
+    if (sign) *w++ = '-';
     for (size_t i = 0; i < len; ++i) {
-        if (p.group && i > 0 && (len - i) % 3 == 0) out += ',';
-        out += i < pad ? '0' : intDigits[i - pad];
+        if (p.group && i > 0 && (len - i) % 3 == 0) *w++ = ',';
+        *w++ = i < pad ? '0' : intDigits[i - pad];
     }
-    if (fracLen > 0 || p.minDec > 0) {
-        out += '.';
-        out.append(fracDigits.data(), fracLen);
+    if (point) {
+        *w++ = '.';
+        std::memcpy(w, fracDigits.data(), fracLen);
     }
 }
 
@@ -121,20 +128,21 @@ void appendNumber(std::string& out, double v, const NumberPattern& p) {
         const double whole = std::floor(scaled);
         const double frac = scaled - whole;
         if (std::fabs(frac - 0.5) > 8 * kEps * scaled + 1e-300) {
-            const auto units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+            uint64_t units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+            // Digits from the right, at least one before the point.
             char digits[32];
-            auto res = std::to_chars(digits, digits + sizeof digits, units);
-            int n = static_cast<int>(res.ptr - digits);
-            char padded[40];
-            const int width = std::max(n, p.maxDec + 1);
-            std::memset(padded, '0', static_cast<size_t>(width - n));
-            std::memcpy(padded + (width - n), digits, static_cast<size_t>(n));
-            std::string_view all(padded, static_cast<size_t>(width));
-            std::string_view intPart = all.substr(0, static_cast<size_t>(width - p.maxDec));
-            auto nz = intPart.find_first_not_of('0');
+            char* end = digits + sizeof digits;
+            char* d = end;
+            for (int i = 0; i <= p.maxDec || units > 0; ++i) {
+                *--d = static_cast<char>('0' + units % 10);
+                units /= 10;
+            }
+            const auto width = static_cast<size_t>(end - d);
+            std::string_view intPart(d, width - static_cast<size_t>(p.maxDec));
+            const auto nz = intPart.find_first_not_of('0');
             intPart = nz == std::string_view::npos ? std::string_view("0") : intPart.substr(nz);
-            appendDigits(out, std::signbit(v), intPart, all.substr(static_cast<size_t>(width - p.maxDec)),
-                         p);
+            appendDigits(out, std::signbit(v), intPart,
+                         std::string_view(end - p.maxDec, static_cast<size_t>(p.maxDec)), p);
             return;
         }
     }

@@ -7,6 +7,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <utility>
 #include <numeric>
 
 namespace kim {
@@ -231,7 +233,7 @@ private:
     };
     struct Sum {
         double value;
-        uint32_t tuple; // letter indices in base T
+        std::array<uint16_t, 3> letter; // transmitters of the last letters
     };
 
     uint64_t need() const { return limit_ - std::min<uint64_t>(limit_, r_.matches_.size()); }
@@ -290,8 +292,6 @@ private:
         while (m > 1 && std::pow(static_cast<double>(T), m) > double(1u << 22)) --m;
         const int lead = k - m;
         const std::vector<Sum>& sums = trailingSums(f, lead, m);
-        uint32_t tPow[5] = {1, 1, 1, 1, 1};
-        for (int j = m - 2; j >= 0; --j) tPow[j] = tPow[j + 1] * static_cast<uint32_t>(T);
 
         const double sep = r_.sepMHz_;
         std::vector<size_t> cls(static_cast<size_t>(lead), 0); // class of each leading letter
@@ -308,7 +308,7 @@ private:
                     lv = i == 0 ? r_.tx_[t] : (f.minus[i] ? lv - r_.tx_[t] : lv + r_.tx_[t]);
                 }
                 for (size_t rx = 0; rx < r_.rx_.size(); ++rx)
-                    searchReceiver(f, lead, m, sums, tPow, lv, rx, sep, match);
+                    searchReceiver(f, lead, m, sums, lv, rx, sep, match);
                 int i = lead - 1;
                 while (i >= 0 && ++mem[static_cast<size_t>(i)] ==
                                      classes_[cls[static_cast<size_t>(i)]].size())
@@ -324,22 +324,25 @@ private:
     }
 
     void searchReceiver(const FamilyInfo& f, int lead, int m, const std::vector<Sum>& sums,
-                        const uint32_t* tPow, double lv, size_t rx, double sep, Match& match) {
+                        double lv, size_t rx, double sep, Match& match) {
         const double rxv = r_.rx_[rx];
-        const uint32_t T = static_cast<uint32_t>(r_.tx_.size());
+        const double* tx = r_.tx_.data();
+        // p + (-1 * x) is p - x to the bit, and saves a branch a letter.
+        double sign[3];
+        for (int j = 0; j < m; ++j) sign[j] = f.minus[lead + j] ? -1.0 : 1.0;
         auto exact = [&](const Sum& s, bool keep) {
             double p = lv;
-            uint64_t key = 0;
-            for (int j = 0; j < m; ++j) {
-                const auto t = static_cast<uint16_t>(s.tuple / tPow[j] % T);
-                match.letter[static_cast<size_t>(lead + j)] = t;
-                p = f.minus[lead + j] ? p - r_.tx_[t] : p + r_.tx_[t];
-                key = (key << 16) | txRank_[t];
-            }
+            for (int j = 0; j < m; ++j) p = p + sign[j] * tx[s.letter[static_cast<size_t>(j)]];
             if (!productInterferes(p, rxv, sep, nullptr)) return;
             if (!keep) {
                 ++r_.products_;
                 return;
+            }
+            uint64_t key = 0;
+            for (int j = 0; j < m; ++j) {
+                const uint16_t t = s.letter[static_cast<size_t>(j)];
+                match.letter[static_cast<size_t>(lead + j)] = t;
+                key = (key << 16) | txRank_[t];
             }
             match.receiver = static_cast<uint16_t>(rx);
             collect((key << 16) | rxRank_[rx], match);
@@ -388,21 +391,45 @@ private:
         sums.resize(count);
         std::vector<size_t> idx(static_cast<size_t>(m), 0);
         for (size_t n = 0; n < count; ++n) {
-            double v = 0;
-            uint32_t tuple = 0;
+            Sum& s = sums[n];
+            s.value = 0;
             for (int j = 0; j < m; ++j) {
                 const double x = r_.tx_[idx[static_cast<size_t>(j)]];
-                v = f.minus[lead + j] ? v - x : v + x;
-                tuple = tuple * static_cast<uint32_t>(T) + static_cast<uint32_t>(idx[static_cast<size_t>(j)]);
+                s.value = f.minus[lead + j] ? s.value - x : s.value + x;
+                s.letter[static_cast<size_t>(j)] = static_cast<uint16_t>(idx[static_cast<size_t>(j)]);
             }
-            sums[n] = {v, tuple};
             for (int j = m - 1; j >= 0 && ++idx[static_cast<size_t>(j)] == T; --j)
                 idx[static_cast<size_t>(j)] = 0;
         }
-        if (!exhaustive_)
-            std::sort(sums.begin(), sums.end(),
-                      [](const Sum& a, const Sum& b) { return a.value < b.value; });
+        if (!exhaustive_) {
+            if (sums.size() < (1u << 14))
+                std::sort(sums.begin(), sums.end(),
+                          [](const Sum& a, const Sum& b) { return a.value < b.value; });
+            else
+                radixSort(sums);
+        }
         return sums;
+    }
+
+    // Sorts by value: least significant digit first over the value's bits, turned so that
+    // unsigned order is numeric order. Several times faster than a comparison sort here.
+    static void radixSort(std::vector<Sum>& sums) {
+        auto key = [](double v) {
+            uint64_t b;
+            std::memcpy(&b, &v, sizeof b);
+            return (b >> 63) ? ~b : (b | (uint64_t{1} << 63));
+        };
+        std::vector<Sum> tmp(sums.size());
+        std::vector<uint32_t> count(1u << 16);
+        for (int shift = 0; shift < 64; shift += 16) {
+            std::fill(count.begin(), count.end(), 0u);
+            for (const Sum& s : sums) ++count[(key(s.value) >> shift) & 0xFFFF];
+            if (*std::max_element(count.begin(), count.end()) == sums.size()) continue;
+            uint32_t total = 0;
+            for (auto& c : count) total += std::exchange(c, total);
+            for (const Sum& s : sums) tmp[count[(key(s.value) >> shift) & 0xFFFF]++] = s;
+            sums.swap(tmp);
+        }
     }
 
     StudyResult& r_;

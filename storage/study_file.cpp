@@ -19,8 +19,7 @@ bool isBlank(int c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 
 // Splits the file into values: a quoted value, an unquoted one up to a comma or the
-// line end, or an empty line. A quote ends a quoted value only when a comma or the line
-// end follows it, so `"Tower "B" north"` is one value.
+// line end, or an empty line.
 class ValueReader {
 public:
     explicit ValueReader(std::istream& in) : sb_(in.rdbuf()) {}
@@ -43,20 +42,29 @@ public:
 private:
     static constexpr int kEof = std::char_traits<char>::eof();
 
+    // A quote ends the value when the line ends after it, or when a comma and the next
+    // quoted value follow it; any other quote is part of the text. So a text written
+    // with quotes and commas in it, one value a line, reads back whole.
     void readQuoted(std::string& value) {
         std::ptrdiff_t close = -1; // where the value ends if the quote there was its last
+        bool comma = false;        // a comma has followed that quote
         for (int c = sb_->sgetc();; c = sb_->sgetc()) {
             if (c == kEof || isLineEnd(c)) {
                 if (close >= 0) value.resize(static_cast<size_t>(close));
                 endLine();
                 return;
             }
-            sb_->sbumpc();
-            if (c == ',' && close >= 0) {
-                value.resize(static_cast<size_t>(close));
-                return;
+            if (comma) {
+                if (c == '"') {
+                    value.resize(static_cast<size_t>(close));
+                    return;
+                }
+                if (!isBlank(c)) close = -1, comma = false;
             }
-            if (c == '"')
+            sb_->sbumpc();
+            if (c == ',' && close >= 0)
+                comma = true;
+            else if (c == '"')
                 close = static_cast<std::ptrdiff_t>(value.size());
             else if (!isBlank(c))
                 close = -1;

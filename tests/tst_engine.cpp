@@ -40,9 +40,14 @@ private slots:
     void refusesWhatCannotBeCounted();
     void fastMatchesLoops_data();
     void fastMatchesLoops();
+    void randomStudiesFoundLines();
     void cutListKeepsFirstLinesAndExactCounts();
     void hugeValuesVisitEverything();
     void repeatedRunsAgree();
+
+private:
+    uint64_t randomLines_ = 0;
+    uint64_t randomStudiesWithLines_ = 0;
 };
 
 void TstEngine::workedExamples_data() {
@@ -223,10 +228,15 @@ void TstEngine::fastMatchesLoops() {
         const int kind = pick(5);
         if (kind == 0) {
             in.receive.push_back(listText(uni(0, 0.05))); // below the separation
-        } else if (kind == 1 && T >= 2) {
-            const double a = readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]);
-            const double b = readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]);
-            in.receive.push_back(listText(2 * a - b + uni(-0.03, 0.03)));
+        } else if (kind <= 3) {
+            // Near a product of a random family of the order.
+            int fam = pick(order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
+            if (order == OrderChoice::FirstToThird && fam >= 5) fam += 9; // 14..18
+            const FamilyInfo& f = familyInfo(fam);
+            auto val = [&] { return readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]); };
+            double p = f.harmonic ? f.harmonic * val() : val();
+            for (int l = 1; l < f.letters; ++l) p += f.minus[l] ? -val() : val();
+            in.receive.push_back(listText(std::fabs(p) + uni(-0.03, 0.03)));
         } else {
             in.receive.push_back(freq());
         }
@@ -242,6 +252,17 @@ void TstEngine::fastMatchesLoops() {
     QCOMPARE(fast.products(), ref.products());
     QVERIFY(fast.complete());
     QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
+    randomLines_ += fast.products();
+    randomStudiesWithLines_ += fast.products() > 0;
+}
+
+// Guards the comparison above against studies that find nothing.
+void TstEngine::randomStudiesFoundLines() {
+    qInfo("random studies: %llu lines in %llu studies with lines",
+          static_cast<unsigned long long>(randomLines_),
+          static_cast<unsigned long long>(randomStudiesWithLines_));
+    QVERIFY(randomStudiesWithLines_ > 150);
+    QVERIFY(randomLines_ > 5000);
 }
 
 void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
