@@ -36,7 +36,8 @@ StudyInput makeStudy(int T, int R, OrderChoice order, double bandMHz = 84) {
         while (static_cast<int>(list.size()) < n) {
             std::string t = formatNumber(136 + channel(rng) * 0.0125, pattern::ListText);
             bool dup = false;
-            for (const auto& x : list) dup |= x == t;
+            for (const auto& x : list)
+                dup |= x == t;
             if (!dup) list.push_back(t);
         }
     };
@@ -89,16 +90,16 @@ void runCase(int T, int R, OrderChoice order, double nsPerTest, double band) {
         auto e = Clock::now();
         refS = seconds(d, e);
         measured = true;
-        if (ref.products() != fast.products()) std::printf("  MISMATCH: loops found %llu\n",
-                                                           (unsigned long long)ref.products());
+        if (ref.products() != fast.products())
+            std::printf("  MISMATCH: loops found %llu\n", (unsigned long long)ref.products());
     }
     char refText[64];
     std::snprintf(refText, sizeof refText, measured ? "%10.3f s" : "~%9.0f s (estimated, skipped)",
                   refS);
     std::printf("%-8s %4.0f %3d %3d %10llu %10llu %10.3f s %s %9.0fx %8.3f s %8.1f MB %7ld MB\n",
                 order == OrderChoice::FirstToFifth ? "1st-5th" : "1st-3rd", band, T, R,
-                (unsigned long long)fast.products(), (unsigned long long)fast.lineCount(), fastS, refText,
-                refS / (fastS + linesS), linesS, double(bytes) / 1e6, peakKiB() / 1024);
+                (unsigned long long)fast.products(), (unsigned long long)fast.lineCount(), fastS,
+                refText, refS / (fastS + linesS), linesS, double(bytes) / 1e6, peakKiB() / 1024);
     std::fflush(stdout);
 }
 
@@ -107,8 +108,8 @@ void runCase(int T, int R, OrderChoice order, double nsPerTest, double band) {
 int main(int argc, char** argv) {
     const double ns = loopNsPerTest();
     std::printf("loops: %.2f ns per product test on this machine\n", ns);
-    std::printf("%-8s %4s %3s %3s %10s %10s %12s %14s %10s %10s %11s %10s\n", "order", "band",
-                "T", "R", "products", "lines", "fast study", "loops", "ratio", "lines", "line text",
+    std::printf("%-8s %4s %3s %3s %10s %10s %12s %14s %10s %10s %11s %10s\n", "order", "band", "T",
+                "R", "products", "lines", "fast study", "loops", "ratio", "lines", "line text",
                 "peak RSS");
     // The last case crowds 60 transmitters into 24 MHz: more products than lines kept.
     const int cases[][3] = {{10, 10, 84}, {41, 4, 84}, {60, 20, 84}, {60, 20, 24}};

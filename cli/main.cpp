@@ -27,7 +27,7 @@ constexpr const char* kUsage =
 
 // Buffered standard output: a large study prints millions of lines.
 class Out {
-public:
+  public:
     ~Out() { flush(); }
     std::string& buf() { return buf_; }
     void maybeFlush() {
@@ -38,7 +38,7 @@ public:
         buf_.clear();
     }
 
-private:
+  private:
     std::string buf_;
 };
 
@@ -158,9 +158,12 @@ int main(int argc, char** argv) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        if (name == "--order") target = &order;
-        else if (name == "--format") target = &format;
-        else if (name == "--separation") target = &separation;
+        if (name == "--order")
+            target = &order;
+        else if (name == "--format")
+            target = &format;
+        else if (name == "--separation")
+            target = &separation;
         if (target) {
             if (eq == std::string::npos || arg.rfind("--", 0) != 0) {
                 if (i + 1 >= argc) return usageError(name + " needs a value");
@@ -185,10 +188,14 @@ int main(int argc, char** argv) {
     }
     if (!haveFile) return usageError("no study file named");
     kim::OrderChoice choice;
-    if (order == "1") choice = kim::OrderChoice::First;
-    else if (order == "3") choice = kim::OrderChoice::FirstToThird;
-    else if (order == "5") choice = kim::OrderChoice::FirstToFifth;
-    else return usageError("--order takes 1, 3 or 5");
+    if (order == "1")
+        choice = kim::OrderChoice::First;
+    else if (order == "3")
+        choice = kim::OrderChoice::FirstToThird;
+    else if (order == "5")
+        choice = kim::OrderChoice::FirstToFifth;
+    else
+        return usageError("--order takes 1, 3 or 5");
     if (format != "text" && format != "json" && format != "csv")
         return usageError("--format takes text, json or csv");
 
@@ -207,9 +214,12 @@ int main(int argc, char** argv) {
     }
     {
         Out out;
-        if (format == "csv") writeCsv(res, out);
-        else if (format == "json") writeJson(res, out);
-        else writeText(res, out);
+        if (format == "csv")
+            writeCsv(res, out);
+        else if (format == "json")
+            writeJson(res, out);
+        else
+            writeText(res, out);
     }
     if (format == "text") {
         if (!res.ran()) {

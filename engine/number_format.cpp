@@ -63,8 +63,8 @@ Fixed toFixed(double v, int decimals, Rounding mode) {
     }
     if (static_cast<int>(f.fracDigits.size()) > decimals) {
         const char next = f.fracDigits[static_cast<size_t>(decimals)];
-        const bool restZero = f.fracDigits.find_first_not_of('0', static_cast<size_t>(decimals) + 1) ==
-                              std::string::npos;
+        const bool restZero = f.fracDigits.find_first_not_of('0', static_cast<size_t>(decimals) +
+                                                                      1) == std::string::npos;
         f.fracDigits.resize(static_cast<size_t>(decimals));
         bool up;
         if (mode == Rounding::HalfAwayFromZero || next != '5' || !restZero) {
@@ -91,9 +91,10 @@ void appendDigits(std::string& out, bool negative, std::string_view intDigits,
                   std::string_view fracDigits, const NumberPattern& p) {
     // Trailing zeros beyond the pattern's required decimals are optional digits.
     auto fracLen = fracDigits.size();
-    while (fracLen > static_cast<size_t>(p.minDec) && fracDigits[fracLen - 1] == '0') --fracLen;
-    const bool zero = intDigits == "0" &&
-                      fracDigits.substr(0, fracLen).find_first_not_of('0') == std::string_view::npos;
+    while (fracLen > static_cast<size_t>(p.minDec) && fracDigits[fracLen - 1] == '0')
+        --fracLen;
+    const bool zero = intDigits == "0" && fracDigits.substr(0, fracLen).find_first_not_of('0') ==
+                                              std::string_view::npos;
     const bool sign = negative && !zero;
     // "0" as the integer part is no digit of its own when padding supplies zeros.
     const size_t len = std::max(intDigits.size(), static_cast<size_t>(p.minInt));
@@ -217,7 +218,9 @@ double roundDecimals(double v, int decimals) {
     return f.negative ? -r : r;
 }
 
-double readStudyNumber(std::string_view text) { return roundDecimals(readLeadingNumber(text), 5); }
+double readStudyNumber(std::string_view text) {
+    return roundDecimals(readLeadingNumber(text), 5);
+}
 
 double roundToHertz(double mhz) {
     if (!std::isfinite(mhz)) return mhz;

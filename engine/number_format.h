@@ -18,12 +18,12 @@ struct NumberPattern {
 };
 
 namespace pattern {
-inline constexpr NumberPattern ListText{3, 5, 5, true};       // "##,000.00000"
+inline constexpr NumberPattern ListText{3, 5, 5, true};        // "##,000.00000"
 inline constexpr NumberPattern ComparisonText{5, 5, 5, false}; // "00000.00000"
-inline constexpr NumberPattern Separation{1, 1, 1, true};     // "##,##0.0"
-inline constexpr NumberPattern Frequency{1, 5, 5, true};      // "##,##0.00000"
-inline constexpr NumberPattern Product{1, 5, 5, true};        // "###,##0.00000"
-inline constexpr NumberPattern Distance{2, 1, 5, true};       // "##,#00.0####"
+inline constexpr NumberPattern Separation{1, 1, 1, true};      // "##,##0.0"
+inline constexpr NumberPattern Frequency{1, 5, 5, true};       // "##,##0.00000"
+inline constexpr NumberPattern Product{1, 5, 5, true};         // "###,##0.00000"
+inline constexpr NumberPattern Distance{2, 1, 5, true};        // "##,#00.0####"
 inline constexpr NumberPattern ReportFrequency{5, 5, 5, true}; // "00,000.00000"
 } // namespace pattern
 

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <utility>
 #include <numeric>
+#include <utility>
 
 namespace kim {
 namespace {
@@ -40,9 +40,11 @@ constexpr FamilyInfo kFamilies[kFamilyCount] = {
 std::vector<int> familiesOf(OrderChoice order) {
     std::vector<int> f{0, 1, 2, 3, 4};
     if (order == OrderChoice::FirstToFifth)
-        for (int i = 5; i <= 13; ++i) f.push_back(i);
+        for (int i = 5; i <= 13; ++i)
+            f.push_back(i);
     else if (order == OrderChoice::FirstToThird)
-        for (int i = 14; i <= 18; ++i) f.push_back(i);
+        for (int i = 14; i <= 18; ++i)
+            f.push_back(i);
     return f;
 }
 
@@ -60,7 +62,8 @@ double evaluate(int family, const Match& m, const std::vector<double>& tx) {
         return f.harmonic * a;
     }
     double p = a;
-    for (int i = 1; i < f.letters; ++i) p = f.minus[i] ? p - tx[m.letter[i]] : p + tx[m.letter[i]];
+    for (int i = 1; i < f.letters; ++i)
+        p = f.minus[i] ? p - tx[m.letter[i]] : p + tx[m.letter[i]];
     return p;
 }
 
@@ -81,7 +84,9 @@ std::vector<uint32_t> rankTexts(const std::vector<std::string>& texts) {
 
 } // namespace
 
-const FamilyInfo& familyInfo(int family) { return kFamilies[family]; }
+const FamilyInfo& familyInfo(int family) {
+    return kFamilies[family];
+}
 
 bool StudyResult::prepare(const StudyInput& in) {
     if (in.transmit.empty() || in.receive.empty()) return false;
@@ -94,10 +99,14 @@ bool StudyResult::prepare(const StudyInput& in) {
                  "calculations.";
         return false;
     }
-    for (const auto& t : in.transmit) tx_.push_back(readStudyNumber(t));
-    for (const auto& r : in.receive) rx_.push_back(readStudyNumber(r));
-    for (double v : tx_) txText_.push_back(formatNumber(v, pattern::Frequency));
-    for (double v : rx_) rxText_.push_back(formatNumber(v, pattern::Frequency));
+    for (const auto& t : in.transmit)
+        tx_.push_back(readStudyNumber(t));
+    for (const auto& r : in.receive)
+        rx_.push_back(readStudyNumber(r));
+    for (double v : tx_)
+        txText_.push_back(formatNumber(v, pattern::Frequency));
+    for (double v : rx_)
+        rxText_.push_back(formatNumber(v, pattern::Frequency));
     sepMHz_ = readStudyNumber(in.separation) / 1000;
     ran_ = true;
     return true;
@@ -125,7 +134,9 @@ bool productInterferes(double product, double receiver, double sepMHz, double* d
     return rounded < sepMHz;
 }
 
-double StudyResult::productValue(const Match& m) const { return evaluate(m.family, m, tx_); }
+double StudyResult::productValue(const Match& m) const {
+    return evaluate(m.family, m, tx_);
+}
 
 double StudyResult::distanceMHz(const Match& m) const {
     return roundToHertz(std::fabs(productValue(m) - rx_[m.receiver]));
@@ -174,7 +185,8 @@ std::vector<std::string> StudyResult::listLines() const {
         return lines;
     }
     lines.reserve(matches_.size());
-    for (size_t i = 0; i < matches_.size(); ++i) lines.push_back(line(i));
+    for (size_t i = 0; i < matches_.size(); ++i)
+        lines.push_back(line(i));
     return lines;
 }
 
@@ -191,7 +203,7 @@ std::vector<std::string> StudyResult::listLines() const {
 // Families run in label order and the first letters in text order; each group of equal
 // first letters is sorted by the ranks of the other letters and of the receiver.
 class StudyRunner {
-public:
+  public:
     StudyRunner(StudyResult& res, uint64_t limit) : r_(res), limit_(limit) {}
 
     void run(OrderChoice order) {
@@ -211,8 +223,10 @@ public:
             classes_.back().push_back(t);
         }
         double maxAbs = 0;
-        for (double v : r_.tx_) maxAbs = std::max(maxAbs, std::fabs(v));
-        for (double v : r_.rx_) maxAbs = std::max(maxAbs, std::fabs(v));
+        for (double v : r_.tx_)
+            maxAbs = std::max(maxAbs, std::fabs(v));
+        for (double v : r_.rx_)
+            maxAbs = std::max(maxAbs, std::fabs(v));
         maxAbs_ = maxAbs;
         // Sums of values this large could overflow; then every combination is visited.
         exhaustive_ = !(maxAbs * 8 < DBL_MAX);
@@ -226,7 +240,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Keyed {
         uint64_t key;
         Match m;
@@ -259,7 +273,8 @@ private:
         trimGroup();
         std::sort(group_.begin(), group_.end(),
                   [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
-        for (const Keyed& k : group_) r_.matches_.push_back(k.m);
+        for (const Keyed& k : group_)
+            r_.matches_.push_back(k.m);
         group_.clear();
     }
 
@@ -269,7 +284,8 @@ private:
         m.family = static_cast<uint8_t>(family);
         std::vector<std::string> texts;
         for (double a : r_.tx_) {
-            texts.push_back(formatNumber(n == 1 ? a : (n == 2 ? a + a : n * a), pattern::Frequency));
+            texts.push_back(
+                formatNumber(n == 1 ? a : (n == 2 ? a + a : n * a), pattern::Frequency));
         }
         const std::vector<uint32_t> rank = rankTexts(texts);
         for (size_t a = 0; a < r_.tx_.size(); ++a) {
@@ -289,7 +305,8 @@ private:
         const size_t T = r_.tx_.size();
         const int k = f.letters;
         int m = (k + 1) / 2; // letters in the sorted sums
-        while (m > 1 && std::pow(static_cast<double>(T), m) > double(1u << 22)) --m;
+        while (m > 1 && std::pow(static_cast<double>(T), m) > double(1u << 22))
+            --m;
         const int lead = k - m;
         const std::vector<Sum>& sums = trailingSums(f, lead, m);
 
@@ -303,7 +320,8 @@ private:
             for (;;) {
                 double lv = 0;
                 for (int i = 0; i < lead; ++i) {
-                    const uint16_t t = classes_[cls[static_cast<size_t>(i)]][mem[static_cast<size_t>(i)]];
+                    const uint16_t t =
+                        classes_[cls[static_cast<size_t>(i)]][mem[static_cast<size_t>(i)]];
                     match.letter[static_cast<size_t>(i)] = t;
                     lv = i == 0 ? r_.tx_[t] : (f.minus[i] ? lv - r_.tx_[t] : lv + r_.tx_[t]);
                 }
@@ -329,10 +347,12 @@ private:
         const double* tx = r_.tx_.data();
         // p + (-1 * x) is p - x to the bit, and saves a branch a letter.
         double sign[3];
-        for (int j = 0; j < m; ++j) sign[j] = f.minus[lead + j] ? -1.0 : 1.0;
+        for (int j = 0; j < m; ++j)
+            sign[j] = f.minus[lead + j] ? -1.0 : 1.0;
         auto exact = [&](const Sum& s, bool keep) {
             double p = lv;
-            for (int j = 0; j < m; ++j) p = p + sign[j] * tx[s.letter[static_cast<size_t>(j)]];
+            for (int j = 0; j < m; ++j)
+                p = p + sign[j] * tx[s.letter[static_cast<size_t>(j)]];
             if (!productInterferes(p, rxv, sep, nullptr)) return;
             if (!keep) {
                 ++r_.products_;
@@ -349,7 +369,8 @@ private:
         };
         const bool keep = need() > 0;
         if (exhaustive_) {
-            for (const Sum& s : sums) exact(s, keep);
+            for (const Sum& s : sums)
+                exact(s, keep);
             return;
         }
         // Bounds of the rounding and of the other order of additions, generously.
@@ -367,27 +388,32 @@ private:
         const auto lo = lower(target - outer), hi = upper(target + outer);
         const double inner = sep - 1e-6 - slack;
         if (keep || inner <= 0) {
-            for (auto it = lo; it != hi; ++it) exact(*it, keep);
+            for (auto it = lo; it != hi; ++it)
+                exact(*it, keep);
             return;
         }
         // Only counting now: sums well inside the separation interfere for sure.
         auto slo = std::max(lower(target - inner), lo), shi = std::min(upper(target + inner), hi);
         if (shi < slo) shi = slo;
         r_.products_ += static_cast<uint64_t>(shi - slo);
-        for (auto it = lo; it != slo; ++it) exact(*it, false);
-        for (auto it = shi; it != hi; ++it) exact(*it, false);
+        for (auto it = lo; it != slo; ++it)
+            exact(*it, false);
+        for (auto it = shi; it != hi; ++it)
+            exact(*it, false);
     }
 
     // Sorted sums of the last m letters with the family's signs, shared between families
     // whose last letters carry the same signs.
     const std::vector<Sum>& trailingSums(const FamilyInfo& f, int lead, int m) {
         unsigned signs = static_cast<unsigned>(m);
-        for (int j = 0; j < m; ++j) signs = signs * 2 + (f.minus[lead + j] ? 1 : 0);
+        for (int j = 0; j < m; ++j)
+            signs = signs * 2 + (f.minus[lead + j] ? 1 : 0);
         auto& sums = sumCache_[signs];
         if (!sums.empty()) return sums;
         const size_t T = r_.tx_.size();
         size_t count = 1;
-        for (int j = 0; j < m; ++j) count *= T;
+        for (int j = 0; j < m; ++j)
+            count *= T;
         sums.resize(count);
         std::vector<size_t> idx(static_cast<size_t>(m), 0);
         for (size_t n = 0; n < count; ++n) {
@@ -396,7 +422,8 @@ private:
             for (int j = 0; j < m; ++j) {
                 const double x = r_.tx_[idx[static_cast<size_t>(j)]];
                 s.value = f.minus[lead + j] ? s.value - x : s.value + x;
-                s.letter[static_cast<size_t>(j)] = static_cast<uint16_t>(idx[static_cast<size_t>(j)]);
+                s.letter[static_cast<size_t>(j)] =
+                    static_cast<uint16_t>(idx[static_cast<size_t>(j)]);
             }
             for (int j = m - 1; j >= 0 && ++idx[static_cast<size_t>(j)] == T; --j)
                 idx[static_cast<size_t>(j)] = 0;
@@ -423,11 +450,14 @@ private:
         std::vector<uint32_t> count(1u << 16);
         for (int shift = 0; shift < 64; shift += 16) {
             std::fill(count.begin(), count.end(), 0u);
-            for (const Sum& s : sums) ++count[(key(s.value) >> shift) & 0xFFFF];
+            for (const Sum& s : sums)
+                ++count[(key(s.value) >> shift) & 0xFFFF];
             if (*std::max_element(count.begin(), count.end()) == sums.size()) continue;
             uint32_t total = 0;
-            for (auto& c : count) total += std::exchange(c, total);
-            for (const Sum& s : sums) tmp[count[(key(s.value) >> shift) & 0xFFFF]++] = s;
+            for (auto& c : count)
+                total += std::exchange(c, total);
+            for (const Sum& s : sums)
+                tmp[count[(key(s.value) >> shift) & 0xFFFF]++] = s;
             sums.swap(tmp);
         }
     }

@@ -14,9 +14,9 @@ enum class OrderChoice { First, FirstToThird, FirstToFifth };
 
 // The product families in the order a study tests them.
 struct FamilyInfo {
-    const char* label;        // "A+B-C: "
-    int letters;              // letters A.. in the formula; 1 for a harmonic
-    int harmonic;             // n of nA, 0 for a multi-signal family
+    const char* label;         // "A+B-C: "
+    int letters;               // letters A.. in the formula; 1 for a harmonic
+    int harmonic;              // n of nA, 0 for a multi-signal family
     std::array<bool, 5> minus; // letter i is subtracted
 };
 inline constexpr int kFamilyCount = 19;
@@ -42,7 +42,7 @@ struct Match {
 };
 
 class StudyResult {
-public:
+  public:
     // False when a frequency list is empty (the study does not run) or it was refused.
     bool ran() const { return ran_; }
     // Why the study was refused (too large to count); empty otherwise.
@@ -66,7 +66,7 @@ public:
     double productValue(const Match& m) const;
     double distanceMHz(const Match& m) const; // rounded to whole hertz
 
-private:
+  private:
     friend class StudyRunner;
     friend StudyResult runStudy(const StudyInput&, uint64_t);
     bool prepare(const StudyInput& in);

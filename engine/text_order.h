@@ -6,7 +6,9 @@
 
 namespace kim {
 
-inline unsigned char foldCase(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+inline unsigned char foldCase(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
 
 // <0, 0 or >0 as a sorts before, with or after b.
 inline int compareListText(std::string_view a, std::string_view b) {

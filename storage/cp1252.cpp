@@ -7,10 +7,10 @@ namespace {
 
 // 0x80..0x9F; the five bytes Windows leaves undefined keep their C1 code points so that
 // any byte reads back as itself.
-constexpr char32_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char32_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -50,7 +50,11 @@ std::string utf8ToCp1252(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
-        int len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        int len = b < 0x80           ? 1
+                  : (b >> 5) == 0x6  ? 2
+                  : (b >> 4) == 0xE  ? 3
+                  : (b >> 3) == 0x1E ? 4
+                                     : 0;
         if (len == 0 || i + static_cast<size_t>(len) > text.size()) {
             out += '?';
             ++i;

@@ -15,20 +15,25 @@ constexpr const char* kReceiveHeading = "Receiver Frequencies";
 constexpr const char* kRule = "-------------------------";
 constexpr const char* kFinished = "Finished!";
 
-bool isBlank(int c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
+bool isBlank(int c) {
+    return c == ' ' || c == '\t';
+}
+bool isLineEnd(int c) {
+    return c == '\r' || c == '\n';
+}
 
 // Splits the file into values: a quoted value, an unquoted one up to a comma or the
 // line end, or an empty line.
 class ValueReader {
-public:
+  public:
     explicit ValueReader(std::istream& in) : sb_(in.rdbuf()) {}
 
     bool next(std::string& value) {
         value.clear();
         if (!sb_) return false;
         int c = sb_->sgetc();
-        while (isBlank(c)) c = sb_->snextc();
+        while (isBlank(c))
+            c = sb_->snextc();
         if (c == kEof) return false;
         if (c == '"') {
             sb_->sbumpc();
@@ -39,7 +44,7 @@ public:
         return true;
     }
 
-private:
+  private:
     static constexpr int kEof = std::char_traits<char>::eof();
 
     // A quote ends the value when the line ends after it, or when a comma and the next
@@ -82,7 +87,8 @@ private:
             if (c == ',') break;
             value += static_cast<char>(c);
         }
-        while (!value.empty() && isBlank(value.back())) value.pop_back();
+        while (!value.empty() && isBlank(value.back()))
+            value.pop_back();
     }
 
     void endLine() {
@@ -181,10 +187,12 @@ std::string encodeStudy(const Study& study) {
     record(study.separation);
     record(kTransmitHeading);
     record(kRule);
-    for (const auto& f : study.transmit) record(f);
+    for (const auto& f : study.transmit)
+        record(f);
     record(kReceiveHeading);
     record(kRule);
-    for (const auto& f : study.receive) record(f);
+    for (const auto& f : study.receive)
+        record(f);
     record(kFinished);
     return out;
 }

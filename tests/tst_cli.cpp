@@ -24,7 +24,7 @@ const QString kThousands = KIM_TEST_DATA "/thousands.int";
 
 class TstCli : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void textLinesAndSummary();
     void ordersAndSeparation_data();
     void ordersAndSeparation();
@@ -52,7 +52,8 @@ void TstCli::ordersAndSeparation_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("lines");
     QTest::addColumn<QString>("summary");
-    QTest::newRow("direct") << QStringList{"--order", "1"} << 1 << "20 calculations, 1 interfering products\n";
+    QTest::newRow("direct") << QStringList{"--order", "1"} << 1
+                            << "20 calculations, 1 interfering products\n";
     QTest::newRow("fifth by default") << QStringList{} << -1 << "468 calculations, ";
     QTest::newRow("narrow separation") << QStringList{"--order=3", "--separation", "10"} << 2
                                        << "84 calculations, 2 interfering products\n";
@@ -89,12 +90,11 @@ void TstCli::json() {
 void TstCli::csv() {
     const Run r = run({"--order", "3", "--format", "csv", kThousands});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out,
-             "family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,distance_khz\n"
-             "2A = R,155.34000,,,,,310.68000,310.70000,20.0\n"
-             "A+B,1234.56000,155.34000,,,,1389.90000,1389.90000,0.0\n"
-             "A+B,155.34000,1234.56000,,,,1389.90000,1389.90000,0.0\n"
-             "A+B,155.34000,155.34000,,,,310.68000,310.70000,20.0\n");
+    QCOMPARE(r.out, "family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,distance_khz\n"
+                    "2A = R,155.34000,,,,,310.68000,310.70000,20.0\n"
+                    "A+B,1234.56000,155.34000,,,,1389.90000,1389.90000,0.0\n"
+                    "A+B,155.34000,1234.56000,,,,1389.90000,1389.90000,0.0\n"
+                    "A+B,155.34000,155.34000,,,,310.68000,310.70000,20.0\n");
 }
 
 void TstCli::studyThatDoesNotRun() {
@@ -113,9 +113,11 @@ void TstCli::studyThatDoesNotRun() {
 void TstCli::unreadableFiles_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << KIM_TEST_DATA "/missing.int" << "No such file or directory";
-    QTest::newRow("truncated") << KIM_TEST_DATA "/truncated.int"
-                               << "Unexpected end of file after record 8 (in the transmitter frequencies).";
+    QTest::newRow("missing") << KIM_TEST_DATA "/missing.int"
+                             << "No such file or directory";
+    QTest::newRow("truncated")
+        << KIM_TEST_DATA "/truncated.int"
+        << "Unexpected end of file after record 8 (in the transmitter frequencies).";
     QTest::newRow("directory") << KIM_TEST_DATA << "Is a directory";
 }
 
@@ -133,9 +135,12 @@ void TstCli::badUsage_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("no file") << QStringList{} << "no study file named";
     QTest::newRow("two files") << QStringList{kThousands, kThousands} << "one study file only";
-    QTest::newRow("bad order") << QStringList{"--order", "4", kThousands} << "--order takes 1, 3 or 5";
-    QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands} << "--format takes text, json or csv";
-    QTest::newRow("missing value") << QStringList{kThousands, "--separation"} << "--separation needs a value";
+    QTest::newRow("bad order") << QStringList{"--order", "4", kThousands}
+                               << "--order takes 1, 3 or 5";
+    QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands}
+                                << "--format takes text, json or csv";
+    QTest::newRow("missing value")
+        << QStringList{kThousands, "--separation"} << "--separation needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
 }
 

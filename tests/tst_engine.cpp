@@ -18,17 +18,20 @@ StudyInput study(std::vector<std::string> tx, std::vector<std::string> rx, Order
 
 QStringList toQt(const std::vector<std::string>& lines) {
     QStringList out;
-    for (const auto& l : lines) out << QString::fromStdString(l);
+    for (const auto& l : lines)
+        out << QString::fromStdString(l);
     return out;
 }
 
-std::string listText(double mhz) { return formatNumber(mhz, pattern::ListText); }
+std::string listText(double mhz) {
+    return formatNumber(mhz, pattern::ListText);
+}
 
 } // namespace
 
 class TstEngine : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void workedExamples_data();
     void workedExamples();
     void edgesOfTheSeparation();
@@ -45,7 +48,7 @@ private slots:
     void hugeValuesVisitEverything();
     void repeatedRunsAgree();
 
-private:
+  private:
     uint64_t randomLines_ = 0;
     uint64_t randomStudiesWithLines_ = 0;
 };
@@ -55,12 +58,10 @@ void TstEngine::workedExamples_data() {
     QTest::addColumn<quint64>("calcs");
     QTest::addColumn<QStringList>("lines");
     using O = OrderChoice;
-    QTest::newRow("2A direct")
-        << study({"150.00000"}, {"300.01000"}, O::First) << quint64(5)
-        << QStringList{"2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
-    QTest::newRow("1A 20 kHz")
-        << study({"150.00000"}, {"150.02000"}, O::First) << quint64(5)
-        << QStringList{"1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz"};
+    QTest::newRow("2A direct") << study({"150.00000"}, {"300.01000"}, O::First) << quint64(5)
+                               << QStringList{"2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
+    QTest::newRow("1A 20 kHz") << study({"150.00000"}, {"150.02000"}, O::First) << quint64(5)
+                               << QStringList{"1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz"};
     QTest::newRow("receiver equal to a transmitter")
         << study({"150.00000", "160.02500", "170.50000"}, {"160.02500"}, O::FirstToThird)
         << quint64(114)
@@ -82,11 +83,10 @@ void TstEngine::workedExamples_data() {
     QTest::newRow("thousands everywhere")
         << study({"155.34000", "1,234.56000"}, {"1,389.90000", "310.70000"}, O::FirstToThird)
         << quint64(84)
-        << QStringList{
-               "2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz",
-               "A+B: 1,234.56000 + 155.34000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
-               "A+B: 155.34000 + 1,234.56000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
-               "A+B: 155.34000 + 155.34000 = 310.68000 (310.70000), Sep: 20.0 KHz"};
+        << QStringList{"2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz",
+                       "A+B: 1,234.56000 + 155.34000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
+                       "A+B: 155.34000 + 1,234.56000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
+                       "A+B: 155.34000 + 155.34000 = 310.68000 (310.70000), Sep: 20.0 KHz"};
 }
 
 void TstEngine::workedExamples() {
@@ -140,8 +140,8 @@ void TstEngine::emptyListsDoNotRun() {
 
 void TstEngine::nothingInterferes() {
     for (const char* sep : {"0", "", "0.0", "abc"}) {
-        const StudyResult r =
-            runStudy(study({"150.00000", "160.00000"}, {"150.00000"}, OrderChoice::FirstToThird, sep));
+        const StudyResult r = runStudy(
+            study({"150.00000", "160.00000"}, {"150.00000"}, OrderChoice::FirstToThird, sep));
         QVERIFY(r.ran());
         QCOMPARE(r.products(), quint64(0));
         QCOMPARE(r.calculations(), quint64(5 * 2 + 3 * 8 + 2 * 4));
@@ -155,7 +155,8 @@ void TstEngine::negativeAndZeroProducts() {
         runStudy(study({"000.02000"}, {"000.01000"}, OrderChoice::FirstToThird, "50"));
     const QStringList lines = toQt(r.listLines());
     QVERIFY(lines.contains("A-B: 0.02000 - 0.02000 = 0.00000 (0.01000), Sep: 10.0 KHz"));
-    QVERIFY(lines.contains("A-B-C: 0.02000 - 0.02000 - 0.02000 = -0.02000 (0.01000), Sep: 30.0 KHz"));
+    QVERIFY(
+        lines.contains("A-B-C: 0.02000 - 0.02000 - 0.02000 = -0.02000 (0.01000), Sep: 30.0 KHz"));
     QVERIFY(lines.contains("1A = R: 0.02000 and 0.01000, Sep: 10.0 KHz"));
 }
 
@@ -198,7 +199,8 @@ void TstEngine::refusesWhatCannotBeCounted() {
 
 void TstEngine::fastMatchesLoops_data() {
     QTest::addColumn<int>("seed");
-    for (int s = 1; s <= 300; ++s) QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
+    for (int s = 1; s <= 300; ++s)
+        QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
 }
 
 // Random studies of several bands, rasters, separations and orders: the fast study gives
@@ -206,13 +208,17 @@ void TstEngine::fastMatchesLoops_data() {
 void TstEngine::fastMatchesLoops() {
     QFETCH(int, seed);
     std::mt19937 rng(static_cast<unsigned>(seed));
-    auto uni = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto uni = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
     const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
                                          OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
-    const int maxT = order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
+    const int maxT =
+        order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
     const int T = 1 + pick(maxT), R = 1 + pick(5);
-    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960}, {1, 30}, {150, 151}, {900, 2000}};
+    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960},
+                               {1, 30},    {150, 151}, {900, 2000}};
     const auto& band = bands[pick(6)];
     const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
     auto freq = [&] {
@@ -222,7 +228,8 @@ void TstEngine::fastMatchesLoops() {
     };
     StudyInput in;
     in.order = order;
-    for (int i = 0; i < T; ++i) in.transmit.push_back(freq());
+    for (int i = 0; i < T; ++i)
+        in.transmit.push_back(freq());
     // Receivers mostly near products of the transmitters, so that lines are found.
     for (int i = 0; i < R; ++i) {
         const int kind = pick(5);
@@ -230,12 +237,14 @@ void TstEngine::fastMatchesLoops() {
             in.receive.push_back(listText(uni(0, 0.05))); // below the separation
         } else if (kind <= 3) {
             // Near a product of a random family of the order.
-            int fam = pick(order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
+            int fam = pick(
+                order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
             if (order == OrderChoice::FirstToThird && fam >= 5) fam += 9; // 14..18
             const FamilyInfo& f = familyInfo(fam);
             auto val = [&] { return readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]); };
             double p = f.harmonic ? f.harmonic * val() : val();
-            for (int l = 1; l < f.letters; ++l) p += f.minus[l] ? -val() : val();
+            for (int l = 1; l < f.letters; ++l)
+                p += f.minus[l] ? -val() : val();
             in.receive.push_back(listText(std::fabs(p) + uni(-0.03, 0.03)));
         } else {
             in.receive.push_back(freq());
@@ -243,8 +252,8 @@ void TstEngine::fastMatchesLoops() {
     }
     if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
     if (pick(6) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 7>{"25.0", "12.5", "30", "0.01", "250", "1,000.0",
-                                               "7.5"}[static_cast<size_t>(pick(7))];
+    in.separation = std::array<std::string, 7>{
+        "25.0", "12.5", "30", "0.01", "250", "1,000.0", "7.5"}[static_cast<size_t>(pick(7))];
 
     const StudyResult fast = runStudy(in);
     const StudyResult ref = runReferenceStudy(in);
@@ -272,7 +281,8 @@ void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
         in.order = trial % 2 ? OrderChoice::FirstToFifth : OrderChoice::FirstToThird;
         const int T = in.order == OrderChoice::FirstToFifth ? 5 : 9;
         for (int i = 0; i < T; ++i)
-            in.transmit.push_back(listText(150 + std::uniform_int_distribution<int>(0, 200)(rng) * 0.0125));
+            in.transmit.push_back(
+                listText(150 + std::uniform_int_distribution<int>(0, 200)(rng) * 0.0125));
         in.receive = {listText(150.5), listText(151.0125), listText(0.01)};
         // Wide separations make most products interfere, so the counting path is used.
         in.separation = std::array<std::string, 4>{"25", "500", "100000", "1000000000"}[trial % 4];
@@ -285,7 +295,10 @@ void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
         QCOMPARE(fast.lineCount(), kept);
         QCOMPARE(fast.complete(), ref.products() <= limit);
         QCOMPARE(toQt(fast.listLines()),
-                 toQt(ref.products() == 0 ? all : std::vector<std::string>(all.begin(), all.begin() + static_cast<ptrdiff_t>(kept))));
+                 toQt(ref.products() == 0
+                          ? all
+                          : std::vector<std::string>(all.begin(),
+                                                     all.begin() + static_cast<ptrdiff_t>(kept))));
     }
 }
 

@@ -12,7 +12,7 @@ Q_DECLARE_METATYPE(kim::NumberPattern)
 
 class TstNumberFormat : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void patterns_data();
     void patterns();
     void reading_data();
@@ -82,7 +82,8 @@ void TstNumberFormat::patterns_data() {
     row("huge", pattern::Frequency, 1e20, "100,000,000,000,000,000,000.00000");
     // The largest double: 309 digits, all of them written.
     QString maxText = "17976931348623157" + QString(292, '0');
-    for (int i = maxText.size() - 3; i > 0; i -= 3) maxText.insert(i, ',');
+    for (int i = maxText.size() - 3; i > 0; i -= 3)
+        maxText.insert(i, ',');
     QTest::newRow("max") << pattern::Separation << DBL_MAX << maxText + ".0";
 }
 
@@ -171,7 +172,10 @@ void TstNumberFormat::fastPathAgreesWithDigits() {
             if (c != ',') plain += c;
         const double read = std::strtod(plain.c_str(), nullptr);
         if (read != back && !(read == 0 && back == 0))
-            QFAIL(qPrintable(QString("value %1: text %2, rounded %3").arg(buf).arg(text.c_str()).arg(back, 0, 'g', 17)));
+            QFAIL(qPrintable(QString("value %1: text %2, rounded %3")
+                                 .arg(buf)
+                                 .arg(text.c_str())
+                                 .arg(back, 0, 'g', 17)));
     }
 }
 

@@ -22,13 +22,15 @@ std::string fileBytes(const char* path) {
 
 std::string records(std::initializer_list<const char*> values) {
     std::string out;
-    for (const char* v : values) out += std::string("\"") + v + "\"\r\n";
+    for (const char* v : values)
+        out += std::string("\"") + v + "\"\r\n";
     return out;
 }
 
 QStringList toQt(const std::vector<std::string>& v) {
     QStringList out;
-    for (const auto& s : v) out << QString::fromStdString(s);
+    for (const auto& s : v)
+        out << QString::fromStdString(s);
     return out;
 }
 
@@ -36,7 +38,7 @@ QStringList toQt(const std::vector<std::string>& v) {
 
 class TstStudyFile : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void exampleByteForByte();
     void emptyStudyIsNineRecords();
     void textsRoundTrip_data();
@@ -81,11 +83,13 @@ void TstStudyFile::emptyStudyIsNineRecords() {
 void TstStudyFile::textsRoundTrip_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("stored");
-    QTest::newRow("comma") << "Shared tower, east shelter" << QByteArray("Shared tower, east shelter");
+    QTest::newRow("comma") << "Shared tower, east shelter"
+                           << QByteArray("Shared tower, east shelter");
     QTest::newRow("quotes inside") << "Tower \"B\" north" << QByteArray("Tower \"B\" north");
     QTest::newRow("quote and comma") << "Mast \"C\", roof" << QByteArray("Mast \"C\", roof");
     QTest::newRow("trailing quote") << "The \"Hill\"" << QByteArray("The \"Hill\"");
-    QTest::newRow("accents") << "Sainte-Anne-des-Monts, café" << QByteArray("Sainte-Anne-des-Monts, caf\xe9");
+    QTest::newRow("accents") << "Sainte-Anne-des-Monts, café"
+                             << QByteArray("Sainte-Anne-des-Monts, caf\xe9");
     QTest::newRow("euro and dashes") << "€ – — …" << QByteArray("\x80 \x96 \x97 \x85");
     QTest::newRow("empty") << "" << QByteArray();
     QTest::newRow("blanks kept") << "  two  " << QByteArray("  two  ");
@@ -135,8 +139,10 @@ void TstStudyFile::valueSplitting_data() {
         << QByteArray("\"a\"  \r\n\"b\" ,\"c\"\r\n\"25.0\"\r\n\"h\"\r\n\"r\"\r\n") + tail
         << QStringList{"a", "b", "c", "25.0"} << QStringList{};
     QTest::newRow("headings not checked")
-        << QByteArray("\"a\"\r\n\"b\"\r\n\"c\"\r\n\"1.2.3\"\r\n\"Receiver Frequencies\"\r\n\"Finished!\"\r\n"
-                      "\"not a number\"\r\n") + tail
+        << QByteArray("\"a\"\r\n\"b\"\r\n\"c\"\r\n\"1.2.3\"\r\n\"Receiver "
+                      "Frequencies\"\r\n\"Finished!\"\r\n"
+                      "\"not a number\"\r\n") +
+               tail
         << QStringList{"a", "b", "c", "1.2.3"} << QStringList{"not a number"};
 }
 
@@ -186,7 +192,8 @@ void TstStudyFile::everyTruncationFailsWithWhatWasRead() {
         // At most a cut heading joins the list it follows.
         QVERIFY(r.study.transmit.size() <= 3 && r.study.receive.size() <= 2);
         if (r.records >= 1)
-            QVERIFY(QString("Mesa Ridge Relay").startsWith(QString::fromStdString(r.study.siteName)));
+            QVERIFY(
+                QString("Mesa Ridge Relay").startsWith(QString::fromStdString(r.study.siteName)));
     }
     const StudyReadResult mid = readBytes(full.substr(0, full.find("1,850")));
     QCOMPARE(toQt(mid.study.transmit), (QStringList{"151.62500", ""}));
@@ -201,7 +208,8 @@ void TstStudyFile::emptyAndBinaryFiles() {
              "Unexpected end of file after record 0 (the file is empty).");
     std::mt19937 rng(5);
     std::string junk(100000, '\0');
-    for (char& c : junk) c = static_cast<char>(rng());
+    for (char& c : junk)
+        c = static_cast<char>(rng());
     const StudyReadResult bin = readBytes(junk);
     QVERIFY(!bin.ok);
     QVERIFY(!bin.error.empty());
@@ -216,8 +224,10 @@ void TstStudyFile::endlessListFile() {
         f.write(QByteArray::fromStdString(records({"s", "d", "t", "25.0", "h", "r"})));
         const QByteArray rec = "\"151.62500\"\r\n";
         QByteArray block;
-        for (int i = 0; i < 4096; ++i) block += rec;
-        while (f.size() < 50 * 1024 * 1024) f.write(block);
+        for (int i = 0; i < 4096; ++i)
+            block += rec;
+        while (f.size() < 50 * 1024 * 1024)
+            f.write(block);
     }
     const StudyReadResult r = readStudyFile(path.toStdString());
     QVERIFY(!r.ok);
