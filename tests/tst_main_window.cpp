@@ -1,0 +1,620 @@
+#include "frmFreqAdd.h"
+#include "frmMain_Intermod.h"
+#include "results_model.h"
+#include "settings_store.h"
+#include "widget_support.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace kim;
+using testing::onModal;
+
+// Receives the addresses the help commands hand to the desktop.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TstMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startUpState();
+    void captionsAndTooltips_data();
+    void captionsAndTooltips();
+    void tabOrderAndSelectAll();
+    void enterPressesAdd();
+
+    void addDialogEntry();
+    void addDialogRefusals_data();
+    void addDialogRefusals();
+    void addDialogDuplicates();
+    void addDialogPasteAndEscape();
+
+    void removeAndDelete();
+    void mouseSelectionStaysInOneList();
+
+    void triggersRunTheStudyExactlyWhenTheyShould();
+    void separationFieldFilterAndFormat_data();
+    void separationFieldFilterAndFormat();
+    void calculateAsYouGo();
+    void resultsAndCounters();
+    void cutListIsReported();
+    void largeResultsShowAtOnce();
+
+    void settingsSurviveARestart_data();
+    void settingsSurviveARestart();
+    void helpCommandsOpenAddresses();
+    void exitClosesWithoutQuestion();
+
+private:
+    frmMain_Intermod& w() { return *window_; }
+    template <class T> T* child(const char* name) {
+        T* c = window_->findChild<T*>(name);
+        if (!c) qWarning("no child %s", name);
+        return c;
+    }
+    QStringList items(const char* list) {
+        QStringList out;
+        auto* l = child<QListWidget>(list);
+        for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
+        return out;
+    }
+    QStringList resultLines() {
+        QStringList out;
+        const auto* m = window_->results();
+        for (int i = 0; i < m->rowCount(); ++i) out << m->lineText(i);
+        return out;
+    }
+    // Adds frequencies through the dialog, as a user types them.
+    void addThroughDialog(const QStringList& transmit, const QStringList& receive = {}) {
+        onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
+            auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+            for (const QString& f : transmit) {
+                d->findChild<QRadioButton*>("optTransmit")->setChecked(true);
+                entry->selectAll();
+                QTest::keyClicks(entry, f);
+                QTest::keyClick(entry, Qt::Key_Return);
+            }
+            for (const QString& f : receive) {
+                d->findChild<QRadioButton*>("optReceive")->setChecked(true);
+                entry->selectAll();
+                QTest::keyClicks(entry, f);
+                QTest::keyClick(entry, Qt::Key_Return);
+            }
+        });
+        QApplication::setActiveWindow(window_.get());
+    }
+    void setCalcOnFly(bool on) {
+        auto* a = child<QAction>("mnu_Config_CalcAsGo");
+        if (a->isChecked() != on) a->trigger();
+    }
+
+    std::unique_ptr<testing::TempSettings> settings_;
+    std::unique_ptr<testing::MessageLog> log_;
+    std::unique_ptr<frmMain_Intermod> window_;
+};
+
+void TstMainWindow::initTestCase() { testing::quietOffscreenWarnings(); }
+
+void TstMainWindow::init() {
+    settings_ = std::make_unique<testing::TempSettings>();
+    log_ = std::make_unique<testing::MessageLog>();
+    window_ = std::make_unique<frmMain_Intermod>();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void TstMainWindow::cleanup() {
+    window_.reset();
+    log_.reset();
+    settings_.reset();
+}
+
+void TstMainWindow::startUpState() {
+    QCOMPARE(w().windowTitle(), "Korvane Intermod - [New]");
+    for (const char* f : {"txtSiteName", "txtDescription"}) QCOMPARE(child<QLineEdit>(f)->text(), "");
+    QCOMPARE(child<QLineEdit>("txtDate")->text(),
+             QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+    QCOMPARE(child<QLineEdit>("txtFreqSeparation")->text(), "25.0");
+    QVERIFY(child<QRadioButton>("opt_1st_to_5th")->isChecked());
+    QVERIFY(!child<QRadioButton>("opt_1st")->isChecked());
+    QVERIFY(items("lstTransmit").isEmpty() && items("lstReceive").isEmpty());
+    QCOMPARE(w().results()->rowCount(), 0);
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "0");
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "0");
+    QCOMPARE(child<QLabel>("lblVersion")->text(), "Version: 1.0.29");
+    QVERIFY(!child<QPushButton>("cmdReCalc")->isEnabled());
+    QVERIFY(child<QAction>("mnu_Config_CalcAsGo")->isChecked());
+    QVERIFY(w().CalcOnFly);
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>("txtSiteName"));
+    QVERIFY(log_->messages.isEmpty());
+}
+
+void TstMainWindow::captionsAndTooltips_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tooltip");
+    auto row = [](const char* n, const char* c, const char* t) { QTest::newRow(n) << n << c << t; };
+    row("txtSiteName", "", " Enter site name here. ");
+    row("txtDescription", "", " Enter site description here. ");
+    row("txtDate", nullptr, " Enter date (if different) here. ");
+    row("txtFreqSeparation", "25.0", " Enter minimum allowable transmitter and receiver margin.  ");
+    row("cmdReCalc", "R&e-Calc",
+        " Use this button to re-calculate the intermodulation study when changing the frequency "
+        "separation. ");
+    row("cmdAddFreq", "&Add", " Use this button to add transmitter or receiver frequencies. ");
+    row("lstTransmit", nullptr, " This list box shows the transitter frequencies you have entered. ");
+    row("lstReceive", nullptr, " This list box shows the receiver frequencies you have entered. ");
+    row("cmdRemove", "&Remove",
+        " Use this button to remove a previously entered transmitter or receiver frequency. ");
+    row("lstIntermodProducts", nullptr, " This list box shows the result of the intermodulation study. ");
+    row("lblSiteName", "Site Name:", "");
+    row("lblSiteDescription", "Site Description:", "");
+    row("Label3", "Date:", "");
+    row("Label5", "Transmit Frequencies:", "");
+    row("Label6", "Receive Frequencies:", "");
+    row("Label7", "Frequency Separation:", "");
+    row("Label8", "KHz", "");
+    row("Label10", "Intermodulation Products:", "");
+    row("Label11", "Calculations Performed...", " This shows how many calculations have been performed. ");
+    row("lblCalcsPerformed", "0", " This shows how many calculations have been performed. ");
+    row("lblVersion", nullptr, " This shows the current version of the program. ");
+    row("cmdCalculate", "&Calculate",
+        " Use this button force the program to calculate the intermodulation study. ");
+    row("lblIntermodProdCount", "Intermod Products...",
+        " This shows how many Intermodulation Products may cause interference. ");
+    row("lblImodProdCalcsAnswer", "0",
+        " This shows how many Intermodulation Products may cause interference. ");
+    row("frm_Order", "Order", "");
+    row("opt_1st", "1st - Direct", "");
+    row("opt_1st_to_3rd", "1st to 3rd", "");
+    row("opt_1st_to_5th", "1st to 5th", "");
+    // Menu items
+    row("mnu_File", "&File", nullptr);
+    row("mnu_File_New", "&New", nullptr);
+    row("mnu_File_Open", "&Open", nullptr);
+    row("mnu_File_Save", "&Save", nullptr);
+    row("mnu_File_Print", "&Print", nullptr);
+    row("mnu_File_PrinterSetup", "Pr&inter Setup", nullptr);
+    row("mnu_File_Exit", "&Exit", nullptr);
+    row("mnu_Configuration", "&Configuration", nullptr);
+    row("mnu_Config_User", "&User Information", nullptr);
+    row("mnu_Config_CalcAsGo", "&Calculate as you go", nullptr);
+    row("mnu_Help", "&Help", nullptr);
+    row("mnu_Help_Email", "&Email Support", nullptr);
+    row("mnu_Help_OnlineSupport", "&Online Support", nullptr);
+}
+
+void TstMainWindow::captionsAndTooltips() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, tooltip);
+    QObject* o = w().findChild<QObject*>(name);
+    QVERIFY2(o, qPrintable(name));
+    QString text;
+    if (auto* a = qobject_cast<QAction*>(o)) text = a->text();
+    else if (auto* m = qobject_cast<QMenu*>(o)) text = m->title();
+    else if (auto* g = qobject_cast<QGroupBox*>(o)) text = g->title();
+    else if (auto* l = qobject_cast<QLabel*>(o)) text = l->text();
+    else if (auto* b = qobject_cast<QAbstractButton*>(o)) text = b->text();
+    else if (auto* e = qobject_cast<QLineEdit*>(o)) text = e->text();
+    if (!caption.isNull()) QCOMPARE(text, caption);
+    if (auto* widget = qobject_cast<QWidget*>(o); widget && !tooltip.isNull())
+        QCOMPARE(widget->toolTip(), tooltip);
+    // Menus carry no shortcut keys.
+    if (auto* a = qobject_cast<QAction*>(o)) QVERIFY(a->shortcut().isEmpty());
+}
+
+void TstMainWindow::tabOrderAndSelectAll() {
+    const QStringList expected{"txtSiteName", "txtDescription", "txtDate", "txtFreqSeparation",
+                               "cmdAddFreq", "lstTransmit", "lstReceive", "cmdRemove",
+                               "lstIntermodProducts", "cmdCalculate", "opt_1st_to_5th"};
+    child<QLineEdit>("txtSiteName")->setFocus();
+    child<QLineEdit>("txtDescription")->setText("Shared tower");
+    QStringList seen;
+    for (int i = 0; i < expected.size(); ++i) {
+        seen << testing::focusName();
+        if (seen.last() == "txtDescription") {
+            // Tabbing into a field selects its whole text.
+            QCOMPARE(child<QLineEdit>("txtDescription")->selectedText(), "Shared tower");
+        }
+        testing::keyOnFocus(Qt::Key_Tab);
+    }
+    QCOMPARE(seen, expected); // Re-Calc is disabled, and only the chosen option is a stop
+    QCOMPARE(testing::focusName(), "txtSiteName");
+
+    // A click selects the whole text too.
+    auto* date = child<QLineEdit>("txtDate");
+    QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(5, 5));
+    QTRY_COMPARE(date->selectedText(), date->text());
+    QTest::keyClicks(date, "Tuesday");
+    QCOMPARE(date->text(), "Tuesday");
+    // Re-Calc joins the tab order once enabled.
+    QTest::keyClicks(child<QLineEdit>("txtFreqSeparation"), "3");
+    child<QLineEdit>("txtFreqSeparation")->setFocus();
+    testing::keyOnFocus(Qt::Key_Tab);
+    QCOMPARE(testing::focusName(), "cmdReCalc");
+}
+
+void TstMainWindow::enterPressesAdd() {
+    for (const char* field : {"txtSiteName", "txtDescription", "txtDate", "txtFreqSeparation"}) {
+        bool opened = onModal([&] { QTest::keyClick(child<QWidget>(field), Qt::Key_Return); },
+                              [](QWidget* d) { QCOMPARE(d->objectName(), "frmFreqAdd"); });
+        QVERIFY2(opened, field);
+    }
+    // On a button, Enter presses that button instead.
+    setCalcOnFly(false);
+    addThroughDialog({"150"}, {"150"});
+    QTest::keyClick(child<QPushButton>("cmdCalculate"), Qt::Key_Return);
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+}
+
+void TstMainWindow::addDialogEntry() {
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
+        QCOMPARE(d->windowTitle(), "Add Frequency");
+        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+        auto* tx = d->findChild<QRadioButton*>("optTransmit");
+        auto* rx = d->findChild<QRadioButton*>("optReceive");
+        QCOMPARE(entry->text(), "0.0");
+        QCOMPARE(entry->selectedText(), "0.0");
+        QVERIFY(entry->hasFocus());
+        QVERIFY(tx->isChecked());
+        QTest::keyClicks(entry, "1");
+        QCOMPARE(entry->text(), "1");
+        // Letters, signs and commas never reach the field; the space toggles the target.
+        QTest::keyClicks(entry, "a+-,x5");
+        QCOMPARE(entry->text(), "15");
+        QTest::keyClick(entry, Qt::Key_Space);
+        QVERIFY(rx->isChecked());
+        QTest::keyClick(entry, Qt::Key_Space);
+        QVERIFY(tx->isChecked());
+        QCOMPARE(entry->text(), "15");
+        QTest::keyClicks(entry, "0.5");
+        QTest::keyClick(entry, Qt::Key_Return);
+        QCOMPARE(entry->text(), "");
+        QVERIFY(entry->hasFocus());
+        for (const char* f : {"98.7", "1234.5", "0.000001"}) {
+            QTest::keyClicks(entry, f);
+            QTest::keyClick(entry, Qt::Key_Return);
+        }
+        QTest::keyClick(entry, Qt::Key_Space);
+        QTest::keyClicks(entry, "150.5");
+        // A click on Add leaves the focus on Add.
+        QTest::mouseClick(d->findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
+        QVERIFY(d->findChild<QPushButton*>("cmdAdd")->hasFocus());
+        QVERIFY(d->isVisible());
+    });
+    QCOMPARE(items("lstTransmit"), (QStringList{"000.00000", "098.70000", "1,234.50000", "150.50000"}));
+    QCOMPARE(items("lstReceive"), QStringList{"150.50000"});
+    QVERIFY(log_->messages.isEmpty());
+    // With "Calculate as you go" on, the last addition ran the study.
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), QString::number(5 * 4 + 5 * 1024 + 4 * 256));
+}
+
+void TstMainWindow::addDialogRefusals_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("after");
+    const QString zero = "Cannot enter a '0.0' value for the frequency!";
+    const QString invalid = "Enter the frequency in MHz as digits with at most one decimal point, "
+                            "for example 150.5.";
+    QTest::newRow("empty") << "" << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("0") << "0" << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("000") << "000" << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("point") << "." << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("points") << "..." << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("two points") << "1.2.3" << "Invalid Entry!" << invalid << "1.2.3";
+    QTest::newRow("beyond a double") << QString(400, '9') << "Invalid Entry!" << invalid
+                                     << QString(400, '9');
+}
+
+void TstMainWindow::addDialogRefusals() {
+    QFETCH(QString, typed);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(QString, after);
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
+        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+        entry->clear();
+        QTest::keyClicks(entry, typed);
+        QTest::keyClick(entry, Qt::Key_Return);
+        QCOMPARE(entry->text(), after);
+        QVERIFY(d->isVisible());
+    });
+    QCOMPARE(log_->messages.size(), 1);
+    QCOMPARE(log_->messages[0].title, title);
+    QCOMPARE(log_->messages[0].text, text);
+    QCOMPARE(log_->messages[0].icon, MessageIcon::None);
+    QVERIFY(items("lstTransmit").isEmpty());
+}
+
+void TstMainWindow::addDialogDuplicates() {
+    addThroughDialog({"150.5"}, {"150.5"}); // the other list takes the same value
+    QCOMPARE(items("lstTransmit"), QStringList{"150.50000"});
+    QCOMPARE(items("lstReceive"), QStringList{"150.50000"});
+    QVERIFY(log_->messages.isEmpty());
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
+        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+        QTest::keyClicks(entry, "150.50");
+        QTest::keyClick(entry, Qt::Key_Return);
+        QCOMPARE(entry->text(), "150.50"); // kept for correcting
+        QTest::keyClick(entry, Qt::Key_Space);
+        QTest::keyClick(entry, Qt::Key_Return);
+        // Compared unrounded: not a duplicate, though it lists as the same text.
+        entry->clear();
+        QTest::keyClick(entry, Qt::Key_Space);
+        QTest::keyClicks(entry, "150.500001");
+        QTest::keyClick(entry, Qt::Key_Return);
+    });
+    const QString tail = "frequencies - even if duplicate frequencies exist. This calculation program "
+                         "calculate in such a way that there is no need.";
+    QCOMPARE(log_->titles(), (QStringList{"Duplicate Entry!", "Duplicate Entry!"}));
+    QCOMPARE(log_->messages[0].text, "Duplicate Entry... There is no purpose for duplicate transmitter " + tail);
+    QCOMPARE(log_->messages[1].text, "Duplicate Entry... There is no purpose for duplicate receiver " + tail);
+    QCOMPARE(log_->messages[0].icon, MessageIcon::Information);
+    QCOMPARE(items("lstTransmit"), (QStringList{"150.50000", "150.50000"}));
+}
+
+void TstMainWindow::addDialogPasteAndEscape() {
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
+        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+        entry->clear();
+        QApplication::clipboard()->setText("1 5a0,5 MHz");
+        entry->paste();
+        QCOMPARE(entry->text(), "1505"); // only what the keys would let through
+        QTest::keyClick(entry, Qt::Key_Escape);
+        QVERIFY(!d->isVisible());
+    });
+    QVERIFY(items("lstTransmit").isEmpty());
+    QVERIFY(log_->messages.isEmpty());
+}
+
+void TstMainWindow::removeAndDelete() {
+    auto* remove = child<QPushButton>("cmdRemove");
+    remove->click();
+    QCOMPARE(log_->titles(), QStringList{"No Frequencies!"});
+    QCOMPARE(log_->messages[0].text, "There are no frequencies to remove.");
+    addThroughDialog({"150", "160"}, {"170"});
+    log_->messages.clear();
+    auto* tx = child<QListWidget>("lstTransmit");
+    auto* rx = child<QListWidget>("lstReceive");
+    tx->clearSelection();
+    remove->click();
+    QCOMPARE(log_->titles(), QStringList{"Nothing Selected!"});
+    QCOMPARE(log_->messages[0].text, "Please select by left-clicking a frequency to remove.");
+    // Both lists selected (one by keyboard): the transmit item goes, one a click.
+    rx->setCurrentRow(0);
+    tx->setCurrentRow(1);
+    remove->click();
+    QCOMPARE(items("lstTransmit"), QStringList{"150.00000"});
+    QCOMPARE(items("lstReceive"), QStringList{"170.00000"});
+    // With "Calculate as you go" on, the removal ran the study over what is left.
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), QString::number(5 + 5 + 4));
+    // Delete removes the selected item of the list that has the focus.
+    setCalcOnFly(false);
+    rx->setFocus();
+    rx->setCurrentRow(0);
+    QTest::keyClick(rx, Qt::Key_Delete, Qt::ShiftModifier);
+    QVERIFY(items("lstReceive").isEmpty());
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), QString::number(14));
+    QTest::keyClick(rx, Qt::Key_Delete); // nothing selected: nothing happens
+    QCOMPARE(log_->messages.size(), 1);
+}
+
+void TstMainWindow::mouseSelectionStaysInOneList() {
+    addThroughDialog({"150", "160"}, {"170", "180"});
+    auto* tx = child<QListWidget>("lstTransmit");
+    auto* rx = child<QListWidget>("lstReceive");
+    tx->setCurrentRow(0);
+    rx->setCurrentRow(1); // keyboard: both keep their selection
+    QVERIFY(!tx->selectedItems().isEmpty() && !rx->selectedItems().isEmpty());
+    QTest::mouseClick(rx->viewport(), Qt::LeftButton, {}, rx->visualItemRect(rx->item(0)).center());
+    QVERIFY(tx->selectedItems().isEmpty());
+    QCOMPARE(rx->selectedItems().value(0)->text(), "170.00000");
+    QTest::mouseClick(tx->viewport(), Qt::RightButton, {}, tx->visualItemRect(tx->item(1)).center());
+    QVERIFY(rx->selectedItems().isEmpty());
+}
+
+void TstMainWindow::triggersRunTheStudyExactlyWhenTheyShould() {
+    setCalcOnFly(false);
+    addThroughDialog({"150"}, {"300.01"});
+    auto* calcs = child<QLabel>("lblCalcsPerformed");
+    QCOMPARE(calcs->text(), "0"); // additions do not run it while off
+    // Editing the site fields or the separation runs nothing; Re-Calc is enabled.
+    QTest::keyClicks(child<QLineEdit>("txtSiteName"), "Hill");
+    auto* sep = child<QLineEdit>("txtFreqSeparation");
+    sep->setFocus();
+    QTest::keyClicks(sep, "5");
+    QCOMPARE(calcs->text(), "0");
+    QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled());
+    child<QPushButton>("cmdReCalc")->click();
+    QCOMPARE(calcs->text(), "14"); // 1st to 5th: 5 + 5 + 4
+    QCOMPARE(resultLines(), QStringList{"No Interfering Frequencies..."}); // 5 kHz
+    // An order option runs it at once, "Calculate as you go" or not.
+    child<QRadioButton>("opt_1st")->click();
+    QCOMPARE(calcs->text(), "5");
+    child<QRadioButton>("opt_1st_to_3rd")->click();
+    QCOMPARE(calcs->text(), "10"); // 5 + 3 + 2
+    // Leaving the field reformats and runs nothing.
+    sep->selectAll();
+    QTest::keyClicks(sep, "25");
+    child<QLineEdit>("txtSiteName")->setFocus();
+    QCOMPARE(sep->text(), "25.0");
+    QCOMPARE(resultLines(), QStringList{"No Interfering Frequencies..."});
+    child<QPushButton>("cmdCalculate")->click();
+    QCOMPARE(resultLines(), (QStringList{"2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz",
+                                         "A+B: 150.00000 + 150.00000 = 300.00000 (300.01000), Sep: "
+                                         "10.0 KHz"}));
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "2");
+    QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled()); // never disabled again
+}
+
+void TstMainWindow::separationFieldFilterAndFormat_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("left");
+    QTest::newRow("25") << "25" << "25" << "25.0";
+    QTest::newRow("1234.56") << "1234.56" << "1234.56" << "1,234.6";
+    QTest::newRow("0.04") << "0.04" << "0.04" << "0.0";
+    QTest::newRow(".5") << ".5" << ".5" << "0.5";
+    QTest::newRow("letters and signs dropped") << "-1,2a5" << "125" << "125.0";
+    QTest::newRow("two points") << "1.2.3" << "1.2.3" << "1.2";
+    QTest::newRow("empty stays empty") << "" << "" << "";
+}
+
+void TstMainWindow::separationFieldFilterAndFormat() {
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, left);
+    auto* sep = child<QLineEdit>("txtFreqSeparation");
+    QTest::mouseClick(sep, Qt::LeftButton);
+    QTRY_COMPARE(sep->selectedText(), "25.0");
+    QTest::keyClick(sep, Qt::Key_Backspace);
+    QTest::keyClicks(sep, typed);
+    QCOMPARE(sep->text(), shown);
+    QTest::keyClick(sep, Qt::Key_Tab);
+    QCOMPARE(sep->text(), left);
+    // The study never fails on what the field holds.
+    addThroughDialog({"150"}, {"150.001"});
+    child<QPushButton>("cmdCalculate")->click();
+    QVERIFY(w().results()->rowCount() >= 1);
+}
+
+void TstMainWindow::calculateAsYouGo() {
+    auto* item = child<QAction>("mnu_Config_CalcAsGo");
+    auto* calcs = child<QLabel>("lblCalcsPerformed");
+    // On with empty lists: runs, finds nothing to compute, counters stay.
+    item->trigger(); // off
+    QCOMPARE(getSetting("Configuration", "CalcOnFly", "x"), "False");
+    QVERIFY(!w().CalcOnFly && !item->isChecked());
+    item->trigger(); // on
+    QCOMPARE(getSetting("Configuration", "CalcOnFly", "x"), "True");
+    QVERIFY(w().CalcOnFly && item->isChecked());
+    QCOMPARE(calcs->text(), "0");
+    item->trigger(); // off: no run
+    addThroughDialog({"150"}, {"150"});
+    QCOMPARE(calcs->text(), "0");
+    item->trigger(); // on: runs once, straight away
+    QCOMPARE(calcs->text(), "14");
+    QCOMPARE(resultLines(), (QStringList{"1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz",
+                                         "A+B+C-D-E: 150.00000 + 150.00000 + 150.00000 - 150.00000 "
+                                         "- 150.00000 = 150.00000 (150.00000), Sep: 00.0 KHz"}));
+}
+
+void TstMainWindow::resultsAndCounters() {
+    setCalcOnFly(false);
+    addThroughDialog({"155.34", "1234.56"}, {"1389.9", "310.7"});
+    child<QRadioButton>("opt_1st_to_3rd")->click();
+    QCOMPARE(resultLines(),
+             (QStringList{"2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz",
+                          "A+B: 1,234.56000 + 155.34000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
+                          "A+B: 155.34000 + 1,234.56000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz",
+                          "A+B: 155.34000 + 155.34000 = 310.68000 (310.70000), Sep: 20.0 KHz"}));
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "84");
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "4");
+    QVERIFY(!QApplication::overrideCursor());
+    // Running again gives the same list; nothing accumulates.
+    child<QPushButton>("cmdCalculate")->click();
+    QCOMPARE(resultLines().size(), 4);
+    // A list emptied: the results list empties, the counters stay as they were.
+    auto* rx = child<QListWidget>("lstReceive");
+    rx->clear();
+    child<QPushButton>("cmdCalculate")->click();
+    QCOMPARE(w().results()->rowCount(), 0);
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "84");
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "4");
+}
+
+void TstMainWindow::cutListIsReported() {
+    setCalcOnFly(false);
+    w().lineLimit = 3;
+    addThroughDialog({"150", "160.025", "170.5"}, {"160.025"});
+    child<QRadioButton>("opt_1st_to_3rd")->click();
+    QCOMPARE(w().results()->rowCount(), 3);
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "6");
+    QCOMPARE(log_->titles(), QStringList{"List Incomplete!"});
+    QCOMPARE(log_->messages[0].text,
+             "The study found 6 interfering products. The list shows the first 3 of them.");
+}
+
+void TstMainWindow::largeResultsShowAtOnce() {
+    // Every product within a wide separation: hundreds of thousands of lines.
+    setCalcOnFly(false);
+    QStringList tx;
+    for (int i = 0; i < 12; ++i) tx << QString::number(150 + i * 0.5);
+    addThroughDialog(tx, {"150", "151"});
+    auto* sep = child<QLineEdit>("txtFreqSeparation");
+    sep->setText("100000000");
+    child<QPushButton>("cmdCalculate")->click();
+    const int rows = w().results()->rowCount();
+    QCOMPARE(rows, 2 * (5 * 12 + 5 * 248832 + 4 * 20736));
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), QString::number(rows));
+    auto* view = child<QListView>("lstIntermodProducts");
+    view->scrollToBottom();
+    QVERIFY(w().results()->lineText(rows - 1).startsWith("A-B-C-D: "));
+}
+
+void TstMainWindow::settingsSurviveARestart_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("on");
+    QTest::newRow("False") << "False" << false;
+    QTest::newRow("True") << "True" << true;
+    QTest::newRow("zero") << "0" << false;
+    QTest::newRow("number") << "-1" << true;
+    QTest::newRow("other text") << "maybe" << true;
+}
+
+void TstMainWindow::settingsSurviveARestart() {
+    QFETCH(QString, stored);
+    QFETCH(bool, on);
+    saveSetting("Configuration", "CalcOnFly", stored);
+    window_ = std::make_unique<frmMain_Intermod>();
+    QCOMPARE(w().CalcOnFly, on);
+    QCOMPARE(child<QAction>("mnu_Config_CalcAsGo")->isChecked(), on);
+    // Turned off here, it starts off next time.
+    setCalcOnFly(false);
+    window_ = std::make_unique<frmMain_Intermod>();
+    QVERIFY(!child<QAction>("mnu_Config_CalcAsGo")->isChecked());
+}
+
+void TstMainWindow::helpCommandsOpenAddresses() {
+    UrlRecorder rec;
+    QDesktopServices::setUrlHandler("mailto", &rec, "open");
+    QDesktopServices::setUrlHandler("https", &rec, "open");
+    child<QAction>("mnu_Help_Email")->trigger();
+    child<QAction>("mnu_Help_OnlineSupport")->trigger();
+    QDesktopServices::unsetUrlHandler("mailto");
+    QDesktopServices::unsetUrlHandler("https");
+    QCOMPARE(rec.urls, (QList<QUrl>{QUrl("mailto:support@korvane.example"),
+                                    QUrl("https://korvane.example/intermod/help")}));
+    QVERIFY(log_->messages.isEmpty());
+}
+
+void TstMainWindow::exitClosesWithoutQuestion() {
+    addThroughDialog({"150"}, {"160"});
+    child<QAction>("mnu_File_Exit")->trigger();
+    QVERIFY(!w().isVisible());
+    QVERIFY(log_->messages.isEmpty());
+}
+
+QTEST_MAIN(TstMainWindow)
+#include "tst_main_window.moc"

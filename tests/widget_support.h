@@ -1,0 +1,84 @@
+// Helpers for the widget tests: settings in a temporary folder, message boxes recorded
+// instead of shown, and modal dialogs driven from a timer.
+#pragma once
+
+#include "message_box.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace testing {
+
+struct Message {
+    QString title, text;
+    kim::MessageIcon icon;
+};
+
+class MessageLog {
+public:
+    MessageLog() {
+        kim::setMessageHook([this](const QString& t, const QString& x, kim::MessageIcon i) {
+            messages.push_back({t, x, i});
+        });
+    }
+    ~MessageLog() { kim::setMessageHook(nullptr); }
+    QList<Message> messages;
+    QStringList titles() const {
+        QStringList t;
+        for (const auto& m : messages) t << m.title;
+        return t;
+    }
+};
+
+// Points the settings store at a fresh folder.
+class TempSettings {
+public:
+    TempSettings() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    }
+    QTemporaryDir dir;
+};
+
+// Runs `action` on the modal dialog that `open` brings up, then closes it if the action
+// left it open. Returns false if no dialog came.
+inline bool onModal(const std::function<void()>& open, const std::function<void(QWidget*)>& action) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) return;
+        seen = true;
+        QApplication::setActiveWindow(w);
+        if (!QTest::qWaitForWindowActive(w)) qWarning("the dialog did not become active");
+        action(w);
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    open();
+    return seen;
+}
+
+// The offscreen platform warns of every window it cannot size; that is no finding.
+inline void quietOffscreenWarnings() {
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+        if (msg.contains(QLatin1String("propagateSizeHints"))) return;
+        if (previous) previous(type, ctx, msg);
+    });
+}
+
+inline QString focusName() {
+    QWidget* f = QApplication::focusWidget();
+    return f ? f->objectName() : QString("(none)");
+}
+
+// Presses a key on whatever has the focus.
+inline void keyOnFocus(Qt::Key key) {
+    if (QWidget* f = QApplication::focusWidget()) QTest::keyClick(f, key);
+}
+
+} // namespace testing
