@@ -14,9 +14,9 @@
 namespace kim {
 
 namespace {
-const QString kDuplicateEnd = QStringLiteral(
-    "frequencies - even if duplicate frequencies exist. This calculation "
-    "program calculate in such a way that there is no need.");
+const QString kDuplicateEnd =
+    QStringLiteral("frequencies - even if duplicate frequencies exist. This calculation "
+                   "program calculate in such a way that there is no need.");
 } // namespace
 
 frmFreqAdd::frmFreqAdd(frmMain_Intermod* owner)
@@ -75,15 +75,17 @@ void frmFreqAdd::cmdAdd_Click() {
     QListWidget* list = transmit ? owner_->transmitList() : owner_->receiveList();
     for (int i = 0; i < list->count(); ++i) {
         if (readStudyNumber(list->item(i)->text().toStdString()) == value) {
-            showMessage(this, QStringLiteral("Duplicate Entry!"),
-                        QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
-                            (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
-                            kDuplicateEnd,
-                        MessageIcon::Information);
+            showMessage(
+                this, QStringLiteral("Duplicate Entry!"),
+                QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
+                    (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
+                    kDuplicateEnd,
+                MessageIcon::Information);
             return;
         }
     }
-    frmMain_Intermod::insertSorted(list, QString::fromStdString(formatNumber(value, pattern::ListText)));
+    frmMain_Intermod::insertSorted(list,
+                                   QString::fromStdString(formatNumber(value, pattern::ListText)));
     ui->txtEnterFreq->clear();
     if (owner_->calcAsGoChecked()) owner_->AddDirectInterferance();
 }

@@ -15,17 +15,17 @@ class frmMain_Intermod;
 
 class frmFreqAdd : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit frmFreqAdd(frmMain_Intermod* owner);
     ~frmFreqAdd() override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private slots:
+  private slots:
     void cmdAdd_Click();
 
-private:
+  private:
     frmMain_Intermod* owner_;
     std::unique_ptr<Ui::frmFreqAdd> ui;
 };

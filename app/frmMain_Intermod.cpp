@@ -51,7 +51,8 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->viewport()->installEventFilter(this);
     }
-    for (QLineEdit* field : {ui->txtSiteName, ui->txtDescription, ui->txtDate, ui->txtFreqSeparation})
+    for (QLineEdit* field :
+         {ui->txtSiteName, ui->txtDescription, ui->txtDate, ui->txtFreqSeparation})
         SelectOnFocus::install(field);
     makeNumericField(ui->txtFreqSeparation, true);
     keepOnlyChosenTabStop({ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th});
@@ -69,7 +70,8 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
             &frmMain_Intermod::txtFreqSeparation_Change);
     connect(ui->mnu_Config_CalcAsGo, &QAction::triggered, this,
             &frmMain_Intermod::mnu_Config_CalcAsGo_Click);
-    connect(ui->mnu_Config_User, &QAction::triggered, this, &frmMain_Intermod::mnu_Config_User_Click);
+    connect(ui->mnu_Config_User, &QAction::triggered, this,
+            &frmMain_Intermod::mnu_Config_User_Click);
     connect(ui->mnu_Help_Email, &QAction::triggered, this, &frmMain_Intermod::mnu_Help_Email_Click);
     connect(ui->mnu_Help_OnlineSupport, &QAction::triggered, this,
             &frmMain_Intermod::mnu_Help_OnlineSupport_Click);
@@ -94,9 +96,15 @@ void frmMain_Intermod::Form_Load() {
     ui->mnu_Config_CalcAsGo->setChecked(CalcOnFly);
 }
 
-QListWidget* frmMain_Intermod::transmitList() const { return ui->lstTransmit; }
-QListWidget* frmMain_Intermod::receiveList() const { return ui->lstReceive; }
-bool frmMain_Intermod::calcAsGoChecked() const { return ui->mnu_Config_CalcAsGo->isChecked(); }
+QListWidget* frmMain_Intermod::transmitList() const {
+    return ui->lstTransmit;
+}
+QListWidget* frmMain_Intermod::receiveList() const {
+    return ui->lstReceive;
+}
+bool frmMain_Intermod::calcAsGoChecked() const {
+    return ui->mnu_Config_CalcAsGo->isChecked();
+}
 
 void frmMain_Intermod::insertSorted(QListWidget* list, const QString& text) {
     const std::string key = text.toStdString();
@@ -153,10 +161,13 @@ void frmMain_Intermod::AddDirectInterferance() {
     }
     TransmitFreqs.clear();
     ReceiveFreqs.clear();
-    for (size_t i = 0; i < input.transmit.size(); ++i) TransmitFreqs.push_back(result->transmitValue(i));
-    for (size_t i = 0; i < input.receive.size(); ++i) ReceiveFreqs.push_back(result->receiveValue(i));
+    for (size_t i = 0; i < input.transmit.size(); ++i)
+        TransmitFreqs.push_back(result->transmitValue(i));
+    for (size_t i = 0; i < input.receive.size(); ++i)
+        ReceiveFreqs.push_back(result->receiveValue(i));
     ResultLines = result;
     results_->setResult(result);
+    ui->lstIntermodProducts->scrollToTop();
     ui->lblCalcsPerformed->setText(QString::number(result->calculations()));
     ui->lblImodProdCalcsAnswer->setText(QString::number(result->products()));
     QApplication::restoreOverrideCursor();
@@ -199,14 +210,20 @@ void frmMain_Intermod::removeSelected(QListWidget* list) {
     if (CalcOnFly) AddDirectInterferance();
 }
 
-void frmMain_Intermod::cmdCalculate_Click() { AddDirectInterferance(); }
-void frmMain_Intermod::cmdReCalc_Click() { AddDirectInterferance(); }
+void frmMain_Intermod::cmdCalculate_Click() {
+    AddDirectInterferance();
+}
+void frmMain_Intermod::cmdReCalc_Click() {
+    AddDirectInterferance();
+}
 
 void frmMain_Intermod::opt_Click(bool checked) {
     if (checked) AddDirectInterferance();
 }
 
-void frmMain_Intermod::txtFreqSeparation_Change() { ui->cmdReCalc->setEnabled(true); }
+void frmMain_Intermod::txtFreqSeparation_Change() {
+    ui->cmdReCalc->setEnabled(true);
+}
 
 void frmMain_Intermod::txtFreqSeparation_LostFocus() {
     const QString text = ui->txtFreqSeparation->text();
@@ -225,13 +242,21 @@ void frmMain_Intermod::mnu_Config_CalcAsGo_Click() {
     if (on) AddDirectInterferance();
 }
 
-void frmMain_Intermod::mnu_Config_User_Click() { frmUser::showFor(this); }
+void frmMain_Intermod::mnu_Config_User_Click() {
+    frmUser::showFor(this);
+}
 
-void frmMain_Intermod::mnu_Help_Email_Click() { QDesktopServices::openUrl(kSupportMail); }
+void frmMain_Intermod::mnu_Help_Email_Click() {
+    QDesktopServices::openUrl(kSupportMail);
+}
 
-void frmMain_Intermod::mnu_Help_OnlineSupport_Click() { QDesktopServices::openUrl(kOnlineHelp); }
+void frmMain_Intermod::mnu_Help_OnlineSupport_Click() {
+    QDesktopServices::openUrl(kOnlineHelp);
+}
 
-void frmMain_Intermod::mnu_File_Exit_Click() { close(); }
+void frmMain_Intermod::mnu_File_Exit_Click() {
+    close();
+}
 
 bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();

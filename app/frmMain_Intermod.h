@@ -22,7 +22,7 @@ class ResultsModel;
 
 class frmMain_Intermod : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmMain_Intermod(QWidget* parent = nullptr);
     ~frmMain_Intermod() override;
 
@@ -49,10 +49,10 @@ public:
     // Lines a study keeps at most (the counts stay exact).
     uint64_t lineLimit = kDefaultLineLimit;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private slots:
+  private slots:
     void cmdAddFreq_Click();
     void cmdRemove_Click();
     void cmdCalculate_Click();
@@ -65,7 +65,7 @@ private slots:
     void mnu_Help_OnlineSupport_Click();
     void mnu_File_Exit_Click();
 
-private:
+  private:
     void Form_Load();
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);

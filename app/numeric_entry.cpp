@@ -6,7 +6,9 @@
 namespace kim {
 
 namespace {
-bool allowed(QChar c) { return (c >= '0' && c <= '9') || c == '.'; }
+bool allowed(QChar c) {
+    return (c >= '0' && c <= '9') || c == '.';
+}
 } // namespace
 
 bool dropsNumericKey(const QKeyEvent* key) {

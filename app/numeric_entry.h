@@ -16,11 +16,12 @@ bool dropsNumericKey(const QKeyEvent* key);
 // text put into the field.
 class NumericTextValidator : public QValidator {
     Q_OBJECT
-public:
-    NumericTextValidator(bool grouping, QObject* parent) : QValidator(parent), grouping_(grouping) {}
+  public:
+    NumericTextValidator(bool grouping, QObject* parent)
+        : QValidator(parent), grouping_(grouping) {}
     State validate(QString& input, int& pos) const override;
 
-private:
+  private:
     bool grouping_;
 };
 

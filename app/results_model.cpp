@@ -10,7 +10,9 @@ void ResultsModel::setResult(std::shared_ptr<const StudyResult> result) {
     endResetModel();
 }
 
-void ResultsModel::clear() { setResult(nullptr); }
+void ResultsModel::clear() {
+    setResult(nullptr);
+}
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !result_ || !result_->ran()) return 0;

@@ -12,7 +12,7 @@ namespace kim {
 
 class ResultsModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     using QAbstractListModel::QAbstractListModel;
 
     // Lines of a study that ran: its lines, or "No Interfering Frequencies..." alone.
@@ -24,7 +24,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QString lineText(int row) const;
 
-private:
+  private:
     std::shared_ptr<const StudyResult> result_;
 };
 

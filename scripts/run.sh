@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the project and runs the example study; extra arguments go to intermod-study.
+# Builds the project and starts the program; arguments go to it (a study file to open).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
-exec build/cli/intermod-study "${@:-examples/mesa_ridge.int}"
+exec build/app/korvane-intermod "$@"

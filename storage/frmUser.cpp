@@ -11,8 +11,9 @@ frmUser::frmUser(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::frmUs
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(size());
-    for (QWidget* w : {static_cast<QWidget*>(ui->txtCompany), static_cast<QWidget*>(ui->txtEngineer),
-                       static_cast<QWidget*>(ui->txtPhone), static_cast<QWidget*>(ui->txtAddress)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->txtCompany), static_cast<QWidget*>(ui->txtEngineer),
+          static_cast<QWidget*>(ui->txtPhone), static_cast<QWidget*>(ui->txtAddress)})
         SelectOnFocus::install(w);
     // No default button: Enter presses nothing, and starts a new line in the address.
     ui->cmdOk->setDefault(false);

@@ -14,17 +14,17 @@ namespace kim {
 
 class frmUser : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit frmUser(QWidget* owner);
     ~frmUser() override;
 
     // The "&User Information" command: shows the dialog modally, owned by the window.
     static void showFor(QWidget* owner);
 
-private slots:
+  private slots:
     void cmdOk_Click();
 
-private:
+  private:
     void Form_Load();
     std::unique_ptr<Ui::frmUser> ui;
 };

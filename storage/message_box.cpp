@@ -10,7 +10,9 @@ MessageHook& hook() {
 }
 } // namespace
 
-void setMessageHook(MessageHook h) { hook() = std::move(h); }
+void setMessageHook(MessageHook h) {
+    hook() = std::move(h);
+}
 
 void showMessage(QWidget* parent, const QString& title, const QString& text, MessageIcon icon) {
     if (hook()) {

@@ -8,7 +8,9 @@
 
 namespace kim {
 
-void SelectOnFocus::install(QWidget* field) { field->installEventFilter(new SelectOnFocus(field)); }
+void SelectOnFocus::install(QWidget* field) {
+    field->installEventFilter(new SelectOnFocus(field));
+}
 
 bool SelectOnFocus::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {

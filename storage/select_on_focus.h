@@ -10,14 +10,14 @@ namespace kim {
 
 class SelectOnFocus : public QObject {
     Q_OBJECT
-public:
+  public:
     // Watches the field (a QLineEdit or QPlainTextEdit); the filter lives as its child.
     static void install(QWidget* field);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     using QObject::QObject;
 };
 

@@ -4,7 +4,9 @@
 
 namespace kim {
 namespace {
-QString path(const QString& section, const QString& key) { return section + '/' + key; }
+QString path(const QString& section, const QString& key) {
+    return section + '/' + key;
+}
 } // namespace
 
 QString getSetting(const QString& section, const QString& key, const QString& def) {
@@ -32,7 +34,8 @@ bool readCalcOnFly() {
 }
 
 void writeCalcOnFly(bool on) {
-    saveSetting("Configuration", "CalcOnFly", on ? QStringLiteral("True") : QStringLiteral("False"));
+    saveSetting("Configuration", "CalcOnFly",
+                on ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
 } // namespace kim

@@ -23,15 +23,15 @@ using testing::onModal;
 // Receives the addresses the help commands hand to the desktop.
 class UrlRecorder : public QObject {
     Q_OBJECT
-public:
+  public:
     QList<QUrl> urls;
-public slots:
+  public slots:
     void open(const QUrl& url) { urls << url; }
 };
 
 class TstMainWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -64,7 +64,7 @@ private slots:
     void helpCommandsOpenAddresses();
     void exitClosesWithoutQuestion();
 
-private:
+  private:
     frmMain_Intermod& w() { return *window_; }
     template <class T> T* child(const char* name) {
         T* c = window_->findChild<T*>(name);
@@ -74,32 +74,35 @@ private:
     QStringList items(const char* list) {
         QStringList out;
         auto* l = child<QListWidget>(list);
-        for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
+        for (int i = 0; i < l->count(); ++i)
+            out << l->item(i)->text();
         return out;
     }
     QStringList resultLines() {
         QStringList out;
         const auto* m = window_->results();
-        for (int i = 0; i < m->rowCount(); ++i) out << m->lineText(i);
+        for (int i = 0; i < m->rowCount(); ++i)
+            out << m->lineText(i);
         return out;
     }
     // Adds frequencies through the dialog, as a user types them.
     void addThroughDialog(const QStringList& transmit, const QStringList& receive = {}) {
-        onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
-            auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
-            for (const QString& f : transmit) {
-                d->findChild<QRadioButton*>("optTransmit")->setChecked(true);
-                entry->selectAll();
-                QTest::keyClicks(entry, f);
-                QTest::keyClick(entry, Qt::Key_Return);
-            }
-            for (const QString& f : receive) {
-                d->findChild<QRadioButton*>("optReceive")->setChecked(true);
-                entry->selectAll();
-                QTest::keyClicks(entry, f);
-                QTest::keyClick(entry, Qt::Key_Return);
-            }
-        });
+        onModal([&] { child<QPushButton>("cmdAddFreq")->click(); },
+                [&](QWidget* d) {
+                    auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+                    for (const QString& f : transmit) {
+                        d->findChild<QRadioButton*>("optTransmit")->setChecked(true);
+                        entry->selectAll();
+                        QTest::keyClicks(entry, f);
+                        QTest::keyClick(entry, Qt::Key_Return);
+                    }
+                    for (const QString& f : receive) {
+                        d->findChild<QRadioButton*>("optReceive")->setChecked(true);
+                        entry->selectAll();
+                        QTest::keyClicks(entry, f);
+                        QTest::keyClick(entry, Qt::Key_Return);
+                    }
+                });
         QApplication::setActiveWindow(window_.get());
     }
     void setCalcOnFly(bool on) {
@@ -112,7 +115,9 @@ private:
     std::unique_ptr<frmMain_Intermod> window_;
 };
 
-void TstMainWindow::initTestCase() { testing::quietOffscreenWarnings(); }
+void TstMainWindow::initTestCase() {
+    testing::quietOffscreenWarnings();
+}
 
 void TstMainWindow::init() {
     settings_ = std::make_unique<testing::TempSettings>();
@@ -130,7 +135,8 @@ void TstMainWindow::cleanup() {
 
 void TstMainWindow::startUpState() {
     QCOMPARE(w().windowTitle(), "Korvane Intermod - [New]");
-    for (const char* f : {"txtSiteName", "txtDescription"}) QCOMPARE(child<QLineEdit>(f)->text(), "");
+    for (const char* f : {"txtSiteName", "txtDescription"})
+        QCOMPARE(child<QLineEdit>(f)->text(), "");
     QCOMPARE(child<QLineEdit>("txtDate")->text(),
              QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
     QCOMPARE(child<QLineEdit>("txtFreqSeparation")->text(), "25.0");
@@ -161,11 +167,13 @@ void TstMainWindow::captionsAndTooltips_data() {
         " Use this button to re-calculate the intermodulation study when changing the frequency "
         "separation. ");
     row("cmdAddFreq", "&Add", " Use this button to add transmitter or receiver frequencies. ");
-    row("lstTransmit", nullptr, " This list box shows the transitter frequencies you have entered. ");
+    row("lstTransmit", nullptr,
+        " This list box shows the transitter frequencies you have entered. ");
     row("lstReceive", nullptr, " This list box shows the receiver frequencies you have entered. ");
     row("cmdRemove", "&Remove",
         " Use this button to remove a previously entered transmitter or receiver frequency. ");
-    row("lstIntermodProducts", nullptr, " This list box shows the result of the intermodulation study. ");
+    row("lstIntermodProducts", nullptr,
+        " This list box shows the result of the intermodulation study. ");
     row("lblSiteName", "Site Name:", "");
     row("lblSiteDescription", "Site Description:", "");
     row("Label3", "Date:", "");
@@ -174,7 +182,8 @@ void TstMainWindow::captionsAndTooltips_data() {
     row("Label7", "Frequency Separation:", "");
     row("Label8", "KHz", "");
     row("Label10", "Intermodulation Products:", "");
-    row("Label11", "Calculations Performed...", " This shows how many calculations have been performed. ");
+    row("Label11", "Calculations Performed...",
+        " This shows how many calculations have been performed. ");
     row("lblCalcsPerformed", "0", " This shows how many calculations have been performed. ");
     row("lblVersion", nullptr, " This shows the current version of the program. ");
     row("cmdCalculate", "&Calculate",
@@ -210,12 +219,18 @@ void TstMainWindow::captionsAndTooltips() {
     QObject* o = w().findChild<QObject*>(name);
     QVERIFY2(o, qPrintable(name));
     QString text;
-    if (auto* a = qobject_cast<QAction*>(o)) text = a->text();
-    else if (auto* m = qobject_cast<QMenu*>(o)) text = m->title();
-    else if (auto* g = qobject_cast<QGroupBox*>(o)) text = g->title();
-    else if (auto* l = qobject_cast<QLabel*>(o)) text = l->text();
-    else if (auto* b = qobject_cast<QAbstractButton*>(o)) text = b->text();
-    else if (auto* e = qobject_cast<QLineEdit*>(o)) text = e->text();
+    if (auto* a = qobject_cast<QAction*>(o))
+        text = a->text();
+    else if (auto* m = qobject_cast<QMenu*>(o))
+        text = m->title();
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        text = g->title();
+    else if (auto* l = qobject_cast<QLabel*>(o))
+        text = l->text();
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+        text = b->text();
+    else if (auto* e = qobject_cast<QLineEdit*>(o))
+        text = e->text();
     if (!caption.isNull()) QCOMPARE(text, caption);
     if (auto* widget = qobject_cast<QWidget*>(o); widget && !tooltip.isNull())
         QCOMPARE(widget->toolTip(), tooltip);
@@ -224,9 +239,10 @@ void TstMainWindow::captionsAndTooltips() {
 }
 
 void TstMainWindow::tabOrderAndSelectAll() {
-    const QStringList expected{"txtSiteName", "txtDescription", "txtDate", "txtFreqSeparation",
-                               "cmdAddFreq", "lstTransmit", "lstReceive", "cmdRemove",
-                               "lstIntermodProducts", "cmdCalculate", "opt_1st_to_5th"};
+    const QStringList expected{"txtSiteName",       "txtDescription", "txtDate",
+                               "txtFreqSeparation", "cmdAddFreq",     "lstTransmit",
+                               "lstReceive",        "cmdRemove",      "lstIntermodProducts",
+                               "cmdCalculate",      "opt_1st_to_5th"};
     child<QLineEdit>("txtSiteName")->setFocus();
     child<QLineEdit>("txtDescription")->setText("Shared tower");
     QStringList seen;
@@ -268,45 +284,48 @@ void TstMainWindow::enterPressesAdd() {
 }
 
 void TstMainWindow::addDialogEntry() {
-    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
-        QCOMPARE(d->windowTitle(), "Add Frequency");
-        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
-        auto* tx = d->findChild<QRadioButton*>("optTransmit");
-        auto* rx = d->findChild<QRadioButton*>("optReceive");
-        QCOMPARE(entry->text(), "0.0");
-        QCOMPARE(entry->selectedText(), "0.0");
-        QVERIFY(entry->hasFocus());
-        QVERIFY(tx->isChecked());
-        QTest::keyClicks(entry, "1");
-        QCOMPARE(entry->text(), "1");
-        // Letters, signs and commas never reach the field; the space toggles the target.
-        QTest::keyClicks(entry, "a+-,x5");
-        QCOMPARE(entry->text(), "15");
-        QTest::keyClick(entry, Qt::Key_Space);
-        QVERIFY(rx->isChecked());
-        QTest::keyClick(entry, Qt::Key_Space);
-        QVERIFY(tx->isChecked());
-        QCOMPARE(entry->text(), "15");
-        QTest::keyClicks(entry, "0.5");
-        QTest::keyClick(entry, Qt::Key_Return);
-        QCOMPARE(entry->text(), "");
-        QVERIFY(entry->hasFocus());
-        for (const char* f : {"98.7", "1234.5", "0.000001"}) {
-            QTest::keyClicks(entry, f);
-            QTest::keyClick(entry, Qt::Key_Return);
-        }
-        QTest::keyClick(entry, Qt::Key_Space);
-        QTest::keyClicks(entry, "150.5");
-        // A click on Add leaves the focus on Add.
-        QTest::mouseClick(d->findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
-        QVERIFY(d->findChild<QPushButton*>("cmdAdd")->hasFocus());
-        QVERIFY(d->isVisible());
-    });
-    QCOMPARE(items("lstTransmit"), (QStringList{"000.00000", "098.70000", "1,234.50000", "150.50000"}));
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); },
+            [&](QWidget* d) {
+                QCOMPARE(d->windowTitle(), "Add Frequency");
+                auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+                auto* tx = d->findChild<QRadioButton*>("optTransmit");
+                auto* rx = d->findChild<QRadioButton*>("optReceive");
+                QCOMPARE(entry->text(), "0.0");
+                QCOMPARE(entry->selectedText(), "0.0");
+                QVERIFY(entry->hasFocus());
+                QVERIFY(tx->isChecked());
+                QTest::keyClicks(entry, "1");
+                QCOMPARE(entry->text(), "1");
+                // Letters, signs and commas never reach the field; the space toggles the target.
+                QTest::keyClicks(entry, "a+-,x5");
+                QCOMPARE(entry->text(), "15");
+                QTest::keyClick(entry, Qt::Key_Space);
+                QVERIFY(rx->isChecked());
+                QTest::keyClick(entry, Qt::Key_Space);
+                QVERIFY(tx->isChecked());
+                QCOMPARE(entry->text(), "15");
+                QTest::keyClicks(entry, "0.5");
+                QTest::keyClick(entry, Qt::Key_Return);
+                QCOMPARE(entry->text(), "");
+                QVERIFY(entry->hasFocus());
+                for (const char* f : {"98.7", "1234.5", "0.000001"}) {
+                    QTest::keyClicks(entry, f);
+                    QTest::keyClick(entry, Qt::Key_Return);
+                }
+                QTest::keyClick(entry, Qt::Key_Space);
+                QTest::keyClicks(entry, "150.5");
+                // A click on Add leaves the focus on Add.
+                QTest::mouseClick(d->findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
+                QVERIFY(d->findChild<QPushButton*>("cmdAdd")->hasFocus());
+                QVERIFY(d->isVisible());
+            });
+    QCOMPARE(items("lstTransmit"),
+             (QStringList{"000.00000", "098.70000", "1,234.50000", "150.50000"}));
     QCOMPARE(items("lstReceive"), QStringList{"150.50000"});
     QVERIFY(log_->messages.isEmpty());
     // With "Calculate as you go" on, the last addition ran the study.
-    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), QString::number(5 * 4 + 5 * 1024 + 4 * 256));
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(),
+             QString::number(5 * 4 + 5 * 1024 + 4 * 256));
 }
 
 void TstMainWindow::addDialogRefusals_data() {
@@ -317,14 +336,20 @@ void TstMainWindow::addDialogRefusals_data() {
     const QString zero = "Cannot enter a '0.0' value for the frequency!";
     const QString invalid = "Enter the frequency in MHz as digits with at most one decimal point, "
                             "for example 150.5.";
-    QTest::newRow("empty") << "" << "Invalid Entry!" << zero << "0.0";
-    QTest::newRow("0") << "0" << "Invalid Entry!" << zero << "0.0";
-    QTest::newRow("000") << "000" << "Invalid Entry!" << zero << "0.0";
-    QTest::newRow("point") << "." << "Invalid Entry!" << zero << "0.0";
-    QTest::newRow("points") << "..." << "Invalid Entry!" << zero << "0.0";
-    QTest::newRow("two points") << "1.2.3" << "Invalid Entry!" << invalid << "1.2.3";
-    QTest::newRow("beyond a double") << QString(400, '9') << "Invalid Entry!" << invalid
-                                     << QString(400, '9');
+    QTest::newRow("empty") << ""
+                           << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("0") << "0"
+                       << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("000") << "000"
+                         << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("point") << "."
+                           << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("points") << "..."
+                            << "Invalid Entry!" << zero << "0.0";
+    QTest::newRow("two points") << "1.2.3"
+                                << "Invalid Entry!" << invalid << "1.2.3";
+    QTest::newRow("beyond a double")
+        << QString(400, '9') << "Invalid Entry!" << invalid << QString(400, '9');
 }
 
 void TstMainWindow::addDialogRefusals() {
@@ -332,14 +357,15 @@ void TstMainWindow::addDialogRefusals() {
     QFETCH(QString, title);
     QFETCH(QString, text);
     QFETCH(QString, after);
-    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
-        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
-        entry->clear();
-        QTest::keyClicks(entry, typed);
-        QTest::keyClick(entry, Qt::Key_Return);
-        QCOMPARE(entry->text(), after);
-        QVERIFY(d->isVisible());
-    });
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); },
+            [&](QWidget* d) {
+                auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+                entry->clear();
+                QTest::keyClicks(entry, typed);
+                QTest::keyClick(entry, Qt::Key_Return);
+                QCOMPARE(entry->text(), after);
+                QVERIFY(d->isVisible());
+            });
     QCOMPARE(log_->messages.size(), 1);
     QCOMPARE(log_->messages[0].title, title);
     QCOMPARE(log_->messages[0].text, text);
@@ -352,38 +378,43 @@ void TstMainWindow::addDialogDuplicates() {
     QCOMPARE(items("lstTransmit"), QStringList{"150.50000"});
     QCOMPARE(items("lstReceive"), QStringList{"150.50000"});
     QVERIFY(log_->messages.isEmpty());
-    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
-        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
-        QTest::keyClicks(entry, "150.50");
-        QTest::keyClick(entry, Qt::Key_Return);
-        QCOMPARE(entry->text(), "150.50"); // kept for correcting
-        QTest::keyClick(entry, Qt::Key_Space);
-        QTest::keyClick(entry, Qt::Key_Return);
-        // Compared unrounded: not a duplicate, though it lists as the same text.
-        entry->clear();
-        QTest::keyClick(entry, Qt::Key_Space);
-        QTest::keyClicks(entry, "150.500001");
-        QTest::keyClick(entry, Qt::Key_Return);
-    });
-    const QString tail = "frequencies - even if duplicate frequencies exist. This calculation program "
-                         "calculate in such a way that there is no need.";
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); },
+            [&](QWidget* d) {
+                auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+                QTest::keyClicks(entry, "150.50");
+                QTest::keyClick(entry, Qt::Key_Return);
+                QCOMPARE(entry->text(), "150.50"); // kept for correcting
+                QTest::keyClick(entry, Qt::Key_Space);
+                QTest::keyClick(entry, Qt::Key_Return);
+                // Compared unrounded: not a duplicate, though it lists as the same text.
+                entry->clear();
+                QTest::keyClick(entry, Qt::Key_Space);
+                QTest::keyClicks(entry, "150.500001");
+                QTest::keyClick(entry, Qt::Key_Return);
+            });
+    const QString tail =
+        "frequencies - even if duplicate frequencies exist. This calculation program "
+        "calculate in such a way that there is no need.";
     QCOMPARE(log_->titles(), (QStringList{"Duplicate Entry!", "Duplicate Entry!"}));
-    QCOMPARE(log_->messages[0].text, "Duplicate Entry... There is no purpose for duplicate transmitter " + tail);
-    QCOMPARE(log_->messages[1].text, "Duplicate Entry... There is no purpose for duplicate receiver " + tail);
+    QCOMPARE(log_->messages[0].text,
+             "Duplicate Entry... There is no purpose for duplicate transmitter " + tail);
+    QCOMPARE(log_->messages[1].text,
+             "Duplicate Entry... There is no purpose for duplicate receiver " + tail);
     QCOMPARE(log_->messages[0].icon, MessageIcon::Information);
     QCOMPARE(items("lstTransmit"), (QStringList{"150.50000", "150.50000"}));
 }
 
 void TstMainWindow::addDialogPasteAndEscape() {
-    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); }, [&](QWidget* d) {
-        auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
-        entry->clear();
-        QApplication::clipboard()->setText("1 5a0,5 MHz");
-        entry->paste();
-        QCOMPARE(entry->text(), "1505"); // only what the keys would let through
-        QTest::keyClick(entry, Qt::Key_Escape);
-        QVERIFY(!d->isVisible());
-    });
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); },
+            [&](QWidget* d) {
+                auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+                entry->clear();
+                QApplication::clipboard()->setText("1 5a0,5 MHz");
+                entry->paste();
+                QCOMPARE(entry->text(), "1505"); // only what the keys would let through
+                QTest::keyClick(entry, Qt::Key_Escape);
+                QVERIFY(!d->isVisible());
+            });
     QVERIFY(items("lstTransmit").isEmpty());
     QVERIFY(log_->messages.isEmpty());
 }
@@ -430,7 +461,8 @@ void TstMainWindow::mouseSelectionStaysInOneList() {
     QTest::mouseClick(rx->viewport(), Qt::LeftButton, {}, rx->visualItemRect(rx->item(0)).center());
     QVERIFY(tx->selectedItems().isEmpty());
     QCOMPARE(rx->selectedItems().value(0)->text(), "170.00000");
-    QTest::mouseClick(tx->viewport(), Qt::RightButton, {}, tx->visualItemRect(tx->item(1)).center());
+    QTest::mouseClick(tx->viewport(), Qt::RightButton, {},
+                      tx->visualItemRect(tx->item(1)).center());
     QVERIFY(rx->selectedItems().isEmpty());
 }
 
@@ -447,7 +479,7 @@ void TstMainWindow::triggersRunTheStudyExactlyWhenTheyShould() {
     QCOMPARE(calcs->text(), "0");
     QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled());
     child<QPushButton>("cmdReCalc")->click();
-    QCOMPARE(calcs->text(), "14"); // 1st to 5th: 5 + 5 + 4
+    QCOMPARE(calcs->text(), "14");                                         // 1st to 5th: 5 + 5 + 4
     QCOMPARE(resultLines(), QStringList{"No Interfering Frequencies..."}); // 5 kHz
     // An order option runs it at once, "Calculate as you go" or not.
     child<QRadioButton>("opt_1st")->click();
@@ -472,13 +504,27 @@ void TstMainWindow::separationFieldFilterAndFormat_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("left");
-    QTest::newRow("25") << "25" << "25" << "25.0";
-    QTest::newRow("1234.56") << "1234.56" << "1234.56" << "1,234.6";
-    QTest::newRow("0.04") << "0.04" << "0.04" << "0.0";
-    QTest::newRow(".5") << ".5" << ".5" << "0.5";
-    QTest::newRow("letters and signs dropped") << "-1,2a5" << "125" << "125.0";
-    QTest::newRow("two points") << "1.2.3" << "1.2.3" << "1.2";
-    QTest::newRow("empty stays empty") << "" << "" << "";
+    QTest::newRow("25") << "25"
+                        << "25"
+                        << "25.0";
+    QTest::newRow("1234.56") << "1234.56"
+                             << "1234.56"
+                             << "1,234.6";
+    QTest::newRow("0.04") << "0.04"
+                          << "0.04"
+                          << "0.0";
+    QTest::newRow(".5") << ".5"
+                        << ".5"
+                        << "0.5";
+    QTest::newRow("letters and signs dropped") << "-1,2a5"
+                                               << "125"
+                                               << "125.0";
+    QTest::newRow("two points") << "1.2.3"
+                                << "1.2.3"
+                                << "1.2";
+    QTest::newRow("empty stays empty") << ""
+                                       << ""
+                                       << "";
 }
 
 void TstMainWindow::separationFieldFilterAndFormat() {
@@ -560,7 +606,8 @@ void TstMainWindow::largeResultsShowAtOnce() {
     // Every product within a wide separation: hundreds of thousands of lines.
     setCalcOnFly(false);
     QStringList tx;
-    for (int i = 0; i < 12; ++i) tx << QString::number(150 + i * 0.5);
+    for (int i = 0; i < 12; ++i)
+        tx << QString::number(150 + i * 0.5);
     addThroughDialog(tx, {"150", "151"});
     auto* sep = child<QLineEdit>("txtFreqSeparation");
     sep->setText("100000000");

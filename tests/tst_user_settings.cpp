@@ -11,7 +11,7 @@ using namespace kim;
 
 class TstUserSettings : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { settings_ = std::make_unique<testing::TempSettings>(); }
     void cleanup() { settings_.reset(); }
     void dialogLayout();
@@ -21,7 +21,7 @@ private slots:
     void enterPressesNoButton();
     void storeKeepsSectionsAndKeys();
 
-private:
+  private:
     // Opens the dialog as the menu command does and runs `action` in it.
     void inDialog(const std::function<void(frmUser*)>& action) {
         QWidget owner;
@@ -40,8 +40,10 @@ void TstUserSettings::dialogLayout() {
         QCOMPARE(d->findChild<QLineEdit*>("txtCompany")->geometry(), QRect(80, 8, 185, 19));
         QCOMPARE(d->findChild<QPushButton*>("cmdCancel")->geometry(), QRect(256, 184, 49, 25));
         QCOMPARE(d->findChild<QPushButton*>("cmdOk")->text(), "&Ok");
-        QCOMPARE(d->findChild<QPushButton*>("cmdOk")->toolTip(), " Use this button submit your above input. ");
-        QCOMPARE(d->findChild<QPlainTextEdit*>("txtAddress")->toolTip(), " Enter your address here. ");
+        QCOMPARE(d->findChild<QPushButton*>("cmdOk")->toolTip(),
+                 " Use this button submit your above input. ");
+        QCOMPARE(d->findChild<QPlainTextEdit*>("txtAddress")->toolTip(),
+                 " Enter your address here. ");
         // Tab order, and each field selects its text when tabbed into.
         QStringList order;
         QWidget* f = d->findChild<QLineEdit*>("txtCompany");
@@ -87,7 +89,8 @@ void TstUserSettings::okStoresAllFourAsTheyStand() {
     QCOMPARE(getSetting("User", "Phone", "x"), "");
     QCOMPARE(getSetting("User", "Address", "x"), "1 Tower Road\nMesa Ridge");
     inDialog([](frmUser* d) {
-        QCOMPARE(d->findChild<QPlainTextEdit*>("txtAddress")->toPlainText(), "1 Tower Road\nMesa Ridge");
+        QCOMPARE(d->findChild<QPlainTextEdit*>("txtAddress")->toPlainText(),
+                 "1 Tower Road\nMesa Ridge");
     });
 }
 

@@ -20,7 +20,7 @@ struct Message {
 };
 
 class MessageLog {
-public:
+  public:
     MessageLog() {
         kim::setMessageHook([this](const QString& t, const QString& x, kim::MessageIcon i) {
             messages.push_back({t, x, i});
@@ -30,14 +30,15 @@ public:
     QList<Message> messages;
     QStringList titles() const {
         QStringList t;
-        for (const auto& m : messages) t << m.title;
+        for (const auto& m : messages)
+            t << m.title;
         return t;
     }
 };
 
 // Points the settings store at a fresh folder.
 class TempSettings {
-public:
+  public:
     TempSettings() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
@@ -47,7 +48,8 @@ public:
 
 // Runs `action` on the modal dialog that `open` brings up, then closes it if the action
 // left it open. Returns false if no dialog came.
-inline bool onModal(const std::function<void()>& open, const std::function<void(QWidget*)>& action) {
+inline bool onModal(const std::function<void()>& open,
+                    const std::function<void(QWidget*)>& action) {
     bool seen = false;
     QTimer::singleShot(0, [&] {
         QWidget* w = QApplication::activeModalWidget();
@@ -65,10 +67,11 @@ inline bool onModal(const std::function<void()>& open, const std::function<void(
 // The offscreen platform warns of every window it cannot size; that is no finding.
 inline void quietOffscreenWarnings() {
     static QtMessageHandler previous = nullptr;
-    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
-        if (msg.contains(QLatin1String("propagateSizeHints"))) return;
-        if (previous) previous(type, ctx, msg);
-    });
+    previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+            if (msg.contains(QLatin1String("propagateSizeHints"))) return;
+            if (previous) previous(type, ctx, msg);
+        });
 }
 
 inline QString focusName() {
