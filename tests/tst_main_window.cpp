@@ -57,6 +57,7 @@ class TstMainWindow : public QObject {
     void calculateAsYouGo();
     void resultsAndCounters();
     void cutListIsReported();
+    void studyTooLargeIsRefused();
     void largeResultsShowAtOnce();
 
     void settingsSurviveARestart_data();
@@ -486,7 +487,15 @@ void TstMainWindow::triggersRunTheStudyExactlyWhenTheyShould() {
     QCOMPARE(calcs->text(), "5");
     child<QRadioButton>("opt_1st_to_3rd")->click();
     QCOMPARE(calcs->text(), "10"); // 5 + 3 + 2
+    // The arrow keys choose within the group, and run it too.
+    child<QRadioButton>("opt_1st_to_3rd")->setFocus();
+    QTest::keyClick(child<QRadioButton>("opt_1st_to_3rd"), Qt::Key_Right);
+    QVERIFY(child<QRadioButton>("opt_1st_to_5th")->isChecked());
+    QCOMPARE(calcs->text(), "14");
+    QTest::keyClick(child<QRadioButton>("opt_1st_to_5th"), Qt::Key_Left);
+    QCOMPARE(calcs->text(), "10");
     // Leaving the field reformats and runs nothing.
+    sep->setFocus();
     sep->selectAll();
     QTest::keyClicks(sep, "25");
     child<QLineEdit>("txtSiteName")->setFocus();
@@ -600,6 +609,22 @@ void TstMainWindow::cutListIsReported() {
     QCOMPARE(log_->titles(), QStringList{"List Incomplete!"});
     QCOMPARE(log_->messages[0].text,
              "The study found 6 interfering products. The list shows the first 3 of them.");
+}
+
+void TstMainWindow::studyTooLargeIsRefused() {
+    // Lists filled as a hand-edited file could: too many tests to count in 64 bits.
+    setCalcOnFly(false);
+    addThroughDialog({"150"}, {"150"});
+    child<QPushButton>("cmdCalculate")->click();
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+    for (auto* list : {child<QListWidget>("lstTransmit"), child<QListWidget>("lstReceive")})
+        for (int i = 1; i < 5000; ++i) list->addItem(QString::number(150 + i * 0.0125, 'f', 5));
+    child<QPushButton>("cmdCalculate")->click();
+    QCOMPARE(log_->titles(), QStringList{"Study Too Large!"});
+    QCOMPARE(log_->messages[0].icon, MessageIcon::Error);
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "2");
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void TstMainWindow::largeResultsShowAtOnce() {
