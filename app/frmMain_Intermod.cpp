@@ -76,6 +76,9 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(ui->mnu_Help_OnlineSupport, &QAction::triggered, this,
             &frmMain_Intermod::mnu_Help_OnlineSupport_Click);
     connect(ui->mnu_File_Exit, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Exit_Click);
+    connect(ui->mnu_File_New, &QAction::triggered, this, &frmMain_Intermod::mnu_File_New_Click);
+    connect(ui->mnu_File_Open, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Open_Click);
+    connect(ui->mnu_File_Save, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Save_Click);
 
     Form_Load();
     ui->txtSiteName->setFocus();
@@ -134,6 +137,73 @@ Study frmMain_Intermod::currentStudy() const {
     for (int i = 0; i < ui->lstReceive->count(); ++i)
         s.receive.push_back(ui->lstReceive->item(i)->text().toStdString());
     return s;
+}
+
+void frmMain_Intermod::loadStudy(const Study& study) {
+    ui->txtSiteName->setText(QString::fromStdString(study.siteName));
+    ui->txtDescription->setText(QString::fromStdString(study.description));
+    ui->txtDate->setText(QString::fromStdString(study.date));
+    ui->txtFreqSeparation->setText(QString::fromStdString(study.separation));
+    // Sorted once, as inserting each at its place would order them.
+    auto fill = [](QListWidget* list, std::vector<std::string> texts) {
+        std::stable_sort(texts.begin(), texts.end(), listTextLess);
+        QStringList items;
+        for (const auto& t : texts)
+            items << QString::fromStdString(t);
+        list->clear();
+        list->addItems(items);
+    };
+    fill(ui->lstTransmit, study.transmit);
+    fill(ui->lstReceive, study.receive);
+}
+
+void frmMain_Intermod::clearStudy() {
+    ui->txtSiteName->clear();
+    ui->txtDescription->clear();
+    ui->txtDate->setText(QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+    ui->lstTransmit->clear();
+    ui->lstReceive->clear();
+    results_->clear();
+    ResultLines.reset();
+    ui->lblCalcsPerformed->setText(QStringLiteral("0"));
+    ui->lblImodProdCalcsAnswer->setText(QStringLiteral("0"));
+}
+
+void frmMain_Intermod::setStudyTitle(const QString& title) {
+    setWindowTitle(title);
+}
+
+void frmMain_Intermod::studyLoaded() {
+    if (CalcOnFly) AddDirectInterferance();
+}
+
+void frmMain_Intermod::AutoLoad(const QString& strPathAndFile) {
+    files_.AutoLoad(strPathAndFile);
+}
+
+void frmMain_Intermod::mnu_File_New_Click() {
+    files_.New();
+}
+void frmMain_Intermod::mnu_File_Open_Click() {
+    files_.Open();
+}
+void frmMain_Intermod::mnu_File_Save_Click() {
+    files_.Save();
+}
+
+QString commandLineFileName(const QStringList& arguments, bool* named) {
+    const QString text = arguments.mid(1).join(QLatin1Char(' '));
+    *named = !text.isEmpty();
+    if (!text.contains(QLatin1Char('"'))) return text;
+    // A lone quote leaves nothing between a first and a last character.
+    return text.size() < 2 ? QString() : text.mid(1, text.size() - 2);
+}
+
+void startUp(frmMain_Intermod& window, const QStringList& arguments) {
+    bool named = false;
+    const QString file = commandLineFileName(arguments, &named);
+    if (named) window.AutoLoad(file);
+    window.show();
 }
 
 void frmMain_Intermod::AddDirectInterferance() {

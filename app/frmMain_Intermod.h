@@ -2,6 +2,7 @@
 // results list and its counters, and the menu.
 #pragma once
 
+#include "file_commands.h"
 #include "study.h"
 #include "study_engine.h"
 
@@ -20,7 +21,7 @@ namespace kim {
 
 class ResultsModel;
 
-class frmMain_Intermod : public QMainWindow {
+class frmMain_Intermod : public QMainWindow, public StudyHost {
     Q_OBJECT
   public:
     explicit frmMain_Intermod(QWidget* parent = nullptr);
@@ -30,8 +31,16 @@ class frmMain_Intermod : public QMainWindow {
     // results and both counts.
     void AddDirectInterferance();
 
+    // Loads a study file named on the command line, before the window shows.
+    void AutoLoad(const QString& strPathAndFile);
+
     // The study as the window holds it now.
-    Study currentStudy() const;
+    Study currentStudy() const override;
+    void loadStudy(const Study& study) override;
+    void clearStudy() override;
+    void setStudyTitle(const QString& title) override;
+    void studyLoaded() override;
+    QWidget* hostWidget() override { return this; }
 
     QListWidget* transmitList() const;
     QListWidget* receiveList() const;
@@ -64,6 +73,9 @@ class frmMain_Intermod : public QMainWindow {
     void mnu_Help_Email_Click();
     void mnu_Help_OnlineSupport_Click();
     void mnu_File_Exit_Click();
+    void mnu_File_New_Click();
+    void mnu_File_Open_Click();
+    void mnu_File_Save_Click();
 
   private:
     void Form_Load();
@@ -72,6 +84,15 @@ class frmMain_Intermod : public QMainWindow {
 
     std::unique_ptr<Ui::frmMain_Intermod> ui;
     ResultsModel* results_;
+    FileCommands files_{*this};
 };
+
+// The file named by the command line's arguments (after the program's name): joined
+// with single blanks; a double quote anywhere drops the first and last characters.
+// Empty when there are no arguments.
+QString commandLineFileName(const QStringList& arguments, bool* named);
+
+// Start-up: a named study is loaded, and its messages shown, before the window shows.
+void startUp(frmMain_Intermod& window, const QStringList& arguments);
 
 } // namespace kim

@@ -1,4 +1,4 @@
-// Start-up: the application, then the main window.
+// Start-up: the application, then the main window with a study named on the command line.
 #include "frmMain_Intermod.h"
 #include "program_icon.h"
 #include "settings_store.h"
@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
     // Centred on the screen.
     if (const QScreen* screen = window.screen())
         window.move(screen->availableGeometry().center() - window.rect().center());
-    window.show();
+    kim::startUp(window, QApplication::arguments());
     return app.exec();
 }

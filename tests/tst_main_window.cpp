@@ -618,7 +618,8 @@ void TstMainWindow::studyTooLargeIsRefused() {
     child<QPushButton>("cmdCalculate")->click();
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
     for (auto* list : {child<QListWidget>("lstTransmit"), child<QListWidget>("lstReceive")})
-        for (int i = 1; i < 5000; ++i) list->addItem(QString::number(150 + i * 0.0125, 'f', 5));
+        for (int i = 1; i < 5000; ++i)
+            list->addItem(QString::number(150 + i * 0.0125, 'f', 5));
     child<QPushButton>("cmdCalculate")->click();
     QCOMPARE(log_->titles(), QStringList{"Study Too Large!"});
     QCOMPARE(log_->messages[0].icon, MessageIcon::Error);

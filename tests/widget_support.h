@@ -5,6 +5,7 @@
 #include "message_box.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>

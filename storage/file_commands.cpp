@@ -1,0 +1,143 @@
+#include "file_commands.h"
+
+#include "message_box.h"
+#include "settings_store.h"
+#include "study_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace kim {
+
+namespace {
+FileDialogHook& dialogHook() {
+    static FileDialogHook h;
+    return h;
+}
+
+const QString kFilter = QStringLiteral("Korvane Intermod (*.int)");
+
+bool folderMissing(const QString& path) {
+    return !QFileInfo(path).absoluteDir().exists();
+}
+
+QString runDialog(QWidget* parent, const FileDialogRequest& r) {
+    if (dialogHook()) return dialogHook()(r);
+    QFileDialog dialog(parent, r.title, QString(), r.filter);
+    dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A name that does not exist is taken too: opening it then fails with a message.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(r.defaultSuffix);
+    // A stored directory that names a file opens its folder.
+    QFileInfo dir(r.directory);
+    dialog.setDirectory(dir.isDir() || !dir.exists() ? r.directory : dir.path());
+    if (QFileInfo(r.fileName).isAbsolute()) dialog.setDirectory(QFileInfo(r.fileName).path());
+    dialog.selectFile(r.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+} // namespace
+
+void setFileDialogHook(FileDialogHook hook) {
+    dialogHook() = std::move(hook);
+}
+
+QString studyTitle(const QString& path) {
+    return kProgramTitle + " - [" + path + "]";
+}
+
+QString FileCommands::askForFile(bool save, const QString& title) {
+    FileDialogRequest r;
+    r.save = save;
+    r.title = title;
+    r.directory = getSetting("Settings", "Last Dir", QCoreApplication::applicationDirPath());
+    r.fileName = fileName_;
+    r.filter = kFilter;
+    // "*.int" as a default extension means "int" to this dialog.
+    r.defaultSuffix = QString(defaultExt_).remove(QStringLiteral("*."));
+    const QString chosen = runDialog(host_.hostWidget(), r);
+    if (!chosen.isEmpty()) fileName_ = chosen;
+    return chosen;
+}
+
+void FileCommands::fail(const QString& description) {
+    showMessage(host_.hostWidget(), QStringLiteral("Error!"), description, MessageIcon::Error);
+}
+
+void FileCommands::New() {
+    host_.clearStudy();
+    host_.setStudyTitle(kProgramTitle + " - [New]");
+}
+
+// The whole file is read before the study is touched: a failed read leaves the study,
+// the lists, the results and the title as they were.
+bool FileCommands::readInto(const QString& path, bool missingFolderIsPathNotFound) {
+    if (missingFolderIsPathNotFound && folderMissing(path)) {
+        fail(QStringLiteral("Path Not Found"));
+        return false;
+    }
+    const StudyReadResult read = readStudyFile(path.toStdString());
+    if (!read.ok) {
+        fail(QString::fromStdString(read.error));
+        return false;
+    }
+    host_.setStudyTitle(studyTitle(path));
+    Study study = read.study;
+    study.order = host_.currentStudy().order;
+    host_.loadStudy(study);
+    host_.studyLoaded();
+    return true;
+}
+
+void FileCommands::Open() {
+    defaultExt_ = QStringLiteral("*.int");
+    const QString initialDir =
+        getSetting("Settings", "Last Dir", QCoreApplication::applicationDirPath());
+    const QString path = askForFile(false, QStringLiteral("Open File:"));
+    if (path.isEmpty()) return;
+    saveSetting("Settings", "Last Dir", initialDir);
+    readInto(path, true);
+}
+
+void FileCommands::Save() {
+    const QString path = askForFile(true, QStringLiteral("Save As:"));
+    if (path.isEmpty()) return;
+    saveSetting("Settings", "Last Dir", path);
+    if (folderMissing(path)) {
+        fail(QStringLiteral("Path Not Found"));
+        return;
+    }
+    // Written beside the old file and put in its place only once whole. Unbuffered, so
+    // that a full disk shows in the write itself: a buffered write that fails at the
+    // end would still be committed, cut short.
+    QSaveFile file(path);
+    const std::string bytes = encodeStudy(host_.currentStudy());
+    const auto size = static_cast<qint64>(bytes.size());
+    qint64 written = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        while (written < size) {
+            const qint64 n = file.write(bytes.data() + written, size - written);
+            if (n <= 0) break;
+            written += n;
+        }
+    }
+    if (written != size || !file.commit()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        fail(why.isEmpty() || why == QLatin1String("Unknown error")
+                 ? QStringLiteral("The study could not be written.")
+                 : why);
+        return;
+    }
+    host_.setStudyTitle(studyTitle(path));
+}
+
+void FileCommands::AutoLoad(const QString& strPathAndFile) {
+    saveSetting("Settings", "Last Dir", strPathAndFile);
+    readInto(strPathAndFile, false);
+}
+
+} // namespace kim

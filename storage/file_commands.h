@@ -1,0 +1,67 @@
+// New, Open and Save, and the load of a study named at start-up. The window that holds
+// the study answers to StudyHost; these commands never reach into it otherwise.
+#pragma once
+
+#include "study.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace kim {
+
+class StudyHost {
+  public:
+    virtual ~StudyHost() = default;
+    virtual Study currentStudy() const = 0;
+    // Site fields and separation from the study, its frequencies into emptied lists.
+    virtual void loadStudy(const Study& study) = 0;
+    // New: empty site fields, today's date, empty lists and results, counters "0".
+    virtual void clearStudy() = 0;
+    virtual void setStudyTitle(const QString& title) = 0;
+    // After a load: runs the study when "Calculate as you go" is on.
+    virtual void studyLoaded() = 0;
+    virtual QWidget* hostWidget() = 0;
+};
+
+struct FileDialogRequest {
+    bool save = false;
+    QString title;
+    QString directory; // the initial directory, as stored
+    QString fileName;  // the initial file name: the last chosen path after a first use
+    QString filter;
+    QString defaultSuffix;
+};
+
+// Tests answer the file dialogs: the chosen path, or an empty text for Cancel.
+using FileDialogHook = std::function<QString(const FileDialogRequest&)>;
+void setFileDialogHook(FileDialogHook hook);
+
+class FileCommands {
+  public:
+    explicit FileCommands(StudyHost& host) : host_(host) {}
+
+    void New();
+    void Open();
+    void Save();
+    void AutoLoad(const QString& strPathAndFile);
+
+    // What the dialog keeps between uses.
+    const QString& dialogFileName() const { return fileName_; }
+
+  private:
+    QString askForFile(bool save, const QString& title);
+    bool readInto(const QString& path, bool missingFolderIsPathNotFound);
+    void fail(const QString& description);
+
+    StudyHost& host_;
+    QString fileName_ = QStringLiteral("Defaut.int");
+    QString defaultExt_ = QStringLiteral("int");
+};
+
+// "Korvane Intermod (Beta) - [path]"
+QString studyTitle(const QString& path);
+
+} // namespace kim
