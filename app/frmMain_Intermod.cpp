@@ -144,6 +144,8 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     ui->txtDescription->setText(QString::fromStdString(study.description));
     ui->txtDate->setText(QString::fromStdString(study.date));
     ui->txtFreqSeparation->setText(QString::fromStdString(study.separation));
+    // A loaded separation is a change of the field, even when it reads the same.
+    txtFreqSeparation_Change();
     // Sorted once, as inserting each at its place would order them.
     auto fill = [](QListWidget* list, std::vector<std::string> texts) {
         std::stable_sort(texts.begin(), texts.end(), listTextLess);
