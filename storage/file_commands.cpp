@@ -30,6 +30,7 @@ QString runDialog(QWidget* parent, const FileDialogRequest& r) {
     dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist is taken too: opening it then fails with a message.
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.resize(760, 480);
     dialog.setDefaultSuffix(r.defaultSuffix);
     // A stored directory that names a file opens its folder.
     QFileInfo dir(r.directory);
