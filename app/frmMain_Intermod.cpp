@@ -1,10 +1,12 @@
 #include "frmMain_Intermod.h"
 
 #include "frmFreqAdd.h"
+#include "frmPP.h"
 #include "frmUser.h"
 #include "message_box.h"
 #include "number_format.h"
 #include "numeric_entry.h"
+#include "printing.h"
 #include "option_tab_stop.h"
 #include "results_model.h"
 #include "select_on_focus.h"
@@ -13,6 +15,7 @@
 #include "ui_frmMain_Intermod.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
 #include <QFocusEvent>
@@ -79,6 +82,9 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(ui->mnu_File_New, &QAction::triggered, this, &frmMain_Intermod::mnu_File_New_Click);
     connect(ui->mnu_File_Open, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Open_Click);
     connect(ui->mnu_File_Save, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Save_Click);
+    connect(ui->mnu_File_Print, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Print_Click);
+    connect(ui->mnu_File_PrinterSetup, &QAction::triggered, this,
+            &frmMain_Intermod::mnu_File_PrinterSetup_Click);
 
     Form_Load();
     ui->txtSiteName->setFocus();
@@ -360,6 +366,54 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return false;
+}
+
+} // namespace kim
+
+namespace kim {
+
+void frmMain_Intermod::mnu_File_Print_Click() {
+    // An open preview is only brought forward; it is neither set up nor drawn again.
+    if (!preview_) {
+        preview_ = new frmPP(this, *this);
+        preview_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    preview_->show();
+    preview_->raise();
+    preview_->activateWindow();
+}
+
+frmPP* frmMain_Intermod::preview() const { return preview_; }
+
+void frmMain_Intermod::mnu_File_PrinterSetup_Click() { printerSetup(this); }
+
+void frmMain_Intermod::closeEvent(QCloseEvent* event) {
+    // The preview reads this window: it goes with it.
+    if (preview_) preview_->close();
+    QMainWindow::closeEvent(event);
+}
+
+QString frmMain_Intermod::siteName() const { return ui->txtSiteName->text(); }
+QString frmMain_Intermod::siteDescription() const { return ui->txtDescription->text(); }
+QString frmMain_Intermod::siteDate() const { return ui->txtDate->text(); }
+QString frmMain_Intermod::separationText() const { return ui->txtFreqSeparation->text(); }
+
+QStringList frmMain_Intermod::transmitTexts() const {
+    QStringList out;
+    for (int i = 0; i < ui->lstTransmit->count(); ++i) out << ui->lstTransmit->item(i)->text();
+    return out;
+}
+
+QStringList frmMain_Intermod::receiveTexts() const {
+    QStringList out;
+    for (int i = 0; i < ui->lstReceive->count(); ++i) out << ui->lstReceive->item(i)->text();
+    return out;
+}
+
+qint64 frmMain_Intermod::resultLineCount() const { return results_->rowCount(); }
+
+QString frmMain_Intermod::resultLine(qint64 row) const {
+    return results_->lineText(static_cast<int>(row));
 }
 
 } // namespace kim

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "file_commands.h"
+#include "report_source.h"
 #include "study.h"
 #include "study_engine.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <vector>
@@ -21,7 +23,9 @@ namespace kim {
 
 class ResultsModel;
 
-class frmMain_Intermod : public QMainWindow, public StudyHost {
+class frmPP;
+
+class frmMain_Intermod : public QMainWindow, public StudyHost, public ReportSource {
     Q_OBJECT
   public:
     explicit frmMain_Intermod(QWidget* parent = nullptr);
@@ -42,6 +46,19 @@ class frmMain_Intermod : public QMainWindow, public StudyHost {
     void studyLoaded() override;
     QWidget* hostWidget() override { return this; }
 
+    // What the report reads, at every drawing.
+    QString siteName() const override;
+    QString siteDescription() const override;
+    QString siteDate() const override;
+    QString separationText() const override;
+    QStringList transmitTexts() const override;
+    QStringList receiveTexts() const override;
+    qint64 resultLineCount() const override;
+    QString resultLine(qint64 row) const override;
+
+    // The open print preview, if any.
+    frmPP* preview() const;
+
     QListWidget* transmitList() const;
     QListWidget* receiveList() const;
     // The check mark of "&Calculate as you go", which the Add Frequency dialog reads.
@@ -60,6 +77,7 @@ class frmMain_Intermod : public QMainWindow, public StudyHost {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private slots:
     void cmdAddFreq_Click();
@@ -76,6 +94,8 @@ class frmMain_Intermod : public QMainWindow, public StudyHost {
     void mnu_File_New_Click();
     void mnu_File_Open_Click();
     void mnu_File_Save_Click();
+    void mnu_File_Print_Click();
+    void mnu_File_PrinterSetup_Click();
 
   private:
     void Form_Load();
@@ -85,6 +105,7 @@ class frmMain_Intermod : public QMainWindow, public StudyHost {
     std::unique_ptr<Ui::frmMain_Intermod> ui;
     ResultsModel* results_;
     FileCommands files_{*this};
+    QPointer<frmPP> preview_;
 };
 
 // The file named by the command line's arguments (after the program's name): joined

@@ -24,7 +24,9 @@ bool folderMissing(const QString& path) {
     return !QFileInfo(path).absoluteDir().exists();
 }
 
-QString runDialog(QWidget* parent, const FileDialogRequest& r) {
+} // namespace
+
+QString askForFileName(QWidget* parent, const FileDialogRequest& r) {
     if (dialogHook()) return dialogHook()(r);
     QFileDialog dialog(parent, r.title, QString(), r.filter);
     dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -40,7 +42,6 @@ QString runDialog(QWidget* parent, const FileDialogRequest& r) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }
-} // namespace
 
 void setFileDialogHook(FileDialogHook hook) {
     dialogHook() = std::move(hook);
@@ -59,7 +60,7 @@ QString FileCommands::askForFile(bool save, const QString& title) {
     r.filter = kFilter;
     // "*.int" as a default extension means "int" to this dialog.
     r.defaultSuffix = QString(defaultExt_).remove(QStringLiteral("*."));
-    const QString chosen = runDialog(host_.hostWidget(), r);
+    const QString chosen = askForFileName(host_.hostWidget(), r);
     if (!chosen.isEmpty()) fileName_ = chosen;
     return chosen;
 }

@@ -39,6 +39,9 @@ struct FileDialogRequest {
 using FileDialogHook = std::function<QString(const FileDialogRequest&)>;
 void setFileDialogHook(FileDialogHook hook);
 
+// Shows a file dialog (or asks the hook): the chosen path, or an empty text for Cancel.
+QString askForFileName(QWidget* parent, const FileDialogRequest& request);
+
 class FileCommands {
   public:
     explicit FileCommands(StudyHost& host) : host_(host) {}

@@ -1,0 +1,226 @@
+#include "frmPP.h"
+
+#include "message_box.h"
+#include "painter_surface.h"
+#include "printing.h"
+#include "report_renderer.h"
+#include "settings_store.h"
+#include "ui_frmPP.h"
+
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QScreen>
+
+#include <cmath>
+
+namespace kim {
+
+namespace {
+// Halves to the even neighbour, as the preview rounds everywhere.
+int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+} // namespace
+
+frmPP::frmPP(QWidget* owner, const ReportSource& study)
+    : QWidget(owner, Qt::Window), study_(study), ui(std::make_unique<Ui::frmPP>()) {
+    ui->setupUi(this);
+    connect(ui->cmdZoom, &QPushButton::clicked, this, &frmPP::cmdZoom_Click);
+    connect(ui->cmdPrint, &QPushButton::clicked, this, &frmPP::cmdPrint_Click);
+    connect(ui->cmdClose, &QPushButton::clicked, this, &frmPP::cmdClose_Click);
+    connect(ui->cmdNext, &QPushButton::clicked, this, &frmPP::cmdNext_Click);
+    connect(ui->cmdPrevious, &QPushButton::clicked, this, &frmPP::cmdPrevious_Click);
+    connect(ui->cmdSetup, &QPushButton::clicked, this, &frmPP::cmdSetup_Click);
+    // Dragging the thumb and a changed value do the same.
+    connect(ui->HScroll, &QScrollBar::valueChanged, this, &frmPP::HScroll_Change);
+    connect(ui->VScroll, &QScrollBar::valueChanged, this, &frmPP::VScroll_Change);
+    Form_Load();
+}
+
+frmPP::~frmPP() = default;
+
+double frmPP::unitsToPixels() const { return ui->picBord->width() / borderScaleWidth(); }
+
+double frmPP::paperWidth() const { return (Orient == 2 ? 15840 : 12240) * ZoomFact; }
+double frmPP::paperHeight() const { return (Orient == 2 ? 12240 : 15840) * ZoomFact; }
+
+int frmPP::hScrollValue() const { return -ui->HScroll->value(); }
+int frmPP::hScrollMax() const { return -ui->HScroll->maximum(); }
+int frmPP::vScrollValue() const { return -ui->VScroll->value(); }
+int frmPP::vScrollMax() const { return -ui->VScroll->maximum(); }
+
+void frmPP::Form_Load() {
+    PageCount = 1;
+    PageNum = 1;
+    OutObject = Output::Paper;
+    const QPageLayout layout = appPrinter().pageLayout();
+    Orient = layout.orientation() == QPageLayout::Portrait ? 1 : 2;
+    LMargin = RMargin = TMargin = BMargin = 720;
+    // The page's size as it stands upright, in whole twips: PrintWidth is the
+    // vertical extent of a landscape page.
+    const QSizeF page = layout.pageSize().size(QPageSize::Point);
+    PrintWidth = std::round(page.width() * 20);
+    PrintHeight = std::round(page.height() * 20);
+
+    // As large as the screen, over it.
+    const QScreen* screen = this->screen();
+    const QRect s = screen ? screen->geometry() : QRect(0, 0, 1280, 1024);
+    setGeometry(s);
+    const double twip = logicalDpiX() / 1440.0; // pixels a twip
+    const int buttonW = roundEven(960 * twip), buttonH = roundEven(330 * twip);
+    const int barThickness = roundEven(240 * twip);
+    const int W = s.width(), H = s.height();
+
+    ui->picToolBar->setGeometry(0, 0, W, buttonH);
+    int x = W / 10;
+    ui->cmdPrint->setGeometry(x, 0, buttonW, buttonH);
+    x += buttonW;
+    ui->cmdSetup->setGeometry(x, 0, buttonW, buttonH);
+    ui->cmdZoom->setGeometry(x, 0, buttonW, buttonH);
+    x += buttonW;
+    ui->cmdClose->setGeometry(x, 0, buttonW, buttonH);
+    x += buttonW;
+    ui->cmdNext->setGeometry(x, 0, buttonW, buttonH);
+    x += buttonW;
+    ui->cmdPrevious->setGeometry(x, 0, buttonW, buttonH);
+    ui->cmdNext->setEnabled(false);
+    ui->cmdPrevious->setEnabled(false);
+    ui->cmdSetup->setVisible(false);
+    ui->cmdNext->setEnabled(PageCount != 1);
+
+    const int bordTop = buttonH;
+    const int bordH = roundEven(0.9 * H - barThickness);
+    const int bordW = roundEven(0.95 * W - barThickness);
+    const int bordLeft = (W - bordW) / 2;
+    ui->picBord->setGeometry(bordLeft, bordTop, bordW, bordH);
+    QPalette grey = ui->picBord->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    ui->picBord->setPalette(grey);
+    ScaleRatio = double(bordW) / bordH;
+
+    ui->HScroll->setPageStep(roundEven(PrintWidth / 10));
+    ui->HScroll->setSingleStep(roundEven(PrintWidth / 100));
+    ui->HScroll->setGeometry(bordLeft, bordTop + bordH, bordW, barThickness);
+    ui->VScroll->setPageStep(roundEven(PrintHeight / 10));
+    ui->VScroll->setSingleStep(roundEven(PrintHeight / 100));
+    ui->VScroll->setGeometry(bordLeft + bordW, bordTop, barThickness, bordH);
+
+    ZoomCounter = 2;
+    cmdZoom_Click();
+}
+
+void frmPP::placePaper() {
+    const double f = unitsToPixels();
+    ui->PicPaper->setGeometry(roundEven(paperLeft_ * f), roundEven(paperTop_ * f),
+                              roundEven(paperWidth() * f), roundEven(paperHeight() * f));
+}
+
+void frmPP::DrawPage() {
+    // Centred in a direction where the paper is smaller than the border.
+    if (paperWidth() < borderScaleWidth()) paperLeft_ = (borderScaleWidth() - paperWidth()) / 2;
+    if (paperHeight() < borderScaleHeight()) paperTop_ = (borderScaleHeight() - paperHeight()) / 2;
+    placePaper();
+
+    QPixmap& picture = ui->PicPaper->picture();
+    QPainter painter(&picture);
+    const double pageW = Orient == 2 ? PrintHeight : PrintWidth;
+    const double pageH = Orient == 2 ? PrintWidth : PrintHeight;
+    PainterSurface paper(painter, picture.width() / pageW, picture.height() / pageH, pageW, pageH,
+                         false, ui->PicPaper->palette().color(QPalette::Text));
+    paper.setDrawWidth(1);
+    paper.setDrawStyle(2);
+    const QColor blue(0, 0, 255);
+    paper.line(LMargin, 0, LMargin, pageH, blue);
+    paper.line(0, TMargin, pageW, TMargin, blue);
+    paper.line(pageW - RMargin, 0, pageW - RMargin, pageH, blue);
+    paper.line(0, pageH - BMargin, pageW, pageH - BMargin, blue);
+    paper.setCurrentX(0);
+    paper.setCurrentY(0);
+    DrawReport(paper, study_, ZoomFact, TMargin);
+    painter.end();
+    ui->PicPaper->update();
+}
+
+void frmPP::cmdZoom_Click() {
+    ++ZoomCounter;
+    static constexpr double kSteps[] = {0.5, 0.75, 1.0, 1.5};
+    if (ZoomCounter < 1 || ZoomCounter > 4) return;
+    ZoomFact = kSteps[ZoomCounter - 1];
+    ui->PicPaper->clear();
+    DrawPage();
+    settingRange_ = true;
+    if (paperWidth() > borderScaleWidth()) {
+        ui->HScroll->setRange(0, roundEven(paperWidth() - borderScaleWidth()));
+        ui->HScroll->setValue(0);
+        ui->HScroll->show();
+        paperLeft_ = 0;
+    } else {
+        ui->HScroll->hide();
+    }
+    if (paperHeight() > borderScaleHeight()) {
+        ui->VScroll->setRange(0, roundEven(paperHeight() - borderScaleHeight()));
+        ui->VScroll->setValue(0);
+        ui->VScroll->show();
+        paperTop_ = 0;
+    } else {
+        ui->VScroll->hide();
+    }
+    settingRange_ = false;
+    placePaper();
+    if (ZoomCounter == 4) ZoomCounter = 0;
+}
+
+void frmPP::HScroll_Change(int value) {
+    if (settingRange_) return;
+    paperLeft_ = -value;
+    settingRange_ = true;
+    ui->HScroll->setRange(0, std::max(0, roundEven(paperWidth() - borderScaleWidth())));
+    settingRange_ = false;
+    DrawPage();
+}
+
+void frmPP::VScroll_Change(int value) {
+    if (settingRange_) return;
+    settingRange_ = true;
+    ui->VScroll->setRange(0, std::max(0, roundEven(paperHeight() - borderScaleHeight())));
+    settingRange_ = false;
+    paperTop_ = -ui->VScroll->value();
+    (void)value;
+    DrawPage();
+}
+
+void frmPP::cmdPrint_Click() {
+    OutObject = Output::Printer;
+    QString error;
+    const PrintOutcome outcome = printReport(this, study_, &error);
+    OutObject = Output::Paper;
+    if (outcome == PrintOutcome::Failed)
+        showMessage(this, kProgramTitle,
+                    QStringLiteral("The Printer Returned the following error: ") + error,
+                    MessageIcon::Error);
+}
+
+void frmPP::cmdClose_Click() { close(); }
+
+void frmPP::cmdNext_Click() {
+    if (PageNum + 1 == PageCount) {
+        ui->cmdPrevious->setEnabled(true);
+        ui->cmdNext->setEnabled(false);
+    }
+    ui->cmdPrevious->setEnabled(true);
+    ++PageNum;
+    ui->PicPaper->clear();
+    DrawPage();
+}
+
+void frmPP::cmdPrevious_Click() {
+    if (PageNum == 2) {
+        ui->cmdNext->setEnabled(true);
+        ui->cmdPrevious->setEnabled(false);
+    }
+    ui->cmdNext->setEnabled(true);
+    --PageNum;
+    ui->PicPaper->clear();
+    DrawPage();
+}
+
+} // namespace kim
