@@ -6,8 +6,8 @@
 #include "message_box.h"
 #include "number_format.h"
 #include "numeric_entry.h"
-#include "printing.h"
 #include "option_tab_stop.h"
+#include "printing.h"
 #include "results_model.h"
 #include "select_on_focus.h"
 #include "settings_store.h"
@@ -383,9 +383,13 @@ void frmMain_Intermod::mnu_File_Print_Click() {
     preview_->activateWindow();
 }
 
-frmPP* frmMain_Intermod::preview() const { return preview_; }
+frmPP* frmMain_Intermod::preview() const {
+    return preview_;
+}
 
-void frmMain_Intermod::mnu_File_PrinterSetup_Click() { printerSetup(this); }
+void frmMain_Intermod::mnu_File_PrinterSetup_Click() {
+    printerSetup(this);
+}
 
 void frmMain_Intermod::closeEvent(QCloseEvent* event) {
     // The preview reads this window: it goes with it.
@@ -393,24 +397,36 @@ void frmMain_Intermod::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-QString frmMain_Intermod::siteName() const { return ui->txtSiteName->text(); }
-QString frmMain_Intermod::siteDescription() const { return ui->txtDescription->text(); }
-QString frmMain_Intermod::siteDate() const { return ui->txtDate->text(); }
-QString frmMain_Intermod::separationText() const { return ui->txtFreqSeparation->text(); }
+QString frmMain_Intermod::siteName() const {
+    return ui->txtSiteName->text();
+}
+QString frmMain_Intermod::siteDescription() const {
+    return ui->txtDescription->text();
+}
+QString frmMain_Intermod::siteDate() const {
+    return ui->txtDate->text();
+}
+QString frmMain_Intermod::separationText() const {
+    return ui->txtFreqSeparation->text();
+}
 
 QStringList frmMain_Intermod::transmitTexts() const {
     QStringList out;
-    for (int i = 0; i < ui->lstTransmit->count(); ++i) out << ui->lstTransmit->item(i)->text();
+    for (int i = 0; i < ui->lstTransmit->count(); ++i)
+        out << ui->lstTransmit->item(i)->text();
     return out;
 }
 
 QStringList frmMain_Intermod::receiveTexts() const {
     QStringList out;
-    for (int i = 0; i < ui->lstReceive->count(); ++i) out << ui->lstReceive->item(i)->text();
+    for (int i = 0; i < ui->lstReceive->count(); ++i)
+        out << ui->lstReceive->item(i)->text();
     return out;
 }
 
-qint64 frmMain_Intermod::resultLineCount() const { return results_->rowCount(); }
+qint64 frmMain_Intermod::resultLineCount() const {
+    return results_->rowCount();
+}
 
 QString frmMain_Intermod::resultLine(qint64 row) const {
     return results_->lineText(static_cast<int>(row));

@@ -8,7 +8,7 @@
 namespace kim {
 
 class DrawSurface {
-public:
+  public:
     virtual ~DrawSurface() = default;
 
     virtual double currentX() const = 0;

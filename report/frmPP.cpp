@@ -18,7 +18,9 @@ namespace kim {
 
 namespace {
 // Halves to the even neighbour, as the preview rounds everywhere.
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int roundEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 } // namespace
 
 frmPP::frmPP(QWidget* owner, const ReportSource& study)
@@ -38,15 +40,29 @@ frmPP::frmPP(QWidget* owner, const ReportSource& study)
 
 frmPP::~frmPP() = default;
 
-double frmPP::unitsToPixels() const { return ui->picBord->width() / borderScaleWidth(); }
+double frmPP::unitsToPixels() const {
+    return ui->picBord->width() / borderScaleWidth();
+}
 
-double frmPP::paperWidth() const { return (Orient == 2 ? 15840 : 12240) * ZoomFact; }
-double frmPP::paperHeight() const { return (Orient == 2 ? 12240 : 15840) * ZoomFact; }
+double frmPP::paperWidth() const {
+    return (Orient == 2 ? 15840 : 12240) * ZoomFact;
+}
+double frmPP::paperHeight() const {
+    return (Orient == 2 ? 12240 : 15840) * ZoomFact;
+}
 
-int frmPP::hScrollValue() const { return -ui->HScroll->value(); }
-int frmPP::hScrollMax() const { return -ui->HScroll->maximum(); }
-int frmPP::vScrollValue() const { return -ui->VScroll->value(); }
-int frmPP::vScrollMax() const { return -ui->VScroll->maximum(); }
+int frmPP::hScrollValue() const {
+    return -ui->HScroll->value();
+}
+int frmPP::hScrollMax() const {
+    return -ui->HScroll->maximum();
+}
+int frmPP::vScrollValue() const {
+    return -ui->VScroll->value();
+}
+int frmPP::vScrollMax() const {
+    return -ui->VScroll->maximum();
+}
 
 void frmPP::Form_Load() {
     PageCount = 1;
@@ -199,7 +215,9 @@ void frmPP::cmdPrint_Click() {
                     MessageIcon::Error);
 }
 
-void frmPP::cmdClose_Click() { close(); }
+void frmPP::cmdClose_Click() {
+    close();
+}
 
 void frmPP::cmdNext_Click() {
     if (PageNum + 1 == PageCount) {

@@ -16,7 +16,7 @@ namespace kim {
 
 class frmPP : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Reads the study from `study` at every drawing; `owner` is the main window.
     frmPP(QWidget* owner, const ReportSource& study);
     ~frmPP() override;
@@ -49,7 +49,7 @@ public:
     int vScrollMin() const { return 0; }
     int vScrollMax() const;
 
-public slots:
+  public slots:
     void cmdZoom_Click();
     void cmdPrint_Click();
     void cmdClose_Click();
@@ -57,11 +57,11 @@ public slots:
     void cmdPrevious_Click();
     void cmdSetup_Click() {}
 
-private slots:
+  private slots:
     void HScroll_Change(int value);
     void VScroll_Change(int value);
 
-private:
+  private:
     void Form_Load();
     void placePaper();
     double unitsToPixels() const;

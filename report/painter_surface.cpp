@@ -74,6 +74,8 @@ void PainterSurface::print(const QString& text, bool lineEnd) {
     }
 }
 
-bool PainterSurface::endDocument() { return painter_.end(); }
+bool PainterSurface::endDocument() {
+    return painter_.end();
+}
 
 } // namespace kim

@@ -10,7 +10,7 @@
 namespace kim {
 
 class PainterSurface : public DrawSurface {
-public:
+  public:
     // pixelsPerTwipX/Y: the scale of the page on the device; scaleWidth/Height: the
     // page's size in twips.
     PainterSurface(QPainter& painter, double pixelsPerTwipX, double pixelsPerTwipY,
@@ -38,7 +38,7 @@ public:
     bool isPrinter() const override { return printer_; }
     bool endDocument() override;
 
-private:
+  private:
     void applyFont();
 
     QPainter& painter_;

@@ -9,16 +9,16 @@ namespace kim {
 
 class PaperWidget : public QWidget {
     Q_OBJECT
-public:
+  public:
     using QWidget::QWidget;
     // The picture, sized to the widget; cleared to the paper's colour when resized.
     QPixmap& picture();
     void clear();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QPixmap picture_;
 };
 

@@ -55,8 +55,10 @@ PrintOutcome printReport(QWidget* parent, const ReportSource& study, QString* er
     };
     QPainter painter;
     if (!painter.begin(&printer)) {
-        *error = toPdf ? QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName())
-                       : QStringLiteral("The printer could not start the document.");
+        *error =
+            toPdf
+                ? QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName())
+                : QStringLiteral("The printer could not start the document.");
         restore();
         return PrintOutcome::Failed;
     }

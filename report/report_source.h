@@ -7,7 +7,7 @@
 namespace kim {
 
 class ReportSource {
-public:
+  public:
     virtual ~ReportSource() = default;
     virtual QString siteName() const = 0;
     virtual QString siteDescription() const = 0;

@@ -347,7 +347,7 @@ void TstFileCommands::startUpLoadsBeforeShowing() {
     QCOMPARE(getSetting("Settings", "Last Dir", "absent"), path);
     QCOMPARE(child<QLineEdit>("txtSiteName")->text(), "Mesa");
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14"); // run: calculate as you go
-    QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled());     // "25.0" again, still a change
+    QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled());      // "25.0" again, still a change
     QVERIFY(log_->messages.isEmpty());
 }
 

@@ -12,7 +12,7 @@ namespace {
 // Records what the report draws, with simple metrics: a character is 100 twips wide
 // and a line is 20 twips a point high.
 class RecordingSurface : public DrawSurface {
-public:
+  public:
     RecordingSurface(bool printer, double width = 12000, double height = 15000)
         : printer_(printer), width_(width), height_(height) {}
     QStringList ops;
@@ -63,7 +63,7 @@ public:
         return out;
     }
 
-private:
+  private:
     bool printer_;
     double width_, height_;
     double x_ = 0, y_ = 0;
@@ -71,7 +71,7 @@ private:
 };
 
 class FakeStudy : public ReportSource {
-public:
+  public:
     QString site, description, date = "Monday, March 02, 2026", separation = "25.0";
     QStringList transmit, receive, results;
     QString siteName() const override { return site; }
@@ -92,7 +92,7 @@ public:
 
 class TstReport : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { settings_ = std::make_unique<testing::TempSettings>(); }
     void cleanup() { settings_.reset(); }
     void emptyStudyOnThePrinter();
@@ -101,7 +101,7 @@ private slots:
     void linesPastThePageAreSteppedOver();
     void setupErrorMessage();
 
-private:
+  private:
     std::unique_ptr<testing::TempSettings> settings_;
 };
 
@@ -112,15 +112,25 @@ void TstReport::emptyStudyOnThePrinter() {
     QVERIFY(DrawReport(out, study, 1.0));
     // 10 pt body: lines are 200 twips; the title at 20 pt is 400.
     const QStringList expected{
-        "style 0", "bold 1", "italic 1", "size 20", "width 10",
+        "style 0",
+        "bold 1",
+        "italic 1",
+        "size 20",
+        "width 10",
         "text 4850,720 Times New Roman Intermodulation Program", // 12000/2 - 2300/2
-        "line 1200,1120 10800,1120 #000000",                      // under the title
-        "bold 0", "italic 0", "size 10",
-        "text 1200,1320 Times New Roman Company: ", "text 3000,1320 Times New Roman Unkown",
-        "text 1200,1520 Times New Roman Engineer: ", "text 3000,1520 Times New Roman Unknown",
-        "text 1200,1720 Times New Roman Site Name: ", "text 3000,1720 Times New Roman Mesa",
+        "line 1200,1120 10800,1120 #000000",                     // under the title
+        "bold 0",
+        "italic 0",
+        "size 10",
+        "text 1200,1320 Times New Roman Company: ",
+        "text 3000,1320 Times New Roman Unkown",
+        "text 1200,1520 Times New Roman Engineer: ",
+        "text 3000,1520 Times New Roman Unknown",
+        "text 1200,1720 Times New Roman Site Name: ",
+        "text 3000,1720 Times New Roman Mesa",
         "text 1200,1920 Times New Roman Site Description: ",
-        "text 1200,2120 Times New Roman Date: ", "text 3000,2120 Times New Roman Monday, March 02, 2026",
+        "text 1200,2120 Times New Roman Date: ",
+        "text 3000,2120 Times New Roman Monday, March 02, 2026",
         "text 1200,2520 Times New Roman Minimum Separation: ",
         "text 3750,2520 Times New Roman 25.0  KHz",
         "line 1200,2920 10800,2920 #000000",
@@ -162,9 +172,9 @@ void TstReport::frequenciesAndUserDetails() {
     QCOMPARE(out.texts(),
              (QStringList{"Intermodulation Program", "Company: ", "Korvane Radio", "Engineer: ",
                           "Site Name: ", "Site Description: ", "Date: ", "Monday, March 02, 2026",
-                          "Minimum Separation: ", "1.2.3  KHz", "Transmission Frequencies:",
-                          "00,150.50000  MHz", "01,234.50000  MHz", "00,150.50000  MHz",
-                          "Receiver Frequencies:", "12,345.60000  MHz",
+                          "Minimum Separation: ", "1.2.3  KHz",
+                          "Transmission Frequencies:", "00,150.50000  MHz", "01,234.50000  MHz",
+                          "00,150.50000  MHz", "Receiver Frequencies:", "12,345.60000  MHz",
                           "1A = R: 150.50000 and 150.50000, Sep: 00.0 KHz", "A+B: x"}));
     QVERIFY(out.ops.contains("size 20")); // the printer ignores the zoom
     QCOMPARE(reportFrequency("1,234.5"), "01,234.50000");
@@ -172,7 +182,8 @@ void TstReport::frequenciesAndUserDetails() {
 
 void TstReport::linesPastThePageAreSteppedOver() {
     FakeStudy study;
-    for (int i = 0; i < 2000; ++i) study.results << QString("line %1").arg(i);
+    for (int i = 0; i < 2000; ++i)
+        study.results << QString("line %1").arg(i);
     RecordingSurface out(true, 12000, 15000);
     DrawReport(out, study, 1.0);
     // Drawn until the page's end, then only counted: the position ends where it would.

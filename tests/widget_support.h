@@ -65,12 +65,14 @@ inline bool onModal(const std::function<void()>& open,
     return seen;
 }
 
-// The offscreen platform warns of every window it cannot size; that is no finding.
+// The offscreen platform warns of what it cannot do with windows; that is no finding.
 inline void quietOffscreenWarnings() {
     static QtMessageHandler previous = nullptr;
     previous = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
-            if (msg.contains(QLatin1String("propagateSizeHints"))) return;
+            if (msg.contains(QLatin1String("propagateSizeHints")) ||
+                msg.contains(QLatin1String("does not support raise()")))
+                return;
             if (previous) previous(type, ctx, msg);
         });
 }
