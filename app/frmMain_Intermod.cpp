@@ -26,6 +26,24 @@
 namespace kim {
 
 namespace {
+QString longDate() {
+    return QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
+}
+
+QStringList itemTexts(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+std::vector<std::string> toStd(const QStringList& texts) {
+    std::vector<std::string> out;
+    for (const QString& t : texts)
+        out.push_back(t.toStdString());
+    return out;
+}
+
 const QUrl kSupportMail(QStringLiteral("mailto:support@korvane.example"));
 const QUrl kOnlineHelp(QStringLiteral("https://korvane.example/intermod/help"));
 } // namespace
@@ -93,7 +111,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
 frmMain_Intermod::~frmMain_Intermod() = default;
 
 void frmMain_Intermod::Form_Load() {
-    ui->txtDate->setText(QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+    ui->txtDate->setText(longDate());
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
     results_->clear();
@@ -138,10 +156,8 @@ Study frmMain_Intermod::currentStudy() const {
     s.order = ui->opt_1st->isChecked()          ? OrderChoice::First
               : ui->opt_1st_to_5th->isChecked() ? OrderChoice::FirstToFifth
                                                 : OrderChoice::FirstToThird;
-    for (int i = 0; i < ui->lstTransmit->count(); ++i)
-        s.transmit.push_back(ui->lstTransmit->item(i)->text().toStdString());
-    for (int i = 0; i < ui->lstReceive->count(); ++i)
-        s.receive.push_back(ui->lstReceive->item(i)->text().toStdString());
+    s.transmit = toStd(transmitTexts());
+    s.receive = toStd(receiveTexts());
     return s;
 }
 
@@ -168,7 +184,7 @@ void frmMain_Intermod::loadStudy(const Study& study) {
 void frmMain_Intermod::clearStudy() {
     ui->txtSiteName->clear();
     ui->txtDescription->clear();
-    ui->txtDate->setText(QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+    ui->txtDate->setText(longDate());
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
     results_->clear();
@@ -411,17 +427,11 @@ QString frmMain_Intermod::separationText() const {
 }
 
 QStringList frmMain_Intermod::transmitTexts() const {
-    QStringList out;
-    for (int i = 0; i < ui->lstTransmit->count(); ++i)
-        out << ui->lstTransmit->item(i)->text();
-    return out;
+    return itemTexts(ui->lstTransmit);
 }
 
 QStringList frmMain_Intermod::receiveTexts() const {
-    QStringList out;
-    for (int i = 0; i < ui->lstReceive->count(); ++i)
-        out << ui->lstReceive->item(i)->text();
-    return out;
+    return itemTexts(ui->lstReceive);
 }
 
 qint64 frmMain_Intermod::resultLineCount() const {

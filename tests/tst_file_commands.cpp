@@ -41,13 +41,7 @@ class TstFileCommands : public QObject {
 
   private:
     template <class T> T* child(const char* name) { return window_->findChild<T*>(name); }
-    QStringList items(const char* list) {
-        QStringList out;
-        auto* l = child<QListWidget>(list);
-        for (int i = 0; i < l->count(); ++i)
-            out << l->item(i)->text();
-        return out;
-    }
+    QStringList items(const char* list) { return testing::listItems(child<QListWidget>(list)); }
     // The next file dialogs return these paths in turn ("" cancels).
     void answerDialogs(QStringList answers) {
         answers_ = answers;

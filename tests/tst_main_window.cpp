@@ -72,13 +72,7 @@ class TstMainWindow : public QObject {
         if (!c) qWarning("no child %s", name);
         return c;
     }
-    QStringList items(const char* list) {
-        QStringList out;
-        auto* l = child<QListWidget>(list);
-        for (int i = 0; i < l->count(); ++i)
-            out << l->item(i)->text();
-        return out;
-    }
+    QStringList items(const char* list) { return testing::listItems(child<QListWidget>(list)); }
     QStringList resultLines() {
         QStringList out;
         const auto* m = window_->results();

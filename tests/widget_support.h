@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QListWidget>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -75,6 +76,13 @@ inline void quietOffscreenWarnings() {
                 return;
             if (previous) previous(type, ctx, msg);
         });
+}
+
+inline QStringList listItems(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
 }
 
 inline QString focusName() {
