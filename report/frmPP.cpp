@@ -194,13 +194,12 @@ void frmPP::HScroll_Change(int value) {
     DrawPage();
 }
 
-void frmPP::VScroll_Change(int value) {
+void frmPP::VScroll_Change(int) {
     if (settingRange_) return;
     settingRange_ = true;
     ui->VScroll->setRange(0, std::max(0, roundEven(paperHeight() - borderScaleHeight())));
     settingRange_ = false;
     paperTop_ = -ui->VScroll->value();
-    (void)value;
     DrawPage();
 }
 

@@ -59,7 +59,7 @@ class frmPP : public QWidget {
 
   private slots:
     void HScroll_Change(int value);
-    void VScroll_Change(int value);
+    void VScroll_Change(int);
 
   private:
     void Form_Load();
