@@ -6,7 +6,9 @@
 #include "report_renderer.h"
 #include "settings_store.h"
 
+#include <QDialogButtonBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -25,6 +27,9 @@ QString setupErrorText(int number, const QString& description) {
 void printerSetup(QWidget* parent) {
     QPrintDialog dialog(&appPrinter(), parent);
     dialog.setWindowTitle(QStringLiteral("Printer Setup"));
+    // Set-up only: its accepting button keeps the choice and prints nothing.
+    for (QDialogButtonBox* box : dialog.findChildren<QDialogButtonBox*>())
+        if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
     // Cancel is silent; the dialog itself reports nothing else that could fail.
     dialog.exec();
 }
