@@ -367,6 +367,16 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
             txtFreqSeparation_LostFocus();
         return false;
     }
+    if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
+        // Alt+C is both "&Calculate" and the "&Configuration" menu; Qt would do neither.
+        // The button on the window wins; the menu opens with Alt and the arrow keys.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_C && key->modifiers() == Qt::AltModifier) {
+            event->accept();
+            if (type == QEvent::KeyPress) ui->cmdCalculate->click();
+            return true;
+        }
+    }
     if (type != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (watched == ui->txtFreqSeparation && dropsNumericKey(key)) return true;

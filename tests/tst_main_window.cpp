@@ -271,11 +271,26 @@ void TstMainWindow::enterPressesAdd() {
                               [](QWidget* d) { QCOMPARE(d->objectName(), "frmFreqAdd"); });
         QVERIFY2(opened, field);
     }
+    // Access keys: Alt+A adds, Alt+C calculates (the button before the menu of that letter).
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(onModal(
+        [&] {
+            QTest::keyClick(child<QWidget>("txtDate"), Qt::Key_A, Qt::AltModifier);
+            QTest::qWait(300);
+        },
+        [](QWidget* d) { QCOMPARE(d->objectName(), "frmFreqAdd"); }));
     // On a button, Enter presses that button instead.
     setCalcOnFly(false);
     addThroughDialog({"150"}, {"150"});
     QTest::keyClick(child<QPushButton>("cmdCalculate"), Qt::Key_Return);
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+    child<QRadioButton>("opt_1st")->click();
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "5");
+    child<QListWidget>("lstReceive")->addItem("300.00000");
+    QTest::keyClick(child<QWidget>("txtSiteName"), Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "10");
+    QVERIFY(!QApplication::activePopupWidget()); // the menu stayed shut
 }
 
 void TstMainWindow::addDialogEntry() {

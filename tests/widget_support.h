@@ -49,19 +49,24 @@ class TempSettings {
 };
 
 // Runs `action` on the modal dialog that `open` brings up, then closes it if the action
-// left it open. Returns false if no dialog came.
+// left it open. Returns false if no dialog came. The dialog may come at once or from a
+// timer (an access key clicks its button a moment later): `open` waits for it then.
 inline bool onModal(const std::function<void()>& open,
                     const std::function<void(QWidget*)>& action) {
     bool seen = false;
-    QTimer::singleShot(0, [&] {
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* w = QApplication::activeModalWidget();
-        if (!w) return;
+        if (!w || seen) return;
         seen = true;
+        poll.stop();
         QApplication::setActiveWindow(w);
         if (!QTest::qWaitForWindowActive(w)) qWarning("the dialog did not become active");
         action(w);
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
     });
+    poll.start();
     open();
     return seen;
 }
