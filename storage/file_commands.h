@@ -51,9 +51,6 @@ class FileCommands {
     void Save();
     void AutoLoad(const QString& strPathAndFile);
 
-    // What the dialog keeps between uses.
-    const QString& dialogFileName() const { return fileName_; }
-
   private:
     QString askForFile(bool save, const QString& title);
     bool readInto(const QString& path, bool missingFolderIsPathNotFound);
