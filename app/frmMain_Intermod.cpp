@@ -11,6 +11,7 @@
 #include "results_model.h"
 #include "select_on_focus.h"
 #include "settings_store.h"
+#include "study_text_field.h"
 #include "text_order.h"
 #include "ui_frmMain_Intermod.h"
 
@@ -75,7 +76,11 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     for (QLineEdit* field :
          {ui->txtSiteName, ui->txtDescription, ui->txtDate, ui->txtFreqSeparation})
         SelectOnFocus::install(field);
+    for (QLineEdit* field : {ui->txtSiteName, ui->txtDescription, ui->txtDate})
+        makeStudyTextField(field);
     makeNumericField(ui->txtFreqSeparation, true);
+    // A file's separation comes back whole too.
+    ui->txtFreqSeparation->setMaxLength(ui->txtSiteName->maxLength());
     keepOnlyChosenTabStop({ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th});
     // Enter anywhere but on a button presses Add; the window is no dialog, so by hand.
     for (QWidget* w : ui->centralwidget->findChildren<QWidget*>())
@@ -165,7 +170,8 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     ui->txtSiteName->setText(QString::fromStdString(study.siteName));
     ui->txtDescription->setText(QString::fromStdString(study.description));
     ui->txtDate->setText(QString::fromStdString(study.date));
-    ui->txtFreqSeparation->setText(QString::fromStdString(study.separation));
+    // As it stands: the key filter is for what the user types.
+    setNumericFieldText(ui->txtFreqSeparation, QString::fromStdString(study.separation));
     // A loaded separation is a change of the field, even when it reads the same.
     txtFreqSeparation_Change();
     // Sorted once, as inserting each at its place would order them.
@@ -301,6 +307,8 @@ void frmMain_Intermod::removeSelected(QListWidget* list) {
     const QList<QListWidgetItem*> selected = list->selectedItems();
     if (selected.isEmpty()) return;
     delete list->takeItem(list->row(selected.first()));
+    // Nothing is selected afterwards: a second Remove must not take a neighbour.
+    list->selectionModel()->clear();
     if (CalcOnFly) AddDirectInterferance();
 }
 
@@ -362,8 +370,10 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
     }
     if (type == QEvent::FocusOut && watched == ui->txtFreqSeparation) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        // A menu or another window taking the focus is not leaving the field.
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+        // A menu (clicked or reached with Alt) or another window taking the focus is not
+        // leaving the field.
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::MenuBarFocusReason)
             txtFreqSeparation_LostFocus();
         return false;
     }
@@ -373,9 +383,19 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_C && key->modifiers() == Qt::AltModifier) {
             event->accept();
-            if (type == QEvent::KeyPress) ui->cmdCalculate->click();
+            if (type == QEvent::KeyPress) {
+                ui->cmdCalculate->setFocus(Qt::ShortcutFocusReason);
+                ui->cmdCalculate->click();
+            }
             return true;
         }
+    }
+    if (type == QEvent::Shortcut) {
+        // A button's access key moves the focus to it, as a click does, so the field
+        // being left is left (and the separation formatted) before the button acts.
+        if (auto* button = qobject_cast<QPushButton*>(watched))
+            button->setFocus(Qt::ShortcutFocusReason);
+        return false;
     }
     if (type != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);

@@ -1,5 +1,6 @@
 // The numeric fields (the separation and the frequency entry) take digits, "." and
-// Backspace as typed characters; a pasted text keeps only those characters.
+// Backspace as typed characters; a pasted or dropped text keeps only those characters.
+// Text the program puts there (a study file's separation) stands as it is.
 #pragma once
 
 #include <QValidator>
@@ -13,19 +14,25 @@ namespace kim {
 bool dropsNumericKey(const QKeyEvent* key);
 
 // Strips every character but digits and "." (and "," where grouping is allowed) from
-// text put into the field.
+// the text that an edit put into the field; the rest of the field is left alone.
 class NumericTextValidator : public QValidator {
     Q_OBJECT
   public:
-    NumericTextValidator(bool grouping, QObject* parent)
-        : QValidator(parent), grouping_(grouping) {}
+    NumericTextValidator(QLineEdit* field, bool grouping);
     State validate(QString& input, int& pos) const override;
+    // Sets the field's text without filtering it.
+    void setTextAsItStands(const QString& text);
 
   private:
+    QLineEdit* field_;
     bool grouping_;
+    bool asItStands_ = false;
+    QString last_; // the field's text before the edit being validated
 };
 
 // grouping: the field may hold "," (the separation is written back grouped).
 void makeNumericField(QLineEdit* field, bool grouping);
+// Puts a text into a numeric field as it stands.
+void setNumericFieldText(QLineEdit* field, const QString& text);
 
 } // namespace kim

@@ -1,4 +1,7 @@
+#include "cp1252.h"
 #include "study_file.h"
+
+#include <sys/stat.h>
 
 #include <QtTest>
 
@@ -43,13 +46,23 @@ class TstStudyFile : public QObject {
     void emptyStudyIsNineRecords();
     void textsRoundTrip_data();
     void textsRoundTrip();
+    void splittingTextsRoundTrip_data();
+    void splittingTextsRoundTrip();
+    void randomTextsRoundTrip();
+    void overlongUtf8IsNoCharacter_data();
+    void overlongUtf8IsNoCharacter();
     void valueSplitting_data();
     void valueSplitting();
     void sentinels();
     void everyTruncationFailsWithWhatWasRead();
+    void cutMessagesNameTheSection_data();
+    void cutMessagesNameTheSection();
     void emptyAndBinaryFiles();
     void endlessListFile();
+    void boundsOfAValueAndAFile();
+    void longValuesComeBackWhole();
     void openFailures();
+    void readErrors();
 };
 
 void TstStudyFile::exampleByteForByte() {
@@ -113,6 +126,96 @@ void TstStudyFile::textsRoundTrip() {
     QCOMPARE(QString::fromStdString(r.study.date), text);
     QCOMPARE(toQt(r.study.transmit), QStringList{"150.00000"});
     QCOMPARE(toQt(r.study.receive), QStringList{"1,850.00000"});
+}
+
+// A quote followed by a comma and a quote would end the value early; such values are
+// written with doubled quotes and read back whole. Other texts keep the plain form.
+void TstStudyFile::splittingTextsRoundTrip_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("record");
+    QTest::newRow("quote comma at the end") << "a\","
+                                            << QByteArray("\"a\"\",\"\r\n");
+    QTest::newRow("two quoted names") << "Antenna \"North\", \"South\""
+                                      << QByteArray("\"Antenna \"\"North\"\", "
+                                                    "\"\"South\"\"\"\r\n");
+    QTest::newRow("blanks around the comma") << "x\" \t, \"y" << QByteArray("\"x\"\" \t, \"\"y\"\r\n");
+    QTest::newRow("only quote comma quote") << "\",\"" << QByteArray("\"\"\",\"\"\"\r\n");
+    QTest::newRow("quote comma blank") << "\", " << QByteArray("\"\"\", \"\r\n");
+    QTest::newRow("quote comma letter stays plain") << "\"a\",b"
+                                                    << QByteArray("\"\"a\",b\"\r\n");
+    QTest::newRow("doubled quotes stay plain") << "say \"\"hi\"\""
+                                               << QByteArray("\"say \"\"hi\"\"\"\r\n");
+}
+
+void TstStudyFile::splittingTextsRoundTrip() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, record);
+    Study s;
+    s.siteName = text.toStdString();
+    s.description = "desc";
+    s.transmit = {"150.00000"};
+    s.receive = {"160.00000"};
+    const std::string bytes = encodeStudy(s);
+    QCOMPARE(QByteArray::fromStdString(bytes.substr(0, bytes.find('\n') + 1)), record);
+    const StudyReadResult r = readBytes(bytes);
+    QVERIFY2(r.ok, r.error.c_str());
+    QCOMPARE(QString::fromStdString(r.study.siteName), text);
+    QCOMPARE(QString::fromStdString(r.study.description), "desc");
+    QCOMPARE(r.study.separation, s.separation);
+    QCOMPARE(toQt(r.study.transmit), QStringList{"150.00000"});
+}
+
+// Study, bytes, study: the same study, for texts made of the characters that matter.
+void TstStudyFile::randomTextsRoundTrip() {
+    std::mt19937 rng(8);
+    const std::vector<std::string> pieces = {"a", "\"", ",", " ", "\t", "\xc3\xa9", "\"\"", "\",\""};
+    auto text = [&] {
+        std::string t;
+        for (int n = static_cast<int>(rng() % 9); n > 0; --n)
+            t += pieces[rng() % pieces.size()];
+        return t;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        Study s;
+        s.siteName = text();
+        s.description = text();
+        s.date = text();
+        s.separation = text();
+        for (int n = static_cast<int>(rng() % 3); n > 0; --n)
+            s.transmit.push_back(text());
+        for (int n = static_cast<int>(rng() % 3); n > 0; --n)
+            s.receive.push_back(text());
+        // A list text equal to a closing heading ends its list; no list text is one.
+        std::erase(s.transmit, "Receiver Frequencies");
+        std::erase(s.receive, "Finished!");
+        const std::string bytes = encodeStudy(s);
+        const StudyReadResult r = readBytes(bytes);
+        QVERIFY2(r.ok, bytes.c_str());
+        const Study& b = r.study;
+        QVERIFY2(b.siteName == s.siteName && b.description == s.description &&
+                     b.date == s.date && b.separation == s.separation &&
+                     b.transmit == s.transmit && b.receive == s.receive,
+                 bytes.c_str());
+    }
+}
+
+void TstStudyFile::overlongUtf8IsNoCharacter_data() {
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QByteArray>("cp1252");
+    QTest::newRow("overlong quote") << QByteArray("\xc0\xa2") << QByteArray("??");
+    QTest::newRow("overlong CR") << QByteArray("a\xc0\x8d") << QByteArray("a??");
+    QTest::newRow("three-byte overlong") << QByteArray("\xe0\x80\xa2") << QByteArray("???");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QByteArray("???");
+    QTest::newRow("past Unicode") << QByteArray("\xf4\x90\x80\x80") << QByteArray("????");
+    QTest::newRow("e acute") << QByteArray("\xc3\xa9") << QByteArray("\xe9");
+    QTest::newRow("euro") << QByteArray("\xe2\x82\xac") << QByteArray("\x80");
+    QTest::newRow("not in the code page") << QByteArray("\xce\xa9") << QByteArray("?");
+}
+
+void TstStudyFile::overlongUtf8IsNoCharacter() {
+    QFETCH(QByteArray, utf8);
+    QFETCH(QByteArray, cp1252);
+    QCOMPARE(QByteArray::fromStdString(utf8ToCp1252(utf8.toStdString())), cp1252);
 }
 
 void TstStudyFile::valueSplitting_data() {
@@ -201,6 +304,34 @@ void TstStudyFile::everyTruncationFailsWithWhatWasRead() {
              "Unexpected end of file after record 8 (in the transmitter frequencies).");
 }
 
+void TstStudyFile::cutMessagesNameTheSection_data() {
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QString>("error");
+    const QString head = "Unexpected end of file after record %1 (%2).";
+    const char* sections[] = {"the file is empty",
+                              "in the site details",
+                              "in the site details",
+                              "in the site details",
+                              "before the transmitter frequencies",
+                              "before the transmitter frequencies",
+                              "in the transmitter frequencies"};
+    for (int n = 0; n <= 6; ++n)
+        QTest::addRow("after %d", n) << n << head.arg(n).arg(sections[n]);
+}
+
+void TstStudyFile::cutMessagesNameTheSection() {
+    QFETCH(int, records);
+    QFETCH(QString, error);
+    const char* all[] = {"s", "d", "t", "25.0", "Transmitter Frequencies", "-", "1"};
+    std::string bytes;
+    for (int i = 0; i < records; ++i)
+        bytes += std::string("\"") + all[i] + "\"\r\n";
+    const StudyReadResult r = readBytes(bytes);
+    QVERIFY(!r.ok);
+    QCOMPARE(QString::fromStdString(r.error), error);
+    QCOMPARE(r.records, records);
+}
+
 void TstStudyFile::emptyAndBinaryFiles() {
     const StudyReadResult empty = readBytes("");
     QVERIFY(!empty.ok);
@@ -215,6 +346,7 @@ void TstStudyFile::emptyAndBinaryFiles() {
     QVERIFY(!bin.error.empty());
 }
 
+// A list stops at its limit: the memory holds 32767 texts, not the whole file.
 void TstStudyFile::endlessListFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath("endless.int");
@@ -231,9 +363,46 @@ void TstStudyFile::endlessListFile() {
     }
     const StudyReadResult r = readStudyFile(path.toStdString());
     QVERIFY(!r.ok);
-    QVERIFY(r.study.transmit.size() > 4'000'000);
-    QCOMPARE(QString::fromStdString(r.study.transmit.back()), "151.62500");
-    QVERIFY(QString::fromStdString(r.error).contains("transmitter frequencies"));
+    QCOMPARE(r.study.transmit.size(), size_t{32767});
+    QCOMPARE(QString::fromStdString(r.error), "The file holds more than 32767 transmitter frequencies.");
+    // The receive list has the same limit.
+    std::string bytes = records({"s", "d", "t", "25.0", "h", "r", "Receiver Frequencies", "r"});
+    for (int i = 0; i < 32768; ++i)
+        bytes += "\"1\"\r\n";
+    const StudyReadResult rx = readBytes(bytes + "\"Finished!\"\r\n");
+    QCOMPARE(QString::fromStdString(rx.error), "The file holds more than 32767 receiver frequencies.");
+    bytes.resize(bytes.size() - 5);
+    QVERIFY(readBytes(bytes + "\"Finished!\"\r\n").ok);
+}
+
+void TstStudyFile::boundsOfAValueAndAFile() {
+    // One endless line.
+    const StudyReadResult line = readBytes(std::string(3 << 20, 'x'));
+    QVERIFY(!line.ok);
+    QVERIFY2(QString::fromStdString(line.error).contains("longer than 1048576 characters"),
+             line.error.c_str());
+    // Long values, each within bounds, until the whole passes what a study can be.
+    std::string bytes = records({"s", "d", "t", "25.0", "h", "r"});
+    const std::string big = "\"" + std::string(kMaxValueBytes - 10, '1') + "\"\r\n";
+    while (bytes.size() <= kMaxStudyBytes + (2 << 20))
+        bytes += big;
+    const StudyReadResult whole = readBytes(bytes);
+    QVERIFY(!whole.ok);
+    QVERIFY2(QString::fromStdString(whole.error).contains("more than 64 MB"), whole.error.c_str());
+}
+
+void TstStudyFile::longValuesComeBackWhole() {
+    Study s;
+    s.siteName = std::string(40000, 'n');
+    s.description = std::string(kMaxValueBytes, 'd');
+    s.transmit = {"150.00000"};
+    const StudyReadResult r = readBytes(encodeStudy(s));
+    QVERIFY2(r.ok, r.error.c_str());
+    QCOMPARE(r.study.siteName.size(), size_t{40000});
+    QCOMPARE(r.study.description.size(), kMaxValueBytes);
+    QVERIFY(fileHolds(s.description));
+    QVERIFY(!fileHolds(s.description + "d"));
+    QVERIFY(!fileHolds("two\nlines"));
 }
 
 void TstStudyFile::openFailures() {
@@ -244,6 +413,44 @@ void TstStudyFile::openFailures() {
     const StudyReadResult dir = readStudyFile(KIM_TEST_DATA);
     QVERIFY(!dir.ok);
     QCOMPARE(QString::fromStdString(dir.error), "Is a directory");
+    // A device never ends and a pipe waits for a writer: both are refused at once.
+    const QString notAFile = "This is not a study file: it is a device or a pipe, not a regular file.";
+    QCOMPARE(QString::fromStdString(readStudyFile("/dev/zero").error), notAFile);
+    QTemporaryDir tmp;
+    const QByteArray fifo = tmp.filePath("pipe.int").toLocal8Bit();
+    QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    QCOMPARE(QString::fromStdString(readStudyFile(fifo.toStdString()).error), notAFile);
+}
+
+namespace {
+// Gives some bytes, then fails as a disk does.
+class FailingBuffer : public std::streambuf {
+  protected:
+    int_type underflow() override {
+        if (given_) throw std::runtime_error("I/O error");
+        given_ = true;
+        setg(text_, text_, text_ + sizeof text_ - 1);
+        return traits_type::to_int_type(text_[0]);
+    }
+
+  private:
+    char text_[20] = "\"site\"\r\n\"desc\"\r\n";
+    bool given_ = false;
+};
+} // namespace
+
+// A read that fails is reported as a failed read, not as a short file.
+void TstStudyFile::readErrors() {
+    FailingBuffer buffer;
+    std::istream in(&buffer);
+    const StudyReadResult r = readStudy(in);
+    QVERIFY(!r.ok);
+    QCOMPARE(QString::fromStdString(r.error), "The file could not be read to its end.");
+    // The kernel refuses to read the start of a process's memory.
+    const StudyReadResult mem = readStudyFile("/proc/self/mem");
+    QVERIFY(!mem.ok);
+    QCOMPARE(QString::fromStdString(mem.error),
+             "The file could not be read to its end: Input/output error.");
 }
 
 QTEST_APPLESS_MAIN(TstStudyFile)

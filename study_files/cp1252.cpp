@@ -67,6 +67,10 @@ std::string utf8ToCp1252(std::string_view text) {
             if ((cont & 0xC0) != 0x80) valid = false;
             c = (c << 6) | (cont & 0x3F);
         }
+        // An overlong form would smuggle in a quote or a line end; a surrogate or a
+        // code point past Unicode is no character either.
+        constexpr char32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < kLeast[len] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) valid = false;
         if (!valid) {
             out += '?';
             ++i;
