@@ -27,6 +27,8 @@ class TstFileCommands : public QObject {
     void cleanup();
 
     void roundTripKeepsEveryText();
+    void roundTripOfTextsThatLookLikeRecords_data();
+    void roundTripOfTextsThatLookLikeRecords();
     void dialogsAndLastDir();
     void cancelledDialogsChangeNothing();
     void openFailuresLeaveTheStudyWhole_data();
@@ -121,6 +123,46 @@ void TstFileCommands::roundTripKeepsEveryText() {
     QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled()); // the separation changed
 }
 
+void TstFileCommands::roundTripOfTextsThatLookLikeRecords_data() {
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("separation");
+    QTest::newRow("quote comma") << "a\"," << "Antenna \"North\", \"South\"" << "12.5";
+    QTest::newRow("separation as it stands") << "x" << "y" << "-5";
+    QTest::newRow("separation with letters") << "x" << "y" << "2 5 kHz";
+    QTest::newRow("long site name") << QString(40000, 'n') << "" << "abc";
+}
+
+// Save then Open gives back every field as it was, and the study runs the same.
+void TstFileCommands::roundTripOfTextsThatLookLikeRecords() {
+    QFETCH(QString, site);
+    QFETCH(QString, description);
+    QFETCH(QString, separation);
+    Study study;
+    study.siteName = site.toStdString();
+    study.description = description.toStdString();
+    study.date = "Monday, March 02, 2026";
+    study.separation = separation.toStdString();
+    study.transmit = {"150.00000", "160.00000"};
+    study.receive = {"170.00000"};
+    window_->loadStudy(study);
+    QCOMPARE(window_->currentStudy().separation, study.separation);
+    QCOMPARE(window_->currentStudy().siteName, study.siteName);
+    const QString path = files_->filePath("study.int");
+    answerDialogs({path, path});
+    trigger("mnu_File_Save");
+    trigger("mnu_File_New");
+    trigger("mnu_File_Open");
+    QVERIFY(log_->messages.isEmpty());
+    const Study back = window_->currentStudy();
+    QCOMPARE(QString::fromStdString(back.siteName), site);
+    QCOMPARE(QString::fromStdString(back.description), description);
+    QCOMPARE(QString::fromStdString(back.date), "Monday, March 02, 2026");
+    QCOMPARE(QString::fromStdString(back.separation), separation);
+    QCOMPARE(back.transmit, study.transmit);
+    QCOMPARE(back.receive, study.receive);
+}
+
 void TstFileCommands::dialogsAndLastDir() {
     const QString programDir = QCoreApplication::applicationDirPath();
     const QString a = writeFile("a.int", QByteArray::fromStdString(encodeStudy(Study{})));
@@ -165,6 +207,15 @@ void TstFileCommands::cancelledDialogsChangeNothing() {
     QCOMPARE(window_->currentStudy().transmit, before.transmit);
     QCOMPARE(window_->currentStudy().siteName, before.siteName);
     QVERIFY(log_->messages.isEmpty());
+    // A cancelled dialog forgets nothing: the next one starts from the last chosen file.
+    const QString chosen = files_->filePath("chosen.int");
+    answerDialogs({chosen, "", ""});
+    trigger("mnu_File_Save");
+    trigger("mnu_File_Open");
+    trigger("mnu_File_Save");
+    QCOMPARE(requests_.size(), 3);
+    QCOMPARE(requests_[1].fileName, chosen);
+    QCOMPARE(requests_[2].fileName, chosen);
 }
 
 void TstFileCommands::openFailuresLeaveTheStudyWhole_data() {

@@ -47,13 +47,21 @@ class TstMainWindow : public QObject {
     void addDialogRefusals();
     void addDialogDuplicates();
     void addDialogPasteAndEscape();
+    void addDialogEnterOnDoneCloses();
 
     void removeAndDelete();
+    void removalLeavesNothingSelected();
     void mouseSelectionStaysInOneList();
 
     void triggersRunTheStudyExactlyWhenTheyShould();
     void separationFieldFilterAndFormat_data();
     void separationFieldFilterAndFormat();
+    void separationFromAFileStandsAsItIs_data();
+    void separationFromAFileStandsAsItIs();
+    void separationKeptWhenTheFocusGoesElsewhere();
+    void accessKeysLeaveTheSeparationFirst_data();
+    void accessKeysLeaveTheSeparationFirst();
+    void siteFieldsHoldWhatAFileKeeps();
     void calculateAsYouGo();
     void resultsAndCounters();
     void cutListIsReported();
@@ -275,11 +283,8 @@ void TstMainWindow::enterPressesAdd() {
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
     QVERIFY(onModal(
-        [&] {
-            QTest::keyClick(child<QWidget>("txtDate"), Qt::Key_A, Qt::AltModifier);
-            QTest::qWait(300);
-        },
-        [](QWidget* d) { QCOMPARE(d->objectName(), "frmFreqAdd"); }));
+        [&] { QTest::keyClick(child<QWidget>("txtDate"), Qt::Key_A, Qt::AltModifier); },
+        [](QWidget* d) { QCOMPARE(d->objectName(), "frmFreqAdd"); }, 2000));
     // On a button, Enter presses that button instead.
     setCalcOnFly(false);
     addThroughDialog({"150"}, {"150"});
@@ -429,6 +434,19 @@ void TstMainWindow::addDialogPasteAndEscape() {
     QVERIFY(log_->messages.isEmpty());
 }
 
+void TstMainWindow::addDialogEnterOnDoneCloses() {
+    onModal([&] { child<QPushButton>("cmdAddFreq")->click(); },
+            [&](QWidget* d) {
+                auto* entry = d->findChild<QLineEdit*>("txtEnterFreq");
+                QTest::keyClicks(entry, "170");
+                auto* done = d->findChild<QPushButton*>("cmdDone");
+                done->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(done, Qt::Key_Return);
+                QVERIFY(!d->isVisible());
+            });
+    QVERIFY(items("lstTransmit").isEmpty());
+}
+
 void TstMainWindow::removeAndDelete() {
     auto* remove = child<QPushButton>("cmdRemove");
     remove->click();
@@ -459,6 +477,33 @@ void TstMainWindow::removeAndDelete() {
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), QString::number(14));
     QTest::keyClick(rx, Qt::Key_Delete); // nothing selected: nothing happens
     QCOMPARE(log_->messages.size(), 1);
+}
+
+// After a removal nothing is selected; with one list empty, Remove still asks for a
+// selection; with "Calculate as you go" off, a removal runs nothing.
+void TstMainWindow::removalLeavesNothingSelected() {
+    setCalcOnFly(false);
+    addThroughDialog({}, {"150", "160", "170"});
+    auto* rx = child<QListWidget>("lstReceive");
+    auto* remove = child<QPushButton>("cmdRemove");
+    remove->click();
+    QCOMPARE(log_->titles(), QStringList{"Nothing Selected!"});
+    addThroughDialog({"150"});
+    rx->setCurrentRow(1);
+    remove->click();
+    QCOMPARE(items("lstReceive"), (QStringList{"150.00000", "170.00000"}));
+    QVERIFY(rx->selectedItems().isEmpty());
+    QCOMPARE(rx->currentRow(), -1);
+    remove->click();
+    QCOMPARE(items("lstReceive").size(), 2);
+    QCOMPARE(log_->titles(), (QStringList{"Nothing Selected!", "Nothing Selected!"}));
+    rx->setFocus();
+    rx->setCurrentRow(0);
+    QTest::keyClick(rx, Qt::Key_Delete);
+    QTest::keyClick(rx, Qt::Key_Delete);
+    QCOMPARE(items("lstReceive"), QStringList{"170.00000"});
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "0");
+    QCOMPARE(w().results()->rowCount(), 0);
 }
 
 void TstMainWindow::mouseSelectionStaysInOneList() {
@@ -561,6 +606,100 @@ void TstMainWindow::separationFieldFilterAndFormat() {
     addThroughDialog({"150"}, {"150.001"});
     child<QPushButton>("cmdCalculate")->click();
     QVERIFY(w().results()->rowCount() >= 1);
+}
+
+void TstMainWindow::separationFromAFileStandsAsItIs_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("afterPaste");
+    QTest::newRow("minus") << "-5" << "1a" << "-51";
+    QTest::newRow("letters") << "abc" << "" << "abc";
+    QTest::newRow("blank and unit") << "2 5 kHz" << " 7" << "2 5 kHz7";
+}
+
+// A study file's separation is shown and run as it stands; only what the user pastes or
+// types is filtered.
+void TstMainWindow::separationFromAFileStandsAsItIs() {
+    QFETCH(QString, stored);
+    QFETCH(QString, pasted);
+    QFETCH(QString, afterPaste);
+    Study study;
+    study.separation = stored.toStdString();
+    study.transmit = {"150.00000"};
+    study.receive = {"150.00400"};
+    w().loadStudy(study);
+    auto* sep = child<QLineEdit>("txtFreqSeparation");
+    QCOMPARE(sep->text(), stored);
+    QCOMPARE(QString::fromStdString(w().currentStudy().separation), stored);
+    child<QPushButton>("cmdCalculate")->click();
+    // The window finds what the command-line tool finds for the same text.
+    const StudyResult expected = runStudy(w().currentStudy().input());
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(),
+             QString::number(expected.products()));
+    sep->end(false);
+    QApplication::clipboard()->setText(pasted);
+    sep->paste();
+    QCOMPARE(sep->text(), afterPaste);
+}
+
+void TstMainWindow::separationKeptWhenTheFocusGoesElsewhere() {
+    auto* sep = child<QLineEdit>("txtFreqSeparation");
+    sep->setFocus();
+    sep->selectAll();
+    QTest::keyClicks(sep, "1234.56");
+    // Alt reaches the menu bar: that is not leaving the field.
+    QFocusEvent toMenu(QEvent::FocusOut, Qt::MenuBarFocusReason);
+    QApplication::sendEvent(sep, &toMenu);
+    QCOMPARE(sep->text(), "1234.56");
+    // Nor is another window taking the focus.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(sep->text(), "1234.56");
+    QApplication::setActiveWindow(window_.get());
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QCOMPARE(QApplication::focusWidget(), sep);
+    child<QLineEdit>("txtSiteName")->setFocus();
+    QCOMPARE(sep->text(), "1,234.6");
+}
+
+void TstMainWindow::accessKeysLeaveTheSeparationFirst_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Alt+E") << int(Qt::Key_E) << "cmdReCalc";
+    QTest::newRow("Alt+C") << int(Qt::Key_C) << "cmdCalculate";
+}
+
+// An access key moves the focus to its button, as a click does: the separation is
+// formatted, and the results belong to what the field then shows.
+void TstMainWindow::accessKeysLeaveTheSeparationFirst() {
+    QFETCH(int, key);
+    QFETCH(QString, button);
+    setCalcOnFly(false);
+    addThroughDialog({"150"}, {"300.05"});
+    auto* sep = child<QLineEdit>("txtFreqSeparation");
+    sep->setFocus();
+    sep->selectAll();
+    QTest::keyClicks(sep, "100");
+    QTest::keyClick(sep, Qt::Key(key), Qt::AltModifier);
+    QTRY_COMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+    QCOMPARE(sep->text(), "100.0");
+    QCOMPARE(testing::focusName(), button);
+    QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), "2");
+}
+
+void TstMainWindow::siteFieldsHoldWhatAFileKeeps() {
+    auto* site = child<QLineEdit>("txtSiteName");
+    site->setFocus();
+    QApplication::clipboard()->setText("North\nmast Ω");
+    site->paste();
+    QCOMPARE(site->text(), "North mast ?");
+    const std::string longName(40000, 'n');
+    Study study;
+    study.siteName = longName;
+    w().loadStudy(study);
+    QCOMPARE(w().currentStudy().siteName, longName);
 }
 
 void TstMainWindow::calculateAsYouGo() {

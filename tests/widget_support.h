@@ -50,9 +50,9 @@ class TempSettings {
 
 // Runs `action` on the modal dialog that `open` brings up, then closes it if the action
 // left it open. Returns false if no dialog came. The dialog may come at once or from a
-// timer (an access key clicks its button a moment later): `open` waits for it then.
+// timer (an access key clicks its button a moment later): give `waitMs` then.
 inline bool onModal(const std::function<void()>& open,
-                    const std::function<void(QWidget*)>& action) {
+                    const std::function<void(QWidget*)>& action, int waitMs = 0) {
     bool seen = false;
     QTimer poll;
     poll.setInterval(5);
@@ -68,6 +68,7 @@ inline bool onModal(const std::function<void()>& open,
     });
     poll.start();
     open();
+    if (waitMs > 0) QTest::qWaitFor([&] { return seen; }, waitMs);
     return seen;
 }
 
