@@ -1,6 +1,5 @@
 #include "frmFreqAdd.h"
 
-#include "frmMain_Intermod.h"
 #include "message_box.h"
 #include "number_format.h"
 #include "numeric_entry.h"
@@ -9,18 +8,10 @@
 #include "ui_frmFreqAdd.h"
 
 #include <QKeyEvent>
-#include <QListWidget>
 
 namespace kim {
 
-namespace {
-const QString kDuplicateEnd =
-    QStringLiteral("frequencies - even if duplicate frequencies exist. This calculation "
-                   "program calculate in such a way that there is no need.");
-} // namespace
-
-frmFreqAdd::frmFreqAdd(frmMain_Intermod* owner)
-    : QDialog(owner), owner_(owner), ui(std::make_unique<Ui::frmFreqAdd>()) {
+frmFreqAdd::frmFreqAdd(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::frmFreqAdd>()) {
     ui->setupUi(this);
     // A small fixed tool window: no minimise or maximise box, no task-bar entry.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -71,23 +62,11 @@ void frmFreqAdd::cmdAdd_Click() {
                                    "decimal point, for example 150.5."));
         return;
     }
-    const bool transmit = ui->optTransmit->isChecked();
-    QListWidget* list = transmit ? owner_->transmitList() : owner_->receiveList();
-    for (int i = 0; i < list->count(); ++i) {
-        if (readStudyNumber(list->item(i)->text().toStdString()) == value) {
-            showMessage(
-                this, QStringLiteral("Duplicate Entry!"),
-                QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
-                    (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
-                    kDuplicateEnd,
-                MessageIcon::Information);
-            return;
-        }
-    }
-    frmMain_Intermod::insertSorted(list,
-                                   QString::fromStdString(formatNumber(value, pattern::ListText)));
+    emit frequencyEntered(ui->optTransmit->isChecked(), value);
+}
+
+void frmFreqAdd::clearEntry() {
     ui->txtEnterFreq->clear();
-    if (owner_->calcAsGoChecked()) owner_->AddDirectInterferance();
 }
 
 } // namespace kim

@@ -1,6 +1,7 @@
 #include "frmMain_Intermod.h"
 
 #include "frmFreqAdd.h"
+#include "file_commands.h"
 #include "frmPP.h"
 #include "frmUser.h"
 #include "message_box.h"
@@ -8,6 +9,7 @@
 #include "numeric_entry.h"
 #include "option_tab_stop.h"
 #include "printing.h"
+#include "report_source.h"
 #include "results_model.h"
 #include "select_on_focus.h"
 #include "settings_store.h"
@@ -47,11 +49,53 @@ std::vector<std::string> toStd(const QStringList& texts) {
 
 const QUrl kSupportMail(QStringLiteral("mailto:support@korvane.example"));
 const QUrl kOnlineHelp(QStringLiteral("https://korvane.example/intermod/help"));
+
+const QString kDuplicateEnd =
+    QStringLiteral("frequencies - even if duplicate frequencies exist. This calculation "
+                   "program calculate in such a way that there is no need.");
 } // namespace
+
+// What the file commands do to the study, done on this window.
+class frmMain_Intermod::HostAdapter : public StudyHost {
+  public:
+    explicit HostAdapter(frmMain_Intermod& w) : w_(w) {}
+    Study currentStudy() const override { return w_.currentStudy(); }
+    void loadStudy(const Study& study) override { w_.loadStudy(study); }
+    void clearStudy() override { w_.clearStudy(); }
+    void setStudyTitle(const QString& title) override { w_.setWindowTitle(title); }
+    void studyLoaded() override {
+        if (w_.CalcOnFly) w_.AddDirectInterferance();
+    }
+    QWidget* hostWidget() override { return &w_; }
+
+  private:
+    frmMain_Intermod& w_;
+};
+
+// What the report reads, at every drawing: the window's fields and lists as they are.
+class frmMain_Intermod::ReportAdapter : public ReportSource {
+  public:
+    explicit ReportAdapter(const frmMain_Intermod& w) : w_(w) {}
+    QString siteName() const override { return w_.ui->txtSiteName->text(); }
+    QString siteDescription() const override { return w_.ui->txtDescription->text(); }
+    QString siteDate() const override { return w_.ui->txtDate->text(); }
+    QString separationText() const override { return w_.ui->txtFreqSeparation->text(); }
+    QStringList transmitTexts() const override { return itemTexts(w_.ui->lstTransmit); }
+    QStringList receiveTexts() const override { return itemTexts(w_.ui->lstReceive); }
+    qint64 resultLineCount() const override { return w_.results_->rowCount(); }
+    QString resultLine(qint64 row) const override {
+        return w_.results_->lineText(static_cast<int>(row));
+    }
+
+  private:
+    const frmMain_Intermod& w_;
+};
 
 frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain_Intermod>()),
-      results_(new ResultsModel(this)) {
+      results_(new ResultsModel(this)), host_(std::make_unique<HostAdapter>(*this)),
+      report_(std::make_unique<ReportAdapter>(*this)),
+      files_(std::make_unique<FileCommands>(*host_)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     // Named separators, as the menu's other items are named.
@@ -124,18 +168,8 @@ void frmMain_Intermod::Form_Load() {
                                 .arg(KIM_VERSION_MAJOR)
                                 .arg(KIM_VERSION_MINOR)
                                 .arg(KIM_VERSION_PATCH));
-    CalcOnFly = readCalcOnFly();
+    CalcOnFly = settings::calcOnFly();
     ui->mnu_Config_CalcAsGo->setChecked(CalcOnFly);
-}
-
-QListWidget* frmMain_Intermod::transmitList() const {
-    return ui->lstTransmit;
-}
-QListWidget* frmMain_Intermod::receiveList() const {
-    return ui->lstReceive;
-}
-bool frmMain_Intermod::calcAsGoChecked() const {
-    return ui->mnu_Config_CalcAsGo->isChecked();
 }
 
 void frmMain_Intermod::insertSorted(QListWidget* list, const QString& text) {
@@ -161,8 +195,8 @@ Study frmMain_Intermod::currentStudy() const {
     s.order = ui->opt_1st->isChecked()          ? OrderChoice::First
               : ui->opt_1st_to_5th->isChecked() ? OrderChoice::FirstToFifth
                                                 : OrderChoice::FirstToThird;
-    s.transmit = toStd(transmitTexts());
-    s.receive = toStd(receiveTexts());
+    s.transmit = toStd(itemTexts(ui->lstTransmit));
+    s.receive = toStd(itemTexts(ui->lstReceive));
     return s;
 }
 
@@ -194,31 +228,22 @@ void frmMain_Intermod::clearStudy() {
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
     results_->clear();
-    ResultLines.reset();
     ui->lblCalcsPerformed->setText(QStringLiteral("0"));
     ui->lblImodProdCalcsAnswer->setText(QStringLiteral("0"));
 }
 
-void frmMain_Intermod::setStudyTitle(const QString& title) {
-    setWindowTitle(title);
-}
-
-void frmMain_Intermod::studyLoaded() {
-    if (CalcOnFly) AddDirectInterferance();
-}
-
 void frmMain_Intermod::AutoLoad(const QString& strPathAndFile) {
-    files_.AutoLoad(strPathAndFile);
+    files_->AutoLoad(strPathAndFile);
 }
 
 void frmMain_Intermod::mnu_File_New_Click() {
-    files_.New();
+    files_->New();
 }
 void frmMain_Intermod::mnu_File_Open_Click() {
-    files_.Open();
+    files_->Open();
 }
 void frmMain_Intermod::mnu_File_Save_Click() {
-    files_.Save();
+    files_->Save();
 }
 
 QString commandLineFileName(const QStringList& arguments, bool* named) {
@@ -247,7 +272,7 @@ void frmMain_Intermod::AddDirectInterferance() {
     std::shared_ptr<StudyResult> result;
     QString failure;
     try {
-        result = std::make_shared<StudyResult>(runStudy(input, lineLimit));
+        result = std::make_shared<StudyResult>(runStudy(input, lineLimit_));
         if (!result->error().empty()) failure = QString::fromStdString(result->error());
     } catch (const std::bad_alloc&) {
         failure = QStringLiteral("There is not enough memory for this study.");
@@ -259,13 +284,6 @@ void frmMain_Intermod::AddDirectInterferance() {
         showMessage(this, QStringLiteral("Study Too Large!"), failure, MessageIcon::Error);
         return;
     }
-    TransmitFreqs.clear();
-    ReceiveFreqs.clear();
-    for (size_t i = 0; i < input.transmit.size(); ++i)
-        TransmitFreqs.push_back(result->transmitValue(i));
-    for (size_t i = 0; i < input.receive.size(); ++i)
-        ReceiveFreqs.push_back(result->receiveValue(i));
-    ResultLines = result;
     results_->setResult(result);
     ui->lstIntermodProducts->scrollToTop();
     ui->lblCalcsPerformed->setText(QString::number(result->calculations()));
@@ -284,7 +302,29 @@ void frmMain_Intermod::AddDirectInterferance() {
 
 void frmMain_Intermod::cmdAddFreq_Click() {
     frmFreqAdd dialog(this);
+    connect(&dialog, &frmFreqAdd::frequencyEntered, this, &frmMain_Intermod::frequencyEntered);
     dialog.exec();
+}
+
+// The entered value is compared unrounded with each listed value; a new one takes its
+// sorted place as a list text, and the study runs with "Calculate as you go" checked.
+void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
+    auto* dialog = qobject_cast<frmFreqAdd*>(sender());
+    QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
+    for (int i = 0; i < list->count(); ++i) {
+        if (readStudyNumber(list->item(i)->text().toStdString()) == value) {
+            showMessage(
+                dialog, QStringLiteral("Duplicate Entry!"),
+                QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
+                    (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
+                    kDuplicateEnd,
+                MessageIcon::Information);
+            return;
+        }
+    }
+    insertSorted(list, QString::fromStdString(formatNumber(value, pattern::ListText)));
+    if (dialog) dialog->clearEntry();
+    if (ui->mnu_Config_CalcAsGo->isChecked()) AddDirectInterferance();
 }
 
 void frmMain_Intermod::cmdRemove_Click() {
@@ -339,7 +379,7 @@ void frmMain_Intermod::txtFreqSeparation_LostFocus() {
 void frmMain_Intermod::mnu_Config_CalcAsGo_Click() {
     // The action has toggled its own check mark already.
     const bool on = ui->mnu_Config_CalcAsGo->isChecked();
-    writeCalcOnFly(on);
+    settings::setCalcOnFly(on);
     CalcOnFly = on;
     if (on) AddDirectInterferance();
 }
@@ -414,14 +454,10 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-} // namespace kim
-
-namespace kim {
-
 void frmMain_Intermod::mnu_File_Print_Click() {
     // An open preview is only brought forward; it is neither set up nor drawn again.
     if (!preview_) {
-        preview_ = new frmPP(this, *this);
+        preview_ = new frmPP(this, *report_);
         preview_->setAttribute(Qt::WA_DeleteOnClose);
     }
     preview_->show();
@@ -441,35 +477,6 @@ void frmMain_Intermod::closeEvent(QCloseEvent* event) {
     // The preview reads this window: it goes with it.
     if (preview_) preview_->close();
     QMainWindow::closeEvent(event);
-}
-
-QString frmMain_Intermod::siteName() const {
-    return ui->txtSiteName->text();
-}
-QString frmMain_Intermod::siteDescription() const {
-    return ui->txtDescription->text();
-}
-QString frmMain_Intermod::siteDate() const {
-    return ui->txtDate->text();
-}
-QString frmMain_Intermod::separationText() const {
-    return ui->txtFreqSeparation->text();
-}
-
-QStringList frmMain_Intermod::transmitTexts() const {
-    return itemTexts(ui->lstTransmit);
-}
-
-QStringList frmMain_Intermod::receiveTexts() const {
-    return itemTexts(ui->lstReceive);
-}
-
-qint64 frmMain_Intermod::resultLineCount() const {
-    return results_->rowCount();
-}
-
-QString frmMain_Intermod::resultLine(qint64 row) const {
-    return results_->lineText(static_cast<int>(row));
 }
 
 } // namespace kim

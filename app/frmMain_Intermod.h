@@ -1,9 +1,8 @@
 // The main window: the study's site fields, the two frequency lists, the options, the
-// results list and its counters, and the menu.
+// results list and its counters, and the menu. It wires the controls to the study; the
+// file commands and the report reach the study through two small adapters it owns.
 #pragma once
 
-#include "file_commands.h"
-#include "report_source.h"
 #include "study.h"
 #include "study_engine.h"
 
@@ -11,7 +10,6 @@
 #include <QPointer>
 
 #include <memory>
-#include <vector>
 
 class QListWidget;
 
@@ -21,11 +19,11 @@ class frmMain_Intermod;
 
 namespace kim {
 
+class FileCommands;
 class ResultsModel;
-
 class frmPP;
 
-class frmMain_Intermod : public QMainWindow, public StudyHost, public ReportSource {
+class frmMain_Intermod : public QMainWindow {
     Q_OBJECT
   public:
     explicit frmMain_Intermod(QWidget* parent = nullptr);
@@ -38,42 +36,21 @@ class frmMain_Intermod : public QMainWindow, public StudyHost, public ReportSour
     // Loads a study file named on the command line, before the window shows.
     void AutoLoad(const QString& strPathAndFile);
 
-    // The study as the window holds it now.
-    Study currentStudy() const override;
-    void loadStudy(const Study& study) override;
-    void clearStudy() override;
-    void setStudyTitle(const QString& title) override;
-    void studyLoaded() override;
-    QWidget* hostWidget() override { return this; }
+    // The study as the window holds it now, and putting one in its fields and lists.
+    Study currentStudy() const;
+    void loadStudy(const Study& study);
 
-    // What the report reads, at every drawing.
-    QString siteName() const override;
-    QString siteDescription() const override;
-    QString siteDate() const override;
-    QString separationText() const override;
-    QStringList transmitTexts() const override;
-    QStringList receiveTexts() const override;
-    qint64 resultLineCount() const override;
-    QString resultLine(qint64 row) const override;
-
+    // "Calculate as you go", as the window holds it.
+    bool calcOnFly() const { return CalcOnFly; }
+    // The results list's rows (the last study that ran).
+    const ResultsModel* results() const { return results_; }
     // The open print preview, if any.
     frmPP* preview() const;
-
-    QListWidget* transmitList() const;
-    QListWidget* receiveList() const;
-    // The check mark of "&Calculate as you go", which the Add Frequency dialog reads.
-    bool calcAsGoChecked() const;
-    const ResultsModel* results() const { return results_; }
+    // Lines a study keeps at most (the counts stay exact); tests make it small.
+    void setLineLimit(uint64_t limit) { lineLimit_ = limit; }
 
     // Inserts a list text at its sorted place.
     static void insertSorted(QListWidget* list, const QString& text);
-
-    bool CalcOnFly = true;
-    std::vector<double> TransmitFreqs;
-    std::vector<double> ReceiveFreqs;
-    std::shared_ptr<const StudyResult> ResultLines;
-    // Lines a study keeps at most (the counts stay exact).
-    uint64_t lineLimit = kDefaultLineLimit;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,16 +73,26 @@ class frmMain_Intermod : public QMainWindow, public StudyHost, public ReportSour
     void mnu_File_Save_Click();
     void mnu_File_Print_Click();
     void mnu_File_PrinterSetup_Click();
+    // A frequency from the Add Frequency dialog.
+    void frequencyEntered(bool transmit, double value);
 
   private:
+    class HostAdapter;
+    class ReportAdapter;
+
     void Form_Load();
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);
+    void clearStudy();
 
     std::unique_ptr<Ui::frmMain_Intermod> ui;
     ResultsModel* results_;
-    FileCommands files_{*this};
+    std::unique_ptr<HostAdapter> host_;
+    std::unique_ptr<ReportAdapter> report_;
+    std::unique_ptr<FileCommands> files_;
     QPointer<frmPP> preview_;
+    bool CalcOnFly = true;
+    uint64_t lineLimit_ = kDefaultLineLimit;
 };
 
 // The file named by the command line's arguments (after the program's name): joined

@@ -45,7 +45,7 @@ PrintOutcome printReport(QWidget* parent, const ReportSource& study, QString* er
         r.save = true;
         r.title = QStringLiteral("Print to PDF File");
         r.fileName = QStringLiteral("Intermodulation Report.pdf");
-        r.directory = getSetting("Settings", "Last Dir", QString());
+        r.directory = settings::lastDir(QString());
         r.filter = QStringLiteral("PDF files (*.pdf)");
         r.defaultSuffix = QStringLiteral("pdf");
         const QString name = askForFileName(parent, r);

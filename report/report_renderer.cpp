@@ -38,8 +38,8 @@ bool DrawReport(DrawSurface& out, const ReportSource& study, double zoomFact, do
     const double labelX = width / 10;
     const double valueX = width / 4;
     const QString rows[5][2] = {
-        {QStringLiteral("Company: "), getSetting("User", "Company", QStringLiteral("Unkown"))},
-        {QStringLiteral("Engineer: "), getSetting("User", "Engineer", QStringLiteral("Unknown"))},
+        {QStringLiteral("Company: "), settings::company(QStringLiteral("Unkown"))},
+        {QStringLiteral("Engineer: "), settings::engineer(QStringLiteral("Unknown"))},
         {QStringLiteral("Site Name: "), study.siteName()},
         {QStringLiteral("Site Description: "), study.siteDescription()},
         {QStringLiteral("Date: "), study.siteDate()},

@@ -176,7 +176,7 @@ void TstFileCommands::dialogsAndLastDir() {
     QCOMPARE(open.defaultSuffix, "int");
     QCOMPARE(open.directory, programDir); // first run: the program's folder
     QCOMPARE(open.fileName, "Defaut.int");
-    QCOMPARE(getSetting("Settings", "Last Dir", "absent"), programDir);
+    QCOMPARE(testing::stored("Settings", "Last Dir", "absent"), programDir);
 
     const QString b = files_->filePath("b.int");
     answerDialogs({b, ""});
@@ -184,7 +184,7 @@ void TstFileCommands::dialogsAndLastDir() {
     QCOMPARE(requests_[0].title, "Save As:");
     QVERIFY(requests_[0].save);
     QCOMPARE(requests_[0].fileName, a); // the dialog keeps the last chosen path
-    QCOMPARE(getSetting("Settings", "Last Dir", "absent"), b); // the file, not its folder
+    QCOMPARE(testing::stored("Settings", "Last Dir", "absent"), b); // the file, not its folder
     trigger("mnu_File_Open");
     QCOMPARE(requests_[1].directory, b);
     QCOMPARE(requests_[1].fileName, b);
@@ -203,7 +203,7 @@ void TstFileCommands::cancelledDialogsChangeNothing() {
     trigger("mnu_File_Save");
     QCOMPARE(requests_.size(), 2);
     QCOMPARE(window_->windowTitle(), "Korvane Intermod - [New]");
-    QCOMPARE(getSetting("Settings", "Last Dir", "absent"), "absent");
+    QCOMPARE(testing::stored("Settings", "Last Dir", "absent"), "absent");
     QCOMPARE(window_->currentStudy().transmit, before.transmit);
     QCOMPARE(window_->currentStudy().siteName, before.siteName);
     QVERIFY(log_->messages.isEmpty());
@@ -277,7 +277,7 @@ void TstFileCommands::saveFailuresLeaveTheEarlierFile() {
     trigger("mnu_File_Save");
     QCOMPARE(log_->titles(), QStringList{"Error!"});
     QCOMPARE(log_->messages[0].text, "Path Not Found");
-    QCOMPARE(getSetting("Settings", "Last Dir", "absent"), lost); // stored all the same
+    QCOMPARE(testing::stored("Settings", "Last Dir", "absent"), lost); // stored all the same
     QCOMPARE(window_->windowTitle(), "Korvane Intermod - [New]");
     // A directory where the file should be.
     const QString dir = files_->filePath("taken.int");
@@ -319,7 +319,7 @@ void TstFileCommands::openRunsTheStudyOnlyWithCalculateAsYouGo() {
     const QString path = writeFile("s.int", QByteArray::fromStdString(encodeStudy(s)));
     // Off: the earlier results stay beside the new lists.
     child<QAction>("mnu_Config_CalcAsGo")->trigger();
-    QVERIFY(!window_->CalcOnFly);
+    QVERIFY(!window_->calcOnFly());
     fillStudy();
     child<QPushButton>("cmdCalculate")->click();
     const QString calcs = child<QLabel>("lblCalcsPerformed")->text();
@@ -389,7 +389,7 @@ void TstFileCommands::startUpLoadsBeforeShowing() {
     startUp(*window_, {"prog", "\"" + path + "\""});
     QVERIFY(window_->isVisible());
     QCOMPARE(window_->windowTitle(), "Korvane Intermod (Beta) - [" + path + "]");
-    QCOMPARE(getSetting("Settings", "Last Dir", "absent"), path);
+    QCOMPARE(testing::stored("Settings", "Last Dir", "absent"), path);
     QCOMPARE(child<QLineEdit>("txtSiteName")->text(), "Mesa");
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14"); // run: calculate as you go
     QVERIFY(child<QPushButton>("cmdReCalc")->isEnabled());      // "25.0" again, still a change

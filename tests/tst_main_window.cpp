@@ -152,7 +152,7 @@ void TstMainWindow::startUpState() {
     QCOMPARE(child<QLabel>("lblVersion")->text(), "Version: 1.0.29");
     QVERIFY(!child<QPushButton>("cmdReCalc")->isEnabled());
     QVERIFY(child<QAction>("mnu_Config_CalcAsGo")->isChecked());
-    QVERIFY(w().CalcOnFly);
+    QVERIFY(w().calcOnFly());
     QCOMPARE(QApplication::focusWidget(), child<QLineEdit>("txtSiteName"));
     QVERIFY(log_->messages.isEmpty());
 }
@@ -707,11 +707,11 @@ void TstMainWindow::calculateAsYouGo() {
     auto* calcs = child<QLabel>("lblCalcsPerformed");
     // On with empty lists: runs, finds nothing to compute, counters stay.
     item->trigger(); // off
-    QCOMPARE(getSetting("Configuration", "CalcOnFly", "x"), "False");
-    QVERIFY(!w().CalcOnFly && !item->isChecked());
+    QCOMPARE(testing::stored("Configuration", "CalcOnFly", "x"), "False");
+    QVERIFY(!w().calcOnFly() && !item->isChecked());
     item->trigger(); // on
-    QCOMPARE(getSetting("Configuration", "CalcOnFly", "x"), "True");
-    QVERIFY(w().CalcOnFly && item->isChecked());
+    QCOMPARE(testing::stored("Configuration", "CalcOnFly", "x"), "True");
+    QVERIFY(w().calcOnFly() && item->isChecked());
     QCOMPARE(calcs->text(), "0");
     item->trigger(); // off: no run
     addThroughDialog({"150"}, {"150"});
@@ -749,7 +749,7 @@ void TstMainWindow::resultsAndCounters() {
 
 void TstMainWindow::cutListIsReported() {
     setCalcOnFly(false);
-    w().lineLimit = 3;
+    w().setLineLimit(3);
     addThroughDialog({"150", "160.025", "170.5"}, {"160.025"});
     child<QRadioButton>("opt_1st_to_3rd")->click();
     QCOMPARE(w().results()->rowCount(), 3);
@@ -807,9 +807,9 @@ void TstMainWindow::settingsSurviveARestart_data() {
 void TstMainWindow::settingsSurviveARestart() {
     QFETCH(QString, stored);
     QFETCH(bool, on);
-    saveSetting("Configuration", "CalcOnFly", stored);
+    testing::store("Configuration", "CalcOnFly", stored);
     window_ = std::make_unique<frmMain_Intermod>();
-    QCOMPARE(w().CalcOnFly, on);
+    QCOMPARE(w().calcOnFly(), on);
     QCOMPARE(child<QAction>("mnu_Config_CalcAsGo")->isChecked(), on);
     // Turned off here, it starts off next time.
     setCalcOnFly(false);

@@ -200,7 +200,7 @@ void TstPrintPreview::closingTheMainWindowClosesThePreview() {
 }
 
 void TstPrintPreview::printsToPdfTheSamePageAtAnyZoom() {
-    saveSetting("User", "Company", "Korvane Radio");
+    testing::store("User", "Company", "Korvane Radio");
     window_->findChild<QLineEdit*>("txtSiteName")->setText("Mesa Ridge Relay");
     for (const char* f : {"151.62500", "1,850.00000"})
         frmMain_Intermod::insertSorted(window_->findChild<QListWidget*>("lstTransmit"), f);

@@ -160,8 +160,8 @@ void TstReport::paperScalesFontsWithZoom() {
 }
 
 void TstReport::frequenciesAndUserDetails() {
-    saveSetting("User", "Company", "Korvane Radio");
-    saveSetting("User", "Engineer", ""); // stored empty stays empty
+    testing::store("User", "Company", "Korvane Radio");
+    testing::store("User", "Engineer", ""); // stored empty stays empty
     FakeStudy study;
     study.separation = "1.2.3";
     study.transmit = {"150.50000", "1,234.50000", "00150.50000"};

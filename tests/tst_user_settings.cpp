@@ -63,11 +63,11 @@ void TstUserSettings::firstRunOpensEmpty() {
             QCOMPARE(d->findChild<QLineEdit*>(n)->text(), "");
         QCOMPARE(d->findChild<QPlainTextEdit*>("txtAddress")->toPlainText(), "");
     });
-    QCOMPARE(getSetting("User", "Company", "absent"), "absent"); // reading writes nothing
+    QCOMPARE(testing::stored("User", "Company", "absent"), "absent"); // reading writes nothing
 }
 
 void TstUserSettings::okStoresAllFourAsTheyStand() {
-    saveSetting("User", "Phone", "555-0100");
+    testing::store("User", "Phone", "555-0100");
     inDialog([](frmUser* d) {
         auto* company = d->findChild<QLineEdit*>("txtCompany");
         QTest::keyClicks(company, "  Korvane Radio ");
@@ -84,10 +84,10 @@ void TstUserSettings::okStoresAllFourAsTheyStand() {
         QVERIFY(d->isVisible());
         d->findChild<QPushButton*>("cmdOk")->click();
     });
-    QCOMPARE(getSetting("User", "Company", "x"), "  Korvane Radio ");
-    QCOMPARE(getSetting("User", "Engineer", "x"), ""); // created, empty
-    QCOMPARE(getSetting("User", "Phone", "x"), "");
-    QCOMPARE(getSetting("User", "Address", "x"), "1 Tower Road\nMesa Ridge");
+    QCOMPARE(testing::stored("User", "Company", "x"), "  Korvane Radio ");
+    QCOMPARE(testing::stored("User", "Engineer", "x"), ""); // created, empty
+    QCOMPARE(testing::stored("User", "Phone", "x"), "");
+    QCOMPARE(testing::stored("User", "Address", "x"), "1 Tower Road\nMesa Ridge");
     inDialog([](frmUser* d) {
         QCOMPARE(d->findChild<QPlainTextEdit*>("txtAddress")->toPlainText(),
                  "1 Tower Road\nMesa Ridge");
@@ -95,7 +95,7 @@ void TstUserSettings::okStoresAllFourAsTheyStand() {
 }
 
 void TstUserSettings::cancelAndEscapeStoreNothing() {
-    saveSetting("User", "Engineer", "R. Ortiz");
+    testing::store("User", "Engineer", "R. Ortiz");
     inDialog([](frmUser* d) {
         QTest::keyClicks(d->findChild<QLineEdit*>("txtEngineer"), "X");
         d->findChild<QPushButton*>("cmdCancel")->click();
@@ -107,8 +107,8 @@ void TstUserSettings::cancelAndEscapeStoreNothing() {
         QTest::keyClick(engineer, Qt::Key_Escape);
         QVERIFY(!d->isVisible());
     });
-    QCOMPARE(getSetting("User", "Engineer", "x"), "R. Ortiz");
-    QCOMPARE(getSetting("User", "Company", "absent"), "absent");
+    QCOMPARE(testing::stored("User", "Engineer", "x"), "R. Ortiz");
+    QCOMPARE(testing::stored("User", "Company", "absent"), "absent");
 }
 
 void TstUserSettings::enterPressesNoButton() {
@@ -118,16 +118,16 @@ void TstUserSettings::enterPressesNoButton() {
         QTest::keyClick(company, Qt::Key_Return);
         QVERIFY(d->isVisible());
     });
-    QCOMPARE(getSetting("User", "Company", "absent"), "absent");
+    QCOMPARE(testing::stored("User", "Company", "absent"), "absent");
 }
 
 void TstUserSettings::storeKeepsSectionsAndKeys() {
-    saveSetting("Settings", "Last Dir", "/home/rf/studies");
-    writeCalcOnFly(false);
+    testing::store("Settings", "Last Dir", "/home/rf/studies");
+    settings::setCalcOnFly(false);
     QSettings raw(kOrganisation, kProgramTitle);
     QCOMPARE(raw.value("Settings/Last Dir").toString(), "/home/rf/studies");
     QCOMPARE(raw.value("Configuration/CalcOnFly").toString(), "False");
-    QVERIFY(!readCalcOnFly());
+    QVERIFY(!settings::calcOnFly());
     QVERIFY(QFileInfo(raw.fileName()).path().startsWith(settings_->dir.path()));
     QVERIFY(raw.fileName().contains("Korvane Intermod (Beta)"));
 }

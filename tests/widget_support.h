@@ -3,6 +3,7 @@
 #pragma once
 
 #include "message_box.h"
+#include "settings_store.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -47,6 +48,16 @@ class TempSettings {
     }
     QTemporaryDir dir;
 };
+
+// The settings as stored, by section and key, to check what the program wrote.
+inline QString stored(const QString& section, const QString& key, const QString& absent) {
+    QSettings s(kim::kOrganisation, kim::kProgramTitle);
+    return s.value(section + '/' + key, absent).toString();
+}
+inline void store(const QString& section, const QString& key, const QString& value) {
+    QSettings s(kim::kOrganisation, kim::kProgramTitle);
+    s.setValue(section + '/' + key, value);
+}
 
 // Runs `action` on the modal dialog that `open` brings up, then closes it if the action
 // left it open. Returns false if no dialog came. The dialog may come at once or from a

@@ -55,7 +55,7 @@ QString FileCommands::askForFile(bool save, const QString& title) {
     FileDialogRequest r;
     r.save = save;
     r.title = title;
-    r.directory = getSetting("Settings", "Last Dir", QCoreApplication::applicationDirPath());
+    r.directory = settings::lastDir(QCoreApplication::applicationDirPath());
     r.fileName = fileName_;
     r.filter = kFilter;
     // "*.int" as a default extension means "int" to this dialog.
@@ -97,17 +97,17 @@ bool FileCommands::readInto(const QString& path, bool missingFolderIsPathNotFoun
 void FileCommands::Open() {
     defaultExt_ = QStringLiteral("*.int");
     const QString initialDir =
-        getSetting("Settings", "Last Dir", QCoreApplication::applicationDirPath());
+        settings::lastDir(QCoreApplication::applicationDirPath());
     const QString path = askForFile(false, QStringLiteral("Open File:"));
     if (path.isEmpty()) return;
-    saveSetting("Settings", "Last Dir", initialDir);
+    settings::setLastDir(initialDir);
     readInto(path, true);
 }
 
 void FileCommands::Save() {
     const QString path = askForFile(true, QStringLiteral("Save As:"));
     if (path.isEmpty()) return;
-    saveSetting("Settings", "Last Dir", path);
+    settings::setLastDir(path);
     if (folderMissing(path)) {
         fail(QStringLiteral("Path Not Found"));
         return;
@@ -138,7 +138,7 @@ void FileCommands::Save() {
 }
 
 void FileCommands::AutoLoad(const QString& strPathAndFile) {
-    saveSetting("Settings", "Last Dir", strPathAndFile);
+    settings::setLastDir(strPathAndFile);
     readInto(strPathAndFile, false);
 }
 

@@ -31,17 +31,17 @@ void frmUser::showFor(QWidget* owner) {
 }
 
 void frmUser::Form_Load() {
-    ui->txtCompany->setText(getSetting("User", "Company", QString()));
-    ui->txtEngineer->setText(getSetting("User", "Engineer", QString()));
-    ui->txtPhone->setText(getSetting("User", "Phone", QString()));
-    ui->txtAddress->setPlainText(getSetting("User", "Address", QString()));
+    ui->txtCompany->setText(settings::company());
+    ui->txtEngineer->setText(settings::engineer());
+    ui->txtPhone->setText(settings::phone());
+    ui->txtAddress->setPlainText(settings::address());
 }
 
 void frmUser::cmdOk_Click() {
-    saveSetting("User", "Company", ui->txtCompany->text());
-    saveSetting("User", "Engineer", ui->txtEngineer->text());
-    saveSetting("User", "Phone", ui->txtPhone->text());
-    saveSetting("User", "Address", ui->txtAddress->toPlainText());
+    settings::setCompany(ui->txtCompany->text());
+    settings::setEngineer(ui->txtEngineer->text());
+    settings::setPhone(ui->txtPhone->text());
+    settings::setAddress(ui->txtAddress->toPlainText());
     accept();
 }
 

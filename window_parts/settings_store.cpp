@@ -4,21 +4,27 @@
 
 namespace kim {
 namespace {
-QString path(const QString& section, const QString& key) {
-    return section + '/' + key;
-}
-} // namespace
 
-QString getSetting(const QString& section, const QString& key, const QString& def) {
+QString get(const char* key, const QString& absent) {
     QSettings s(kOrganisation, kProgramTitle);
-    return s.value(path(section, key), def).toString();
+    return s.value(QLatin1String(key), absent).toString();
 }
 
-void saveSetting(const QString& section, const QString& key, const QString& value) {
+// Stored at once: another run of the program sees it straight away.
+void put(const char* key, const QString& value) {
     QSettings s(kOrganisation, kProgramTitle);
-    s.setValue(path(section, key), value);
+    s.setValue(QLatin1String(key), value);
     s.sync();
 }
+
+constexpr const char* kCalcOnFly = "Configuration/CalcOnFly";
+constexpr const char* kLastDir = "Settings/Last Dir";
+constexpr const char* kCompany = "User/Company";
+constexpr const char* kEngineer = "User/Engineer";
+constexpr const char* kPhone = "User/Phone";
+constexpr const char* kAddress = "User/Address";
+
+} // namespace
 
 bool settingToBool(const QString& text) {
     const QString t = text.trimmed();
@@ -29,13 +35,44 @@ bool settingToBool(const QString& text) {
     return isNumber ? v != 0 : true;
 }
 
-bool readCalcOnFly() {
-    return settingToBool(getSetting("Configuration", "CalcOnFly", QStringLiteral("True")));
+namespace settings {
+
+bool calcOnFly() {
+    return settingToBool(get(kCalcOnFly, QStringLiteral("True")));
+}
+void setCalcOnFly(bool on) {
+    put(kCalcOnFly, on ? QStringLiteral("True") : QStringLiteral("False"));
+}
+QString lastDir(const QString& absent) {
+    return get(kLastDir, absent);
+}
+void setLastDir(const QString& path) {
+    put(kLastDir, path);
+}
+QString company(const QString& absent) {
+    return get(kCompany, absent);
+}
+void setCompany(const QString& text) {
+    put(kCompany, text);
+}
+QString engineer(const QString& absent) {
+    return get(kEngineer, absent);
+}
+void setEngineer(const QString& text) {
+    put(kEngineer, text);
+}
+QString phone() {
+    return get(kPhone, QString());
+}
+void setPhone(const QString& text) {
+    put(kPhone, text);
+}
+QString address() {
+    return get(kAddress, QString());
+}
+void setAddress(const QString& text) {
+    put(kAddress, text);
 }
 
-void writeCalcOnFly(bool on) {
-    saveSetting("Configuration", "CalcOnFly",
-                on ? QStringLiteral("True") : QStringLiteral("False"));
-}
-
+} // namespace settings
 } // namespace kim

@@ -1,4 +1,5 @@
-// The per-user settings store: text values under the program title, a section and a key.
+// The per-user settings store: text values under the program title, a section and a
+// key. Each setting has its own accessor; no other code knows how a key is spelt.
 #pragma once
 
 #include <QString>
@@ -8,17 +9,29 @@ namespace kim {
 inline const QString kProgramTitle = QStringLiteral("Korvane Intermod (Beta)");
 inline const QString kOrganisation = QStringLiteral("Korvane");
 
-// The stored text, or def when the key is absent (nothing is written then).
-QString getSetting(const QString& section, const QString& key, const QString& def);
-// Stores the text at once.
-void saveSetting(const QString& section, const QString& key, const QString& value);
-
 // A stored flag as the program reads it: "True" and "False" in any case, a number is
 // true unless zero, and any other text counts as true.
 bool settingToBool(const QString& text);
 
-// "Configuration"/"CalcOnFly", true when absent.
-bool readCalcOnFly();
-void writeCalcOnFly(bool on);
+namespace settings {
 
+// "Configuration"/"CalcOnFly": "True" or "False"; true when absent.
+bool calcOnFly();
+void setCalcOnFly(bool on);
+
+// "Settings"/"Last Dir": the file dialogs' first folder, or absent when never stored.
+QString lastDir(const QString& absent);
+void setLastDir(const QString& path);
+
+// "User": the details the report carries; absent reads as the given text.
+QString company(const QString& absent = QString());
+void setCompany(const QString& text);
+QString engineer(const QString& absent = QString());
+void setEngineer(const QString& text);
+QString phone();
+void setPhone(const QString& text);
+QString address();
+void setAddress(const QString& text);
+
+} // namespace settings
 } // namespace kim
