@@ -3,7 +3,7 @@
 #include "results_model.h"
 #include "settings_store.h"
 #include "study_file.h"
-#include "widget_support.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,7 +19,7 @@
 
 using namespace kim;
 
-class TstFileCommands : public QObject {
+class TstFileCommands : public QObject, testing::MainWindowFixture {
     Q_OBJECT
   private slots:
     void initTestCase() { testing::quietOffscreenWarnings(); }
@@ -42,8 +42,6 @@ class TstFileCommands : public QObject {
     void startUpFailureStillShowsTheWindow();
 
   private:
-    template <class T> T* child(const char* name) { return window_->findChild<T*>(name); }
-    QStringList items(const char* list) { return testing::listItems(child<QListWidget>(list)); }
     // The next file dialogs return these paths in turn ("" cancels).
     void answerDialogs(QStringList answers) {
         answers_ = answers;
@@ -70,27 +68,19 @@ class TstFileCommands : public QObject {
         return path;
     }
 
-    std::unique_ptr<testing::TempSettings> settings_;
-    std::unique_ptr<testing::MessageLog> log_;
     std::unique_ptr<QTemporaryDir> files_;
-    std::unique_ptr<frmMain_Intermod> window_;
     QStringList answers_;
     QList<FileDialogRequest> requests_;
 };
 
 void TstFileCommands::init() {
-    settings_ = std::make_unique<testing::TempSettings>();
-    log_ = std::make_unique<testing::MessageLog>();
     files_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<frmMain_Intermod>();
+    openWindow(false);
 }
 
 void TstFileCommands::cleanup() {
-    setFileDialogHook(nullptr);
-    window_.reset();
+    closeWindow();
     files_.reset();
-    log_.reset();
-    settings_.reset();
 }
 
 void TstFileCommands::roundTripKeepsEveryText() {

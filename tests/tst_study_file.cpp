@@ -1,5 +1,6 @@
 #include "cp1252.h"
 #include "study_file.h"
+#include "test_support.h"
 
 #include <sys/stat.h>
 
@@ -9,6 +10,7 @@
 #include <sstream>
 
 using namespace kim;
+using testing::toQt;
 
 namespace {
 
@@ -27,13 +29,6 @@ std::string records(std::initializer_list<const char*> values) {
     std::string out;
     for (const char* v : values)
         out += std::string("\"") + v + "\"\r\n";
-    return out;
-}
-
-QStringList toQt(const std::vector<std::string>& v) {
-    QStringList out;
-    for (const auto& s : v)
-        out << QString::fromStdString(s);
     return out;
 }
 

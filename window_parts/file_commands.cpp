@@ -87,9 +87,7 @@ bool FileCommands::readInto(const QString& path, bool missingFolderIsPathNotFoun
         return false;
     }
     host_.setStudyTitle(studyTitle(path));
-    Study study = read.study;
-    study.order = host_.currentStudy().order;
-    host_.loadStudy(study);
+    host_.loadStudy(read.study);
     host_.studyLoaded();
     return true;
 }
