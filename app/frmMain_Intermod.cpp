@@ -1,7 +1,9 @@
 #include "frmMain_Intermod.h"
 
 #include "frmFreqAdd.h"
+#include "frmImport.h"
 #include "file_commands.h"
+#include "frequency_import.h"
 #include "frmPP.h"
 #include "frmUser.h"
 #include "message_box.h"
@@ -18,6 +20,9 @@
 #include "ui_frmMain_Intermod.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
@@ -109,10 +114,13 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     };
     separator("mnu_File_Sep1", ui->mnu_File_Print);
     separator("mnu_Sep2", ui->mnu_File_Exit);
+    separator("mnu_File_Sep3", ui->mnu_File_Import);
 
     ui->lstIntermodProducts->setModel(results_);
     ui->lstIntermodProducts->setUniformItemSizes(true);
     ui->lstIntermodProducts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Many lines at once, for copying.
+    ui->lstIntermodProducts->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (QListWidget* list : {ui->lstTransmit, ui->lstReceive}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->viewport()->installEventFilter(this);
@@ -152,6 +160,9 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(ui->mnu_File_Print, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Print_Click);
     connect(ui->mnu_File_PrinterSetup, &QAction::triggered, this,
             &frmMain_Intermod::mnu_File_PrinterSetup_Click);
+    connect(ui->mnu_File_Import, &QAction::triggered, this,
+            &frmMain_Intermod::mnu_File_Import_Click);
+
 
     Form_Load();
     ui->txtSiteName->setFocus();
@@ -327,6 +338,90 @@ void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
     if (ui->mnu_Config_CalcAsGo->isChecked()) AddDirectInterferance();
 }
 
+void frmMain_Intermod::mnu_File_Import_Click() {
+    FileDialogRequest r;
+    r.title = QStringLiteral("Import Frequencies");
+    r.directory = settings::lastDir(QCoreApplication::applicationDirPath());
+    r.filter = QStringLiteral("Frequency lists (*.csv *.txt);;All files (*)");
+    const QString path = askForFileName(this, r);
+    if (path.isEmpty()) return;
+    const QFileInfo info(path);
+    QFile file(path);
+    QString failure;
+    if (!info.exists())
+        failure = QStringLiteral("The file does not exist.");
+    else if (!info.isFile())
+        failure = QStringLiteral("This is not a regular file.");
+    else if (info.size() > qint64(kMaxImportBytes))
+        failure = QStringLiteral("The file is larger than 16 MB: it is not a list of frequencies.");
+    else if (!file.open(QIODevice::ReadOnly))
+        failure = file.errorString();
+    if (!failure.isEmpty()) {
+        showMessage(this, QStringLiteral("Error!"), failure, MessageIcon::Error);
+        return;
+    }
+    const QByteArray bytes = file.read(qint64(kMaxImportBytes) + 1);
+    importFrequencies(bytes.toStdString(), info.fileName(), true);
+}
+
+void frmMain_Intermod::importFrequencies(const std::string& text, const QString& source,
+                                         bool toTransmit) {
+    ImportTable table = parseFrequencies(text);
+    if (!table.error.empty()) {
+        showMessage(this, QStringLiteral("Import Refused!"), QString::fromStdString(table.error),
+                    MessageIcon::Error);
+        return;
+    }
+    frmImport dialog(this, std::move(table), toStd(itemTexts(ui->lstTransmit)),
+                     toStd(itemTexts(ui->lstReceive)),
+                     toTransmit ? ImportList::Transmit : ImportList::Receive, source);
+    if (dialog.exec() != QDialog::Accepted || dialog.plan().added.empty()) return;
+    // Merged once, as inserting each at its sorted place would order them.
+    for (const bool transmit : {true, false}) {
+        QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
+        std::vector<std::string> texts = toStd(itemTexts(list));
+        const size_t before = texts.size();
+        for (const ImportChoice& c : dialog.plan().added)
+            if ((c.list == ImportList::Transmit) == transmit) texts.push_back(c.listText);
+        if (texts.size() == before) continue;
+        std::stable_sort(texts.begin(), texts.end(), listTextLess);
+        QStringList items;
+        for (const auto& t : texts)
+            items << QString::fromStdString(t);
+        list->clear();
+        list->addItems(items);
+    }
+    // Once for the whole import, as Add would for one frequency.
+    if (ui->mnu_Config_CalcAsGo->isChecked()) AddDirectInterferance();
+}
+
+// The selected result lines as text, in list order; a selection of millions is refused
+// (Export Results writes any number).
+void frmMain_Intermod::copySelectedResults() {
+    constexpr qint64 kMaxCopied = 1'000'000;
+    QList<int> rows;
+    qint64 count = 0;
+    const QItemSelection selection = ui->lstIntermodProducts->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection)
+        count += range.height();
+    if (count == 0) return;
+    if (count > kMaxCopied) {
+        showMessage(this, QStringLiteral("Too Many Lines!"),
+                    QStringLiteral("Copy at most 1,000,000 lines at a time; File, Export "
+                                   "Results... writes the whole list."));
+        return;
+    }
+    std::vector<std::pair<int, int>> spans;
+    for (const QItemSelectionRange& range : selection)
+        spans.emplace_back(range.top(), range.bottom());
+    std::sort(spans.begin(), spans.end());
+    QString text;
+    for (const auto& [top, bottom] : spans)
+        for (int row = top; row <= bottom; ++row)
+            text += results_->lineText(row) + QLatin1Char('\n');
+    QApplication::clipboard()->setText(text);
+}
+
 void frmMain_Intermod::cmdRemove_Click() {
     if (ui->lstTransmit->count() == 0 && ui->lstReceive->count() == 0) {
         showMessage(this, QStringLiteral("No Frequencies!"),
@@ -440,7 +535,17 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (watched == ui->txtFreqSeparation && dropsNumericKey(key)) return true;
-    if (key->key() == Qt::Key_Delete && (watched == ui->lstTransmit || watched == ui->lstReceive)) {
+    const bool inList = watched == ui->lstTransmit || watched == ui->lstReceive;
+    if (inList && key->matches(QKeySequence::Paste)) {
+        importFrequencies(QApplication::clipboard()->text().toStdString(),
+                          QStringLiteral("the clipboard"), watched == ui->lstTransmit);
+        return true;
+    }
+    if (watched == ui->lstIntermodProducts && key->matches(QKeySequence::Copy)) {
+        copySelectedResults();
+        return true;
+    }
+    if (key->key() == Qt::Key_Delete && inList) {
         removeSelected(static_cast<QListWidget*>(watched));
         return true;
     }

@@ -75,6 +75,7 @@ class frmMain_Intermod : public QMainWindow {
     void mnu_File_PrinterSetup_Click();
     // A frequency from the Add Frequency dialog.
     void frequencyEntered(bool transmit, double value);
+    void mnu_File_Import_Click();
 
   private:
     class HostAdapter;
@@ -84,6 +85,9 @@ class frmMain_Intermod : public QMainWindow {
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);
     void clearStudy();
+    // Shows what the text would add (the import dialog) and adds it on the user's word.
+    void importFrequencies(const std::string& text, const QString& source, bool toTransmit);
+    void copySelectedResults();
 
     std::unique_ptr<Ui::frmMain_Intermod> ui;
     ResultsModel* results_;

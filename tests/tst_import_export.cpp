@@ -1,0 +1,112 @@
+#include "window_fixture.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace kim;
+using testing::onModal;
+
+class TstImportExport : public QObject, testing::MainWindowFixture {
+    Q_OBJECT
+  private slots:
+    void initTestCase() { testing::quietOffscreenWarnings(); }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
+
+    void importShowsEverythingBeforeAdding();
+    void pasteIntoAListImportsToIt();
+    void copyingResultLines();
+
+  private:
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+        return path;
+    }
+    QTemporaryDir dir_;
+};
+
+void TstImportExport::importShowsEverythingBeforeAdding() {
+    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
+    frmMain_Intermod::insertSorted(child<QListWidget>("lstTransmit"), "150.50000");
+    const QString path = writeFile("site.csv", "Frequency,Type\n150.5,T\n160.5,R\n170,\nabc,T\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    // Cancel: nothing changes.
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        auto* table = d->findChild<QTableWidget*>("tblLines");
+                        QCOMPARE(table->rowCount(), 4);
+                        QCOMPARE(table->item(0, 4)->text(),
+                                 "refused: duplicate of 150.50000 in the transmit list");
+                        QCOMPARE(table->item(3, 0)->text(), "5");
+                        QCOMPARE(table->item(3, 4)->text(), "refused: not a number");
+                        QCOMPARE(d->findChild<QLabel*>("lblSummary")->text(),
+                                 "2 to add (1 transmit, 1 receive); 2 refused.");
+                    }));
+    QCOMPARE(items("lstTransmit"), QStringList{"150.50000"});
+    QVERIFY(items("lstReceive").isEmpty());
+    // Accept, with the unnamed line sent to the receive list.
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        d->findChild<QRadioButton*>("optReceive")->click();
+                        QCOMPARE(d->findChild<QLabel*>("lblSummary")->text(),
+                                 "2 to add (0 transmit, 2 receive); 2 refused.");
+                        d->findChild<QPushButton*>("cmdAddAll")->click();
+                    }));
+    QCOMPARE(items("lstTransmit"), QStringList{"150.50000"});
+    QCOMPARE(items("lstReceive"), (QStringList{"160.50000", "170.00000"}));
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "0"); // "Calculate as you go" is off
+    QVERIFY(log_->messages.isEmpty());
+    // A binary file is refused whole, before any dialog.
+    const QString binary = writeFile("tool.bin", QByteArray("150\0\1\2", 6));
+    setFileDialogHook([&](const FileDialogRequest&) { return binary; });
+    child<QAction>("mnu_File_Import")->trigger();
+    QCOMPARE(log_->titles(), QStringList{"Import Refused!"});
+}
+
+void TstImportExport::pasteIntoAListImportsToIt() {
+    auto* rx = child<QListWidget>("lstReceive");
+    rx->setFocus();
+    QApplication::clipboard()->setText("150.5\n160.5 TX\n");
+    QVERIFY(onModal([&] { QTest::keyClick(rx, Qt::Key_V, Qt::ControlModifier); },
+                    [&](QWidget* d) {
+                        QVERIFY(d->findChild<QRadioButton*>("optReceive")->isChecked());
+                        d->findChild<QPushButton*>("cmdAddAll")->click();
+                    }));
+    QCOMPARE(items("lstReceive"), QStringList{"150.50000"});
+    QCOMPARE(items("lstTransmit"), QStringList{"160.50000"});
+    // "Calculate as you go" is on: one run over the pasted frequencies.
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+}
+
+void TstImportExport::copyingResultLines() {
+    Study study;
+    study.transmit = {"150.00000", "160.00000"};
+    study.receive = {"150.00000", "160.00000", "170.00000"};
+    w().loadStudy(study);
+    child<QPushButton>("cmdCalculate")->click();
+    const QStringList lines = resultLines();
+    QVERIFY(lines.size() > 3);
+    auto* view = child<QListView>("lstIntermodProducts");
+    view->setFocus();
+    auto* model = view->model();
+    view->selectionModel()->select(model->index(2, 0), QItemSelectionModel::Select);
+    view->selectionModel()->select(model->index(0, 0), QItemSelectionModel::Select);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), lines[0] + "\n" + lines[2] + "\n");
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), lines.join("\n") + "\n");
+}
+
+QTEST_MAIN(TstImportExport)
+#include "tst_import_export.moc"
