@@ -2,8 +2,9 @@
 # Installs the Debian 12 packages the project builds, tests and is looked at with.
 # Skips the install when every package is already there.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev fontconfig
-          fonts-liberation2 xvfb xauth xdotool imagemagick poppler-utils)
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev fontconfig
+          fonts-liberation2 xvfb xauth xdotool imagemagick poppler-utils
+          desktop-file-utils appstream lintian)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

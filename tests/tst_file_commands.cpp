@@ -28,6 +28,8 @@ class TstFileCommands : public QObject {
 
     void roundTripKeepsEveryText();
     void dialogsAndLastDir();
+    void programFolderWhereTheUserMayWrite_data();
+    void programFolderWhereTheUserMayWrite();
     void cancelledDialogsChangeNothing();
     void openFailuresLeaveTheStudyWhole_data();
     void openFailuresLeaveTheStudyWhole();
@@ -151,6 +153,33 @@ void TstFileCommands::dialogsAndLastDir() {
     trigger("mnu_File_Save");
     QCOMPARE(requests_.size(), 1);
     QVERIFY(log_->messages.isEmpty());
+}
+
+void TstFileCommands::programFolderWhereTheUserMayWrite_data() {
+    QTest::addColumn<QString>("folder"); // under the temporary folder
+    QTest::addColumn<QFile::Permissions>("permissions");
+    QTest::addColumn<bool>("ownFolder");
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QTest::newRow("build tree or portable copy") << "bin" << QFile::Permissions(all) << true;
+    QTest::newRow("installed, read-only") << "usr/bin" << QFile::Permissions(readOnly) << false;
+    QTest::newRow("folder gone") << "gone" << QFile::Permissions() << false;
+}
+
+void TstFileCommands::programFolderWhereTheUserMayWrite() {
+    QFETCH(QString, folder);
+    QFETCH(QFile::Permissions, permissions);
+    QFETCH(bool, ownFolder);
+    const QString path = files_->filePath(folder);
+    if (permissions) {
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(QFile::setPermissions(path, permissions));
+        if (!ownFolder && QFileInfo(path).isWritable())
+            QSKIP("this user may write in a read-only folder (root)");
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(programFolder(path), ownFolder ? path : documents);
+    if (permissions) QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TstFileCommands::cancelledDialogsChangeNothing() {
