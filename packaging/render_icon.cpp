@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
         QPainter painter(&image);
         renderer.render(&painter);
         painter.end();
-        const QString folder = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/%1x%1/apps").arg(size);
+        const QString folder =
+            QString::fromLocal8Bit(argv[2]) + QStringLiteral("/%1x%1/apps").arg(size);
         if (!QDir().mkpath(folder) || !image.save(folder + '/' + name)) {
             std::fprintf(stderr, "render-icon: cannot write %s\n", qPrintable(folder + '/' + name));
             return 1;

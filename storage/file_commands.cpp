@@ -103,8 +103,7 @@ bool FileCommands::readInto(const QString& path, bool missingFolderIsPathNotFoun
 
 void FileCommands::Open() {
     defaultExt_ = QStringLiteral("*.int");
-    const QString initialDir =
-        getSetting("Settings", "Last Dir", programFolder());
+    const QString initialDir = getSetting("Settings", "Last Dir", programFolder());
     const QString path = askForFile(false, QStringLiteral("Open File:"));
     if (path.isEmpty()) return;
     saveSetting("Settings", "Last Dir", initialDir);

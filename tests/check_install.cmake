@@ -39,6 +39,30 @@ endif()
 list(LENGTH expected count)
 message(STATUS "all ${count} files there")
 
+# What the desktop reads from them: the entry starts the program with the one file,
+# for the study type, with the installed icon; the metainfo says what a software centre
+# shows. The validators pass files that lack these.
+function(expect file)
+  file(READ "${PREFIX}/${file}" text)
+  foreach(pattern IN LISTS ARGN)
+    if(NOT text MATCHES "${pattern}")
+      message(FATAL_ERROR "${file} lacks ${pattern}")
+    endif()
+  endforeach()
+endfunction()
+set(type application/x-korvane-intermod-study)
+expect(share/applications/${id}.desktop
+  "\nExec=korvane-intermod %f\n" "\nMimeType=${type};\n" "\nIcon=${id}\n"
+  "\nCategories=Science;Engineering;\n")
+expect(share/mime/packages/korvane-intermod.xml
+  "<mime-type type=\"${type}\">" "<glob pattern=\"\\*\\.int\"/>"
+  "<comment>Korvane Intermod study</comment>")
+expect(share/metainfo/${id}.metainfo.xml
+  "<summary>[^<]+</summary>" "<description>.*<p>" "<content_rating type=\"oars-1.1\"/>"
+  "<screenshot type=\"default\">.*<image>https://[^<]+\\.png</image>"
+  "<binary>korvane-intermod</binary>" "<binary>intermod-study</binary>"
+  "<mediatype>${type}</mediatype>" "<launchable type=\"desktop-id\">${id}.desktop</launchable>")
+
 # Runs a check; its output is shown, and any failure (or `fail_on` in its output) fails.
 function(check name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "FAIL_ON" "COMMAND")

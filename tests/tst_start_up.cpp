@@ -54,10 +54,9 @@ void TstStartUp::argumentTextJoinsArgv_data() {
     QTest::newRow("program only") << QByteArrayList{"prog"} << "";
     QTest::newRow("one empty argument") << QByteArrayList{"prog", ""} << "";
     QTest::newRow("Qt's option") << QByteArrayList{"prog", "-reverse"} << "-reverse";
-    QTest::newRow("option and value") << QByteArrayList{"prog", "-style", "fusion"}
-                                      << "-style fusion";
-    QTest::newRow("unquoted blanks") << QByteArrayList{"prog", "my", "study.int"}
-                                     << "my study.int";
+    QTest::newRow("option and value")
+        << QByteArrayList{"prog", "-style", "fusion"} << "-style fusion";
+    QTest::newRow("unquoted blanks") << QByteArrayList{"prog", "my", "study.int"} << "my study.int";
     QTest::newRow("blanks kept inside") << QByteArrayList{"prog", "a  b.int"} << "a  b.int";
     QTest::newRow("quotes kept") << QByteArrayList{"prog", "\"--help\""} << "\"--help\"";
     QTest::newRow("UTF-8 name") << QByteArrayList{"prog", "Caf\xc3\xa9.int"} << "Café.int";
@@ -98,12 +97,18 @@ void TstStartUp::answers() {
 void TstStartUp::studiesNamedLikeOptionsOpen_data() {
     QTest::addColumn<QString>("text"); // the argument text
     QTest::addColumn<QString>("file"); // in the working folder
-    QTest::newRow("quoted --help") << "\"--help\"" << "--help";
-    QTest::newRow("./--help") << "./--help" << "--help";
-    QTest::newRow("quoted --version") << "\"--version\"" << "--version";
-    QTest::newRow("-reverse") << "-reverse" << "-reverse";
-    QTest::newRow("-style fusion") << "-style fusion" << "-style fusion";
-    QTest::newRow("--help --version") << "--help --version" << "--help --version";
+    QTest::newRow("quoted --help") << "\"--help\""
+                                   << "--help";
+    QTest::newRow("./--help") << "./--help"
+                              << "--help";
+    QTest::newRow("quoted --version") << "\"--version\""
+                                      << "--version";
+    QTest::newRow("-reverse") << "-reverse"
+                              << "-reverse";
+    QTest::newRow("-style fusion") << "-style fusion"
+                                   << "-style fusion";
+    QTest::newRow("--help --version") << "--help --version"
+                                      << "--help --version";
 }
 
 // What main does once the answer is the window: the argument text to the start-up load.
@@ -186,7 +191,9 @@ void TstStartUp::programOpensStudiesNamedLikeQtOptions() {
     p.start(KIM_GUI, arguments);
     QVERIFY(p.waitForStarted());
     const QString store = config.filePath(kOrganisation + "/" + kProgramTitle + ".conf");
-    auto lastDir = [&] { return QSettings(store, QSettings::IniFormat).value("Settings/Last Dir"); };
+    auto lastDir = [&] {
+        return QSettings(store, QSettings::IniFormat).value("Settings/Last Dir");
+    };
     QTRY_COMPARE_WITH_TIMEOUT(lastDir().toString(), file, 10000);
     QCOMPARE(p.state(), QProcess::Running); // loaded, and the window is up
     p.kill();
