@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSessionManager>
 
 int main(int argc, char** argv) {
     // Read before Qt sees them: every argument belongs to the file name.
@@ -22,6 +23,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(kim::programIcon());
     // The installed desktop entry's name, so the desktop matches the window to it.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.korvane.intermod"));
+#ifndef QT_NO_SESSIONMANAGER
+    // A desktop session would restart the program with "-session ID", which here names a
+    // file; the program keeps no state to restore, so it asks not to be restarted.
+    QObject::connect(&app, &QGuiApplication::saveStateRequest, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
+#endif
     kim::frmMain_Intermod window;
     // Centred on the screen.
     if (const QScreen* screen = window.screen())
