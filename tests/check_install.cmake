@@ -53,7 +53,7 @@ endfunction()
 set(type application/x-korvane-intermod-study)
 expect(share/applications/${id}.desktop
   "\nExec=korvane-intermod %f\n" "\nMimeType=${type};\n" "\nIcon=${id}\n"
-  "\nCategories=Science;Engineering;\n")
+  "\nCategories=Science;Engineering;\n" "\nStartupWMClass=korvane-intermod\n")
 expect(share/mime/packages/korvane-intermod.xml
   "<mime-type type=\"${type}\">" "<glob pattern=\"\\*\\.int\"/>"
   "<comment>Korvane Intermod study</comment>")
