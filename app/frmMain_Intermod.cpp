@@ -341,7 +341,7 @@ void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
 void frmMain_Intermod::mnu_File_Import_Click() {
     FileDialogRequest r;
     r.title = QStringLiteral("Import Frequencies");
-    r.directory = settings::lastDir(QCoreApplication::applicationDirPath());
+    r.directory = settings::lastDir(programFolder());
     r.filter = QStringLiteral("Frequency lists (*.csv *.txt);;All files (*)");
     const QString path = askForFileName(this, r);
     if (path.isEmpty()) return;

@@ -3,8 +3,9 @@
 # Skips the install when every package is already there. Extra package names given as
 # arguments are installed too (scripts/fuzz.sh asks for clang).
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev fontconfig
-          fonts-liberation2 xvfb xauth xdotool imagemagick poppler-utils "$@")
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev fontconfig
+          fonts-liberation2 xvfb xauth xdotool imagemagick poppler-utils
+          desktop-file-utils appstream lintian "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -9,11 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -30,6 +32,8 @@ class TstFileCommands : public QObject, testing::MainWindowFixture {
     void roundTripOfTextsThatLookLikeRecords_data();
     void roundTripOfTextsThatLookLikeRecords();
     void dialogsAndLastDir();
+    void programFolderWhereTheUserMayWrite_data();
+    void programFolderWhereTheUserMayWrite();
     void cancelledDialogsChangeNothing();
     void openFailuresLeaveTheStudyWhole_data();
     void openFailuresLeaveTheStudyWhole();
@@ -183,6 +187,47 @@ void TstFileCommands::dialogsAndLastDir() {
     trigger("mnu_File_Save");
     QCOMPARE(requests_.size(), 1);
     QVERIFY(log_->messages.isEmpty());
+}
+
+void TstFileCommands::programFolderWhereTheUserMayWrite_data() {
+    QTest::addColumn<QString>("folder"); // under the temporary folder
+    QTest::addColumn<QFile::Permissions>("permissions");
+    QTest::addColumn<bool>("ownFolder");
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QTest::newRow("build tree or portable copy") << "bin" << QFile::Permissions(all) << true;
+    QTest::newRow("installed, read-only") << "usr/bin" << QFile::Permissions(readOnly) << false;
+    QTest::newRow("folder gone") << "gone" << QFile::Permissions() << false;
+}
+
+void TstFileCommands::programFolderWhereTheUserMayWrite() {
+    QFETCH(QString, folder);
+    QFETCH(QFile::Permissions, permissions);
+    QFETCH(bool, ownFolder);
+    const QString path = files_->filePath(folder);
+    if (permissions) {
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(QFile::setPermissions(path, permissions));
+        if (!ownFolder && QFileInfo(path).isWritable()) {
+            // Root may write anywhere: the same row runs again as an ordinary user.
+            if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+                QSKIP("this user may write in a read-only folder");
+            QProcess p;
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                QCoreApplication::applicationFilePath(),
+                                QString("programFolderWhereTheUserMayWrite:") +
+                                    QTest::currentDataTag()});
+            QVERIFY(p.waitForFinished(30000));
+            const QByteArray out = p.readAll();
+            QVERIFY2(p.exitCode() == 0 && out.contains(", 0 skipped"), out.constData());
+            return;
+        }
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(programFolder(path), ownFolder ? path : documents);
+    if (permissions)
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TstFileCommands::cancelledDialogsChangeNothing() {

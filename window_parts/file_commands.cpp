@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace kim {
 
@@ -47,6 +48,12 @@ void setFileDialogHook(FileDialogHook hook) {
     dialogHook() = std::move(hook);
 }
 
+QString programFolder(const QString& executableFolder) {
+    // An installed program's folder is the system's: its documents folder serves the user.
+    if (QFileInfo(executableFolder).isWritable()) return executableFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
 QString studyTitle(const QString& path) {
     return kProgramTitle + " - [" + path + "]";
 }
@@ -55,7 +62,7 @@ QString FileCommands::askForFile(bool save, const QString& title) {
     FileDialogRequest r;
     r.save = save;
     r.title = title;
-    r.directory = settings::lastDir(QCoreApplication::applicationDirPath());
+    r.directory = settings::lastDir(programFolder());
     r.fileName = fileName_;
     r.filter = kFilter;
     // "*.int" as a default extension means "int" to this dialog.
@@ -94,8 +101,7 @@ bool FileCommands::readInto(const QString& path, bool missingFolderIsPathNotFoun
 
 void FileCommands::Open() {
     defaultExt_ = QStringLiteral("*.int");
-    const QString initialDir =
-        settings::lastDir(QCoreApplication::applicationDirPath());
+    const QString initialDir = settings::lastDir(programFolder());
     const QString path = askForFile(false, QStringLiteral("Open File:"));
     if (path.isEmpty()) return;
     settings::setLastDir(initialDir);

@@ -4,6 +4,7 @@
 
 #include "study.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <functional>
@@ -60,6 +61,10 @@ class FileCommands {
     QString fileName_ = QStringLiteral("Defaut.int");
     QString defaultExt_ = QStringLiteral("int");
 };
+
+// The file dialogs' first folder until "Last Dir" is stored: the executable's folder where
+// the user may write there (a build tree, a portable copy), else the user's documents.
+QString programFolder(const QString& executableFolder = QCoreApplication::applicationDirPath());
 
 // "Korvane Intermod (Beta) - [path]"
 QString studyTitle(const QString& path);
