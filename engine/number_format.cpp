@@ -124,8 +124,8 @@ void appendNumber(std::string& out, double v, const NumberPattern& p) {
     }
     // Fast path: scale to an integer of units in the last place. Only a value within a
     // few ulps of a half needs the decimal digits of its shortest form.
-    const double scaled = std::fabs(v) * kPow10[p.maxDec];
-    if (p.maxDec <= 15 && scaled < 4e15) {
+    const double scaled = p.maxDec <= 15 ? std::fabs(v) * kPow10[p.maxDec] : 4e15;
+    if (scaled < 4e15) {
         const double whole = std::floor(scaled);
         const double frac = scaled - whole;
         if (std::fabs(frac - 0.5) > 8 * kEps * scaled + 1e-300) {

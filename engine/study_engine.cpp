@@ -191,17 +191,21 @@ std::vector<std::string> StudyResult::listLines() const {
 }
 
 // ---------------------------------------------------------------------------------------
-// The fast study. For a family of k letters, the sums of the last m letters are sorted
-// once; for every choice of the first k-m letters and every receiver, only the sums that
-// can land within the separation are looked at, and each of those is evaluated again
-// with the exact left-to-right formula and the exact test. So the lines are the loops'
-// lines, found without visiting every combination.
+// The fast study. Equal frequencies give equal products, so the study works on the
+// distinct values only (classes, in text order) and counts each hit as many times as its
+// classes have members. For a family of k letters, the sums of the last m letters are
+// sorted once; for every choice of the first k-m letters and every receiver, only the
+// sums that can land within the separation are looked at, and each of those is evaluated
+// again with the exact left-to-right formula and the exact test. So the lines are the
+// loops' lines, found without visiting every combination.
 //
 // Lines come out in list order without comparing strings: a line's text order follows
 // from its family label and the text order of the values in it (every value but the
-// last, the distance, has exactly five decimals, so none is a prefix of another).
-// Families run in label order and the first letters in text order; each group of equal
-// first letters is sorted by the ranks of the other letters and of the receiver.
+// last, the distance, has exactly five decimals, so none is a prefix of another, and
+// equal texts are equal values). Families run in label order and the first letters in
+// text order; the hits of one choice of first letters are sorted by the classes of the
+// other letters and of the receiver, and each hit stands for the lines of all members
+// of its classes, which read the same.
 class StudyRunner {
   public:
     StudyRunner(StudyResult& res, uint64_t limit) : r_(res), limit_(limit) {}
@@ -211,17 +215,8 @@ class StudyRunner {
         std::sort(fams.begin(), fams.end(), [](int a, int b) {
             return listTextLess(kFamilies[a].label, kFamilies[b].label);
         });
-        txRank_ = rankTexts(r_.txText_);
-        rxRank_ = rankTexts(r_.rxText_);
-        std::vector<uint16_t> byRank(r_.tx_.size());
-        std::iota(byRank.begin(), byRank.end(), uint16_t{0});
-        std::stable_sort(byRank.begin(), byRank.end(),
-                         [&](uint16_t a, uint16_t b) { return txRank_[a] < txRank_[b]; });
-        for (uint16_t t : byRank) {
-            if (classes_.empty() || txRank_[classes_.back().front()] != txRank_[t])
-                classes_.emplace_back();
-            classes_.back().push_back(t);
-        }
+        tx_ = classesOf(r_.tx_, r_.txText_);
+        rx_ = classesOf(r_.rx_, r_.rxText_);
         double maxAbs = 0;
         for (double v : r_.tx_)
             maxAbs = std::max(maxAbs, std::fabs(v));
@@ -241,25 +236,55 @@ class StudyRunner {
     }
 
   private:
+    // Distinct values in text order, with the transmitters or receivers holding each.
+    struct Classes {
+        std::vector<double> value;
+        std::vector<std::vector<uint16_t>> members;
+        bool repeated = false; // some value is held more than once
+        uint64_t size(size_t c) const { return members[c].size(); }
+    };
+    // A hit at class level: the classes standing for the letters and the receiver.
     struct Keyed {
         uint64_t key;
         Match m;
     };
     struct Sum {
         double value;
-        std::array<uint16_t, 3> letter; // transmitters of the last letters
+        std::array<uint16_t, 3> letter; // classes of the last letters
     };
+
+    static Classes classesOf(const std::vector<double>& values,
+                             const std::vector<std::string>& texts) {
+        const std::vector<uint32_t> rank = rankTexts(texts);
+        std::vector<uint16_t> byRank(values.size());
+        std::iota(byRank.begin(), byRank.end(), uint16_t{0});
+        std::stable_sort(byRank.begin(), byRank.end(),
+                         [&](uint16_t a, uint16_t b) { return rank[a] < rank[b]; });
+        Classes c;
+        for (uint16_t i : byRank) {
+            if (c.members.empty() || rank[c.members.back().front()] != rank[i]) {
+                c.members.emplace_back();
+                c.value.push_back(values[i]);
+            } else {
+                c.repeated = true;
+            }
+            c.members.back().push_back(i);
+        }
+        return c;
+    }
 
     uint64_t need() const { return limit_ - std::min<uint64_t>(limit_, r_.matches_.size()); }
 
-    void collect(uint64_t key, const Match& m) {
-        ++r_.products_;
+    // A hit of `weight` products; kept for the lines while lines are still wanted.
+    void collect(uint64_t key, const Match& m, uint64_t weight) {
+        r_.products_ += weight;
         if (need() == 0) return;
         group_.push_back({key, m});
         if (group_.size() >= std::max<uint64_t>(2 * need(), 65536)) trimGroup();
     }
 
-    // Keeps the need() lowest keys of the group: the rest fall after the kept lines.
+    // Keeps the need() lowest keys of the group: the rest fall after the kept lines, since
+    // every hit stands for one line at least.
     void trimGroup() {
         const auto n = static_cast<size_t>(need());
         if (group_.size() <= n) return;
@@ -269,13 +294,33 @@ class StudyRunner {
         group_.resize(n);
     }
 
-    void flushGroup() {
+    // The group's lines in key order, each hit as the lines of all members of its classes.
+    void flushGroup(int letters) {
         trimGroup();
         std::sort(group_.begin(), group_.end(),
                   [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
         for (const Keyed& k : group_)
-            r_.matches_.push_back(k.m);
+            expand(k.m, letters);
         group_.clear();
+    }
+
+    void expand(const Match& hit, int letters) {
+        const auto L = static_cast<size_t>(letters);
+        std::array<size_t, 6> at{}; // member of each letter's class, then the receiver's
+        auto members = [&](size_t i) -> const std::vector<uint16_t>& {
+            return i < L ? tx_.members[hit.letter[i]] : rx_.members[hit.receiver];
+        };
+        Match m = hit;
+        while (need() > 0) {
+            for (size_t i = 0; i < L; ++i)
+                m.letter[i] = members(i)[at[i]];
+            m.receiver = members(L)[at[L]];
+            r_.matches_.push_back(m);
+            size_t i = L + 1;
+            while (i > 0 && ++at[i - 1] == members(i - 1).size())
+                at[--i] = 0;
+            if (i == 0) break;
+        }
     }
 
     void harmonics(int family) {
@@ -283,149 +328,161 @@ class StudyRunner {
         Match m;
         m.family = static_cast<uint8_t>(family);
         std::vector<std::string> texts;
-        for (double a : r_.tx_) {
+        for (double a : tx_.value)
             texts.push_back(
                 formatNumber(n == 1 ? a : (n == 2 ? a + a : n * a), pattern::Frequency));
-        }
         const std::vector<uint32_t> rank = rankTexts(texts);
-        for (size_t a = 0; a < r_.tx_.size(); ++a) {
+        for (size_t a = 0; a < tx_.value.size(); ++a) {
             m.letter[0] = static_cast<uint16_t>(a);
-            const double p = evaluate(family, m, r_.tx_);
-            for (size_t rx = 0; rx < r_.rx_.size(); ++rx) {
-                if (!productInterferes(p, r_.rx_[rx], r_.sepMHz_, nullptr)) continue;
-                m.receiver = static_cast<uint16_t>(rx);
-                collect((uint64_t{rank[a]} << 32) | rxRank_[rx], m);
+            const double p = evaluate(family, m, tx_.value);
+            for (size_t q = 0; q < rx_.value.size(); ++q) {
+                if (!productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr)) continue;
+                m.receiver = static_cast<uint16_t>(q);
+                collect((uint64_t{rank[a]} << 32) | q, m, tx_.size(a) * rx_.size(q));
             }
         }
-        flushGroup();
+        flushGroup(1);
     }
 
     void multiSignal(int family) {
         const FamilyInfo& f = kFamilies[family];
-        const size_t T = r_.tx_.size();
+        const size_t U = tx_.value.size();
         const int k = f.letters;
         int m = (k + 1) / 2; // letters in the sorted sums
-        while (m > 1 && std::pow(static_cast<double>(T), m) > double(1u << 22))
+        while (m > 1 && std::pow(static_cast<double>(U), m) > double(1u << 22))
             --m;
         const int lead = k - m;
-        const std::vector<Sum>& sums = trailingSums(f, lead, m);
+        const SortedSums& sums = trailingSums(f, lead, m);
 
-        const double sep = r_.sepMHz_;
         std::vector<size_t> cls(static_cast<size_t>(lead), 0); // class of each leading letter
         Match match;
         match.family = static_cast<uint8_t>(family);
         for (;;) {
-            // Every choice of members of the current classes.
-            std::vector<size_t> mem(static_cast<size_t>(lead), 0);
-            for (;;) {
-                double lv = 0;
-                for (int i = 0; i < lead; ++i) {
-                    const uint16_t t =
-                        classes_[cls[static_cast<size_t>(i)]][mem[static_cast<size_t>(i)]];
-                    match.letter[static_cast<size_t>(i)] = t;
-                    lv = i == 0 ? r_.tx_[t] : (f.minus[i] ? lv - r_.tx_[t] : lv + r_.tx_[t]);
-                }
-                for (size_t rx = 0; rx < r_.rx_.size(); ++rx)
-                    searchReceiver(f, lead, m, sums, lv, rx, sep, match);
-                int i = lead - 1;
-                while (i >= 0 && ++mem[static_cast<size_t>(i)] ==
-                                     classes_[cls[static_cast<size_t>(i)]].size())
-                    mem[static_cast<size_t>(i--)] = 0;
-                if (i < 0) break;
+            double lv = 0;
+            uint64_t weight = 1;
+            for (int i = 0; i < lead; ++i) {
+                const size_t c = cls[static_cast<size_t>(i)];
+                match.letter[static_cast<size_t>(i)] = static_cast<uint16_t>(c);
+                const double x = tx_.value[c];
+                lv = i == 0 ? x : (f.minus[i] ? lv - x : lv + x);
+                weight *= tx_.size(c);
             }
-            flushGroup();
+            for (size_t q = 0; q < rx_.value.size(); ++q)
+                searchReceiver(f, lead, m, sums, lv, q, weight * rx_.size(q), match);
+            flushGroup(k);
             int i = lead - 1;
-            while (i >= 0 && ++cls[static_cast<size_t>(i)] == classes_.size())
+            while (i >= 0 && ++cls[static_cast<size_t>(i)] == U)
                 cls[static_cast<size_t>(i--)] = 0;
             if (i < 0) break;
         }
     }
 
-    void searchReceiver(const FamilyInfo& f, int lead, int m, const std::vector<Sum>& sums,
-                        double lv, size_t rx, double sep, Match& match) {
-        const double rxv = r_.rx_[rx];
-        const double* tx = r_.tx_.data();
+    // Sorted sums of the last letters, and the running total of their weights (the
+    // products each sum stands for) when some frequency is repeated.
+    struct SortedSums {
+        std::vector<Sum> sums;
+        std::vector<uint64_t> weightBefore; // weightBefore[i]: weights of sums[0..i-1]
+        uint64_t weight(size_t i) const {
+            return weightBefore.empty() ? 1 : weightBefore[i + 1] - weightBefore[i];
+        }
+        uint64_t weight(size_t from, size_t to) const {
+            return weightBefore.empty() ? to - from : weightBefore[to] - weightBefore[from];
+        }
+    };
+
+    void searchReceiver(const FamilyInfo& f, int lead, int m, const SortedSums& ss, double lv,
+                        size_t q, uint64_t weight, Match& match) {
+        const double rxv = rx_.value[q];
+        const double* tx = tx_.value.data();
+        const std::vector<Sum>& sums = ss.sums;
         // p + (-1 * x) is p - x to the bit, and saves a branch a letter.
         double sign[3];
         for (int j = 0; j < m; ++j)
             sign[j] = f.minus[lead + j] ? -1.0 : 1.0;
-        auto exact = [&](const Sum& s, bool keep) {
+        auto exact = [&](size_t i, bool keep) {
+            const Sum& s = sums[i];
             double p = lv;
             for (int j = 0; j < m; ++j)
                 p = p + sign[j] * tx[s.letter[static_cast<size_t>(j)]];
-            if (!productInterferes(p, rxv, sep, nullptr)) return;
+            if (!productInterferes(p, rxv, r_.sepMHz_, nullptr)) return;
             if (!keep) {
-                ++r_.products_;
+                r_.products_ += weight * ss.weight(i);
                 return;
             }
             uint64_t key = 0;
             for (int j = 0; j < m; ++j) {
                 const uint16_t t = s.letter[static_cast<size_t>(j)];
                 match.letter[static_cast<size_t>(lead + j)] = t;
-                key = (key << 16) | txRank_[t];
+                key = (key << 16) | t;
             }
-            match.receiver = static_cast<uint16_t>(rx);
-            collect((key << 16) | rxRank_[rx], match);
+            match.receiver = static_cast<uint16_t>(q);
+            collect((key << 16) | q, match, weight * ss.weight(i));
         };
         const bool keep = need() > 0;
         if (exhaustive_) {
-            for (const Sum& s : sums)
-                exact(s, keep);
+            for (size_t i = 0; i < sums.size(); ++i)
+                exact(i, keep);
             return;
         }
+        const double sep = r_.sepMHz_;
         // Bounds of the rounding and of the other order of additions, generously.
         const double slack = 64 * DBL_EPSILON * (6 * maxAbs_ + std::fabs(rxv) + sep);
         const double target = rxv - lv;
         auto lower = [&](double v) {
-            return std::lower_bound(sums.begin(), sums.end(), v,
-                                    [](const Sum& s, double x) { return s.value < x; });
+            return static_cast<size_t>(
+                std::lower_bound(sums.begin(), sums.end(), v,
+                                 [](const Sum& s, double x) { return s.value < x; }) -
+                sums.begin());
         };
         auto upper = [&](double v) {
-            return std::upper_bound(sums.begin(), sums.end(), v,
-                                    [](double x, const Sum& s) { return x < s.value; });
+            return static_cast<size_t>(
+                std::upper_bound(sums.begin(), sums.end(), v,
+                                 [](double x, const Sum& s) { return x < s.value; }) -
+                sums.begin());
         };
         const double outer = sep + 1e-6 + slack;
-        const auto lo = lower(target - outer), hi = upper(target + outer);
+        const size_t lo = lower(target - outer), hi = upper(target + outer);
         const double inner = sep - 1e-6 - slack;
         if (keep || inner <= 0) {
-            for (auto it = lo; it != hi; ++it)
-                exact(*it, keep);
+            for (size_t i = lo; i < hi; ++i)
+                exact(i, keep);
             return;
         }
         // Only counting now: sums well inside the separation interfere for sure.
-        auto slo = std::max(lower(target - inner), lo), shi = std::min(upper(target + inner), hi);
-        if (shi < slo) shi = slo;
-        r_.products_ += static_cast<uint64_t>(shi - slo);
-        for (auto it = lo; it != slo; ++it)
-            exact(*it, false);
-        for (auto it = shi; it != hi; ++it)
-            exact(*it, false);
+        const size_t slo = std::max(lower(target - inner), lo);
+        const size_t shi = std::max(std::min(upper(target + inner), hi), slo);
+        r_.products_ += weight * ss.weight(slo, shi);
+        for (size_t i = lo; i < slo; ++i)
+            exact(i, false);
+        for (size_t i = shi; i < hi; ++i)
+            exact(i, false);
     }
 
     // Sorted sums of the last m letters with the family's signs, shared between families
     // whose last letters carry the same signs.
-    const std::vector<Sum>& trailingSums(const FamilyInfo& f, int lead, int m) {
+    const SortedSums& trailingSums(const FamilyInfo& f, int lead, int m) {
         unsigned signs = static_cast<unsigned>(m);
         for (int j = 0; j < m; ++j)
             signs = signs * 2 + (f.minus[lead + j] ? 1 : 0);
-        auto& sums = sumCache_[signs];
-        if (!sums.empty()) return sums;
-        const size_t T = r_.tx_.size();
+        SortedSums& ss = sumCache_[signs];
+        std::vector<Sum>& sums = ss.sums;
+        if (!sums.empty()) return ss;
+        const size_t U = tx_.value.size();
         size_t count = 1;
         for (int j = 0; j < m; ++j)
-            count *= T;
+            count *= U;
         sums.resize(count);
         std::vector<size_t> idx(static_cast<size_t>(m), 0);
         for (size_t n = 0; n < count; ++n) {
             Sum& s = sums[n];
             s.value = 0;
             for (int j = 0; j < m; ++j) {
-                const double x = r_.tx_[idx[static_cast<size_t>(j)]];
+                const double x = tx_.value[idx[static_cast<size_t>(j)]];
                 s.value = f.minus[lead + j] ? s.value - x : s.value + x;
                 s.letter[static_cast<size_t>(j)] =
                     static_cast<uint16_t>(idx[static_cast<size_t>(j)]);
             }
-            for (int j = m - 1; j >= 0 && ++idx[static_cast<size_t>(j)] == T; --j)
+            for (int j = m - 1; j >= 0 && ++idx[static_cast<size_t>(j)] == U; --j)
                 idx[static_cast<size_t>(j)] = 0;
         }
         if (!exhaustive_) {
@@ -435,7 +492,16 @@ class StudyRunner {
             else
                 radixSort(sums);
         }
-        return sums;
+        if (tx_.repeated) {
+            ss.weightBefore.resize(count + 1);
+            for (size_t n = 0; n < count; ++n) {
+                uint64_t w = 1;
+                for (int j = 0; j < m; ++j)
+                    w *= tx_.size(sums[n].letter[static_cast<size_t>(j)]);
+                ss.weightBefore[n + 1] = ss.weightBefore[n] + w;
+            }
+        }
+        return ss;
     }
 
     // Sorts by value: least significant digit first over the value's bits, turned so that
@@ -464,12 +530,11 @@ class StudyRunner {
 
     StudyResult& r_;
     uint64_t limit_;
-    std::vector<uint32_t> txRank_, rxRank_;
-    std::vector<std::vector<uint16_t>> classes_; // transmitters of equal text, in text order
+    Classes tx_, rx_;
     double maxAbs_ = 0;
     bool exhaustive_ = false;
     std::vector<Keyed> group_;
-    std::vector<Sum> sumCache_[64];
+    SortedSums sumCache_[64];
 };
 
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit) {

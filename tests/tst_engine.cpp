@@ -27,6 +27,65 @@ std::string listText(double mhz) {
     return formatNumber(mhz, pattern::ListText);
 }
 
+// A random study of several bands, rasters, separations and orders, with receivers mostly
+// near products of the transmitters so that lines are found. Some sites repeat a few
+// frequencies many times.
+StudyInput randomStudy(int seed) {
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    auto uni = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
+                                         OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
+    const int maxT =
+        order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
+    const int T = 1 + pick(maxT), R = 1 + pick(5);
+    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960},
+                               {1, 30},    {150, 151}, {900, 2000}};
+    const auto& band = bands[pick(6)];
+    const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
+    auto freq = [&] {
+        double f = uni(band[0], band[1]);
+        if (raster > 0) f = std::round(f / raster) * raster;
+        return listText(f);
+    };
+    StudyInput in;
+    in.order = order;
+    const bool fewValues = pick(4) == 0;
+    std::vector<std::string> values;
+    for (int i = 0; i < (fewValues ? 2 : T); ++i)
+        values.push_back(freq());
+    for (int i = 0; i < T; ++i)
+        in.transmit.push_back(values[static_cast<size_t>(fewValues ? pick(2) : i)]);
+    for (int i = 0; i < R; ++i) {
+        const int kind = pick(5);
+        if (kind == 0) {
+            in.receive.push_back(listText(uni(0, 0.05))); // below the separation
+        } else if (kind <= 3) {
+            // Near a product of a random family of the order.
+            int fam = pick(
+                order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
+            if (order == OrderChoice::FirstToThird && fam >= 5) fam += 9; // 14..18
+            const FamilyInfo& f = familyInfo(fam);
+            auto val = [&] { return readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]); };
+            double p = f.harmonic ? f.harmonic * val() : val();
+            for (int l = 1; l < f.letters; ++l)
+                p += f.minus[l] ? -val() : val();
+            in.receive.push_back(listText(std::fabs(p) + uni(-0.03, 0.03)));
+        } else {
+            in.receive.push_back(freq());
+        }
+    }
+    if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
+    if (pick(6) == 0) in.receive.push_back(in.receive.front());
+    in.separation = std::array<std::string, 7>{
+        "25.0", "12.5", "30", "0.01", "250", "1,000.0", "7.5"}[static_cast<size_t>(pick(7))];
+    return in;
+}
+
+constexpr int kRandomStudies = 300;
+
 } // namespace
 
 class TstEngine : public QObject {
@@ -34,6 +93,7 @@ class TstEngine : public QObject {
   private slots:
     void workedExamples_data();
     void workedExamples();
+    void edgesOfTheSeparation_data();
     void edgesOfTheSeparation();
     void emptyListsDoNotRun();
     void nothingInterferes();
@@ -45,12 +105,10 @@ class TstEngine : public QObject {
     void fastMatchesLoops();
     void randomStudiesFoundLines();
     void cutListKeepsFirstLinesAndExactCounts();
+    void equalFrequenciesCountTogether_data();
+    void equalFrequenciesCountTogether();
     void hugeValuesVisitEverything();
     void repeatedRunsAgree();
-
-  private:
-    uint64_t randomLines_ = 0;
-    uint64_t randomStudiesWithLines_ = 0;
 };
 
 void TstEngine::workedExamples_data() {
@@ -114,18 +172,38 @@ void TstEngine::workedExamples() {
     QVERIFY(r.complete());
 }
 
-void TstEngine::edgesOfTheSeparation() {
+void TstEngine::edgesOfTheSeparation_data() {
+    QTest::addColumn<QString>("transmitter");
+    QTest::addColumn<QString>("receiver");
+    QTest::addColumn<QString>("separation");
+    QTest::addColumn<QString>("line"); // empty: nothing interferes
+    auto row = [](const char* name, const char* tx, const char* rx, const char* sep,
+                  const char* line) { QTest::newRow(name) << tx << rx << sep << line; };
     // Exactly the separation away is not recorded; just inside it is.
-    auto count = [](const char* rx, const char* sep) {
-        return runStudy(study({"150.00000"}, {rx}, OrderChoice::First, sep)).products();
-    };
-    QCOMPARE(count("150.02500", "25.0"), quint64(0));
-    QCOMPARE(count("150.02499", "25.0"), quint64(1));
-    QCOMPARE(count("150.02500", "25.001"), quint64(1));
-    QCOMPARE(count("149.97500", "25.0"), quint64(0));
-    QCOMPARE(count("149.97501", "25.0"), quint64(1));
-    const StudyResult r = runStudy(study({"150.00000"}, {"150.02499"}, OrderChoice::First));
-    QCOMPARE(QString::fromStdString(r.line(0)), "1A = R: 150.00000 and 150.02499, Sep: 24.99 KHz");
+    row("at the separation", "150.00000", "150.02500", "25.0", "");
+    row("1 Hz inside", "150.00000", "150.02499", "25.0",
+        "1A = R: 150.00000 and 150.02499, Sep: 24.99 KHz");
+    row("separation 1 Hz wider", "150.00000", "150.02500", "25.001",
+        "1A = R: 150.00000 and 150.02500, Sep: 25.0 KHz");
+    row("below, at the separation", "150.00000", "149.97500", "25.0", "");
+    row("below, 1 Hz inside", "150.00000", "149.97501", "25.0",
+        "1A = R: 150.00000 and 149.97501, Sep: 24.99 KHz");
+    // At 1e9 MHz a double holds 10 Hz as 10.0136 Hz: rounded to the hertz it is 10 Hz,
+    // inside a separation of 10.01 Hz, although the unrounded distance is not.
+    row("hertz fraction of the separation", "1,000,000,000.00001", "1,000,000,000.00000",
+        "0.01001", "1A = R: 1,000,000,000.00001 and 1,000,000,000.00000, Sep: 00.01 KHz");
+    row("below a hertz fraction", "1,000,000,000.00001", "1,000,000,000.00000", "0.01", "");
+}
+
+void TstEngine::edgesOfTheSeparation() {
+    QFETCH(QString, transmitter);
+    QFETCH(QString, receiver);
+    QFETCH(QString, separation);
+    QFETCH(QString, line);
+    const StudyResult r = runStudy(study({transmitter.toStdString()}, {receiver.toStdString()},
+                                         OrderChoice::First, separation.toStdString()));
+    QCOMPARE(r.products(), quint64(line.isEmpty() ? 0 : 1));
+    if (!line.isEmpty()) QCOMPARE(QString::fromStdString(r.line(0)), line);
 }
 
 void TstEngine::emptyListsDoNotRun() {
@@ -199,7 +277,7 @@ void TstEngine::refusesWhatCannotBeCounted() {
 
 void TstEngine::fastMatchesLoops_data() {
     QTest::addColumn<int>("seed");
-    for (int s = 1; s <= 300; ++s)
+    for (int s = 1; s <= kRandomStudies; ++s)
         QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
 }
 
@@ -207,71 +285,34 @@ void TstEngine::fastMatchesLoops_data() {
 // the loops' lines, in the list's order, and the same counts.
 void TstEngine::fastMatchesLoops() {
     QFETCH(int, seed);
-    std::mt19937 rng(static_cast<unsigned>(seed));
-    auto uni = [&](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(rng);
-    };
-    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-    const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
-                                         OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
-    const int maxT =
-        order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
-    const int T = 1 + pick(maxT), R = 1 + pick(5);
-    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960},
-                               {1, 30},    {150, 151}, {900, 2000}};
-    const auto& band = bands[pick(6)];
-    const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
-    auto freq = [&] {
-        double f = uni(band[0], band[1]);
-        if (raster > 0) f = std::round(f / raster) * raster;
-        return listText(f);
-    };
-    StudyInput in;
-    in.order = order;
-    for (int i = 0; i < T; ++i)
-        in.transmit.push_back(freq());
-    // Receivers mostly near products of the transmitters, so that lines are found.
-    for (int i = 0; i < R; ++i) {
-        const int kind = pick(5);
-        if (kind == 0) {
-            in.receive.push_back(listText(uni(0, 0.05))); // below the separation
-        } else if (kind <= 3) {
-            // Near a product of a random family of the order.
-            int fam = pick(
-                order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
-            if (order == OrderChoice::FirstToThird && fam >= 5) fam += 9; // 14..18
-            const FamilyInfo& f = familyInfo(fam);
-            auto val = [&] { return readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]); };
-            double p = f.harmonic ? f.harmonic * val() : val();
-            for (int l = 1; l < f.letters; ++l)
-                p += f.minus[l] ? -val() : val();
-            in.receive.push_back(listText(std::fabs(p) + uni(-0.03, 0.03)));
-        } else {
-            in.receive.push_back(freq());
-        }
-    }
-    if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
-    if (pick(6) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 7>{
-        "25.0", "12.5", "30", "0.01", "250", "1,000.0", "7.5"}[static_cast<size_t>(pick(7))];
-
+    const StudyInput in = randomStudy(seed);
     const StudyResult fast = runStudy(in);
     const StudyResult ref = runReferenceStudy(in);
     QCOMPARE(fast.calculations(), ref.calculations());
     QCOMPARE(fast.products(), ref.products());
     QVERIFY(fast.complete());
     QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
-    randomLines_ += fast.products();
-    randomStudiesWithLines_ += fast.products() > 0;
 }
 
 // Guards the comparison above against studies that find nothing.
 void TstEngine::randomStudiesFoundLines() {
-    qInfo("random studies: %llu lines in %llu studies with lines",
-          static_cast<unsigned long long>(randomLines_),
-          static_cast<unsigned long long>(randomStudiesWithLines_));
-    QVERIFY(randomStudiesWithLines_ > 150);
-    QVERIFY(randomLines_ > 5000);
+    uint64_t lines = 0, studiesWithLines = 0, withEqualTransmitters = 0;
+    for (int seed = 1; seed <= kRandomStudies; ++seed) {
+        const StudyInput in = randomStudy(seed);
+        const uint64_t n = runStudy(in).products();
+        lines += n;
+        studiesWithLines += n > 0;
+        std::vector<std::string> tx = in.transmit;
+        std::sort(tx.begin(), tx.end());
+        withEqualTransmitters += n > 0 && std::adjacent_find(tx.begin(), tx.end()) != tx.end();
+    }
+    qInfo("random studies: %llu lines in %llu studies with lines, %llu of them with equal "
+          "transmitters",
+          static_cast<unsigned long long>(lines), static_cast<unsigned long long>(studiesWithLines),
+          static_cast<unsigned long long>(withEqualTransmitters));
+    QVERIFY(studiesWithLines > 150);
+    QVERIFY(withEqualTransmitters > 50);
+    QVERIFY(lines > 5000);
 }
 
 void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
@@ -300,6 +341,49 @@ void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
                           : std::vector<std::string>(all.begin(),
                                                      all.begin() + static_cast<ptrdiff_t>(kept))));
     }
+}
+
+// Sites with one frequency many times: every combination interferes or none does, so the
+// counts are powers of the site size; the list holds the first lines only. The loops
+// would take hours here.
+void TstEngine::equalFrequenciesCountTogether_data() {
+    QTest::addColumn<StudyInput>("input");
+    QTest::addColumn<quint64>("limit");
+    QTest::addColumn<quint64>("products");
+    QTest::addColumn<QStringList>("lines"); // "count|line", in list order
+    const std::string f150 = "150.00000", f300 = "300.00000";
+    const quint64 t200 = 200, t300 = 300;
+    QTest::newRow("200 on one frequency, 1st to 5th")
+        << study(std::vector<std::string>(200, f150), {f150}, OrderChoice::FirstToFifth)
+        << quint64(1000) << quint64(t200 + t200 * t200 * t200 * t200 * t200)
+        << QStringList{"200|1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz",
+                       "800|A+B+C-D-E: 150.00000 + 150.00000 + 150.00000 - 150.00000 - "
+                       "150.00000 = 150.00000 (150.00000), Sep: 00.0 KHz"};
+    QTest::newRow("300 on one frequency, receivers twice, 1st to 3rd")
+        << study(std::vector<std::string>(300, f150), {f150, f300, f300},
+                 OrderChoice::FirstToThird)
+        << quint64(2000) << quint64(t300 + 2 * t300 + t300 * t300 * t300 + 2 * t300 * t300)
+        << QStringList{"300|1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz",
+                       "600|2A = R: 300.00000 and 300.00000, Sep: 00.0 KHz",
+                       "1100|A+B-C: 150.00000 + 150.00000 - 150.00000 = 150.00000 (150.00000), "
+                       "Sep: 00.0 KHz"};
+}
+
+void TstEngine::equalFrequenciesCountTogether() {
+    QFETCH(StudyInput, input);
+    QFETCH(quint64, limit);
+    QFETCH(quint64, products);
+    QFETCH(QStringList, lines);
+    const StudyResult r = runStudy(input, limit);
+    QCOMPARE(r.products(), products);
+    uint64_t calcs = 0;
+    QVERIFY(calculationCount(input.transmit.size(), input.receive.size(), input.order, &calcs));
+    QCOMPARE(r.calculations(), calcs);
+    QStringList expected;
+    for (const QString& l : lines)
+        for (int i = l.section('|', 0, 0).toInt(); i > 0; --i)
+            expected << l.section('|', 1);
+    QCOMPARE(toQt(r.listLines()), expected);
 }
 
 void TstEngine::hugeValuesVisitEverything() {
