@@ -1,9 +1,13 @@
 #include "number_format.h"
+#include "ordered_text.h"
 #include "study_engine.h"
+#include "worker_pool.h"
 
 #include <QtTest>
 
+#include <atomic>
 #include <random>
+#include <stop_token>
 
 using namespace kim;
 
@@ -30,7 +34,7 @@ std::string listText(double mhz) {
 // A random study of several bands, rasters, separations and orders, with receivers mostly
 // near products of the transmitters so that lines are found. Some sites repeat a few
 // frequencies many times.
-StudyInput randomStudy(int seed) {
+StudyInput randomStudy(int seed, bool larger = false) {
     std::mt19937 rng(static_cast<unsigned>(seed));
     auto uni = [&](double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(rng);
@@ -38,12 +42,14 @@ StudyInput randomStudy(int seed) {
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
     const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
                                          OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
-    const int maxT =
-        order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
+    const int maxT = (larger ? 2 : 1) * (order == OrderChoice::FirstToFifth
+                                             ? 6
+                                             : (order == OrderChoice::FirstToThird ? 14 : 30));
     const int T = 1 + pick(maxT), R = 1 + pick(5);
-    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960},
-                               {1, 30},    {150, 151}, {900, 2000}};
-    const auto& band = bands[pick(6)];
+    // The last band is so high that a double holds 10 Hz steps only to a tenth of a hertz.
+    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960}, {1, 30},
+                               {150, 151}, {900, 2000}, {1e9, 1e9 + 0.2}};
+    const auto& band = bands[pick(7)];
     const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
     auto freq = [&] {
         double f = uni(band[0], band[1]);
@@ -79,12 +85,25 @@ StudyInput randomStudy(int seed) {
     }
     if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
     if (pick(6) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 7>{
-        "25.0", "12.5", "30", "0.01", "250", "1,000.0", "7.5"}[static_cast<size_t>(pick(7))];
+    in.separation = std::array<std::string, 8>{"25.0", "12.5",    "30",  "0.01",
+                                               "250",  "1,000.0", "7.5", "0.03001"}[static_cast<size_t>(pick(8))];
     return in;
 }
 
 constexpr int kRandomStudies = 300;
+
+// Distinct transmitters and receivers on the 12.5 kHz raster of a VHF band: a study of
+// some seconds on one core.
+StudyInput rasterStudy(int T, int R) {
+    StudyInput in;
+    in.order = OrderChoice::FirstToFifth;
+    in.separation = "25.0";
+    for (int i = 0; i < T; ++i)
+        in.transmit.push_back(listText(150 + 0.0125 * (i * 7 % 1000)));
+    for (int i = 0; i < R; ++i)
+        in.receive.push_back(listText(140 + 0.0125 * (i * 13 % 2000)));
+    return in;
+}
 
 } // namespace
 
@@ -105,9 +124,19 @@ class TstEngine : public QObject {
     void fastMatchesLoops();
     void randomStudiesFoundLines();
     void cutListKeepsFirstLinesAndExactCounts();
+    void threadsAndMemoryChangeNothing_data();
+    void threadsAndMemoryChangeNothing();
+    void stopEndsTheStudy();
+    void progressRisesToOne();
+    void failureInAWorkerReachesTheCaller();
+    void poolRunsEveryTaskOnce();
+    void cutWithinACrowdedChoice();
+    void textInOrderOnAnyThreads_data();
+    void textInOrderOnAnyThreads();
     void equalFrequenciesCountTogether_data();
     void equalFrequenciesCountTogether();
-    void hugeValuesVisitEverything();
+    void hugeValuesMatchLoops_data();
+    void hugeValuesMatchLoops();
     void repeatedRunsAgree();
 };
 
@@ -138,6 +167,11 @@ void TstEngine::workedExamples_data() {
     QTest::newRow("fifth order, five times")
         << study({"150.00000", "160.02500"}, {"170.05000"}, O::FirstToFifth) << quint64(234)
         << QStringList{};
+    // Text order is not value order: "1,000.01000" comes before "999.99000".
+    QTest::newRow("receivers either side of a thousand")
+        << study({"1,000.00000"}, {"999.99000", "1,000.01000"}, O::First) << quint64(10)
+        << QStringList{"1A = R: 1,000.00000 and 1,000.01000, Sep: 10.0 KHz",
+                       "1A = R: 1,000.00000 and 999.99000, Sep: 10.0 KHz"};
     QTest::newRow("thousands everywhere")
         << study({"155.34000", "1,234.56000"}, {"1,389.90000", "310.70000"}, O::FirstToThird)
         << quint64(84)
@@ -343,6 +377,205 @@ void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
     }
 }
 
+// Any number of threads and any working memory (so any split of the work into chunks)
+// give the loops' lines and counts, also when the list is cut.
+void TstEngine::threadsAndMemoryChangeNothing_data() {
+    QTest::addColumn<unsigned>("threads");
+    QTest::addColumn<qulonglong>("memory");
+    QTest::addColumn<qulonglong>("limit");
+    QTest::addColumn<bool>("larger");
+    auto row = [](const char* name, unsigned t, qulonglong mem, qulonglong limit, bool larger) {
+        QTest::newRow(name) << t << mem << limit << larger;
+    };
+    row("2 threads", 2, 0, kDefaultLineLimit, false);
+    row("3 threads, 4 KiB", 3, 4096, kDefaultLineLimit, false);
+    row("8 threads, 4 KiB, 40 lines", 8, 4096, 40, false);
+    row("1 thread, 1 KiB, 7 lines", 1, 1024, 7, false);
+    row("larger sites, 2 threads, 64 KiB", 2, 65536, kDefaultLineLimit, true);
+    row("larger sites, 5 threads, 2 KiB, 300 lines", 5, 2048, 300, true);
+}
+
+void TstEngine::threadsAndMemoryChangeNothing() {
+    QFETCH(unsigned, threads);
+    QFETCH(qulonglong, memory);
+    QFETCH(qulonglong, limit);
+    QFETCH(bool, larger);
+    RunOptions options;
+    options.threads = threads;
+    options.memory = memory;
+    options.lineLimit = limit;
+    for (int seed = 1; seed <= (larger ? 40 : kRandomStudies); ++seed) {
+        const StudyInput in = randomStudy(seed, larger);
+        const StudyResult ref = runReferenceStudy(in);
+        const StudyResult fast = runStudy(in, options);
+        QCOMPARE(fast.calculations(), ref.calculations());
+        QCOMPARE(fast.products(), ref.products());
+        std::vector<std::string> lines = referenceLines(ref);
+        if (lines.size() > limit) lines.resize(limit);
+        QCOMPARE(toQt(fast.listLines()), toQt(lines));
+    }
+}
+
+void TstEngine::stopEndsTheStudy() {
+    const StudyInput in = rasterStudy(150, 60);
+    std::stop_source before;
+    before.request_stop();
+    RunOptions options;
+    options.stop = before.get_token();
+    const StudyResult early = runStudy(in, options);
+    QVERIFY(early.cancelled() && !early.ran());
+    QVERIFY(early.listLines().empty());
+    QCOMPARE(early.products(), quint64(0));
+
+    std::stop_source during;
+    double last = 0;
+    options.threads = 2;
+    options.stop = during.get_token();
+    options.progress = [&](double share) {
+        last = share;
+        during.request_stop();
+    };
+    const StudyResult stopped = runStudy(in, options);
+    QVERIFY(stopped.cancelled() && !stopped.ran());
+    QVERIFY(stopped.listLines().empty());
+    QVERIFY(last > 0 && last < 1);
+}
+
+// Shares rise from the start to 1, one call at a time, from any thread.
+void TstEngine::progressRisesToOne() {
+    RunOptions options;
+    options.threads = 3;
+    options.lineLimit = 1000;
+    std::vector<double> shares;
+    std::atomic<bool> inside{false};
+    bool overlapped = false;
+    options.progress = [&](double share) {
+        overlapped |= inside.exchange(true);
+        shares.push_back(share);
+        inside = false;
+    };
+    const StudyResult r = runStudy(rasterStudy(80, 20), options);
+    QVERIFY(r.ran() && !r.cancelled());
+    QVERIFY(!overlapped);
+    QVERIFY2(shares.size() >= 10, qPrintable(QString::number(shares.size())));
+    QVERIFY(shares.size() <= 250);
+    QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+    QVERIFY(shares.front() > 0);
+    QCOMPARE(shares.back(), 1.0);
+}
+
+void TstEngine::failureInAWorkerReachesTheCaller() {
+    RunOptions options;
+    options.threads = 2;
+    options.lineLimit = 1000;
+    options.progress = [](double share) {
+        if (share > 0.3) throw std::runtime_error("out of paper");
+    };
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, runStudy(rasterStudy(80, 20), options));
+    // The pool is gone and a new study runs as usual.
+    QCOMPARE(runStudy(rasterStudy(80, 20), 1000).calculations(), quint64(5ull * 80 * 20 +
+             5ull * 80 * 80 * 80 * 80 * 80 * 20 + 4ull * 80 * 80 * 80 * 80 * 20));
+}
+
+void TstEngine::poolRunsEveryTaskOnce() {
+    for (unsigned threads : {1u, 2u, 5u}) {
+        WorkerPool pool(threads);
+        QCOMPARE(pool.size(), threads);
+        for (int round = 0; round < 3; ++round) {
+            std::vector<std::atomic<int>> ran(1000);
+            std::atomic<bool> badWorker{false};
+            pool.run(ran.size(), [&](size_t i, unsigned worker) {
+                ++ran[i];
+                badWorker = badWorker || worker >= threads;
+            });
+            QVERIFY(!badWorker);
+            QVERIFY(std::all_of(ran.begin(), ran.end(), [](const auto& n) { return n == 1; }));
+        }
+        // A task's failure, on whichever thread, reaches the caller; the pool goes on.
+        for (size_t failing : {size_t{0}, size_t{777}}) {
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, pool.run(1000, [&](size_t i, unsigned) {
+                if (i == failing) throw std::runtime_error("jammed");
+            }));
+        }
+        std::atomic<int> count{0};
+        pool.run(10, [&](size_t, unsigned) { ++count; });
+        QCOMPARE(count.load(), 10);
+    }
+}
+
+// The list ends inside a choice of first letters that holds far more hits than lines
+// kept: only its lowest hits are kept, as they come. Two bands near 100 and 170 MHz meet
+// only as A+B+C (2 x 100 + 170) near the receivers; with A at 100 MHz, 128 pairs of B
+// and C times 600 receivers interfere.
+void TstEngine::cutWithinACrowdedChoice() {
+    StudyInput in;
+    in.order = OrderChoice::FirstToThird;
+    in.separation = "5,000";
+    for (int i = 0; i < 8; ++i) {
+        in.transmit.push_back(listText(100 + 0.0125 * i));
+        in.transmit.push_back(listText(170 + 0.0125 * i));
+    }
+    for (int i = 0; i < 600; ++i)
+        in.receive.push_back(listText(366 + 0.0125 * i));
+    const std::vector<std::string> all = runStudy(in).listLines();
+    QCOMPARE(all.size(), size_t{3 * 64 * 8 * 600});
+    for (uint64_t limit : {uint64_t{100}, uint64_t{5000}, uint64_t{80000}}) {
+        RunOptions options;
+        options.lineLimit = limit;
+        options.threads = 2;
+        const StudyResult cut = runStudy(in, options);
+        QCOMPARE(cut.products(), quint64(all.size()));
+        QVERIFY(cut.listLines() ==
+                std::vector<std::string>(all.begin(), all.begin() + static_cast<ptrdiff_t>(limit)));
+    }
+}
+
+void TstEngine::textInOrderOnAnyThreads_data() {
+    QTest::addColumn<unsigned>("threads");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("stopAfter"); // blocks written before write() says stop; -1 never
+    QTest::newRow("one thread") << 1u << 100000 << -1;
+    QTest::newRow("two threads") << 2u << 100000 << -1;
+    QTest::newRow("seven threads, few pieces") << 7u << 40000 << -1;
+    QTest::newRow("nothing") << 3u << 0 << -1;
+    QTest::newRow("stopped") << 3u << 200000 << 4;
+    QTest::newRow("stopped, one thread") << 1u << 200000 << 2;
+}
+
+void TstEngine::textInOrderOnAnyThreads() {
+    QFETCH(unsigned, threads);
+    QFETCH(int, count);
+    QFETCH(int, stopAfter);
+    std::string text;
+    int blocks = 0;
+    const bool complete = formatInOrder(
+        static_cast<size_t>(count), threads,
+        [](size_t i, std::string& out) { out += std::to_string(i) + '\n'; },
+        [&](std::string_view block) {
+            text += block;
+            return ++blocks != stopAfter;
+        });
+    QCOMPARE(complete, stopAfter < 0);
+    std::string expected;
+    for (int i = 0; i < count; ++i)
+        expected += std::to_string(i) + '\n';
+    if (stopAfter >= 0) {
+        QCOMPARE(blocks, stopAfter);
+        QVERIFY(text.size() < expected.size());
+        QVERIFY(text.empty() || text.back() == '\n'); // whole pieces only
+        expected.resize(text.size());
+    }
+    QCOMPARE(text, expected);
+    // A failure while formatting reaches the caller.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             formatInOrder(
+                                 50000, threads,
+                                 [](size_t i, std::string&) {
+                                     if (i == 40000) throw std::runtime_error("no ink");
+                                 },
+                                 [](std::string_view) { return true; }));
+}
+
 // Sites with one frequency many times: every combination interferes or none does, so the
 // counts are powers of the site size; the list holds the first lines only. The loops
 // would take hours here.
@@ -386,16 +619,35 @@ void TstEngine::equalFrequenciesCountTogether() {
     QCOMPARE(toQt(r.listLines()), expected);
 }
 
-void TstEngine::hugeValuesVisitEverything() {
-    // A number too large for a double reads as the largest one; sums of it overflow, so
-    // every combination is visited and nothing crashes.
-    StudyInput in = study({std::string(400, '9'), "150.00000", "160.00000"},
-                          {"170.00000", std::string(400, '9')}, OrderChoice::FirstToFifth, "25");
-    const StudyResult fast = runStudy(in);
-    const StudyResult ref = runReferenceStudy(in);
-    QCOMPARE(fast.products(), ref.products());
-    QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
-    QVERIFY(fast.products() > 0);
+// Values so large that sums could overflow (every combination is then tested), or that
+// a double holds 10 Hz steps only to a fraction of a hertz, so that the exact products
+// and the sorted sums round apart near the edge of the separation.
+void TstEngine::hugeValuesMatchLoops_data() {
+    QTest::addColumn<StudyInput>("input");
+    const std::string big(400, '9');
+    QTest::newRow("sums overflow") << study({big, "150.00000", "160.00000"}, {"170.00000", big},
+                                            OrderChoice::FirstToFifth, "25");
+    const std::vector<std::string> tx = {"1,000,000,000.01685", "1,000,000,000.11827",
+                                         "1,000,000,000.14907"};
+    QTest::newRow("rounding at the edge")
+        << study(tx, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001");
+    std::vector<std::string> twice = tx;
+    twice.insert(twice.end(), tx.begin(), tx.end());
+    QTest::newRow("rounding at the edge, transmitters twice")
+        << study(twice, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001");
+}
+
+void TstEngine::hugeValuesMatchLoops() {
+    QFETCH(StudyInput, input);
+    const StudyResult ref = runReferenceStudy(input);
+    for (unsigned threads : {1u, 2u}) {
+        RunOptions options;
+        options.threads = threads;
+        const StudyResult fast = runStudy(input, options);
+        QCOMPARE(fast.products(), ref.products());
+        QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
+    }
+    QVERIFY(ref.products() > 0);
 }
 
 void TstEngine::repeatedRunsAgree() {
