@@ -1,7 +1,11 @@
-// Speed and memory of the study: the fast study against the straightforward loops.
-// Prints figures; asserts nothing. Each case runs in a child process so that its peak
-// memory is its own.
+// Speed and memory of the study. Prints figures; asserts nothing. Each case runs in a
+// child process so that its peak memory is its own.
+//
+//   engine-bench            every case
+//   engine-bench --quick    the cases that take seconds, not minutes
+//   engine-bench NAME...    the cases whose name holds one of the words
 #include "number_format.h"
+#include "ordered_text.h"
 #include "study_engine.h"
 
 #include <sys/resource.h>
@@ -12,8 +16,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace kim;
 using Clock = std::chrono::steady_clock;
@@ -24,113 +32,225 @@ double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-// Transmitters and receivers on the 12.5 kHz raster from 136 MHz up; a narrower band
-// crowds the site and finds more products.
-StudyInput makeStudy(int T, int R, OrderChoice order, double bandMHz = 84) {
+double since(Clock::time_point a) {
+    return seconds(a, Clock::now());
+}
+
+long peakMiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+// Distinct frequencies on the 12.5 kHz raster, drawn from the given bands (MHz).
+std::vector<std::string> raster(int n, std::vector<std::pair<double, double>> bands,
+                                std::mt19937& rng) {
+    std::set<std::string> seen;
+    std::vector<std::string> out;
+    while (static_cast<int>(out.size()) < n) {
+        const auto& b = bands[rng() % bands.size()];
+        const auto channels = static_cast<unsigned>((b.second - b.first) / 0.0125);
+        std::string t = formatNumber(b.first + (rng() % channels) * 0.0125, pattern::ListText);
+        if (seen.insert(t).second) out.push_back(t);
+    }
+    return out;
+}
+
+StudyInput vhf(int T, int R, double bandMHz = 84) {
     std::mt19937 rng(static_cast<unsigned>(T * 1000 + R));
-    std::uniform_int_distribution<int> channel(0, static_cast<int>(bandMHz / 0.0125) - 1);
     StudyInput in;
-    in.order = order;
     in.separation = "25.0";
-    auto fill = [&](std::vector<std::string>& list, int n) {
-        while (static_cast<int>(list.size()) < n) {
-            std::string t = formatNumber(136 + channel(rng) * 0.0125, pattern::ListText);
-            bool dup = false;
-            for (const auto& x : list)
-                dup |= x == t;
-            if (!dup) list.push_back(t);
-        }
-    };
-    fill(in.transmit, T);
-    fill(in.receive, R);
+    in.transmit = raster(T, {{136, 136 + bandMHz}}, rng);
+    in.receive = raster(R, {{136, 136 + bandMHz}}, rng);
     return in;
 }
 
-double referenceTests(int T, int R, OrderChoice order) {
-    const double t = T, r = R;
-    return order == OrderChoice::FirstToFifth ? 5 * std::pow(t, 5) * r + 4 * std::pow(t, 4) * r
-                                              : 3 * t * t * t * r + 2 * t * t * r;
+// Transmitters and receivers spread over VHF high band and UHF.
+StudyInput mixed(int T, int R) {
+    std::mt19937 rng(static_cast<unsigned>(T * 7919 + R));
+    const std::vector<std::pair<double, double>> bands = {{136, 174}, {406, 470}};
+    StudyInput in;
+    in.separation = "25.0";
+    in.transmit = raster(T, bands, rng);
+    in.receive = raster(R, bands, rng);
+    return in;
 }
 
-long peakKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
+StudyInput oneFrequency(int T) {
+    StudyInput in;
+    in.separation = "25.0";
+    in.transmit.assign(static_cast<size_t>(T), "150.00000");
+    in.receive = {"150.00000", "150.01250", "450.00000"};
+    return in;
 }
 
-// Nanoseconds per product test of the loops on this machine, from a small study.
-double loopNsPerTest() {
-    const StudyInput in = makeStudy(12, 10, OrderChoice::FirstToFifth);
-    auto a = Clock::now();
-    StudyResult r = runReferenceStudy(in);
-    auto b = Clock::now();
-    return seconds(a, b) * 1e9 / double(r.calculations());
+struct Timed {
+    StudyResult result;
+    double seconds;
+};
+
+Timed timedStudy(const StudyInput& in, unsigned threads) {
+    RunOptions o;
+    o.threads = threads;
+    const auto a = Clock::now();
+    StudyResult r = runStudy(in, o);
+    return {std::move(r), since(a)};
 }
 
-void runCase(int T, int R, OrderChoice order, double nsPerTest, double band) {
-    const StudyInput in = makeStudy(T, R, order, band);
-    auto a = Clock::now();
-    StudyResult fast = runStudy(in);
-    auto b = Clock::now();
+// Formats every kept line in list order on every core, as intermod-study prints them;
+// returns the bytes.
+size_t formatLines(const StudyResult& r) {
     size_t bytes = 0;
-    std::string line;
-    for (size_t i = 0; i < fast.lineCount(); ++i) {
-        line.clear();
-        fast.appendLine(line, i);
-        bytes += line.size() + 1;
-    }
-    auto c = Clock::now();
-    const double fastS = seconds(a, b), linesS = seconds(b, c);
-    const double estimate = referenceTests(T, R, order) * nsPerTest * 1e-9;
-    double refS = estimate;
-    bool measured = false;
-    if (estimate < 60) {
-        auto d = Clock::now();
-        StudyResult ref = runReferenceStudy(in);
-        auto e = Clock::now();
-        refS = seconds(d, e);
-        measured = true;
-        if (ref.products() != fast.products())
-            std::printf("  MISMATCH: loops found %llu\n", (unsigned long long)ref.products());
-    }
-    char refText[64];
-    std::snprintf(refText, sizeof refText, measured ? "%10.3f s" : "~%9.0f s (estimated, skipped)",
-                  refS);
-    std::printf("%-8s %4.0f %3d %3d %10llu %10llu %10.3f s %s %9.0fx %8.3f s %8.1f MB %7ld MB\n",
-                order == OrderChoice::FirstToFifth ? "1st-5th" : "1st-3rd", band, T, R,
-                (unsigned long long)fast.products(), (unsigned long long)fast.lineCount(), fastS,
-                refText, refS / (fastS + linesS), linesS, double(bytes) / 1e6, peakKiB() / 1024);
-    std::fflush(stdout);
+    formatInOrder(
+        r.lineCount(), 0,
+        [&](size_t i, std::string& out) {
+            r.appendLine(out, i);
+            out += '\n';
+        },
+        [&](std::string_view block) {
+            bytes += block.size();
+            return true;
+        });
+    return bytes;
 }
+
+const char* orderName(OrderChoice o) {
+    return o == OrderChoice::FirstToFifth ? "1st-5th" : (o == OrderChoice::FirstToThird ? "1st-3rd" : "1st");
+}
+
+void header(const char* title) {
+    std::printf("\n%s\n", title);
+}
+
+// Single thread against every core, and the speed-up.
+void threadsCase(const char* name, StudyInput in) {
+    in.order = OrderChoice::FirstToFifth;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    Timed one = timedStudy(in, 1);
+    const uint64_t oneProducts = one.result.products();
+    const size_t oneLines = one.result.lineCount();
+    one.result = StudyResult{};
+    const Timed all = timedStudy(in, cores);
+    std::printf("%-34s T %3zu R %3zu  products %13llu  1 thread %8.2f s  %u threads %8.2f s  "
+                "speed-up %4.2f  same %s  peak %ld MiB\n",
+                name, in.transmit.size(), in.receive.size(),
+                (unsigned long long)all.result.products(), one.seconds, cores, all.seconds,
+                one.seconds / all.seconds,
+                oneProducts == all.result.products() && oneLines == all.result.lineCount()
+                    ? "yes"
+                    : "NO",
+                peakMiB());
+}
+
+// The study, then its lines formatted in list order.
+void linesCase(const char* name, StudyInput in, OrderChoice order, bool withLoops) {
+    in.order = order;
+    const Timed t = timedStudy(in, 0);
+    const auto a = Clock::now();
+    const size_t bytes = formatLines(t.result);
+    const double linesS = since(a);
+    char loops[64] = "";
+    if (withLoops) {
+        const auto b = Clock::now();
+        const StudyResult ref = runReferenceStudy(in);
+        std::snprintf(loops, sizeof loops, "  loops %8.3f s%s", since(b),
+                      ref.products() == t.result.products() ? "" : " MISMATCH");
+    }
+    std::printf("%-34s %-7s T %3zu R %3zu  products %11llu  lines %8zu  study %7.3f s  "
+                "lines %6.3f s  both %7.3f s  text %7.1f MB  peak %5ld MiB%s\n",
+                name, orderName(order), in.transmit.size(), in.receive.size(),
+                (unsigned long long)t.result.products(), t.result.lineCount(), t.seconds, linesS,
+                t.seconds + linesS, double(bytes) / 1e6, peakMiB(), loops);
+}
+
+// How long a stop takes to end a running study.
+void stopCase(const char* name, StudyInput in, double after) {
+    in.order = OrderChoice::FirstToFifth;
+    std::stop_source stop;
+    RunOptions o;
+    o.stop = stop.get_token();
+    Clock::time_point asked;
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::duration<double>(after));
+        asked = Clock::now();
+        stop.request_stop();
+    });
+    const StudyResult r = runStudy(in, o);
+    const double latency = since(asked);
+    stopper.join();
+    std::printf("%-34s stop asked after %.1f s: %s %.3f s later\n", name, after,
+                r.cancelled() ? "returned" : "NOT STOPPED, returned", latency);
+}
+
+struct Case {
+    const char* name;
+    bool quick;
+    std::function<void()> run;
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const double ns = loopNsPerTest();
-    std::printf("loops: %.2f ns per product test on this machine\n", ns);
-    std::printf("%-8s %4s %3s %3s %10s %10s %12s %14s %10s %10s %11s %10s\n", "order", "band", "T",
-                "R", "products", "lines", "fast study", "loops", "ratio", "lines", "line text",
-                "peak RSS");
-    // The last case crowds 60 transmitters into 24 MHz: more products than lines kept.
-    const int cases[][3] = {{10, 10, 84}, {41, 4, 84}, {60, 20, 84}, {60, 20, 24}};
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    for (OrderChoice order : {OrderChoice::FirstToThird, OrderChoice::FirstToFifth}) {
-        for (const auto& c : cases) {
-            if (quick && c[0] == 60 && order == OrderChoice::FirstToFifth) continue;
-            if (c[2] != 84 && order != OrderChoice::FirstToFifth) continue;
+    std::vector<std::string> words;
+    for (int i = quick ? 2 : 1; i < argc; ++i)
+        words.emplace_back(argv[i]);
+    const std::vector<Case> cases = {
+        {"loops: 10/41/60 on VHF, 1st-3rd", true,
+         [] {
+             header("Against the plain nested loops (84 MHz of VHF from 136 MHz)");
+             for (auto [t, r] : {std::pair{10, 10}, {41, 4}, {60, 20}})
+                 linesCase("vhf", vhf(t, r), OrderChoice::FirstToThird, true);
+             for (auto [t, r] : {std::pair{10, 10}, {41, 4}})
+                 linesCase("vhf", vhf(t, r), OrderChoice::FirstToFifth, true);
+         }},
+        {"sixty: (60, 20) 1st-5th", true,
+         [] {
+             header("(60, 20) 1st to 5th");
+             linesCase("vhf 84 MHz", vhf(60, 20), OrderChoice::FirstToFifth, false);
+             linesCase("vhf 24 MHz (more products than lines)", vhf(60, 20, 24),
+                       OrderChoice::FirstToFifth, false);
+         }},
+        {"hundred: (100, 50) 1st-5th", true,
+         [] {
+             header("(100, 50) 1st to 5th");
+             linesCase("vhf 84 MHz", vhf(100, 50), OrderChoice::FirstToFifth, false);
+         }},
+        {"equal: 200 on one frequency", true,
+         [] {
+             header("Transmitters on one frequency, 1st to 5th");
+             linesCase("200 on 150 MHz", oneFrequency(200), OrderChoice::FirstToFifth, false);
+             linesCase("32767 on 150 MHz", oneFrequency(32767), OrderChoice::FirstToThird, false);
+         }},
+        {"mixed: (200, 100) 1st-5th, threads", false,
+         [] {
+             header("Mixed VHF/UHF spread, 1st to 5th: one thread against every core");
+             threadsCase("vhf 136-174 + uhf 406-470", mixed(200, 100));
+         }},
+        {"stop: a running study stopped", true,
+         [] {
+             header("Stop");
+             stopCase("mixed (200, 100)", mixed(200, 100), 1.0);
+         }},
+    };
+    for (const Case& c : cases) {
+        if (quick && !c.quick) continue;
+        bool wanted = words.empty();
+        for (const auto& w : words)
+            wanted |= std::strstr(c.name, w.c_str()) != nullptr;
+        if (!wanted) continue;
+        std::fflush(stdout);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            c.run();
             std::fflush(stdout);
-            const pid_t pid = fork();
-            if (pid == 0) {
-                runCase(c[0], c[1], order, ns, c[2]);
-                _exit(0);
-            }
-            int status = 0;
-            waitpid(pid, &status, 0);
+            _exit(0);
         }
+        int status = 0;
+        waitpid(pid, &status, 0);
     }
-    std::printf("band: MHz from 136 on the 12.5 kHz raster; separation 25 kHz\n"
-                "lines: lines kept (at most %llu); lines (time): formatting them in order\n"
-                "ratio: loops' computation time / (fast study + its ordered lines)\n",
+    std::printf("\nseparation 25 kHz, 12.5 kHz raster; study and lines on every core; lines: the kept "
+                "lines (at most %llu) formatted in list order; peak: resident memory of the case\n",
                 (unsigned long long)kDefaultLineLimit);
     return 0;
 }

@@ -124,20 +124,27 @@ void appendNumber(std::string& out, double v, const NumberPattern& p) {
     }
     // Fast path: scale to an integer of units in the last place. Only a value within a
     // few ulps of a half needs the decimal digits of its shortest form.
-    const double scaled = std::fabs(v) * kPow10[p.maxDec];
-    if (p.maxDec <= 15 && scaled < 4e15) {
+    const double scaled = p.maxDec <= 15 ? std::fabs(v) * kPow10[p.maxDec] : 4e15;
+    if (scaled < 4e15) {
         const double whole = std::floor(scaled);
         const double frac = scaled - whole;
         if (std::fabs(frac - 0.5) > 8 * kEps * scaled + 1e-300) {
             uint64_t units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-            // Digits from the right, at least one before the point.
+            // Digits from the right, two at a time, at least one before the point.
+            static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                             "25262728293031323334353637383940414243444546474849"
+                                             "50515253545556575859606162636465666768697071727374"
+                                             "75767778798081828384858687888990919293949596979899";
             char digits[32];
             char* end = digits + sizeof digits;
             char* d = end;
-            for (int i = 0; i <= p.maxDec || units > 0; ++i) {
-                *--d = static_cast<char>('0' + units % 10);
-                units /= 10;
+            for (; units >= 10; units /= 100) {
+                d -= 2;
+                std::memcpy(d, kPairs + 2 * (units % 100), 2);
             }
+            if (units > 0 || d == end) *--d = static_cast<char>('0' + units);
+            while (end - d <= p.maxDec)
+                *--d = '0';
             const auto width = static_cast<size_t>(end - d);
             std::string_view intPart(d, width - static_cast<size_t>(p.maxDec));
             const auto nz = intPart.find_first_not_of('0');

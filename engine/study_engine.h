@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -41,10 +43,15 @@ struct Match {
     uint8_t family = 0;
 };
 
+struct RunOptions;
+
 class StudyResult {
   public:
-    // False when a frequency list is empty (the study does not run) or it was refused.
+    // False when a frequency list is empty (the study does not run), it was refused or
+    // it was stopped.
     bool ran() const { return ran_; }
+    // True when the study was stopped before it ended; nothing else is set then.
+    bool cancelled() const { return cancelled_; }
     // Why the study was refused (too large to count); empty otherwise.
     const std::string& error() const { return error_; }
     uint64_t calculations() const { return calculations_; }
@@ -68,10 +75,11 @@ class StudyResult {
 
   private:
     friend class StudyRunner;
-    friend StudyResult runStudy(const StudyInput&, uint64_t);
+    friend StudyResult runStudy(const StudyInput&, const RunOptions&);
     bool prepare(const StudyInput& in);
     friend StudyResult runReferenceStudy(const StudyInput&);
     bool ran_ = false;
+    bool cancelled_ = false;
     std::string error_;
     uint64_t calculations_ = 0;
     uint64_t products_ = 0;
@@ -83,8 +91,33 @@ class StudyResult {
 
 inline constexpr const char* kNoInterferenceLine = "No Interfering Frequencies...";
 
-// The study as the window runs it. Lines past lineLimit are counted, not kept: the
-// kept lines are then the first lineLimit lines of the complete list.
+// How a study runs. The defaults are the study as the window runs it.
+struct RunOptions {
+    // Lines kept at most. Past it the study goes on counting, exactly, and keeps the
+    // first lineLimit lines of the list.
+    uint64_t lineLimit = kDefaultLineLimit;
+    // Threads to run on, the calling one among them; 0 takes every core, or the calling
+    // thread alone for a study of little work. The lines and the counts are the same,
+    // byte for byte, for any number of threads.
+    unsigned threads = 0;
+    // Bytes of working memory for sorted sums and targets; 0 takes 384 MiB. Less memory
+    // only takes longer. The kept lines (12 bytes each) come on top.
+    size_t memory = 0;
+    // Once a stop is requested the study returns within half a second, cancelled.
+    std::stop_token stop;
+    // Told the share of the work done, from 0 to 1, at most about two hundred times a
+    // run: from the calling thread or a worker thread, one call at a time, never less
+    // than the call before. A study that ends is told 1 last; a cancelled one is not.
+    // The study waits for it, so keep it short (post the figure, do not draw).
+    std::function<void(double share)> progress;
+};
+
+// Runs the study. Blocks the calling thread until it ends or is stopped; a study of
+// little work runs on the calling thread alone. Throws std::bad_alloc when memory runs
+// out (from whichever thread met it), and nothing else of its own.
+StudyResult runStudy(const StudyInput& input, const RunOptions& options);
+
+// The same with the default options and a line limit.
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit = kDefaultLineLimit);
 
 // The straightforward nested loops, kept to check runStudy. Its matches stay in the

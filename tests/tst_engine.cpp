@@ -1,9 +1,13 @@
 #include "number_format.h"
+#include "ordered_text.h"
 #include "study_engine.h"
+#include "worker_pool.h"
 
 #include <QtTest>
 
+#include <atomic>
 #include <random>
+#include <stop_token>
 
 using namespace kim;
 
@@ -27,6 +31,80 @@ std::string listText(double mhz) {
     return formatNumber(mhz, pattern::ListText);
 }
 
+// A random study of several bands, rasters, separations and orders, with receivers mostly
+// near products of the transmitters so that lines are found. Some sites repeat a few
+// frequencies many times.
+StudyInput randomStudy(int seed, bool larger = false) {
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    auto uni = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
+                                         OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
+    const int maxT = (larger ? 2 : 1) * (order == OrderChoice::FirstToFifth
+                                             ? 6
+                                             : (order == OrderChoice::FirstToThird ? 14 : 30));
+    const int T = 1 + pick(maxT), R = 1 + pick(5);
+    // The last band is so high that a double holds 10 Hz steps only to a tenth of a hertz.
+    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960}, {1, 30},
+                               {150, 151}, {900, 2000}, {1e9, 1e9 + 0.2}};
+    const auto& band = bands[pick(7)];
+    const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
+    auto freq = [&] {
+        double f = uni(band[0], band[1]);
+        if (raster > 0) f = std::round(f / raster) * raster;
+        return listText(f);
+    };
+    StudyInput in;
+    in.order = order;
+    const bool fewValues = pick(4) == 0;
+    std::vector<std::string> values;
+    for (int i = 0; i < (fewValues ? 2 : T); ++i)
+        values.push_back(freq());
+    for (int i = 0; i < T; ++i)
+        in.transmit.push_back(values[static_cast<size_t>(fewValues ? pick(2) : i)]);
+    for (int i = 0; i < R; ++i) {
+        const int kind = pick(5);
+        if (kind == 0) {
+            in.receive.push_back(listText(uni(0, 0.05))); // below the separation
+        } else if (kind <= 3) {
+            // Near a product of a random family of the order.
+            int fam = pick(
+                order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
+            if (order == OrderChoice::FirstToThird && fam >= 5) fam += 9; // 14..18
+            const FamilyInfo& f = familyInfo(fam);
+            auto val = [&] { return readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]); };
+            double p = f.harmonic ? f.harmonic * val() : val();
+            for (int l = 1; l < f.letters; ++l)
+                p += f.minus[l] ? -val() : val();
+            in.receive.push_back(listText(std::fabs(p) + uni(-0.03, 0.03)));
+        } else {
+            in.receive.push_back(freq());
+        }
+    }
+    if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
+    if (pick(6) == 0) in.receive.push_back(in.receive.front());
+    in.separation = std::array<std::string, 8>{"25.0", "12.5",    "30",  "0.01",
+                                               "250",  "1,000.0", "7.5", "0.03001"}[static_cast<size_t>(pick(8))];
+    return in;
+}
+
+constexpr int kRandomStudies = 300;
+
+// Distinct transmitters and receivers on the 12.5 kHz raster of a VHF band: a study of
+// some seconds on one core.
+StudyInput rasterStudy(int T, int R) {
+    StudyInput in;
+    in.order = OrderChoice::FirstToFifth;
+    in.separation = "25.0";
+    for (int i = 0; i < T; ++i)
+        in.transmit.push_back(listText(150 + 0.0125 * (i * 7 % 1000)));
+    for (int i = 0; i < R; ++i)
+        in.receive.push_back(listText(140 + 0.0125 * (i * 13 % 2000)));
+    return in;
+}
+
 } // namespace
 
 class TstEngine : public QObject {
@@ -34,6 +112,7 @@ class TstEngine : public QObject {
   private slots:
     void workedExamples_data();
     void workedExamples();
+    void edgesOfTheSeparation_data();
     void edgesOfTheSeparation();
     void emptyListsDoNotRun();
     void nothingInterferes();
@@ -45,12 +124,20 @@ class TstEngine : public QObject {
     void fastMatchesLoops();
     void randomStudiesFoundLines();
     void cutListKeepsFirstLinesAndExactCounts();
-    void hugeValuesVisitEverything();
+    void threadsAndMemoryChangeNothing_data();
+    void threadsAndMemoryChangeNothing();
+    void stopEndsTheStudy();
+    void progressRisesToOne();
+    void failureInAWorkerReachesTheCaller();
+    void poolRunsEveryTaskOnce();
+    void cutWithinACrowdedChoice();
+    void textInOrderOnAnyThreads_data();
+    void textInOrderOnAnyThreads();
+    void equalFrequenciesCountTogether_data();
+    void equalFrequenciesCountTogether();
+    void hugeValuesMatchLoops_data();
+    void hugeValuesMatchLoops();
     void repeatedRunsAgree();
-
-  private:
-    uint64_t randomLines_ = 0;
-    uint64_t randomStudiesWithLines_ = 0;
 };
 
 void TstEngine::workedExamples_data() {
@@ -80,6 +167,11 @@ void TstEngine::workedExamples_data() {
     QTest::newRow("fifth order, five times")
         << study({"150.00000", "160.02500"}, {"170.05000"}, O::FirstToFifth) << quint64(234)
         << QStringList{};
+    // Text order is not value order: "1,000.01000" comes before "999.99000".
+    QTest::newRow("receivers either side of a thousand")
+        << study({"1,000.00000"}, {"999.99000", "1,000.01000"}, O::First) << quint64(10)
+        << QStringList{"1A = R: 1,000.00000 and 1,000.01000, Sep: 10.0 KHz",
+                       "1A = R: 1,000.00000 and 999.99000, Sep: 10.0 KHz"};
     QTest::newRow("thousands everywhere")
         << study({"155.34000", "1,234.56000"}, {"1,389.90000", "310.70000"}, O::FirstToThird)
         << quint64(84)
@@ -114,18 +206,38 @@ void TstEngine::workedExamples() {
     QVERIFY(r.complete());
 }
 
-void TstEngine::edgesOfTheSeparation() {
+void TstEngine::edgesOfTheSeparation_data() {
+    QTest::addColumn<QString>("transmitter");
+    QTest::addColumn<QString>("receiver");
+    QTest::addColumn<QString>("separation");
+    QTest::addColumn<QString>("line"); // empty: nothing interferes
+    auto row = [](const char* name, const char* tx, const char* rx, const char* sep,
+                  const char* line) { QTest::newRow(name) << tx << rx << sep << line; };
     // Exactly the separation away is not recorded; just inside it is.
-    auto count = [](const char* rx, const char* sep) {
-        return runStudy(study({"150.00000"}, {rx}, OrderChoice::First, sep)).products();
-    };
-    QCOMPARE(count("150.02500", "25.0"), quint64(0));
-    QCOMPARE(count("150.02499", "25.0"), quint64(1));
-    QCOMPARE(count("150.02500", "25.001"), quint64(1));
-    QCOMPARE(count("149.97500", "25.0"), quint64(0));
-    QCOMPARE(count("149.97501", "25.0"), quint64(1));
-    const StudyResult r = runStudy(study({"150.00000"}, {"150.02499"}, OrderChoice::First));
-    QCOMPARE(QString::fromStdString(r.line(0)), "1A = R: 150.00000 and 150.02499, Sep: 24.99 KHz");
+    row("at the separation", "150.00000", "150.02500", "25.0", "");
+    row("1 Hz inside", "150.00000", "150.02499", "25.0",
+        "1A = R: 150.00000 and 150.02499, Sep: 24.99 KHz");
+    row("separation 1 Hz wider", "150.00000", "150.02500", "25.001",
+        "1A = R: 150.00000 and 150.02500, Sep: 25.0 KHz");
+    row("below, at the separation", "150.00000", "149.97500", "25.0", "");
+    row("below, 1 Hz inside", "150.00000", "149.97501", "25.0",
+        "1A = R: 150.00000 and 149.97501, Sep: 24.99 KHz");
+    // At 1e9 MHz a double holds 10 Hz as 10.0136 Hz: rounded to the hertz it is 10 Hz,
+    // inside a separation of 10.01 Hz, although the unrounded distance is not.
+    row("hertz fraction of the separation", "1,000,000,000.00001", "1,000,000,000.00000",
+        "0.01001", "1A = R: 1,000,000,000.00001 and 1,000,000,000.00000, Sep: 00.01 KHz");
+    row("below a hertz fraction", "1,000,000,000.00001", "1,000,000,000.00000", "0.01", "");
+}
+
+void TstEngine::edgesOfTheSeparation() {
+    QFETCH(QString, transmitter);
+    QFETCH(QString, receiver);
+    QFETCH(QString, separation);
+    QFETCH(QString, line);
+    const StudyResult r = runStudy(study({transmitter.toStdString()}, {receiver.toStdString()},
+                                         OrderChoice::First, separation.toStdString()));
+    QCOMPARE(r.products(), quint64(line.isEmpty() ? 0 : 1));
+    if (!line.isEmpty()) QCOMPARE(QString::fromStdString(r.line(0)), line);
 }
 
 void TstEngine::emptyListsDoNotRun() {
@@ -199,7 +311,7 @@ void TstEngine::refusesWhatCannotBeCounted() {
 
 void TstEngine::fastMatchesLoops_data() {
     QTest::addColumn<int>("seed");
-    for (int s = 1; s <= 300; ++s)
+    for (int s = 1; s <= kRandomStudies; ++s)
         QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
 }
 
@@ -207,71 +319,34 @@ void TstEngine::fastMatchesLoops_data() {
 // the loops' lines, in the list's order, and the same counts.
 void TstEngine::fastMatchesLoops() {
     QFETCH(int, seed);
-    std::mt19937 rng(static_cast<unsigned>(seed));
-    auto uni = [&](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(rng);
-    };
-    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-    const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
-                                         OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
-    const int maxT =
-        order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30);
-    const int T = 1 + pick(maxT), R = 1 + pick(5);
-    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960},
-                               {1, 30},    {150, 151}, {900, 2000}};
-    const auto& band = bands[pick(6)];
-    const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
-    auto freq = [&] {
-        double f = uni(band[0], band[1]);
-        if (raster > 0) f = std::round(f / raster) * raster;
-        return listText(f);
-    };
-    StudyInput in;
-    in.order = order;
-    for (int i = 0; i < T; ++i)
-        in.transmit.push_back(freq());
-    // Receivers mostly near products of the transmitters, so that lines are found.
-    for (int i = 0; i < R; ++i) {
-        const int kind = pick(5);
-        if (kind == 0) {
-            in.receive.push_back(listText(uni(0, 0.05))); // below the separation
-        } else if (kind <= 3) {
-            // Near a product of a random family of the order.
-            int fam = pick(
-                order == OrderChoice::First ? 5 : (order == OrderChoice::FirstToThird ? 10 : 14));
-            if (order == OrderChoice::FirstToThird && fam >= 5) fam += 9; // 14..18
-            const FamilyInfo& f = familyInfo(fam);
-            auto val = [&] { return readStudyNumber(in.transmit[static_cast<size_t>(pick(T))]); };
-            double p = f.harmonic ? f.harmonic * val() : val();
-            for (int l = 1; l < f.letters; ++l)
-                p += f.minus[l] ? -val() : val();
-            in.receive.push_back(listText(std::fabs(p) + uni(-0.03, 0.03)));
-        } else {
-            in.receive.push_back(freq());
-        }
-    }
-    if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
-    if (pick(6) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 7>{
-        "25.0", "12.5", "30", "0.01", "250", "1,000.0", "7.5"}[static_cast<size_t>(pick(7))];
-
+    const StudyInput in = randomStudy(seed);
     const StudyResult fast = runStudy(in);
     const StudyResult ref = runReferenceStudy(in);
     QCOMPARE(fast.calculations(), ref.calculations());
     QCOMPARE(fast.products(), ref.products());
     QVERIFY(fast.complete());
     QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
-    randomLines_ += fast.products();
-    randomStudiesWithLines_ += fast.products() > 0;
 }
 
 // Guards the comparison above against studies that find nothing.
 void TstEngine::randomStudiesFoundLines() {
-    qInfo("random studies: %llu lines in %llu studies with lines",
-          static_cast<unsigned long long>(randomLines_),
-          static_cast<unsigned long long>(randomStudiesWithLines_));
-    QVERIFY(randomStudiesWithLines_ > 150);
-    QVERIFY(randomLines_ > 5000);
+    uint64_t lines = 0, studiesWithLines = 0, withEqualTransmitters = 0;
+    for (int seed = 1; seed <= kRandomStudies; ++seed) {
+        const StudyInput in = randomStudy(seed);
+        const uint64_t n = runStudy(in).products();
+        lines += n;
+        studiesWithLines += n > 0;
+        std::vector<std::string> tx = in.transmit;
+        std::sort(tx.begin(), tx.end());
+        withEqualTransmitters += n > 0 && std::adjacent_find(tx.begin(), tx.end()) != tx.end();
+    }
+    qInfo("random studies: %llu lines in %llu studies with lines, %llu of them with equal "
+          "transmitters",
+          static_cast<unsigned long long>(lines), static_cast<unsigned long long>(studiesWithLines),
+          static_cast<unsigned long long>(withEqualTransmitters));
+    QVERIFY(studiesWithLines > 150);
+    QVERIFY(withEqualTransmitters > 50);
+    QVERIFY(lines > 5000);
 }
 
 void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
@@ -302,16 +377,277 @@ void TstEngine::cutListKeepsFirstLinesAndExactCounts() {
     }
 }
 
-void TstEngine::hugeValuesVisitEverything() {
-    // A number too large for a double reads as the largest one; sums of it overflow, so
-    // every combination is visited and nothing crashes.
-    StudyInput in = study({std::string(400, '9'), "150.00000", "160.00000"},
-                          {"170.00000", std::string(400, '9')}, OrderChoice::FirstToFifth, "25");
-    const StudyResult fast = runStudy(in);
-    const StudyResult ref = runReferenceStudy(in);
-    QCOMPARE(fast.products(), ref.products());
-    QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
-    QVERIFY(fast.products() > 0);
+// Any number of threads and any working memory (so any split of the work into chunks)
+// give the loops' lines and counts, also when the list is cut.
+void TstEngine::threadsAndMemoryChangeNothing_data() {
+    QTest::addColumn<unsigned>("threads");
+    QTest::addColumn<qulonglong>("memory");
+    QTest::addColumn<qulonglong>("limit");
+    QTest::addColumn<bool>("larger");
+    auto row = [](const char* name, unsigned t, qulonglong mem, qulonglong limit, bool larger) {
+        QTest::newRow(name) << t << mem << limit << larger;
+    };
+    row("2 threads", 2, 0, kDefaultLineLimit, false);
+    row("3 threads, 4 KiB", 3, 4096, kDefaultLineLimit, false);
+    row("8 threads, 4 KiB, 40 lines", 8, 4096, 40, false);
+    row("1 thread, 1 KiB, 7 lines", 1, 1024, 7, false);
+    row("larger sites, 2 threads, 64 KiB", 2, 65536, kDefaultLineLimit, true);
+    row("larger sites, 5 threads, 2 KiB, 300 lines", 5, 2048, 300, true);
+}
+
+void TstEngine::threadsAndMemoryChangeNothing() {
+    QFETCH(unsigned, threads);
+    QFETCH(qulonglong, memory);
+    QFETCH(qulonglong, limit);
+    QFETCH(bool, larger);
+    RunOptions options;
+    options.threads = threads;
+    options.memory = memory;
+    options.lineLimit = limit;
+    for (int seed = 1; seed <= (larger ? 40 : kRandomStudies); ++seed) {
+        const StudyInput in = randomStudy(seed, larger);
+        const StudyResult ref = runReferenceStudy(in);
+        const StudyResult fast = runStudy(in, options);
+        QCOMPARE(fast.calculations(), ref.calculations());
+        QCOMPARE(fast.products(), ref.products());
+        std::vector<std::string> lines = referenceLines(ref);
+        if (lines.size() > limit) lines.resize(limit);
+        QCOMPARE(toQt(fast.listLines()), toQt(lines));
+    }
+}
+
+void TstEngine::stopEndsTheStudy() {
+    const StudyInput in = rasterStudy(150, 60);
+    std::stop_source before;
+    before.request_stop();
+    RunOptions options;
+    options.stop = before.get_token();
+    const StudyResult early = runStudy(in, options);
+    QVERIFY(early.cancelled() && !early.ran());
+    QVERIFY(early.listLines().empty());
+    QCOMPARE(early.products(), quint64(0));
+
+    std::stop_source during;
+    double last = 0;
+    options.threads = 2;
+    options.stop = during.get_token();
+    options.progress = [&](double share) {
+        last = share;
+        during.request_stop();
+    };
+    const StudyResult stopped = runStudy(in, options);
+    QVERIFY(stopped.cancelled() && !stopped.ran());
+    QVERIFY(stopped.listLines().empty());
+    QVERIFY(last > 0 && last < 1);
+}
+
+// Shares rise from the start to 1, one call at a time, from any thread.
+void TstEngine::progressRisesToOne() {
+    RunOptions options;
+    options.threads = 3;
+    options.lineLimit = 1000;
+    std::vector<double> shares;
+    std::atomic<bool> inside{false};
+    bool overlapped = false;
+    options.progress = [&](double share) {
+        overlapped |= inside.exchange(true);
+        shares.push_back(share);
+        inside = false;
+    };
+    const StudyResult r = runStudy(rasterStudy(80, 20), options);
+    QVERIFY(r.ran() && !r.cancelled());
+    QVERIFY(!overlapped);
+    QVERIFY2(shares.size() >= 10, qPrintable(QString::number(shares.size())));
+    QVERIFY(shares.size() <= 250);
+    QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+    QVERIFY(shares.front() > 0);
+    QCOMPARE(shares.back(), 1.0);
+}
+
+void TstEngine::failureInAWorkerReachesTheCaller() {
+    RunOptions options;
+    options.threads = 2;
+    options.lineLimit = 1000;
+    options.progress = [](double share) {
+        if (share > 0.3) throw std::runtime_error("out of paper");
+    };
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, runStudy(rasterStudy(80, 20), options));
+    // The pool is gone and a new study runs as usual.
+    QCOMPARE(runStudy(rasterStudy(80, 20), 1000).calculations(), quint64(5ull * 80 * 20 +
+             5ull * 80 * 80 * 80 * 80 * 80 * 20 + 4ull * 80 * 80 * 80 * 80 * 20));
+}
+
+void TstEngine::poolRunsEveryTaskOnce() {
+    for (unsigned threads : {1u, 2u, 5u}) {
+        WorkerPool pool(threads);
+        QCOMPARE(pool.size(), threads);
+        for (int round = 0; round < 3; ++round) {
+            std::vector<std::atomic<int>> ran(1000);
+            std::atomic<bool> badWorker{false};
+            pool.run(ran.size(), [&](size_t i, unsigned worker) {
+                ++ran[i];
+                badWorker = badWorker || worker >= threads;
+            });
+            QVERIFY(!badWorker);
+            QVERIFY(std::all_of(ran.begin(), ran.end(), [](const auto& n) { return n == 1; }));
+        }
+        // A task's failure, on whichever thread, reaches the caller; the pool goes on.
+        for (size_t failing : {size_t{0}, size_t{777}}) {
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, pool.run(1000, [&](size_t i, unsigned) {
+                if (i == failing) throw std::runtime_error("jammed");
+            }));
+        }
+        std::atomic<int> count{0};
+        pool.run(10, [&](size_t, unsigned) { ++count; });
+        QCOMPARE(count.load(), 10);
+    }
+}
+
+// The list ends inside a choice of first letters that holds far more hits than lines
+// kept: only its lowest hits are kept, as they come. Two bands near 100 and 170 MHz meet
+// only as A+B+C (2 x 100 + 170) near the receivers; with A at 100 MHz, 128 pairs of B
+// and C times 600 receivers interfere.
+void TstEngine::cutWithinACrowdedChoice() {
+    StudyInput in;
+    in.order = OrderChoice::FirstToThird;
+    in.separation = "5,000";
+    for (int i = 0; i < 8; ++i) {
+        in.transmit.push_back(listText(100 + 0.0125 * i));
+        in.transmit.push_back(listText(170 + 0.0125 * i));
+    }
+    for (int i = 0; i < 600; ++i)
+        in.receive.push_back(listText(366 + 0.0125 * i));
+    const std::vector<std::string> all = runStudy(in).listLines();
+    QCOMPARE(all.size(), size_t{3 * 64 * 8 * 600});
+    for (uint64_t limit : {uint64_t{100}, uint64_t{5000}, uint64_t{80000}}) {
+        RunOptions options;
+        options.lineLimit = limit;
+        options.threads = 2;
+        const StudyResult cut = runStudy(in, options);
+        QCOMPARE(cut.products(), quint64(all.size()));
+        QVERIFY(cut.listLines() ==
+                std::vector<std::string>(all.begin(), all.begin() + static_cast<ptrdiff_t>(limit)));
+    }
+}
+
+void TstEngine::textInOrderOnAnyThreads_data() {
+    QTest::addColumn<unsigned>("threads");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("stopAfter"); // blocks written before write() says stop; -1 never
+    QTest::newRow("one thread") << 1u << 100000 << -1;
+    QTest::newRow("two threads") << 2u << 100000 << -1;
+    QTest::newRow("seven threads, few pieces") << 7u << 40000 << -1;
+    QTest::newRow("nothing") << 3u << 0 << -1;
+    QTest::newRow("stopped") << 3u << 200000 << 4;
+    QTest::newRow("stopped, one thread") << 1u << 200000 << 2;
+}
+
+void TstEngine::textInOrderOnAnyThreads() {
+    QFETCH(unsigned, threads);
+    QFETCH(int, count);
+    QFETCH(int, stopAfter);
+    std::string text;
+    int blocks = 0;
+    const bool complete = formatInOrder(
+        static_cast<size_t>(count), threads,
+        [](size_t i, std::string& out) { out += std::to_string(i) + '\n'; },
+        [&](std::string_view block) {
+            text += block;
+            return ++blocks != stopAfter;
+        });
+    QCOMPARE(complete, stopAfter < 0);
+    std::string expected;
+    for (int i = 0; i < count; ++i)
+        expected += std::to_string(i) + '\n';
+    if (stopAfter >= 0) {
+        QCOMPARE(blocks, stopAfter);
+        QVERIFY(text.size() < expected.size());
+        QVERIFY(text.empty() || text.back() == '\n'); // whole pieces only
+        expected.resize(text.size());
+    }
+    QCOMPARE(text, expected);
+    // A failure while formatting reaches the caller.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             formatInOrder(
+                                 50000, threads,
+                                 [](size_t i, std::string&) {
+                                     if (i == 40000) throw std::runtime_error("no ink");
+                                 },
+                                 [](std::string_view) { return true; }));
+}
+
+// Sites with one frequency many times: every combination interferes or none does, so the
+// counts are powers of the site size; the list holds the first lines only. The loops
+// would take hours here.
+void TstEngine::equalFrequenciesCountTogether_data() {
+    QTest::addColumn<StudyInput>("input");
+    QTest::addColumn<quint64>("limit");
+    QTest::addColumn<quint64>("products");
+    QTest::addColumn<QStringList>("lines"); // "count|line", in list order
+    const std::string f150 = "150.00000", f300 = "300.00000";
+    const quint64 t200 = 200, t300 = 300;
+    QTest::newRow("200 on one frequency, 1st to 5th")
+        << study(std::vector<std::string>(200, f150), {f150}, OrderChoice::FirstToFifth)
+        << quint64(1000) << quint64(t200 + t200 * t200 * t200 * t200 * t200)
+        << QStringList{"200|1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz",
+                       "800|A+B+C-D-E: 150.00000 + 150.00000 + 150.00000 - 150.00000 - "
+                       "150.00000 = 150.00000 (150.00000), Sep: 00.0 KHz"};
+    QTest::newRow("300 on one frequency, receivers twice, 1st to 3rd")
+        << study(std::vector<std::string>(300, f150), {f150, f300, f300},
+                 OrderChoice::FirstToThird)
+        << quint64(2000) << quint64(t300 + 2 * t300 + t300 * t300 * t300 + 2 * t300 * t300)
+        << QStringList{"300|1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz",
+                       "600|2A = R: 300.00000 and 300.00000, Sep: 00.0 KHz",
+                       "1100|A+B-C: 150.00000 + 150.00000 - 150.00000 = 150.00000 (150.00000), "
+                       "Sep: 00.0 KHz"};
+}
+
+void TstEngine::equalFrequenciesCountTogether() {
+    QFETCH(StudyInput, input);
+    QFETCH(quint64, limit);
+    QFETCH(quint64, products);
+    QFETCH(QStringList, lines);
+    const StudyResult r = runStudy(input, limit);
+    QCOMPARE(r.products(), products);
+    uint64_t calcs = 0;
+    QVERIFY(calculationCount(input.transmit.size(), input.receive.size(), input.order, &calcs));
+    QCOMPARE(r.calculations(), calcs);
+    QStringList expected;
+    for (const QString& l : lines)
+        for (int i = l.section('|', 0, 0).toInt(); i > 0; --i)
+            expected << l.section('|', 1);
+    QCOMPARE(toQt(r.listLines()), expected);
+}
+
+// Values so large that sums could overflow (every combination is then tested), or that
+// a double holds 10 Hz steps only to a fraction of a hertz, so that the exact products
+// and the sorted sums round apart near the edge of the separation.
+void TstEngine::hugeValuesMatchLoops_data() {
+    QTest::addColumn<StudyInput>("input");
+    const std::string big(400, '9');
+    QTest::newRow("sums overflow") << study({big, "150.00000", "160.00000"}, {"170.00000", big},
+                                            OrderChoice::FirstToFifth, "25");
+    const std::vector<std::string> tx = {"1,000,000,000.01685", "1,000,000,000.11827",
+                                         "1,000,000,000.14907"};
+    QTest::newRow("rounding at the edge")
+        << study(tx, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001");
+    std::vector<std::string> twice = tx;
+    twice.insert(twice.end(), tx.begin(), tx.end());
+    QTest::newRow("rounding at the edge, transmitters twice")
+        << study(twice, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001");
+}
+
+void TstEngine::hugeValuesMatchLoops() {
+    QFETCH(StudyInput, input);
+    const StudyResult ref = runReferenceStudy(input);
+    for (unsigned threads : {1u, 2u}) {
+        RunOptions options;
+        options.threads = threads;
+        const StudyResult fast = runStudy(input, options);
+        QCOMPARE(fast.products(), ref.products());
+        QCOMPARE(toQt(fast.listLines()), toQt(referenceLines(ref)));
+    }
+    QVERIFY(ref.products() > 0);
 }
 
 void TstEngine::repeatedRunsAgree() {

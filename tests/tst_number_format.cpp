@@ -78,6 +78,10 @@ void TstNumberFormat::patterns_data() {
     row("report 1234.5", pattern::ReportFrequency, 1234.5, "01,234.50000");
     row("report 12345.6", pattern::ReportFrequency, 12345.6, "12,345.60000");
     row("report 123456.7", pattern::ReportFrequency, 123456.7, "123,456.70000");
+    // More decimals than the fast path has powers of ten for.
+    row("sixteen decimals", NumberPattern{1, 16, 16, false}, 0.5, "0.5000000000000000");
+    row("seventeen, optional", NumberPattern{1, 0, 17, false}, 0.1, "0.1");
+    row("twenty decimals", NumberPattern{1, 1, 20, true}, 1234.0 / 3, "411.3333333333333");
     // Huge values keep every digit.
     row("huge", pattern::Frequency, 1e20, "100,000,000,000,000,000,000.00000");
     // The largest double: 309 digits, all of them written.

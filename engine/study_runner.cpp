@@ -1,0 +1,889 @@
+// The fast study.
+//
+// Equal frequencies give equal products, so the study works on the distinct values only
+// (classes, in text order) and counts each hit once for every member of its classes.
+//
+// A product interferes when its distance to the receiver, rounded to whole hertz, is
+// below the separation: when the distance is below the half hertz under the first whole
+// hertz at or above the separation (the threshold). For a family of k letters the sums of
+// the last m letters are sorted once. Each choice of the first k-m letters and of a
+// receiver is a target: the sums within the threshold of it are the hits. Targets are
+// sorted too, and one sweep over both gives, for each target, the positions of the
+// window's edges in the sorted sums: the sums well inside the window count by the
+// difference of two positions, and only those within the rounding bound of an edge are
+// evaluated again with the exact left-to-right formula and the exact test. Frequencies on
+// a 10 Hz grid never land within that bound of a half hertz, so the counts cost next to
+// nothing per product, and stay exact.
+//
+// Lines come out in list order without comparing strings: a line's text order follows
+// from its family label and the text order of the values in it (every value but the
+// last, the distance, has exactly five decimals, so none is a prefix of another, and
+// equal texts are equal values). Families run in label order, the first letters in text
+// order; the hits of one choice of first letters are sorted by the classes of the other
+// letters and of the receiver, and each hit stands for the lines of all members of its
+// classes, which read the same. Only the choices of first letters whose lines fall within
+// the line limit are searched for lines; the counts say which.
+//
+// Threads share each step (sums, targets, sweeps, lines) in parts whose results are
+// integers added up or lines written to places known beforehand, so any number of
+// threads gives the same result.
+#include "number_format.h"
+#include "study_engine.h"
+#include "text_order.h"
+#include "worker_pool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <numeric>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace kim {
+namespace {
+
+constexpr size_t kDefaultMemory = size_t{384} << 20;
+// Below this much work (in entries sorted and targets swept) one thread does it all.
+constexpr double kThreadedWork = 2e6;
+
+struct Sum {
+    double value;
+    uint32_t index; // the classes of the last letters, as digits base U, first letter first
+};
+
+// A working array kept from use to use, its new elements left unset: fresh memory costs
+// a page fault and the zeroing of the page.
+// Asks for 2 MiB pages for the untouched memory [p, p + bytes), where the system has
+// them: filling it then takes few page faults, microseconds each on a virtual machine.
+void adviseHugePages([[maybe_unused]] const void* p, [[maybe_unused]] size_t bytes) {
+#ifdef __linux__
+    constexpr uintptr_t huge = uintptr_t{2} << 20;
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t b = (at + huge - 1) & ~(huge - 1), e = (at + bytes) & ~(huge - 1);
+    if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
+#endif
+}
+
+template <class T>
+class Buffer {
+  public:
+    // Room for n elements; what was there is not kept.
+    T* room(size_t n) {
+        if (n > capacity_) {
+            data_.reset();
+            data_.reset(new T[n]);
+            capacity_ = n;
+            adviseHugePages(data_.get(), n * sizeof(T));
+        }
+        return data_.get();
+    }
+    T* data() const { return data_.get(); }
+    T& operator[](size_t i) const { return data_[i]; }
+    void swap(Buffer& other) noexcept {
+        data_.swap(other.data_);
+        std::swap(capacity_, other.capacity_);
+    }
+
+  private:
+    std::unique_ptr<T[]> data_;
+    size_t capacity_ = 0;
+};
+
+uint64_t sortKey(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return (b >> 63) ? ~b : (b | (uint64_t{1} << 63)); // unsigned order is numeric order
+}
+
+// Sorts a[0..n) by key(element): least significant digit first over the digits of
+// `Bits` bits of the key from bit `from` up to bit `to` (higher bits are ignored), or by
+// comparing whole keys when n is small. The same result for any number of workers.
+// Eight-bit digits suit 8-byte elements; wider ones save passes over larger elements.
+template <int Bits, class T, class Key>
+void radixSort(T* a, size_t n, Buffer<T>& tmp, int from, int to, Key key, WorkerPool* pool) {
+    if (n < (1u << 12)) {
+        std::sort(a, a + n, [&](const T& x, const T& y) { return key(x) < key(y); });
+        return;
+    }
+    constexpr size_t digits = size_t{1} << Bits, mask = digits - 1;
+    const unsigned parts = pool && n >= (1u << 16) ? pool->size() : 1;
+    std::vector<size_t> count(parts * digits);
+    T* src = a;
+    T* dst = tmp.room(n);
+    auto each = [&](auto&& fn) {
+        if (parts == 1)
+            fn(size_t{0}, size_t{0}, n);
+        else
+            pool->run(parts, [&](size_t part, unsigned) {
+                fn(part, n * part / parts, n * (part + 1) / parts);
+            });
+    };
+    for (int shift = from; shift < to; shift += Bits) {
+        each([&](size_t part, size_t b, size_t e) {
+            size_t* c = count.data() + part * digits;
+            std::fill(c, c + digits, 0);
+            for (size_t i = b; i < e; ++i)
+                ++c[(key(src[i]) >> shift) & mask];
+        });
+        size_t total = 0;
+        bool oneDigit = false;
+        for (size_t d = 0; d < digits; ++d) {
+            size_t inDigit = 0;
+            for (size_t part = 0; part < parts; ++part) {
+                size_t& c = count[part * digits + d];
+                inDigit += c;
+                c = total + inDigit - c;
+            }
+            total += inDigit;
+            oneDigit |= inDigit == n;
+        }
+        if (oneDigit) continue; // every key has this digit
+        each([&](size_t part, size_t b, size_t e) {
+            size_t* c = count.data() + part * digits;
+            for (size_t i = b; i < e; ++i)
+                dst[c[(key(src[i]) >> shift) & mask]++] = src[i];
+        });
+        std::swap(src, dst);
+    }
+    if (src != a) std::memcpy(a, src, n * sizeof(T));
+}
+
+// The first position p at or after which no element is before the edge (so with
+// before = "value < e" the lower bound of e). Starts from a hint and gallops, so a sweep
+// of rising edges over the sums costs little more than the distances it moves.
+template <class Before>
+size_t seek(const Sum* s, size_t n, size_t p, Before before) {
+    if (p < n && before(s[p].value)) {
+        size_t lo = p + 1, hi = n;
+        for (size_t step = 1; lo + step - 1 < n; step *= 2) {
+            if (!before(s[lo + step - 1].value)) {
+                hi = lo + step - 1;
+                break;
+            }
+            lo += step;
+        }
+        return static_cast<size_t>(
+            std::partition_point(s + lo, s + hi, [&](const Sum& x) { return before(x.value); }) -
+            s);
+    }
+    size_t hi = p, lo = 0;
+    for (size_t step = 1; hi >= step; step *= 2) {
+        if (before(s[hi - step].value)) {
+            lo = hi - step + 1;
+            break;
+        }
+        hi -= step;
+    }
+    return static_cast<size_t>(
+        std::partition_point(s + lo, s + hi, [&](const Sum& x) { return before(x.value); }) - s);
+}
+
+// Reports the share of the work done, one call at a time, rising, a few hundred at most.
+class Progress {
+  public:
+    Progress(const std::function<void(double)>& report, double total)
+        : report_(report), total_(std::max(total, 1.0)) {}
+    void add(double work) {
+        if (!report_) return;
+        std::lock_guard lock(mutex_);
+        done_ += work;
+        const double share = std::min(done_ / total_, 0.999);
+        if (share >= told_ + 0.005) {
+            told_ = share;
+            report_(share);
+        }
+    }
+    void finish() {
+        if (!report_) return;
+        std::lock_guard lock(mutex_);
+        report_(1.0);
+    }
+
+  private:
+    const std::function<void(double)>& report_;
+    double total_;
+    double done_ = 0, told_ = 0;
+    std::mutex mutex_;
+};
+
+struct Stopped {}; // thrown when the study is asked to stop
+
+// Families of each order, in label order: the order of their lines in the list.
+std::vector<int> familiesOf(OrderChoice order) {
+    std::vector<int> f{0, 1, 2, 3, 4};
+    if (order == OrderChoice::FirstToFifth)
+        for (int i = 5; i <= 13; ++i)
+            f.push_back(i);
+    else if (order == OrderChoice::FirstToThird)
+        for (int i = 14; i <= 18; ++i)
+            f.push_back(i);
+    std::stable_sort(f.begin(), f.end(), [](int a, int b) {
+        return listTextLess(familyInfo(a).label, familyInfo(b).label);
+    });
+    return f;
+}
+
+} // namespace
+
+class StudyRunner {
+  public:
+    StudyRunner(StudyResult& res, const RunOptions& options)
+        : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress) {
+        // Sorted sums take 32 bytes an entry while sorted, targets 16; two thirds of the
+        // memory go to the sums.
+        // Indices of both fit in 32 bits.
+        const size_t memory = options.memory ? options.memory : kDefaultMemory;
+        maxSums_ = std::clamp<uint64_t>(memory / 48, 64, uint64_t{1} << 31);
+        chunkTargets_ = std::clamp<uint64_t>(memory / 96, 64, uint64_t{1} << 31);
+    }
+
+    // False when stopped. threads 0: every core, or one for little work.
+    bool run(OrderChoice order, unsigned threads) {
+        const std::vector<int> fams = familiesOf(order);
+        tx_ = classesOf(r_.tx_, r_.txText_);
+        rx_ = classesOf(r_.rx_, r_.rxText_);
+        U_ = tx_.value.size();
+        Q_ = rx_.value.size();
+        if (!setThreshold()) { // a separation of zero or less lets nothing through
+            Progress(report_, 1).finish();
+            return true;
+        }
+        std::vector<Plan> plans;
+        double work = 5.0 * static_cast<double>(U_);
+        for (int f : fams) {
+            if (familyInfo(f).harmonic) continue;
+            plans.push_back(plan(f));
+            work += plans.back().work;
+        }
+        if (threads == 0)
+            threads = work < kThreadedWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
+        WorkerPool pool(threads);
+        pool_ = &pool;
+        scratch_.resize(pool.size());
+        Progress progress(report_, work);
+        progress_ = &progress;
+        // Room for the lines, in address space only until written: no copying as it fills.
+        r_.matches_.reserve(
+            static_cast<size_t>(std::min({limit_, r_.calculations_, uint64_t{1} << 24})));
+        adviseHugePages(r_.matches_.data(), r_.matches_.capacity() * sizeof(Match));
+        try {
+            auto next = plans.begin();
+            for (int f : fams) {
+                if (familyInfo(f).harmonic) {
+                    harmonics(f);
+                    progress.add(static_cast<double>(U_));
+                } else {
+                    multiSignal(*next++);
+                }
+            }
+        } catch (const Stopped&) {
+            return false;
+        }
+        progress.finish();
+        return true;
+    }
+
+  private:
+    // Distinct values in text order, with the transmitters or receivers holding each.
+    struct Classes {
+        std::vector<double> value;
+        std::vector<std::vector<uint16_t>> members;
+        std::vector<uint16_t> first; // the first member of each
+        bool repeated = false;       // some value is held more than once
+        uint64_t size(size_t c) const { return members[c].size(); }
+    };
+
+    // How a multi-signal family is searched.
+    struct Plan {
+        int family = 0;
+        int lead = 0, m = 0;  // first letters, and last letters in the sorted sums
+        uint64_t choices = 0; // U^lead choices of the first letters
+        uint64_t sums = 0;    // U^m sums
+        double work = 0;      // for the progress
+    };
+
+    // The sorted sums of the last letters of a family, and the running total of their
+    // weights (the products each stands for) when a frequency is repeated.
+    struct SortedSums {
+        int m = 0;
+        unsigned signs = ~0u;
+        size_t size = 0;
+        Buffer<Sum> sums;
+        bool weighted = false;
+        Buffer<uint64_t> weightBefore; // [i]: the weights of sums [0, i)
+        uint64_t weight(size_t from, size_t to) const {
+            return weighted ? weightBefore[to] - weightBefore[from] : to - from;
+        }
+    };
+
+    // Working arrays of one worker, kept from chunk to chunk.
+    struct Scratch {
+        Buffer<uint64_t> targets, hits, tmp;
+    };
+
+    // A chunk of consecutive choices of the first letters.
+    struct Chunk {
+        uint64_t first = 0; // choice index of the first one
+        std::vector<double> lv;       // value of the first letters, left to right
+        std::vector<uint64_t> weight; // products each choice stands for
+    };
+
+    static Classes classesOf(const std::vector<double>& values,
+                             const std::vector<std::string>& texts) {
+        std::vector<uint16_t> order(values.size());
+        std::iota(order.begin(), order.end(), uint16_t{0});
+        std::stable_sort(order.begin(), order.end(), [&](uint16_t a, uint16_t b) {
+            return listTextLess(texts[a], texts[b]);
+        });
+        Classes c;
+        for (uint16_t i : order) {
+            if (c.members.empty() || compareListText(texts[c.members.back().front()], texts[i])) {
+                c.members.emplace_back();
+                c.value.push_back(values[i]);
+            } else {
+                c.repeated = true;
+            }
+            c.members.back().push_back(i);
+        }
+        for (const auto& m : c.members)
+            c.first.push_back(m.front());
+        return c;
+    }
+
+    // The threshold of the distance and the bound of the rounding around it. False when
+    // nothing can interfere.
+    bool setThreshold() {
+        const double sep = r_.sepMHz_;
+        if (!(sep > 0)) return false;
+        double maxAbs = 0;
+        for (double v : tx_.value)
+            maxAbs = std::max(maxAbs, std::fabs(v));
+        for (double v : rx_.value)
+            maxAbs = std::max(maxAbs, std::fabs(v));
+        // Sums of values this large could overflow; then every combination is tested.
+        exhaustive_ = !(maxAbs * 8 < DBL_MAX);
+        // The error of adding in another order, of the targets and edges, and of the
+        // rounding to hertz near a half, generously.
+        slack_ = 64 * DBL_EPSILON * (6 * maxAbs + sep);
+        if (sep * 1e6 < 0x1p52) {
+            // u: the first whole number of hertz that is not below the separation.
+            double u = std::max(1.0, std::ceil(sep * 1e6));
+            while (u / 1e6 < sep)
+                ++u;
+            while (u > 1 && (u - 1) / 1e6 >= sep)
+                --u;
+            threshold_ = (u - 0.5) / 1e6;
+        } else {
+            threshold_ = sep; // whole hertz are no longer apart here
+            slack_ += 1e-6;
+        }
+        return true;
+    }
+
+    void checkStop() const {
+        if (stop_.stop_requested()) throw Stopped{};
+    }
+
+    uint64_t need() const { return limit_ - std::min<uint64_t>(limit_, r_.matches_.size()); }
+
+    // The lines of one hit: every member of each letter's class and of the receiver's.
+    // Writes at most `room` matches from `out`; returns how many.
+    size_t expand(Match hit, int letters, Match* out, size_t room) const {
+        const auto L = static_cast<size_t>(letters);
+        if (room == 0) return 0;
+        if (!tx_.repeated && !rx_.repeated) {
+            for (size_t i = 0; i < L; ++i)
+                hit.letter[i] = tx_.first[hit.letter[i]];
+            hit.receiver = rx_.first[hit.receiver];
+            *out = hit;
+            return 1;
+        }
+        std::array<size_t, 6> at{};
+        auto members = [&](size_t i) -> const std::vector<uint16_t>& {
+            return i < L ? tx_.members[hit.letter[i]] : rx_.members[hit.receiver];
+        };
+        size_t n = 0;
+        while (n < room) {
+            Match& m = out[n++];
+            m.family = hit.family;
+            for (size_t i = 0; i < L; ++i)
+                m.letter[i] = members(i)[at[i]];
+            m.receiver = members(L)[at[L]];
+            size_t i = L + 1;
+            while (i > 0 && ++at[i - 1] == members(i - 1).size())
+                at[--i] = 0;
+            if (i == 0) break;
+        }
+        return n;
+    }
+
+    // -----------------------------------------------------------------------------------
+    // Harmonics: few enough to search the receivers, sorted by value, for each class.
+
+    void harmonics(int family) {
+        const int n = familyInfo(family).harmonic;
+        std::vector<double> p(U_);
+        std::vector<std::string> texts(U_);
+        for (size_t c = 0; c < U_; ++c) {
+            const double a = tx_.value[c];
+            p[c] = n == 1 ? a : (n == 2 ? a + a : n * a);
+            texts[c] = formatNumber(p[c], pattern::Frequency);
+        }
+        std::vector<uint16_t> order(U_);
+        std::iota(order.begin(), order.end(), uint16_t{0});
+        std::stable_sort(order.begin(), order.end(), [&](uint16_t a, uint16_t b) {
+            return listTextLess(texts[a], texts[b]);
+        });
+        SortedSums rx; // the receivers as sums of no letter: index is the class
+        rx.size = Q_;
+        Sum* sorted = rx.sums.room(Q_);
+        for (size_t q = 0; q < Q_; ++q)
+            sorted[q] = {rx_.value[q], static_cast<uint32_t>(q)};
+        std::stable_sort(sorted, sorted + Q_,
+                         [](const Sum& a, const Sum& b) { return a.value < b.value; });
+        if (rx_.repeated) {
+            rx.weighted = true;
+            uint64_t* w = rx.weightBefore.room(Q_ + 1);
+            w[0] = 0;
+            for (size_t i = 0; i < Q_; ++i)
+                w[i + 1] = w[i] + rx_.size(sorted[i].index);
+        }
+        Edges edges;
+        std::vector<uint32_t> hits;
+        Match hit;
+        hit.family = static_cast<uint8_t>(family);
+        size_t visited = 0;
+        for (uint16_t c : order) {
+            if ((++visited & 1023) == 0) checkStop();
+            const double pc = p[c];
+            auto interferes = [&](size_t i) {
+                return productInterferes(pc, sorted[i].value, r_.sepMHz_, nullptr);
+            };
+            edges.move(sorted, Q_, pc, *this);
+            uint64_t count = rx.weight(edges.sureFrom, edges.sureTo);
+            hits.clear();
+            const bool lines = need() > 0;
+            edges.forCandidates(*this, [&](size_t i) {
+                if (!interferes(i)) return;
+                count += rx.weight(i, i + 1);
+                if (lines) hits.push_back(sorted[i].index);
+            });
+            r_.products_ += count * tx_.size(c);
+            if (!lines) continue;
+            for (size_t i = edges.sureFrom; i < edges.sureTo; ++i)
+                hits.push_back(sorted[i].index);
+            std::sort(hits.begin(), hits.end());
+            hit.letter[0] = c;
+            for (uint32_t q : hits) {
+                hit.receiver = static_cast<uint16_t>(q);
+                const auto room =
+                    static_cast<size_t>(std::min(need(), tx_.size(c) * rx_.size(q)));
+                const size_t at = r_.matches_.size();
+                r_.matches_.resize(at + room);
+                expand(hit, 1, r_.matches_.data() + at, room);
+                if (need() == 0) break;
+            }
+        }
+    }
+
+    // The positions of a window's edges in sorted sums, moved along as targets rise.
+    // Sums in [sureFrom, sureTo) interfere for sure; those in the two bands around them,
+    // [from, sureFrom) and [sureTo, to), are within the rounding bound of an edge.
+    struct Edges {
+        size_t from = 0, sureFrom = 0, sureTo = 0, to = 0;
+
+        void move(const Sum* s, size_t n, double target, const StudyRunner& r) {
+            if (r.exhaustive_) {
+                from = 0;
+                sureFrom = sureTo = to = n;
+                return;
+            }
+            const double outer = r.threshold_ + r.slack_, inner = r.threshold_ - r.slack_;
+            const double a = target - outer, d = target + outer;
+            from = seek(s, n, from, [a](double v) { return v < a; });
+            to = seek(s, n, to, [d](double v) { return v <= d; });
+            if (inner > 0) {
+                const double b = target - inner, c = target + inner;
+                sureFrom = seek(s, n, sureFrom, [b](double v) { return v <= b; });
+                sureTo = seek(s, n, sureTo, [c](double v) { return v < c; });
+                sureTo = std::max(sureTo, sureFrom);
+            } else {
+                sureFrom = sureTo = to;
+            }
+        }
+
+        // Few, but all the sums when values are huge: checks for a stop as it goes.
+        template <class F>
+        void forCandidates(const StudyRunner& r, F&& fn) const {
+            for (size_t i = from; i < sureFrom; ++i) {
+                if (((i - from) & 65535) == 65535) r.checkStop();
+                fn(i);
+            }
+            for (size_t i = sureTo; i < to; ++i) {
+                if (((i - sureTo) & 65535) == 65535) r.checkStop();
+                fn(i);
+            }
+        }
+    };
+
+    // -----------------------------------------------------------------------------------
+    // Multi-signal families.
+
+    Plan plan(int family) const {
+        const int k = familyInfo(family).letters;
+        const double U = static_cast<double>(U_), Q = static_cast<double>(Q_);
+        Plan best;
+        best.family = family;
+        best.work = HUGE_VAL;
+        // Sorting a sum costs about what sorting and sweeping a target does; take the
+        // split with the least of both, within the memory of the sums.
+        for (int m = 1; m < k; ++m) {
+            const double sums = std::pow(U, m), choices = std::pow(U, k - m);
+            if (m > 1 && sums > static_cast<double>(maxSums_)) break;
+            const double work = 3 * sums + 2 * choices * Q;
+            if (work < best.work) {
+                best.lead = k - m;
+                best.m = m;
+                best.sums = static_cast<uint64_t>(sums);
+                best.choices = static_cast<uint64_t>(choices);
+                best.work = work;
+            }
+        }
+        return best;
+    }
+
+    void multiSignal(const Plan& pl) {
+        const FamilyInfo& f = familyInfo(pl.family);
+        const SortedSums& ss = trailingSums(pl);
+        const uint64_t perChunk = std::max<uint64_t>(1, chunkTargets_ / Q_);
+        Chunk chunk;
+        for (uint64_t first = 0; first < pl.choices; first += perChunk) {
+            const uint64_t count = std::min(perChunk, pl.choices - first);
+            firstLetters(f, pl, first, count, chunk);
+            const bool lines = need() > 0;
+            std::vector<uint64_t> perChoice(lines ? count : 0);
+            countChunk(f, pl, ss, chunk, perChoice);
+            if (lines) linesOfChunk(f, pl, ss, chunk, perChoice);
+        }
+    }
+
+    // Values and weights of `count` choices of the first letters from choice `first`.
+    void firstLetters(const FamilyInfo& f, const Plan& pl, uint64_t first, uint64_t count,
+                      Chunk& ch) const {
+        const auto lead = static_cast<size_t>(pl.lead);
+        ch.first = first;
+        ch.lv.resize(count);
+        ch.weight.resize(count);
+        std::vector<uint16_t> d = digitsOf(first, pl.lead);
+        for (uint64_t n = 0; n < count; ++n) {
+            double lv = 0;
+            uint64_t w = 1;
+            for (size_t i = 0; i < lead; ++i) {
+                const double x = tx_.value[d[i]];
+                lv = i == 0 ? x : (f.minus[i] ? lv - x : lv + x);
+                w *= tx_.size(d[i]);
+            }
+            ch.lv[n] = lv;
+            ch.weight[n] = w;
+            for (size_t i = lead; i-- > 0 && ++d[i] == U_;)
+                d[i] = 0;
+        }
+    }
+
+    // Targets of the choices [from, to) of a chunk, sorted: (key << 32) | (choice * Q + q),
+    // the key a rising 32-bit image of the target rx - lv. Equal keys may hold targets out
+    // of order by less than the key's step; the edges move both ways, so that is harmless.
+    // Returns their number; they are in scratch.targets.
+    size_t targets(const Chunk& ch, size_t from, size_t to, WorkerPool* pool,
+                   Scratch& scratch) const {
+        const size_t n = (to - from) * Q_;
+        uint64_t* t = scratch.targets.room(n);
+        const auto [lvMin, lvMax] =
+            std::minmax_element(ch.lv.begin() + static_cast<std::ptrdiff_t>(from),
+                                ch.lv.begin() + static_cast<std::ptrdiff_t>(to));
+        const auto [rxMin, rxMax] = std::minmax_element(rx_.value.begin(), rx_.value.end());
+        const double lo = *rxMin - *lvMax, hi = *rxMax - *lvMin;
+        double scale = 4294967295.0 / (hi - lo);
+        if (exhaustive_ || !std::isfinite(scale) || !(scale > 0)) scale = 0;
+        for (size_t i = from, j = 0; i < to; ++i) {
+            for (size_t q = 0; q < Q_; ++q, ++j) {
+                const double key =
+                    std::clamp((rx_.value[q] - ch.lv[i] - lo) * scale, 0.0, 4294967295.0);
+                t[j] = (static_cast<uint64_t>(key) << 32) | (i * Q_ + q);
+            }
+        }
+        radixSort<8>(t, n, scratch.tmp, 32, 64, [](uint64_t x) { return x; }, pool);
+        return n;
+    }
+
+    // Walks sorted targets [b, e), calling visit(choice, q, lv, edges) for each.
+    template <class Visit>
+    void sweep(const SortedSums& ss, const Chunk& ch, const uint64_t* t, size_t b, size_t e,
+               Visit&& visit) const {
+        Edges edges;
+        const Sum* s = ss.sums.data();
+        const size_t n = ss.size;
+        for (size_t j = b; j < e; ++j) {
+            if ((j & 4095) == 0) checkStop();
+            const auto x = static_cast<uint32_t>(t[j]);
+            const size_t i = x / Q_, q = x % Q_;
+            edges.move(s, n, rx_.value[q] - ch.lv[i], *this);
+            visit(i, q, ch.lv[i], edges);
+        }
+    }
+
+    // The exact product of a choice of first letters and a sum of the last ones.
+    double exactProduct(const FamilyInfo& f, const Plan& pl, double lv, uint32_t index) const {
+        uint32_t d[3];
+        for (int j = pl.m; j-- > 0; index /= static_cast<uint32_t>(U_))
+            d[j] = index % static_cast<uint32_t>(U_);
+        double p = lv;
+        for (int j = 0; j < pl.m; ++j) {
+            const double x = tx_.value[d[j]];
+            p = f.minus[pl.lead + j] ? p - x : p + x;
+        }
+        return p;
+    }
+
+    uint64_t sumWeight(const SortedSums& ss, size_t i) const { return ss.weight(i, i + 1); }
+
+    // Counts the products of a chunk; with perChoice sized, also each choice's share.
+    void countChunk(const FamilyInfo& f, const Plan& pl, const SortedSums& ss, const Chunk& ch,
+                    std::vector<uint64_t>& perChoice) {
+        const size_t n = targets(ch, 0, ch.lv.size(), pool_, scratch_[0]);
+        const uint64_t* t = scratch_[0].targets.data();
+        const size_t parts = pool_->size() == 1 ? 1 : 4 * pool_->size();
+        std::vector<uint64_t> total(parts);
+        pool_->run(parts, [&](size_t part, unsigned) {
+            uint64_t sum = 0;
+            sweep(ss, ch, t, n * part / parts, n * (part + 1) / parts,
+                  [&](size_t i, size_t q, double lv, const Edges& e) {
+                      uint64_t c = ss.weight(e.sureFrom, e.sureTo);
+                      e.forCandidates(*this, [&](size_t k) {
+                          const double p = exactProduct(f, pl, lv, ss.sums[k].index);
+                          if (productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr))
+                              c += sumWeight(ss, k);
+                      });
+                      if (c == 0) return;
+                      c *= rx_.size(q);
+                      if (!perChoice.empty())
+                          std::atomic_ref<uint64_t>(perChoice[i]).fetch_add(
+                              c, std::memory_order_relaxed);
+                      sum += c * ch.weight[i];
+                  });
+            total[part] = sum;
+            progress_->add(2.0 * static_cast<double>(n * (part + 1) / parts - n * part / parts));
+        });
+        checkStop();
+        for (uint64_t c : total)
+            r_.products_ += c;
+    }
+
+    // The lines of the chunk's first choices, as far as the line limit goes.
+    void linesOfChunk(const FamilyInfo& f, const Plan& pl, const SortedSums& ss,
+                      const Chunk& ch, const std::vector<uint64_t>& perChoice) {
+        // Lines of each choice, the last one cut at the limit; where each one's go.
+        const uint64_t room = need();
+        std::vector<uint64_t> at{0};
+        for (size_t i = 0; i < perChoice.size() && at.back() < room; ++i)
+            at.push_back(std::min(room, at.back() + perChoice[i] * ch.weight[i]));
+        const size_t choices = at.size() - 1;
+        const size_t before = r_.matches_.size();
+        r_.matches_.resize(before + at.back());
+        // Parts of about equal numbers of lines, each a run of whole choices.
+        const size_t parts = std::min<size_t>(choices, pool_->size() == 1 ? 1 : 4 * pool_->size());
+        std::vector<size_t> cut{0};
+        for (size_t p = 1; p < parts; ++p) {
+            const uint64_t goal = at.back() * p / parts;
+            const size_t c = static_cast<size_t>(
+                std::upper_bound(at.begin(), at.end() - 1, goal) - at.begin());
+            cut.push_back(std::max(cut.back(), std::min(c, choices)));
+        }
+        cut.push_back(choices);
+        pool_->run(parts, [&](size_t part, unsigned worker) {
+            const size_t b = cut[part], e = cut[part + 1];
+            if (b == e) return;
+            linesOfChoices(f, pl, ss, ch, b, e, at, r_.matches_.data() + before, scratch_[worker]);
+        });
+        checkStop();
+    }
+
+    // Lines of the choices [b, e) of a chunk, written at out + at[i] for choice i.
+    void linesOfChoices(const FamilyInfo& f, const Plan& pl, const SortedSums& ss,
+                        const Chunk& ch, size_t b, size_t e, const std::vector<uint64_t>& at,
+                        Match* out, Scratch& scratch) const {
+        const size_t n = targets(ch, b, e, nullptr, scratch);
+        const uint64_t* t = scratch.targets.data();
+        // Hits, (index of the last letters' classes) * Q + receiver class, go to the region
+        // of their choice. Each hit stands for one line at least, so a choice before the
+        // last has no more hits than lines; the last one's are cut to the lowest keys as
+        // they come.
+        const size_t last = e - 1;
+        const auto lastRoom = static_cast<size_t>(at[last + 1] - at[last]);
+        const size_t cutAt = 2 * lastRoom + 65536;
+        uint64_t* hits = scratch.hits.room(static_cast<size_t>(at[last] - at[b]) + cutAt);
+        std::vector<size_t> fill(e - b);
+        auto add = [&](size_t i, size_t q, uint32_t index) {
+            uint64_t* region = hits + (at[i] - at[b]);
+            size_t& n = fill[i - b];
+            region[n++] = uint64_t{index} * Q_ + q;
+            if (i == last && n == cutAt) {
+                std::nth_element(region, region + lastRoom, region + n);
+                n = lastRoom;
+            }
+        };
+        size_t visited = 0;
+        sweep(ss, ch, t, 0, n, [&](size_t i, size_t q, double lv, const Edges& ed) {
+            for (size_t k = ed.sureFrom; k < ed.sureTo; ++k) {
+                if ((++visited & 65535) == 0) checkStop();
+                add(i, q, ss.sums[k].index);
+            }
+            ed.forCandidates(*this, [&](size_t k) {
+                const double p = exactProduct(f, pl, lv, ss.sums[k].index);
+                if (productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr))
+                    add(i, q, ss.sums[k].index);
+            });
+        });
+        int bits = 0;
+        while (bits < 64 && (pl.sums * Q_ - 1) >> bits)
+            bits += 8;
+        Match hit;
+        hit.family = static_cast<uint8_t>(pl.family);
+        std::vector<uint16_t> lead = digitsOf(ch.first + b, pl.lead);
+        for (size_t i = b; i < e; ++i) {
+            if (i > b)
+                for (size_t l = lead.size(); l-- > 0 && ++lead[l] == U_;)
+                    lead[l] = 0;
+            uint64_t* region = hits + (at[i] - at[b]);
+            radixSort<8>(region, fill[i - b], scratch.tmp, 0, bits, [](uint64_t x) { return x; },
+                         nullptr);
+            for (size_t l = 0; l < lead.size(); ++l)
+                hit.letter[l] = lead[l];
+            uint64_t written = at[i];
+            for (size_t k = 0; k < fill[i - b] && written < at[i + 1]; ++k) {
+                uint64_t rest = region[k];
+                hit.receiver = static_cast<uint16_t>(rest % Q_);
+                rest /= Q_;
+                for (int j = pl.m; j-- > 0; rest /= U_)
+                    hit.letter[static_cast<size_t>(pl.lead + j)] =
+                        static_cast<uint16_t>(rest % U_);
+                written += expand(hit, f.letters, out + written,
+                                  static_cast<size_t>(at[i + 1] - written));
+            }
+        }
+    }
+
+    // The classes standing for `count` letters in choice number x, first letter first.
+    std::vector<uint16_t> digitsOf(uint64_t x, int count) const {
+        std::vector<uint16_t> d(static_cast<size_t>(count));
+        for (size_t i = d.size(); i-- > 0; x /= U_)
+            d[i] = static_cast<uint16_t>(x % U_);
+        return d;
+    }
+
+    // The sums of the last letters, sorted; kept for the next family whose last letters
+    // carry the same signs.
+    const SortedSums& trailingSums(const Plan& pl) {
+        const FamilyInfo& f = familyInfo(pl.family);
+        unsigned signs = 0;
+        for (int j = 0; j < pl.m; ++j)
+            signs = signs * 2 + (f.minus[pl.lead + j] ? 1 : 0);
+        const double work = static_cast<double>(pl.sums);
+        for (SortedSums& c : sumCache_) {
+            if (c.m == pl.m && c.signs == signs) {
+                progress_->add(3 * work);
+                return c;
+            }
+        }
+        // Reuse the entry of the same size; drop the other one if both would not fit.
+        SortedSums& ss = sumCache_[sumCache_[1].m == pl.m ? 1 : 0];
+        SortedSums& other = &ss == &sumCache_[0] ? sumCache_[1] : sumCache_[0];
+        ss.m = 0;
+        if (other.size + pl.sums > maxSums_) other = SortedSums{};
+        ss.size = static_cast<size_t>(pl.sums);
+        Sum* sums = ss.sums.room(ss.size);
+        const size_t parts = pool_->size() == 1 ? 1 : 8 * pool_->size();
+        pool_->run(parts, [&](size_t part, unsigned) {
+            const uint64_t b = pl.sums * part / parts, e = pl.sums * (part + 1) / parts;
+            std::array<uint32_t, 3> d{};
+            for (uint64_t x = b, j = static_cast<uint64_t>(pl.m); j-- > 0; x /= U_)
+                d[j] = static_cast<uint32_t>(x % U_);
+            for (uint64_t n = b; n < e; ++n) {
+                if ((n & 65535) == 0) checkStop();
+                double v = 0;
+                for (int j = 0; j < pl.m; ++j) {
+                    const double x = tx_.value[d[static_cast<size_t>(j)]];
+                    v = f.minus[pl.lead + j] ? v - x : v + x;
+                }
+                sums[n] = {v, static_cast<uint32_t>(n)};
+                for (int j = pl.m; j-- > 0 && ++d[static_cast<size_t>(j)] == U_;)
+                    d[static_cast<size_t>(j)] = 0;
+            }
+        });
+        checkStop();
+        progress_->add(work);
+        if (!exhaustive_) {
+            Buffer<Sum> tmp; // as large as the sums: not kept
+            radixSort<16>(sums, ss.size, tmp, 0, 64,
+                          [](const Sum& s) { return sortKey(s.value); }, pool_);
+        }
+        checkStop();
+        ss.weighted = tx_.repeated;
+        if (ss.weighted) {
+            uint64_t* w = ss.weightBefore.room(ss.size + 1);
+            w[0] = 0;
+            for (size_t n = 0; n < ss.size; ++n) {
+                uint64_t weight = 1;
+                for (uint32_t x = sums[n].index, j = 0; j < static_cast<uint32_t>(pl.m);
+                     ++j, x /= static_cast<uint32_t>(U_))
+                    weight *= tx_.size(x % U_);
+                w[n + 1] = w[n] + weight;
+            }
+        }
+        ss.m = pl.m;
+        ss.signs = signs;
+        progress_->add(2 * work);
+        return ss;
+    }
+
+    StudyResult& r_;
+    uint64_t limit_;
+    std::stop_token stop_;
+    const std::function<void(double)>& report_;
+    WorkerPool* pool_ = nullptr;
+    Progress* progress_ = nullptr;
+    Classes tx_, rx_;
+    size_t U_ = 0, Q_ = 0;
+    double threshold_ = 0, slack_ = 0;
+    bool exhaustive_ = false;
+    uint64_t maxSums_ = 0, chunkTargets_ = 0;
+    SortedSums sumCache_[2];
+    std::vector<Scratch> scratch_;
+};
+
+StudyResult runStudy(const StudyInput& input, const RunOptions& options) {
+    StudyResult res;
+    if (!options.stop.stop_requested() && !res.prepare(input)) return res;
+    if (options.stop.stop_requested() ||
+        !StudyRunner(res, options).run(input.order, options.threads)) {
+        StudyResult stopped;
+        stopped.cancelled_ = true;
+        return stopped;
+    }
+    return res;
+}
+
+StudyResult runStudy(const StudyInput& input, uint64_t lineLimit) {
+    RunOptions options;
+    options.lineLimit = lineLimit;
+    return runStudy(input, options);
+}
+
+} // namespace kim
