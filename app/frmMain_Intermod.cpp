@@ -15,6 +15,7 @@
 #include "results_model.h"
 #include "select_on_focus.h"
 #include "settings_store.h"
+#include "study_run.h"
 #include "study_text_field.h"
 #include "text_order.h"
 #include "ui_frmMain_Intermod.h"
@@ -28,6 +29,7 @@
 #include <QDesktopServices>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QShortcut>
 #include <QLocale>
 #include <QUrl>
 
@@ -69,7 +71,10 @@ class frmMain_Intermod::HostAdapter : public StudyHost {
     void clearStudy() override { w_.clearStudy(); }
     void setStudyTitle(const QString& title) override { w_.setWindowTitle(title); }
     void studyLoaded() override {
-        if (w_.CalcOnFly) w_.AddDirectInterferance();
+        if (w_.CalcOnFly)
+            w_.AddDirectInterferance();
+        else
+            w_.listsChanged();
     }
     QWidget* hostWidget() override { return &w_; }
 
@@ -100,7 +105,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain_Intermod>()),
       results_(new ResultsModel(this)), host_(std::make_unique<HostAdapter>(*this)),
       report_(std::make_unique<ReportAdapter>(*this)),
-      files_(std::make_unique<FileCommands>(*host_)) {
+      files_(std::make_unique<FileCommands>(*host_)), run_(new StudyRun(this)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     // Named separators, as the menu's other items are named.
@@ -164,6 +169,29 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
             &frmMain_Intermod::mnu_File_Import_Click);
 
 
+    progressDelay_.setSingleShot(true);
+    progressDelay_.setInterval(330);
+    connect(&progressDelay_, &QTimer::timeout, this, [this] {
+        ui->frmStudyProgress->show();
+        ui->frmStudyProgress->raise();
+    });
+    connect(run_, &StudyRun::progress, this, &frmMain_Intermod::studyProgress);
+    connect(run_, &StudyRun::finished, this, &frmMain_Intermod::showResult);
+    connect(run_, &StudyRun::failed, this, [this](const QString& why) {
+        studyEnded();
+        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        showMessage(this, QStringLiteral("Study Too Large!"), why, MessageIcon::Error);
+    });
+    connect(run_, &StudyRun::cancelled, this, [this] {
+        studyEnded();
+        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        ui->lblImodProdCalcsAnswer->setText(countsBefore_.value(1));
+        ui->lblStudyStatus->setText(QStringLiteral("Study cancelled."));
+    });
+    connect(ui->cmdCancelStudy, &QPushButton::clicked, this, &frmMain_Intermod::cancelStudy);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &frmMain_Intermod::cancelStudy);
+
     Form_Load();
     ui->txtSiteName->setFocus();
 }
@@ -175,10 +203,8 @@ void frmMain_Intermod::Form_Load() {
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
     results_->clear();
-    ui->lblVersion->setText(QStringLiteral("Version: %1.%2.%3")
-                                .arg(KIM_VERSION_MAJOR)
-                                .arg(KIM_VERSION_MINOR)
-                                .arg(KIM_VERSION_PATCH));
+    // The project's version: major, minor and revision, plain decimal numbers.
+    ui->lblVersion->setText(QStringLiteral("Version: " KIM_VERSION));
     CalcOnFly = settings::calcOnFly();
     ui->mnu_Config_CalcAsGo->setChecked(CalcOnFly);
 }
@@ -215,6 +241,9 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     ui->txtSiteName->setText(QString::fromStdString(study.siteName));
     ui->txtDescription->setText(QString::fromStdString(study.description));
     ui->txtDate->setText(QString::fromStdString(study.date));
+    // A long text shows its start, as one typed and left does.
+    for (QLineEdit* field : {ui->txtSiteName, ui->txtDescription, ui->txtDate})
+        field->setCursorPosition(0);
     // As it stands: the key filter is for what the user types.
     setNumericFieldText(ui->txtFreqSeparation, QString::fromStdString(study.separation));
     // A loaded separation is a change of the field, even when it reads the same.
@@ -233,6 +262,10 @@ void frmMain_Intermod::loadStudy(const Study& study) {
 }
 
 void frmMain_Intermod::clearStudy() {
+    // A study of what is gone is dropped.
+    run_->drop();
+    studyEnded();
+    ui->lblStudyStatus->clear();
     ui->txtSiteName->clear();
     ui->txtDescription->clear();
     ui->txtDate->setText(longDate());
@@ -272,34 +305,102 @@ void startUp(frmMain_Intermod& window, const QStringList& arguments) {
     window.show();
 }
 
+// A study this small runs at once on this thread, as it always has: no thread, no
+// flash of progress.
+constexpr uint64_t kQuickStudyTests = 2'000'000;
+
 void frmMain_Intermod::AddDirectInterferance() {
-    results_->clear();
-    if (ui->lstTransmit->count() == 0 || ui->lstReceive->count() == 0) return;
+    ui->lblStudyStatus->clear();
+    if (ui->lstTransmit->count() == 0 || ui->lstReceive->count() == 0) {
+        run_->drop();
+        studyEnded();
+        results_->clear();
+        return;
+    }
     const StudyInput input = currentStudy().input();
-    const QString before = ui->lblCalcsPerformed->text();
+    uint64_t tests = 0;
+    const bool quick =
+        calculationCount(input.transmit.size(), input.receive.size(), input.order, &tests) &&
+        tests <= kQuickStudyTests;
+    if (!run_->running()) {
+        countsBefore_ = {ui->lblCalcsPerformed->text(), ui->lblImodProdCalcsAnswer->text()};
+    }
+    if (!quick) {
+        // The list keeps the last results until this run has its own.
+        ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
+        ui->prgStudy->setValue(0);
+        ui->lblStudyProgress->setText(QStringLiteral("Studying..."));
+        runClock_.start();
+        if (!progressDelay_.isActive() && ui->frmStudyProgress->isHidden()) progressDelay_.start();
+        setCursor(Qt::BusyCursor);
+        run_->start(input, lineLimit_);
+        return;
+    }
+    run_->drop();
+    studyEnded();
+    results_->clear();
     ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
     ui->lblCalcsPerformed->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::shared_ptr<StudyResult> result;
-    QString failure;
+    std::shared_ptr<const StudyResult> result;
     try {
-        result = std::make_shared<StudyResult>(runStudy(input, lineLimit_));
-        if (!result->error().empty()) failure = QString::fromStdString(result->error());
+        result = std::make_shared<const StudyResult>(runStudy(input, lineLimit_));
     } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("There is not enough memory for this study.");
-    }
-    if (!failure.isEmpty()) {
-        // Nothing to show: the counters keep the last study's counts.
-        ui->lblCalcsPerformed->setText(before);
         QApplication::restoreOverrideCursor();
-        showMessage(this, QStringLiteral("Study Too Large!"), failure, MessageIcon::Error);
+        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        showMessage(this, QStringLiteral("Study Too Large!"),
+                    QStringLiteral("There is not enough memory for this study."),
+                    MessageIcon::Error);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    showResult(result);
+}
+
+bool frmMain_Intermod::studyRunning() const {
+    return run_->running();
+}
+
+void frmMain_Intermod::studyProgress(double share) {
+    ui->prgStudy->setValue(static_cast<int>(share * 1000));
+    const double elapsed = runClock_.elapsed() / 1000.0;
+    // An estimate only once a little of the work shows its pace.
+    if (share < 0.01 || elapsed < 0.5) return;
+    const double left = elapsed * (1 - share) / share;
+    ui->lblStudyProgress->setText(
+        left < 60 ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(left)))
+                  : QStringLiteral("Studying... about %1 min left").arg(qRound(left / 60)));
+}
+
+void frmMain_Intermod::studyEnded() {
+    progressDelay_.stop();
+    ui->frmStudyProgress->hide();
+    unsetCursor();
+}
+
+void frmMain_Intermod::cancelStudy() {
+    run_->cancel();
+}
+
+void frmMain_Intermod::listsChanged() {
+    if (run_->running()) AddDirectInterferance();
+}
+
+void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& result) {
+    studyEnded();
+    if (!result->error().empty()) {
+        // Nothing to show: the counters keep the last study's counts.
+        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        showMessage(this, QStringLiteral("Study Too Large!"),
+                    QString::fromStdString(result->error()), MessageIcon::Error);
         return;
     }
     results_->setResult(result);
     ui->lstIntermodProducts->scrollToTop();
+    // Again once laid out: a study run before the window shows lands mid-list otherwise.
+    QTimer::singleShot(0, ui->lstIntermodProducts, &QListView::scrollToTop);
     ui->lblCalcsPerformed->setText(QString::number(result->calculations()));
     ui->lblImodProdCalcsAnswer->setText(QString::number(result->products()));
-    QApplication::restoreOverrideCursor();
     if (!result->complete()) {
         const QLocale c = QLocale::c();
         showMessage(this, QStringLiteral("List Incomplete!"),
@@ -335,7 +436,10 @@ void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
     }
     insertSorted(list, QString::fromStdString(formatNumber(value, pattern::ListText)));
     if (dialog) dialog->clearEntry();
-    if (ui->mnu_Config_CalcAsGo->isChecked()) AddDirectInterferance();
+    if (ui->mnu_Config_CalcAsGo->isChecked())
+        AddDirectInterferance();
+    else
+        listsChanged();
 }
 
 void frmMain_Intermod::mnu_File_Import_Click() {
@@ -392,7 +496,10 @@ void frmMain_Intermod::importFrequencies(const std::string& text, const QString&
         list->addItems(items);
     }
     // Once for the whole import, as Add would for one frequency.
-    if (ui->mnu_Config_CalcAsGo->isChecked()) AddDirectInterferance();
+    if (ui->mnu_Config_CalcAsGo->isChecked())
+        AddDirectInterferance();
+    else
+        listsChanged();
 }
 
 // The selected result lines as text, in list order; a selection of millions is refused
@@ -444,7 +551,10 @@ void frmMain_Intermod::removeSelected(QListWidget* list) {
     delete list->takeItem(list->row(selected.first()));
     // Nothing is selected afterwards: a second Remove must not take a neighbour.
     list->selectionModel()->clear();
-    if (CalcOnFly) AddDirectInterferance();
+    if (CalcOnFly)
+        AddDirectInterferance();
+    else
+        listsChanged();
 }
 
 void frmMain_Intermod::cmdCalculate_Click() {

@@ -6,8 +6,10 @@
 #include "study.h"
 #include "study_engine.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,6 +23,7 @@ namespace kim {
 
 class FileCommands;
 class ResultsModel;
+class StudyRun;
 class frmPP;
 
 class frmMain_Intermod : public QMainWindow {
@@ -30,8 +33,11 @@ class frmMain_Intermod : public QMainWindow {
     ~frmMain_Intermod() override;
 
     // Runs the study over the window's lists, separation and order, and shows the
-    // results and both counts.
+    // results and both counts. A long study runs off this thread, with its progress
+    // shown; the results and counts change only when it finishes.
     void AddDirectInterferance();
+    // A study is running off this thread.
+    bool studyRunning() const;
 
     // Loads a study file named on the command line, before the window shows.
     void AutoLoad(const QString& strPathAndFile);
@@ -85,6 +91,12 @@ class frmMain_Intermod : public QMainWindow {
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);
     void clearStudy();
+    // The lists changed: a running study belongs to the old ones and starts again.
+    void listsChanged();
+    void showResult(const std::shared_ptr<const StudyResult>& result);
+    void studyProgress(double share);
+    void studyEnded();
+    void cancelStudy();
     // Shows what the text would add (the import dialog) and adds it on the user's word.
     void importFrequencies(const std::string& text, const QString& source, bool toTransmit);
     void copySelectedResults();
@@ -95,6 +107,10 @@ class frmMain_Intermod : public QMainWindow {
     std::unique_ptr<ReportAdapter> report_;
     std::unique_ptr<FileCommands> files_;
     QPointer<frmPP> preview_;
+    StudyRun* run_;
+    QTimer progressDelay_;        // a study shows its progress once it has run this long
+    QElapsedTimer runClock_;      // for the time left
+    QStringList countsBefore_;    // the counters as they were when the run started
     bool CalcOnFly = true;
     uint64_t lineLimit_ = kDefaultLineLimit;
 };

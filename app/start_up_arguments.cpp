@@ -39,10 +39,7 @@ QString helpText() {
 }
 
 QString versionText() {
-    return QStringLiteral("korvane-intermod %1.%2.%3\n")
-        .arg(KIM_VERSION_MAJOR)
-        .arg(KIM_VERSION_MINOR)
-        .arg(KIM_VERSION_PATCH);
+    return QStringLiteral("korvane-intermod " KIM_VERSION "\n");
 }
 
 int printAnswer(StartUpAnswer answer, std::FILE* out) {

@@ -678,6 +678,7 @@ void TstMainWindow::studyTooLargeIsRefused() {
         for (int i = 1; i < 5000; ++i)
             list->addItem(QString::number(150 + i * 0.0125, 'f', 5));
     child<QPushButton>("cmdCalculate")->click();
+    QTRY_VERIFY(!w().studyRunning());
     QCOMPARE(log_->titles(), QStringList{"Study Too Large!"});
     QCOMPARE(log_->messages[0].icon, MessageIcon::Error);
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
@@ -695,6 +696,7 @@ void TstMainWindow::largeResultsShowAtOnce() {
     auto* sep = child<QLineEdit>("txtFreqSeparation");
     sep->setText("100000000");
     child<QPushButton>("cmdCalculate")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w().studyRunning(), 60000);
     const int rows = w().results()->rowCount();
     QCOMPARE(rows, 2 * (5 * 12 + 5 * 248832 + 4 * 20736));
     QCOMPARE(child<QLabel>("lblImodProdCalcsAnswer")->text(), QString::number(rows));

@@ -79,7 +79,7 @@ inline bool onModal(const std::function<void()>& open,
     });
     poll.start();
     open();
-    if (waitMs > 0) QTest::qWaitFor([&] { return seen; }, waitMs);
+    if (waitMs > 0) (void)QTest::qWaitFor([&] { return seen; }, waitMs);
     return seen;
 }
 

@@ -1,0 +1,53 @@
+// One study at a time, off the user-interface thread. A new start drops the run before
+// it: its result, whenever it comes, is never reported. Progress and the outcome reach
+// the window as queued signals on its own thread.
+#pragma once
+
+#include "study_engine.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+#include <stop_token>
+#include <thread>
+
+namespace kim {
+
+class StudyRun : public QObject {
+    Q_OBJECT
+  public:
+    explicit StudyRun(QObject* parent = nullptr);
+    ~StudyRun() override;
+
+    // Starts the study; a run still going is stopped and forgotten.
+    void start(StudyInput input, uint64_t lineLimit);
+    // Stops the run, if any; `cancelled` follows.
+    void cancel();
+    // Forgets the run without a word (the study it belonged to is gone).
+    void drop();
+    bool running() const { return running_; }
+
+  signals:
+    // The share done (0..1), at most a few times a second.
+    void progress(double share);
+    void finished(std::shared_ptr<const kim::StudyResult> result);
+    // The study could not run (not enough memory); the text says why.
+    void failed(const QString& why);
+    void cancelled();
+
+  private:
+    void stopCurrent();
+
+    // Stopped threads are kept until they end, so none outlives the program.
+    struct Worker {
+        std::shared_ptr<std::atomic<bool>> done;
+        std::jthread thread;
+    };
+    std::vector<Worker> workers_;
+    std::stop_source stop_;
+    quint64 generation_ = 0;
+    bool running_ = false;
+};
+
+} // namespace kim
