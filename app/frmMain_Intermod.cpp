@@ -179,13 +179,12 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(run_, &StudyRun::finished, this, &frmMain_Intermod::showResult);
     connect(run_, &StudyRun::failed, this, [this](const QString& why) {
         studyEnded();
-        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"), why, MessageIcon::Error);
     });
     connect(run_, &StudyRun::cancelled, this, [this] {
         studyEnded();
-        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
-        ui->lblImodProdCalcsAnswer->setText(countsBefore_.value(1));
+        ui->lblCalcsPerformed->setText(calcsBefore_);
         ui->lblStudyStatus->setText(QStringLiteral("Study cancelled."));
     });
     connect(ui->cmdCancelStudy, &QPushButton::clicked, this, &frmMain_Intermod::cancelStudy);
@@ -322,9 +321,8 @@ void frmMain_Intermod::AddDirectInterferance() {
     const bool quick =
         calculationCount(input.transmit.size(), input.receive.size(), input.order, &tests) &&
         tests <= kQuickStudyTests;
-    if (!run_->running()) {
-        countsBefore_ = {ui->lblCalcsPerformed->text(), ui->lblImodProdCalcsAnswer->text()};
-    }
+    // The count a run's "Working..." stands in for, until the run has its own.
+    if (!run_->running()) calcsBefore_ = ui->lblCalcsPerformed->text();
     if (!quick) {
         // The list keeps the last results until this run has its own.
         ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
@@ -347,7 +345,7 @@ void frmMain_Intermod::AddDirectInterferance() {
         result = std::make_shared<const StudyResult>(runStudy(input, lineLimit_));
     } catch (const std::bad_alloc&) {
         QApplication::restoreOverrideCursor();
-        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"),
                     QStringLiteral("There is not enough memory for this study."),
                     MessageIcon::Error);
@@ -390,7 +388,7 @@ void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& resu
     studyEnded();
     if (!result->error().empty()) {
         // Nothing to show: the counters keep the last study's counts.
-        ui->lblCalcsPerformed->setText(countsBefore_.value(0));
+        ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"),
                     QString::fromStdString(result->error()), MessageIcon::Error);
         return;

@@ -110,7 +110,7 @@ class frmMain_Intermod : public QMainWindow {
     StudyRun* run_;
     QTimer progressDelay_;        // a study shows its progress once it has run this long
     QElapsedTimer runClock_;      // for the time left
-    QStringList countsBefore_;    // the counters as they were when the run started
+    QString calcsBefore_;         // the calculation count before "Working..." 
     bool CalcOnFly = true;
     uint64_t lineLimit_ = kDefaultLineLimit;
 };
