@@ -400,12 +400,14 @@ void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& resu
     ui->lblCalcsPerformed->setText(QString::number(result->calculations()));
     ui->lblImodProdCalcsAnswer->setText(QString::number(result->products()));
     if (!result->complete()) {
-        const QLocale c = QLocale::c();
+        // Grouped with "," as every number of the program.
+        auto grouped = [](uint64_t n) {
+            return QString::fromStdString(formatNumber(double(n), NumberPattern{1, 0, 0, true}));
+        };
         showMessage(this, QStringLiteral("List Incomplete!"),
                     QStringLiteral("The study found %1 interfering products. The list shows the "
                                    "first %2 of them.")
-                        .arg(c.toString(qulonglong(result->products())),
-                             c.toString(qulonglong(result->lineCount()))),
+                        .arg(grouped(result->products()), grouped(result->lineCount())),
                     MessageIcon::Information);
     }
 }
