@@ -47,6 +47,16 @@ QStringList itemTexts(const QListWidget* list) {
     return out;
 }
 
+// Sorted once, as inserting each at its sorted place (after its equals) would order them.
+void fillSorted(QListWidget* list, std::vector<std::string> texts) {
+    std::stable_sort(texts.begin(), texts.end(), listTextLess);
+    QStringList items;
+    for (const auto& t : texts)
+        items << QString::fromStdString(t);
+    list->clear();
+    list->addItems(items);
+}
+
 std::vector<std::string> toStd(const QStringList& texts) {
     std::vector<std::string> out;
     for (const QString& t : texts)
@@ -247,17 +257,8 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     setNumericFieldText(ui->txtFreqSeparation, QString::fromStdString(study.separation));
     // A loaded separation is a change of the field, even when it reads the same.
     txtFreqSeparation_Change();
-    // Sorted once, as inserting each at its place would order them.
-    auto fill = [](QListWidget* list, std::vector<std::string> texts) {
-        std::stable_sort(texts.begin(), texts.end(), listTextLess);
-        QStringList items;
-        for (const auto& t : texts)
-            items << QString::fromStdString(t);
-        list->clear();
-        list->addItems(items);
-    };
-    fill(ui->lstTransmit, study.transmit);
-    fill(ui->lstReceive, study.receive);
+    fillSorted(ui->lstTransmit, study.transmit);
+    fillSorted(ui->lstReceive, study.receive);
 }
 
 void frmMain_Intermod::clearStudy() {
@@ -487,13 +488,7 @@ void frmMain_Intermod::importFrequencies(const std::string& text, const QString&
         const size_t before = texts.size();
         for (const ImportChoice& c : dialog.plan().added)
             if ((c.list == ImportList::Transmit) == transmit) texts.push_back(c.listText);
-        if (texts.size() == before) continue;
-        std::stable_sort(texts.begin(), texts.end(), listTextLess);
-        QStringList items;
-        for (const auto& t : texts)
-            items << QString::fromStdString(t);
-        list->clear();
-        list->addItems(items);
+        if (texts.size() != before) fillSorted(list, std::move(texts));
     }
     // Once for the whole import, as Add would for one frequency.
     if (ui->mnu_Config_CalcAsGo->isChecked())
