@@ -13,6 +13,7 @@
 #include "results_model.h"
 #include "select_on_focus.h"
 #include "settings_store.h"
+#include "spectrum_pane.h"
 #include "study_text_field.h"
 #include "text_order.h"
 #include "ui_frmMain_Intermod.h"
@@ -152,6 +153,11 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(ui->mnu_File_Print, &QAction::triggered, this, &frmMain_Intermod::mnu_File_Print_Click);
     connect(ui->mnu_File_PrinterSetup, &QAction::triggered, this,
             &frmMain_Intermod::mnu_File_PrinterSetup_Click);
+
+    // The spectrum pane draws whatever the results list shows.
+    SpectrumPane* spectrum = SpectrumPane::addTo(this);
+    connect(results_, &QAbstractItemModel::modelReset, spectrum,
+            [this, spectrum] { spectrum->setResult(results_->sharedResult()); });
 
     Form_Load();
     ui->txtSiteName->setFocus();

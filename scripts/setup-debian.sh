@@ -4,7 +4,7 @@
 # arguments are installed too (scripts/fuzz.sh asks for clang).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev fontconfig
-          fonts-liberation2 xvfb xauth xdotool imagemagick poppler-utils "$@")
+          fonts-liberation2 qt6-svg-dev xvfb xauth xdotool imagemagick poppler-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
