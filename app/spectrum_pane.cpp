@@ -68,9 +68,11 @@ SpectrumPane::SpectrumPane(QWidget* parent) : QDockWidget(QStringLiteral("Spectr
     view_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The window's own controls keep their size while the pane is docked: it grows.
-    auto later = [this] { QTimer::singleShot(0, this, &SpectrumPane::keepHostArea); };
-    connect(this, &QDockWidget::visibilityChanged, this, later);
-    connect(this, &QDockWidget::topLevelChanged, this, later);
+    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        QTimer::singleShot(0, this, [this, visible] { keepHostArea(visible); });
+    });
+    connect(this, &QDockWidget::topLevelChanged, this,
+            [this] { QTimer::singleShot(0, this, [this] { keepHostArea(false); }); });
 }
 
 SpectrumPane* SpectrumPane::addTo(QMainWindow* window) {
@@ -95,10 +97,9 @@ void SpectrumPane::setChannels(std::vector<Channel> channels, double rasterKHz) 
     view_->setChannels(std::move(channels), rasterKHz);
 }
 
-void SpectrumPane::keepHostArea() {
+void SpectrumPane::keepHostArea(bool opening) {
     auto* window = qobject_cast<QMainWindow*>(parentWidget());
-    if (!window || !window->centralWidget() || window->isMaximized() || window->isFullScreen())
-        return;
+    if (!window || window->isMaximized() || window->isFullScreen()) return;
     const bool docked = isVisible() && !isFloating();
     if (!docked) {
         if (grown_ > 0) window->resize(window->width(), window->height() - grown_);
@@ -106,18 +107,32 @@ void SpectrumPane::keepHostArea() {
         return;
     }
     if (grown_ > 0) return;
-    // What the pane took from the window's area, given back below it as far as the
-    // screen allows.
-    const int lack =
-        height() + window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr,
-                                                window);
-    int room = lack;
-    if (const QScreen* screen = window->screen())
-        room = std::min(lack, screen->availableGeometry().bottom() -
-                                  window->frameGeometry().bottom());
-    if (room <= 0) return;
-    grown_ = room;
+    // The window grows below by the pane's height, and moves up where the screen ends,
+    // so that none of its own controls is covered.
+    const int separator =
+        window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window);
+    int paneHeight = sizeHint().height();
+    QRect frame = window->frameGeometry();
+    if (const QScreen* screen = window->screen()) {
+        const QRect room = screen->availableGeometry();
+        const int fits = room.height() - frame.height() - separator;
+        if (fits < minimumSizeHint().height()) {
+            // No room below the window on this screen: the pane opens on its own instead.
+            if (opening) {
+                setFloating(true);
+                resize(sizeHint());
+                move(frame.left(), std::max(room.top(), room.bottom() - sizeHint().height()));
+            }
+            return;
+        }
+        paneHeight = std::min(paneHeight, fits);
+        const int over = frame.bottom() + paneHeight + separator - room.bottom();
+        if (over > 0) frame.moveTop(std::max(room.top(), frame.top() - over));
+    }
+    grown_ = paneHeight + separator;
+    window->move(frame.topLeft());
     window->resize(window->width(), window->height() + grown_);
+    window->resizeDocks({this}, {paneHeight}, Qt::Vertical);
 }
 
 void SpectrumPane::exportImage() {

@@ -35,7 +35,9 @@ class SpectrumPane : public QDockWidget {
     void exportImage();
 
   private:
-    void keepHostArea();
+    // Grows the window while the pane is docked; a pane just opened floats when the
+    // screen has no room for that.
+    void keepHostArea(bool opening);
 
     SpectrumView* view_;
     QLabel* pointer_;

@@ -23,11 +23,12 @@ namespace {
 
 // Colours told apart with any colour vision (Okabe and Ito's set); a hit receiver also
 // differs by its shape, not by its colour alone.
+// Orange, the nearest to the warning colour, goes to the order that hits least often.
 const QColor kOrderColour[kMaxProductOrder] = {
-    QColor(0x00, 0x72, 0xB2), // 1st: blue
+    QColor(0xCC, 0x79, 0xA7), // 1st: reddish purple
     QColor(0x56, 0xB4, 0xE9), // 2nd: sky blue
-    QColor(0xE6, 0x9F, 0x00), // 3rd: orange
-    QColor(0xCC, 0x79, 0xA7), // 4th: reddish purple
+    QColor(0x00, 0x72, 0xB2), // 3rd: blue
+    QColor(0xE6, 0x9F, 0x00), // 4th: orange
     QColor(0x00, 0x9E, 0x73), // 5th: bluish green
 };
 const QColor kHit(0xD5, 0x5E, 0x00); // vermillion
@@ -179,6 +180,10 @@ SpectrumView::Layout SpectrumView::layoutFor(QSize size) const {
     return L;
 }
 
+double SpectrumView::axisY() const {
+    return layoutFor(size()).axisY;
+}
+
 // ---- data ----
 
 void SpectrumView::setResult(std::shared_ptr<const StudyResult> result) {
@@ -227,6 +232,11 @@ bool SpectrumView::ready() const {
 
 void SpectrumView::install(std::shared_ptr<const SpectrumData> data) {
     data_ = std::move(data);
+    // A run starts by emptying the list: the window waits for the study that follows.
+    if (data_->empty()) {
+        update();
+        return;
+    }
     double lo, hi;
     // The user's window stays for a new run of the same site, unless it shows none of it.
     if (!moved_ || !data_->extent(&lo, &hi) || hi < scale_.lo() || lo > scale_.hi()) showAll();
@@ -365,6 +375,24 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     for (auto it = txFirst; it != txLast; ++it)
         drawTransmitterMark(p, s.toPixel(*it), L.plotTop, L.axisY, txRoom);
     p.setRenderHint(QPainter::Antialiasing, false);
+    // Where marks stand apart, each names its frequency beside it.
+    auto nameMarks = [&](auto first, auto last, auto mhzOf, auto textOf, double y) {
+        for (auto it = first; it != last; ++it) {
+            const double x = s.toPixel(mhzOf(*it));
+            const double next = it + 1 != last ? s.toPixel(mhzOf(*(it + 1))) : L.right;
+            const QString text = textOf(*it, next - x - 14);
+            if (text.isEmpty()) continue;
+            p.drawText(QPointF(x + 7, y), text);
+        }
+    };
+    p.setPen(kTransmitter);
+    nameMarks(
+        txFirst, txLast, [](double f) { return f; },
+        [&](double f, double room) {
+            const QString t = mhzText(f);
+            return fm.horizontalAdvance(t) <= room ? t : QString();
+        },
+        L.plotTop + fm.ascent());
 
     // Products: counted per pixel column and order, drawn as stacked bars whose height
     // grows with the log of the column's count. Never more than the width's columns.
@@ -415,6 +443,19 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
             if ((it->hits > 0) == (pass == 1))
                 drawReceiverMark(p, s.toPixel(it->mhz), L.axisY + 1, L.laneBottom, pass == 1);
     p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(kReceiver);
+    nameMarks(
+        rxFirst, rxLast, [](const ReceiverMark& m) { return m.mhz; },
+        [&](const ReceiverMark& m, double room) {
+            const QString f = mhzText(m.mhz);
+            const QString full =
+                m.hits == 0 ? f
+                            : QStringLiteral("%1: hit by %2").arg(f, countText(m.hits));
+            return fm.horizontalAdvance(full) <= room ? full
+                   : fm.horizontalAdvance(f) <= room  ? f
+                                                      : QString();
+        },
+        (L.axisY + L.laneBottom) / 2 + fm.ascent() / 2);
     p.setClipping(false);
 
     // The scale: ticks and labels at the bottom, finer ticks between them.
@@ -533,7 +574,13 @@ QString SpectrumView::markTextAt(QPointF pos) const {
     QString text = QStringLiteral("%1 order product: %2 MHz\n%3")
                        .arg(ordinal(product.order), mhzText(product.mhz),
                             QString::fromStdString(d.line(product.line)));
-    if (product.inRange > 1)
+    // Products within a hertz of it are one frequency to the planner.
+    size_t same = 0;
+    for (int o = 1; o <= kMaxProductOrder; ++o)
+        same += d.products().count(o, product.mhz - 0.5e-6, product.mhz + 0.5e-6);
+    if (same > 1)
+        text += QStringLiteral("\n%1 products at this frequency").arg(countText(same));
+    if (product.inRange > same)
         text += QStringLiteral("\n%1 products under the pointer; zoom in to tell them apart")
                     .arg(countText(product.inRange));
     return text;

@@ -35,6 +35,8 @@ class SpectrumView : public QWidget {
     bool ready() const;
     const SpectrumData* data() const { return data_.get(); }
 
+    // Where the frequency axis lies: products and transmitters above, receivers below.
+    double axisY() const;
     // What a tooltip at pos says: the mark under it, or nothing.
     QString markTextAt(QPointF pos) const;
 
@@ -45,7 +47,7 @@ class SpectrumView : public QWidget {
     // The size an exported picture gets.
     QSize exportSize() const;
 
-    QSize sizeHint() const override { return {900, 300}; }
+    QSize sizeHint() const override { return {860, 260}; }
     QSize minimumSizeHint() const override { return {320, 180}; }
 
   signals:
