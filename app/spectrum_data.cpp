@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <utility>
 
@@ -46,21 +47,70 @@ void FrequencyScale::panBy(double dx) {
 
 // ---- ProductIndex ----
 
-void ProductIndex::assign(int order, std::vector<double> mhz, std::vector<uint32_t> lines) {
-    // Sorted through a permutation: the frequencies and the lines move together.
-    std::vector<uint32_t> perm(mhz.size());
-    std::iota(perm.begin(), perm.end(), 0u);
-    std::sort(perm.begin(), perm.end(), [&](uint32_t a, uint32_t b) {
-        return mhz[a] < mhz[b] || (mhz[a] == mhz[b] && lines[a] < lines[b]);
-    });
-    std::vector<double>& outMhz = mhz_[order - 1];
-    std::vector<uint32_t>& outLine = line_[order - 1];
-    outMhz.resize(perm.size());
-    outLine.resize(perm.size());
-    for (size_t i = 0; i < perm.size(); ++i) {
-        outMhz[i] = mhz[perm[i]];
-        outLine[i] = lines[perm[i]];
+namespace {
+
+// The bits of a double as an unsigned number in the same order (negatives reversed).
+uint64_t orderedBits(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b >> 63 ? ~b : b | (uint64_t(1) << 63);
+}
+
+// Sorts the frequencies ascending, their lines moving with them. A radix sort: a study's
+// millions of products take a few passes over memory instead of n log n comparisons,
+// and being stable, equal frequencies keep the order they came in.
+void sortByFrequency(std::vector<double>& mhz, std::vector<uint32_t>& lines) {
+    const size_t n = mhz.size();
+    std::vector<uint64_t> key(n), keyOut(n);
+    std::vector<uint32_t> lineOut(n);
+    for (size_t i = 0; i < n; ++i)
+        key[i] = orderedBits(mhz[i]);
+    constexpr int kBits = 16;
+    std::vector<size_t> start(size_t(1) << kBits);
+    for (int shift = 0; shift < 64; shift += kBits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (uint64_t k : key)
+            ++start[(k >> shift) & 0xFFFF];
+        // A pass where every key has the same digit changes nothing.
+        if (n == 0 || start[(key[0] >> shift) & 0xFFFF] == n) continue;
+        size_t sum = 0;
+        for (size_t& s : start)
+            sum += std::exchange(s, sum);
+        for (size_t i = 0; i < n; ++i) {
+            const size_t to = start[(key[i] >> shift) & 0xFFFF]++;
+            keyOut[to] = key[i];
+            lineOut[to] = lines[i];
+        }
+        key.swap(keyOut);
+        lines.swap(lineOut);
     }
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t b = key[i] >> 63 ? key[i] & ~(uint64_t(1) << 63) : ~key[i];
+        std::memcpy(&mhz[i], &b, sizeof b);
+    }
+}
+
+} // namespace
+
+void ProductIndex::assign(int order, std::vector<double> mhz, std::vector<uint32_t> lines) {
+    // Equal frequencies are kept by line, whatever order the lines came in.
+    if (!std::is_sorted(lines.begin(), lines.end())) {
+        std::vector<uint32_t> byLine(lines.size());
+        std::iota(byLine.begin(), byLine.end(), 0u);
+        std::sort(byLine.begin(), byLine.end(),
+                  [&](uint32_t a, uint32_t b) { return lines[a] < lines[b]; });
+        std::vector<double> m(mhz.size());
+        std::vector<uint32_t> l(lines.size());
+        for (size_t i = 0; i < byLine.size(); ++i) {
+            m[i] = mhz[byLine[i]];
+            l[i] = lines[byLine[i]];
+        }
+        mhz.swap(m);
+        lines.swap(l);
+    }
+    sortByFrequency(mhz, lines);
+    mhz_[order - 1] = std::move(mhz);
+    line_[order - 1] = std::move(lines);
 }
 
 size_t ProductIndex::total() const {
@@ -134,6 +184,14 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
     std::array<std::vector<double>, kMaxProductOrder> mhz;
     std::array<std::vector<uint32_t>, kMaxProductOrder> lines;
     const size_t n = std::min(r.lineCount(), kMaxLines);
+    // Each order's room taken once: growing vectors of millions costs more than a count.
+    std::array<size_t, kMaxProductOrder> sizes{};
+    for (size_t i = 0; i < n; ++i)
+        ++sizes[productOrder(familyInfo(r.match(i).family)) - 1];
+    for (int o = 0; o < kMaxProductOrder; ++o) {
+        mhz[o].reserve(sizes[o]);
+        lines[o].reserve(sizes[o]);
+    }
     for (size_t i = 0; i < n; ++i) {
         if ((i & 0xFFFF) == 0 && stopped()) return std::make_shared<SpectrumData>();
         const Match& m = r.match(i);

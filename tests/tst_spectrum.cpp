@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
@@ -82,6 +83,7 @@ class TstSpectrum : public QObject, testing::MainWindowFixture {
     void scaleSteps();
 
     // The pane in the window
+    void paneClosedAtStartAndOpenedFromTheMenu_data();
     void paneClosedAtStartAndOpenedFromTheMenu();
     void paneFollowsTheResults();
     void wheelAndDragInTheView();
@@ -369,8 +371,20 @@ void TstSpectrum::scaleSteps() {
 
 // ---- the pane ----
 
+void TstSpectrum::paneClosedAtStartAndOpenedFromTheMenu_data() {
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("floats");
+    // The offscreen screen is 800 pixels high.
+    QTest::newRow("as designed: no room below, the pane floats") << 0 << true;
+    QTest::newRow("room below: docked, the window grows") << 400 << false;
+}
+
 void TstSpectrum::paneClosedAtStartAndOpenedFromTheMenu() {
+    QFETCH(int, height);
+    QFETCH(bool, floats);
     openWindow();
+    if (height) w().resize(w().width(), height);
+    QCOMPARE(w().screen()->availableGeometry().height(), 800);
     auto* pane = w().findChild<SpectrumPane*>("dockSpectrum");
     QVERIFY(pane);
     QVERIFY(!pane->isVisible());
@@ -389,9 +403,11 @@ void TstSpectrum::paneClosedAtStartAndOpenedFromTheMenu() {
     open->trigger();
     QTRY_VERIFY(pane->isVisible());
     QVERIFY(open->isChecked());
-    // The window's own area keeps its size, docked (the window grows) or not.
     QTest::qWait(50);
+    QCOMPARE(pane->isFloating(), floats);
+    // The window's own area keeps its size either way.
     QCOMPARE(w().centralWidget()->size(), central);
+    if (!floats) QVERIFY(w().height() > window.height());
     open->trigger();
     QTRY_VERIFY(!pane->isVisible());
     QTest::qWait(50);
