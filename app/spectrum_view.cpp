@@ -382,6 +382,10 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
             const double next = it + 1 != last ? s.toPixel(mhzOf(*(it + 1))) : L.right;
             const QString text = textOf(*it, next - x - 14);
             if (text.isEmpty()) continue;
+            // On a light backing, so a band's edge never runs through the digits.
+            const QRectF box(x + 5, y - fm.ascent() - 1, fm.horizontalAdvance(text) + 4,
+                             fm.height() + 2);
+            p.fillRect(box, QColor(255, 255, 255, 210));
             p.drawText(QPointF(x + 7, y), text);
         }
     };
@@ -475,8 +479,10 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
         const QString label =
             QString::fromStdString(formatNumber(t, {1, decimals, decimals, true}));
         const double w = fm.horizontalAdvance(label);
-        const double lx = std::clamp(x - w / 2, L.left - 8, size.width() - w - 2);
-        if (lx < lastRight + 8) continue;
+        const double lx = x - w / 2;
+        // A label that would leave the picture or run into the unit is left out: moved
+        // aside, it would name the wrong tick.
+        if (lx < lastRight + 8 || lx < L.left - 6 || lx + w > size.width() - 2) continue;
         p.drawText(QPointF(lx, L.labelTop + fm.ascent() + 2), label);
         lastRight = lx + w;
     }
@@ -695,6 +701,8 @@ bool SpectrumView::exportImage(const QString& path, QString* error) const {
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(QStringLiteral("Spectrum"));
+        // Text the size it has on the screen.
+        svg.setResolution(logicalDpiY());
         QPainter p(&svg);
         paintPicture(p, size);
     } else {
