@@ -213,7 +213,7 @@ void SpectrumView::prepare() {
     auto* watcher = new QFutureWatcher<std::shared_ptr<const SpectrumData>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, stop = stop_] {
         watcher->deleteLater();
-        if (stop->load() || stop != stop_) return;
+        if (stop->load()) return;
         stop_.reset();
         install(watcher->result());
     });

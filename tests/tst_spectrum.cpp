@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -89,6 +90,8 @@ class TstSpectrum : public QObject, testing::MainWindowFixture {
     void wheelAndDragInTheView();
     void hoverNamesTheMark();
     void exportWritesPngAndSvg();
+    void paintsAtAnySize_data();
+    void paintsAtAnySize();
     void largeStudyIsPreparedAside();
 };
 
@@ -432,7 +435,9 @@ void TstSpectrum::paneFollowsTheResults() {
 
     // A run keeps the window the user zoomed to.
     view->setWindow(169.9, 170.2);
-    child<QRadioButton>("opt_1st_to_5th")->click();
+    const uint64_t calculations = result->calculations();
+    child<QRadioButton>("opt_1st_to_3rd")->click();
+    QVERIFY(w().results()->result()->calculations() != calculations);
     QTRY_VERIFY(view->data() && !view->data()->empty());
     QCOMPARE(view->data()->products().total(), w().results()->result()->lineCount());
     QVERIFY(std::fabs(view->scale().lo() - 169.9) < 1e-9);
@@ -507,7 +512,11 @@ void TstSpectrum::hoverNamesTheMark() {
     // At 150 the transmitter, its 1A line and three A+B-C products coincide.
     view.setWindow(149.95, 150.05);
     const QString at150 = view.markTextAt(QPointF(view.scale().toPixel(150), view.axisY() - 4));
-    QVERIFY2(at150.contains("\n4 products at this frequency"), qPrintable(at150));
+    QCOMPARE(at150, "1st order product: 150.00000 MHz\n1A = R: 150.00000 and 150.02000, Sep: "
+                    "20.0 KHz\n4 products at this frequency");
+    // Above the products' bars the same place is the transmitter.
+    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(150), 60)),
+             "Transmitter: 150.00000 MHz");
 }
 
 void TstSpectrum::exportWritesPngAndSvg() {
@@ -549,6 +558,39 @@ void TstSpectrum::exportWritesPngAndSvg() {
     answer.clear();
     button->click();
     QCOMPARE(log_->messages.size(), 1);
+}
+
+void TstSpectrum::paintsAtAnySize_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("span");
+    QTest::newRow("a pixel") << QSize(1, 1) << 30.0;
+    QTest::newRow("tiny") << QSize(40, 30) << 30.0;
+    QTest::newRow("small, close up") << QSize(320, 180) << 0.0001;
+    QTest::newRow("wide, whole band") << QSize(3000, 200) << 30.0;
+    QTest::newRow("tall, channels wider than pixels") << QSize(600, 900) << 0.05;
+}
+
+// Whatever the size and zoom, a picture comes, and the same one each time.
+void TstSpectrum::paintsAtAnySize() {
+    QFETCH(QSize, size);
+    QFETCH(double, span);
+    SpectrumView view;
+    view.resize(size);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    view.setResult(std::make_shared<StudyResult>(runStudy(smallSite().input())));
+    std::vector<Channel> channels;
+    for (int k = 0; k < 2000; ++k)
+        channels.push_back({160 + k * 0.0125, k % 3 != 0});
+    view.setChannels(channels, 12.5);
+    view.setWindow(170.05 - span / 2, 170.05 + span / 2);
+    QImage a(size, QImage::Format_RGB32), b(size, QImage::Format_RGB32);
+    for (QImage* image : {&a, &b}) {
+        QPainter p(image);
+        view.paintPicture(p, size);
+    }
+    QCOMPARE(a, b);
+    QVERIFY(a.pixel(0, 0) == qRgb(255, 255, 255));
 }
 
 // A study of many lines is sorted off the window's thread; a newer one replaces it.
