@@ -98,8 +98,8 @@ class SpectrumData {
     static constexpr size_t kMaxLines = 0xFFFFFFFFu;
 
     // Empty when the study did not run. A set stop flag abandons the build (empty too).
-    static std::shared_ptr<const SpectrumData>
-    build(std::shared_ptr<const StudyResult> result, const std::atomic<bool>* stop = nullptr);
+    static std::shared_ptr<const SpectrumData> build(std::shared_ptr<const StudyResult> result,
+                                                     const std::atomic<bool>* stop = nullptr);
 
     bool empty() const { return transmitters_.empty() && receivers_.empty(); }
     const std::vector<double>& transmitters() const { return transmitters_; } // ascending

@@ -33,8 +33,8 @@ SpectrumPane::SpectrumPane(QWidget* parent) : QDockWidget(QStringLiteral("Spectr
     exportButton->setToolTip(QStringLiteral(" Save the picture as a PNG or SVG image. "));
     pointer_ = new QLabel(body);
     pointer_->setObjectName(QStringLiteral("lblSpectrumPointer"));
-    auto* help = new QLabel(QStringLiteral("Wheel: zoom   Drag: pan   Double-click: show all"),
-                            body);
+    auto* help =
+        new QLabel(QStringLiteral("Wheel: zoom   Drag: pan   Double-click: show all"), body);
     help->setEnabled(false);
     view_ = new SpectrumView(body);
 
@@ -54,10 +54,10 @@ SpectrumPane::SpectrumPane(QWidget* parent) : QDockWidget(QStringLiteral("Spectr
     connect(showAll, &QPushButton::clicked, view_, &SpectrumView::showAll);
     connect(exportButton, &QPushButton::clicked, this, &SpectrumPane::exportImage);
     connect(view_, &SpectrumView::pointerFrequency, this, [this](double mhz) {
-        pointer_->setText(std::isnan(mhz) ? QString()
-                                          : QString::fromStdString(formatNumber(
-                                                mhz, pattern::Frequency)) +
-                                                QStringLiteral(" MHz"));
+        pointer_->setText(std::isnan(mhz)
+                              ? QString()
+                              : QString::fromStdString(formatNumber(mhz, pattern::Frequency)) +
+                                    QStringLiteral(" MHz"));
     });
     // The picture's own menu offers the same.
     auto* exportAction = new QAction(QStringLiteral("Export Image..."), view_);

@@ -57,7 +57,8 @@ QString mhzText(double mhz) {
 }
 
 QString countText(uint64_t n) {
-    return QString::fromStdString(formatNumber(static_cast<double>(n), NumberPattern{1, 0, 0, true}));
+    return QString::fromStdString(
+        formatNumber(static_cast<double>(n), NumberPattern{1, 0, 0, true}));
 }
 
 enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean };
@@ -349,8 +350,8 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     for (auto it = rxFirst; it != rxLast; ++it) {
         const double a = s.toPixel(it->mhz - sep), b = s.toPixel(it->mhz + sep);
         if (b - a < 3) continue;
-        const QColor tint = it->hits ? QColor(kHit.red(), kHit.green(), kHit.blue(), 30)
-                                     : QColor(0, 0, 0, 12);
+        const QColor tint =
+            it->hits ? QColor(kHit.red(), kHit.green(), kHit.blue(), 30) : QColor(0, 0, 0, 12);
         p.fillRect(QRectF(a, L.plotTop, b - a, L.laneBottom - L.plotTop), tint);
         if (b - a >= 10) {
             p.setPen(QPen(it->hits ? kHit : kReceiver, 1, Qt::DashLine));
@@ -453,8 +454,7 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
         [&](const ReceiverMark& m, double room) {
             const QString f = mhzText(m.mhz);
             const QString full =
-                m.hits == 0 ? f
-                            : QStringLiteral("%1: hit by %2").arg(f, countText(m.hits));
+                m.hits == 0 ? f : QStringLiteral("%1: hit by %2").arg(f, countText(m.hits));
             return fm.horizontalAdvance(full) <= room ? full
                    : fm.horizontalAdvance(f) <= room  ? f
                                                       : QString();
@@ -488,8 +488,7 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     }
     p.setPen(kNote);
     auto margin = [&](const QString& text, double y) {
-        p.drawText(QRectF(0, y, L.left - 8, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   text);
+        p.drawText(QRectF(0, y, L.left - 8, fm.height()), Qt::AlignRight | Qt::AlignVCenter, text);
     };
     margin(QStringLiteral("MHz"), L.labelTop + 2);
     margin(QStringLiteral("Tx"), L.plotTop);
@@ -559,10 +558,10 @@ QString SpectrumView::markTextAt(QPointF pos) const {
         if (!best) return {};
         return QStringLiteral("Receiver: %1 MHz\n%2")
             .arg(mhzText(best->mhz),
-                 best->hits == 0   ? QStringLiteral("No interfering product")
-                 : best->hits == 1 ? QStringLiteral("Hit by 1 interfering product")
-                                   : QStringLiteral("Hit by %1 interfering products")
-                                         .arg(countText(best->hits)));
+                 best->hits == 0 ? QStringLiteral("No interfering product")
+                 : best->hits == 1
+                     ? QStringLiteral("Hit by 1 interfering product")
+                     : QStringLiteral("Hit by %1 interfering products").arg(countText(best->hits)));
     }
     if (pos.y() < L.plotTop - kReach || pos.y() > L.axisY + kReach) return {};
 
@@ -575,7 +574,8 @@ QString SpectrumView::markTextAt(QPointF pos) const {
     const bool productHit = d.products().nearest(f, lo, hi, &product);
     // Above the tallest bar the pointer is on a transmitter; lower on a product.
     const bool high = pos.y() < L.axisY - L.barMax() - kReach;
-    if (txHit && (high || !productHit)) return QStringLiteral("Transmitter: %1 MHz").arg(mhzText(*txHit));
+    if (txHit && (high || !productHit))
+        return QStringLiteral("Transmitter: %1 MHz").arg(mhzText(*txHit));
     if (!productHit) return {};
     QString text = QStringLiteral("%1 order product: %2 MHz\n%3")
                        .arg(ordinal(product.order), mhzText(product.mhz),
@@ -584,8 +584,7 @@ QString SpectrumView::markTextAt(QPointF pos) const {
     size_t same = 0;
     for (int o = 1; o <= kMaxProductOrder; ++o)
         same += d.products().count(o, product.mhz - 0.5e-6, product.mhz + 0.5e-6);
-    if (same > 1)
-        text += QStringLiteral("\n%1 products at this frequency").arg(countText(same));
+    if (same > 1) text += QStringLiteral("\n%1 products at this frequency").arg(countText(same));
     if (product.inRange > same)
         text += QStringLiteral("\n%1 products under the pointer; zoom in to tell them apart")
                     .arg(countText(product.inRange));

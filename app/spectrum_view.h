@@ -76,7 +76,7 @@ class SpectrumView : public QWidget {
 
     std::shared_ptr<const StudyResult> result_;
     std::shared_ptr<const SpectrumData> data_;
-    bool pending_ = false; // result_ not yet prepared
+    bool pending_ = false;                    // result_ not yet prepared
     std::shared_ptr<std::atomic<bool>> stop_; // set while a build runs; setting it stops it
     ChannelSet channels_;
     FrequencyScale scale_;

@@ -216,8 +216,8 @@ void TstSpectrum::cleanChannelShares() {
 // receivers' hits.
 void TstSpectrum::studyData() {
     StudyInput in = smallSite().input();
-    for (OrderChoice order : {OrderChoice::First, OrderChoice::FirstToThird,
-                              OrderChoice::FirstToFifth}) {
+    for (OrderChoice order :
+         {OrderChoice::First, OrderChoice::FirstToThird, OrderChoice::FirstToFifth}) {
         in.order = order;
         auto result = std::make_shared<StudyResult>(runStudy(in));
         const auto data = SpectrumData::build(result);
@@ -285,7 +285,8 @@ void TstSpectrum::mapping() {
             const double v = f(rng);
             const double back = s.toFrequency(s.toPixel(v));
             if (std::fabs(back - v) > tolerance)
-                QFAIL(qPrintable(QString("%1 came back %2").arg(v, 0, 'f', 9).arg(back, 0, 'f', 9)));
+                QFAIL(
+                    qPrintable(QString("%1 came back %2").arg(v, 0, 'f', 9).arg(back, 0, 'f', 9)));
             // Higher frequencies lie further right.
             QVERIFY(s.toPixel(v + s.span() / width) > s.toPixel(v));
         }
@@ -321,8 +322,8 @@ void TstSpectrum::zoomKeepsThePoint() {
     s.zoomAbout(x, factor);
     QVERIFY2(std::fabs(s.toFrequency(x) - f) < 1e-9 * std::max(span, s.span()),
              qPrintable(QString::number(s.toFrequency(x) - f)));
-    QCOMPARE(s.span(), std::clamp(span / factor, FrequencyScale::kMinSpan,
-                                  FrequencyScale::kMaxSpan));
+    QCOMPARE(s.span(),
+             std::clamp(span / factor, FrequencyScale::kMinSpan, FrequencyScale::kMaxSpan));
     // And back out again.
     s.zoomAbout(x, s.span() / span);
     QVERIFY(std::fabs(s.toFrequency(x) - f) < 1e-9 * span);
@@ -466,8 +467,8 @@ void TstSpectrum::wheelAndDragInTheView() {
     const QPointF at(500, view.axisY() - 20);
     const double f = view.scale().toFrequency(at.x());
     const double span = view.scale().span();
-    QWheelEvent up(at, view.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
-                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent up(at, view.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
     QApplication::sendEvent(&view, &up);
     QVERIFY(std::fabs(view.scale().span() - span / 1.25) < 1e-9);
     QVERIFY(std::fabs(view.scale().toFrequency(at.x()) - f) < 1e-9);
@@ -476,8 +477,8 @@ void TstSpectrum::wheelAndDragInTheView() {
     QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(500, 100));
     QTest::mouseMove(&view, QPoint(560, 100));
     QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(560, 100));
-    QVERIFY(std::fabs(before - view.scale().lo() - 60 * view.scale().span() /
-                                                       view.scale().width()) < 1e-9);
+    QVERIFY(std::fabs(before - view.scale().lo() -
+                      60 * view.scale().span() / view.scale().width()) < 1e-9);
     // A double click shows the whole band again.
     QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(500, 100));
     double lo, hi;
@@ -515,8 +516,7 @@ void TstSpectrum::hoverNamesTheMark() {
     QCOMPARE(at150, "1st order product: 150.00000 MHz\n1A = R: 150.00000 and 150.02000, Sep: "
                     "20.0 KHz\n4 products at this frequency");
     // Above the products' bars the same place is the transmitter.
-    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(150), 60)),
-             "Transmitter: 150.00000 MHz");
+    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(150), 60)), "Transmitter: 150.00000 MHz");
 }
 
 void TstSpectrum::exportWritesPngAndSvg() {
