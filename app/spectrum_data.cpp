@@ -61,10 +61,13 @@ uint64_t orderedBits(double v) {
 // and being stable, equal frequencies keep the order they came in.
 void sortByFrequency(std::vector<double>& mhz, std::vector<uint32_t>& lines) {
     const size_t n = mhz.size();
-    std::vector<uint64_t> key(n), keyOut(n);
-    std::vector<uint32_t> lineOut(n);
+    std::vector<uint64_t> key(n);
     for (size_t i = 0; i < n; ++i)
         key[i] = orderedBits(mhz[i]);
+    // Only the keys and lines while sorting: a study's millions of products weigh.
+    mhz = {};
+    std::vector<uint64_t> keyOut(n);
+    std::vector<uint32_t> lineOut(n);
     constexpr int kBits = 16;
     std::vector<size_t> start(size_t(1) << kBits);
     for (int shift = 0; shift < 64; shift += kBits) {
@@ -84,6 +87,9 @@ void sortByFrequency(std::vector<double>& mhz, std::vector<uint32_t>& lines) {
         key.swap(keyOut);
         lines.swap(lineOut);
     }
+    keyOut = {};
+    lineOut = {};
+    mhz.resize(n);
     for (size_t i = 0; i < n; ++i) {
         const uint64_t b = key[i] >> 63 ? key[i] & ~(uint64_t(1) << 63) : ~key[i];
         std::memcpy(&mhz[i], &b, sizeof b);
