@@ -15,6 +15,7 @@
 #include "results_model.h"
 #include "select_on_focus.h"
 #include "settings_store.h"
+#include "spectrum_pane.h"
 #include "study_run.h"
 #include "study_text_field.h"
 #include "text_order.h"
@@ -200,6 +201,11 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(ui->cmdCancelStudy, &QPushButton::clicked, this, &frmMain_Intermod::cancelStudy);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &frmMain_Intermod::cancelStudy);
+
+    // The spectrum pane draws whatever the results list shows.
+    SpectrumPane* spectrum = SpectrumPane::addTo(this);
+    connect(results_, &QAbstractItemModel::modelReset, spectrum,
+            [this, spectrum] { spectrum->setResult(results_->sharedResult()); });
 
     Form_Load();
     ui->txtSiteName->setFocus();

@@ -1,0 +1,304 @@
+#include "spectrum_data.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <utility>
+
+namespace kim {
+
+int productOrder(const FamilyInfo& family) {
+    return family.harmonic ? family.harmonic : family.letters;
+}
+
+// ---- FrequencyScale ----
+
+FrequencyScale::FrequencyScale(double loMHz, double hiMHz, double left, double width) {
+    setPixels(left, width);
+    setWindow(loMHz, hiMHz);
+}
+
+void FrequencyScale::setWindow(double loMHz, double hiMHz) {
+    if (!std::isfinite(loMHz) || !std::isfinite(hiMHz)) return;
+    if (hiMHz < loMHz) std::swap(loMHz, hiMHz);
+    const double mid = loMHz / 2 + hiMHz / 2;
+    span_ = std::clamp(hiMHz - loMHz, kMinSpan, kMaxSpan);
+    // The window never leaves the range the zoom can show, so pixels stay finite.
+    lo_ = std::clamp(mid - span_ / 2, -kMaxSpan, kMaxSpan);
+}
+
+void FrequencyScale::setPixels(double left, double width) {
+    left_ = left;
+    width_ = std::max(width, 1.0);
+}
+
+void FrequencyScale::zoomAbout(double x, double factor) {
+    if (!(factor > 0) || !std::isfinite(factor)) return;
+    const double f = toFrequency(x);
+    const double share = (x - left_) / width_;
+    span_ = std::clamp(span_ / factor, kMinSpan, kMaxSpan);
+    lo_ = std::clamp(f - share * span_, -kMaxSpan, kMaxSpan);
+}
+
+void FrequencyScale::panBy(double dx) {
+    lo_ = std::clamp(lo_ - dx / width_ * span_, -kMaxSpan, kMaxSpan);
+}
+
+// ---- ProductIndex ----
+
+namespace {
+
+// The bits of a double as an unsigned number in the same order (negatives reversed).
+uint64_t orderedBits(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b >> 63 ? ~b : b | (uint64_t(1) << 63);
+}
+
+// Sorts the frequencies ascending, their lines moving with them. A radix sort: a study's
+// millions of products take a few passes over memory instead of n log n comparisons,
+// and being stable, equal frequencies keep the order they came in.
+void sortByFrequency(std::vector<double>& mhz, std::vector<uint32_t>& lines) {
+    const size_t n = mhz.size();
+    std::vector<uint64_t> key(n);
+    for (size_t i = 0; i < n; ++i)
+        key[i] = orderedBits(mhz[i]);
+    // Only the keys and lines while sorting: a study's millions of products weigh.
+    mhz = {};
+    std::vector<uint64_t> keyOut(n);
+    std::vector<uint32_t> lineOut(n);
+    constexpr int kBits = 16;
+    std::vector<size_t> start(size_t(1) << kBits);
+    for (int shift = 0; shift < 64; shift += kBits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (uint64_t k : key)
+            ++start[(k >> shift) & 0xFFFF];
+        // A pass where every key has the same digit changes nothing.
+        if (n == 0 || start[(key[0] >> shift) & 0xFFFF] == n) continue;
+        size_t sum = 0;
+        for (size_t& s : start)
+            sum += std::exchange(s, sum);
+        for (size_t i = 0; i < n; ++i) {
+            const size_t to = start[(key[i] >> shift) & 0xFFFF]++;
+            keyOut[to] = key[i];
+            lineOut[to] = lines[i];
+        }
+        key.swap(keyOut);
+        lines.swap(lineOut);
+    }
+    keyOut = {};
+    lineOut = {};
+    mhz.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t b = key[i] >> 63 ? key[i] & ~(uint64_t(1) << 63) : ~key[i];
+        std::memcpy(&mhz[i], &b, sizeof b);
+    }
+}
+
+} // namespace
+
+void ProductIndex::assign(int order, std::vector<double> mhz, std::vector<uint32_t> lines) {
+    // Equal frequencies are kept by line, whatever order the lines came in.
+    if (!std::is_sorted(lines.begin(), lines.end())) {
+        std::vector<uint32_t> byLine(lines.size());
+        std::iota(byLine.begin(), byLine.end(), 0u);
+        std::sort(byLine.begin(), byLine.end(),
+                  [&](uint32_t a, uint32_t b) { return lines[a] < lines[b]; });
+        std::vector<double> m(mhz.size());
+        std::vector<uint32_t> l(lines.size());
+        for (size_t i = 0; i < byLine.size(); ++i) {
+            m[i] = mhz[byLine[i]];
+            l[i] = lines[byLine[i]];
+        }
+        mhz.swap(m);
+        lines.swap(l);
+    }
+    sortByFrequency(mhz, lines);
+    mhz_[order - 1] = std::move(mhz);
+    line_[order - 1] = std::move(lines);
+}
+
+size_t ProductIndex::total() const {
+    size_t n = 0;
+    for (const auto& v : mhz_)
+        n += v.size();
+    return n;
+}
+
+size_t ProductIndex::count(int order, double lo, double hi) const {
+    const auto& v = mhz_[order - 1];
+    if (!(lo < hi)) return 0;
+    return std::lower_bound(v.begin(), v.end(), hi) - std::lower_bound(v.begin(), v.end(), lo);
+}
+
+void ProductIndex::columnCounts(int order, const FrequencyScale& scale, int columns,
+                                std::vector<uint32_t>& out) const {
+    out.assign(std::max(columns, 0), 0);
+    const auto& v = mhz_[order - 1];
+    if (v.empty() || columns <= 0) return;
+    // One search per column edge, each starting where the last one ended.
+    auto from = std::lower_bound(v.begin(), v.end(), scale.edge(0));
+    for (int c = 0; c < columns; ++c) {
+        if (from == v.end()) break;
+        const auto to = std::lower_bound(from, v.end(), scale.edge(c + 1));
+        out[c] = static_cast<uint32_t>(std::min<ptrdiff_t>(to - from, UINT32_MAX));
+        from = to;
+    }
+}
+
+bool ProductIndex::nearest(double mhz, double lo, double hi, Hit* hit) const {
+    bool found = false;
+    double best = 0;
+    size_t inRange = 0;
+    for (int order = 1; order <= kMaxProductOrder; ++order) {
+        const auto& v = mhz_[order - 1];
+        const auto first = std::lower_bound(v.begin(), v.end(), lo);
+        const auto last = std::upper_bound(first, v.end(), hi);
+        if (first == last) continue;
+        inRange += last - first;
+        // The nearest is the first at or above mhz, or the one before it.
+        const auto at = std::lower_bound(first, last, mhz);
+        for (auto it : {at == first ? first : at - 1, at == last ? last - 1 : at}) {
+            const double d = std::fabs(*it - mhz);
+            if (found && d >= best) continue;
+            found = true;
+            best = d;
+            hit->order = order;
+            hit->mhz = *it;
+            hit->line = line_[order - 1][it - v.begin()];
+        }
+    }
+    if (found) hit->inRange = inRange;
+    return found;
+}
+
+// ---- SpectrumData ----
+
+std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const StudyResult> result,
+                                                        const std::atomic<bool>* stop) {
+    auto data = std::make_shared<SpectrumData>();
+    if (!result || !result->ran()) return data;
+    auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+    const StudyResult& r = *result;
+
+    for (size_t i = 0; i < r.transmitCount(); ++i)
+        data->transmitters_.push_back(r.transmitValue(i));
+    std::sort(data->transmitters_.begin(), data->transmitters_.end());
+
+    std::vector<uint64_t> hits(r.receiveCount(), 0);
+    std::array<std::vector<double>, kMaxProductOrder> mhz;
+    std::array<std::vector<uint32_t>, kMaxProductOrder> lines;
+    const size_t n = std::min(r.lineCount(), kMaxLines);
+    // Each order's room taken once: growing vectors of millions costs more than a count.
+    std::array<size_t, kMaxProductOrder> sizes{};
+    for (size_t i = 0; i < n; ++i)
+        ++sizes[productOrder(familyInfo(r.match(i).family)) - 1];
+    for (int o = 0; o < kMaxProductOrder; ++o) {
+        mhz[o].reserve(sizes[o]);
+        lines[o].reserve(sizes[o]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if ((i & 0xFFFF) == 0 && stopped()) return std::make_shared<SpectrumData>();
+        const Match& m = r.match(i);
+        ++hits[m.receiver];
+        const int order = productOrder(familyInfo(m.family));
+        mhz[order - 1].push_back(r.productValue(m));
+        lines[order - 1].push_back(static_cast<uint32_t>(i));
+    }
+    for (int order = 1; order <= kMaxProductOrder; ++order) {
+        if (stopped()) return std::make_shared<SpectrumData>();
+        data->products_.assign(order, std::move(mhz[order - 1]), std::move(lines[order - 1]));
+    }
+
+    for (size_t i = 0; i < r.receiveCount(); ++i)
+        data->receivers_.push_back({r.receiveValue(i), hits[i]});
+    std::sort(data->receivers_.begin(), data->receivers_.end(),
+              [](const ReceiverMark& a, const ReceiverMark& b) { return a.mhz < b.mhz; });
+    data->separation_ = r.separationMHz();
+    data->found_ = r.products();
+    data->result_ = std::move(result);
+    return data;
+}
+
+std::string SpectrumData::line(uint32_t index) const {
+    if (!result_ || index >= result_->lineCount()) return {};
+    return result_->line(index);
+}
+
+bool SpectrumData::extent(double* lo, double* hi) const {
+    double a = INFINITY, b = -INFINITY;
+    auto take = [&](double v) {
+        a = std::min(a, v);
+        b = std::max(b, v);
+    };
+    if (!transmitters_.empty()) {
+        take(transmitters_.front());
+        take(transmitters_.back());
+    }
+    if (!receivers_.empty()) {
+        take(receivers_.front().mhz);
+        take(receivers_.back().mhz);
+    }
+    for (int order = 1; order <= kMaxProductOrder; ++order) {
+        const auto& v = products_.frequencies(order);
+        if (v.empty()) continue;
+        take(v.front());
+        take(v.back());
+    }
+    if (a > b) return false;
+    // Room either side so the outermost marks stand clear of the edges.
+    const double room = std::max((b - a) * 0.04, 0.01);
+    *lo = a - room;
+    *hi = b + room;
+    return true;
+}
+
+// ---- ChannelSet ----
+
+void ChannelSet::assign(std::vector<Channel> channels, double rasterMHz) {
+    std::sort(channels.begin(), channels.end(),
+              [](const Channel& a, const Channel& b) { return a.mhz < b.mhz; });
+    mhz_.clear();
+    cleanBefore_.assign(1, 0);
+    mhz_.reserve(channels.size());
+    cleanBefore_.reserve(channels.size() + 1);
+    for (const Channel& c : channels) {
+        if (!std::isfinite(c.mhz)) continue;
+        mhz_.push_back(c.mhz);
+        cleanBefore_.push_back(cleanBefore_.back() + (c.clean ? 1 : 0));
+    }
+    raster_ = std::isfinite(rasterMHz) && rasterMHz > 0 ? rasterMHz : 0;
+}
+
+void ChannelSet::range(double lo, double hi, size_t* first, size_t* last) const {
+    *first = std::lower_bound(mhz_.begin(), mhz_.end(), lo) - mhz_.begin();
+    *last = std::max(*first, size_t(std::lower_bound(mhz_.begin(), mhz_.end(), hi) - mhz_.begin()));
+}
+
+// ---- scale steps ----
+
+double niceStep(double minStep) {
+    if (!(minStep > 0) || !std::isfinite(minStep)) return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(minStep)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        // A little slack: 0.3 / 3 must give 0.1, not 0.2.
+        if (m * power >= minStep * (1 - 1e-9)) return m * power;
+    return 10 * power;
+}
+
+int stepDecimals(double step) {
+    if (!(step > 0) || step >= 1) return 0;
+    return std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
+}
+
+std::vector<double> scaleTicks(double lo, double hi, double step) {
+    std::vector<double> ticks;
+    if (!(step > 0) || !(hi >= lo) || (hi - lo) / step > 10000) return ticks;
+    // Multiples of the step counted from zero, so a tick reads 150.0125 and not 150.012499.
+    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi * (1 + 1e-15) + 1e-12; ++k)
+        ticks.push_back(k * step);
+    return ticks;
+}
+
+} // namespace kim

@@ -1,0 +1,161 @@
+// What the spectrum pane draws, kept apart from the window: the study's marks sorted by
+// frequency, a frequency window laid across pixel columns, the products counted per
+// column, the clean channels, and the steps of the frequency scale.
+#pragma once
+
+#include "study_engine.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kim {
+
+inline constexpr int kMaxProductOrder = 5;
+
+// The order of a product: n for the harmonic nA, the number of letters otherwise.
+int productOrder(const FamilyInfo& family);
+
+// A frequency window laid across a run of pixels. Column c of the run holds the
+// frequencies from edge(c) up to, not including, edge(c + 1).
+class FrequencyScale {
+  public:
+    // The narrowest and the widest window the zoom reaches, in MHz.
+    static constexpr double kMinSpan = 1e-4;
+    static constexpr double kMaxSpan = 1e6;
+
+    FrequencyScale() = default;
+    FrequencyScale(double loMHz, double hiMHz, double left, double width);
+
+    // The window; kept within the zoom's limits around its middle.
+    void setWindow(double loMHz, double hiMHz);
+    // Where the window lies on the screen; the frequencies stay.
+    void setPixels(double left, double width);
+
+    double lo() const { return lo_; }
+    double hi() const { return lo_ + span_; }
+    double span() const { return span_; }
+    double left() const { return left_; }
+    double width() const { return width_; }
+
+    double toPixel(double mhz) const { return left_ + (mhz - lo_) / span_ * width_; }
+    double toFrequency(double x) const { return lo_ + (x - left_) / width_ * span_; }
+    double edge(int column) const { return toFrequency(left_ + column); }
+
+    // Narrows the window by factor (below 1 widens it); the frequency under x stays there.
+    void zoomAbout(double x, double factor);
+    // Moves the band dx pixels along with the pointer.
+    void panBy(double dx);
+
+  private:
+    double lo_ = 0, span_ = 1, left_ = 0, width_ = 1;
+};
+
+// The interfering products of each order, by ascending frequency with the index of each
+// one's line, so that the products in any range are a difference of two positions.
+class ProductIndex {
+  public:
+    // Products of one order in any order: their frequencies and their lines.
+    void assign(int order, std::vector<double> mhz, std::vector<uint32_t> lines);
+
+    size_t size(int order) const { return mhz_[order - 1].size(); }
+    size_t total() const;
+    const std::vector<double>& frequencies(int order) const { return mhz_[order - 1]; }
+
+    // Products of the order from lo up to, not including, hi.
+    size_t count(int order, double lo, double hi) const;
+    // Products of the order in each of the first `columns` columns of the scale.
+    void columnCounts(int order, const FrequencyScale& scale, int columns,
+                      std::vector<uint32_t>& out) const;
+
+    // The product nearest mhz among those from lo to hi (both included), of any order.
+    struct Hit {
+        int order = 0;
+        double mhz = 0;
+        uint32_t line = 0;
+        size_t inRange = 0; // products of every order in the range
+    };
+    bool nearest(double mhz, double lo, double hi, Hit* hit) const;
+
+  private:
+    std::array<std::vector<double>, kMaxProductOrder> mhz_;
+    std::array<std::vector<uint32_t>, kMaxProductOrder> line_;
+};
+
+struct ReceiverMark {
+    double mhz = 0;
+    uint64_t hits = 0; // interfering products that landed on it
+};
+
+// Everything the picture shows of one study. Built once a study has run; read-only then,
+// so a thread may build it while the window draws the previous one.
+class SpectrumData {
+  public:
+    // Lines of one study beyond this are not drawn (indices are 32-bit).
+    static constexpr size_t kMaxLines = 0xFFFFFFFFu;
+
+    // Empty when the study did not run. A set stop flag abandons the build (empty too).
+    static std::shared_ptr<const SpectrumData> build(std::shared_ptr<const StudyResult> result,
+                                                     const std::atomic<bool>* stop = nullptr);
+
+    bool empty() const { return transmitters_.empty() && receivers_.empty(); }
+    const std::vector<double>& transmitters() const { return transmitters_; } // ascending
+    const std::vector<ReceiverMark>& receivers() const { return receivers_; } // ascending
+    const ProductIndex& products() const { return products_; }
+    double separationMHz() const { return separation_; }
+    // Products the study found, and those it kept lines for (the ones drawn).
+    uint64_t productsFound() const { return found_; }
+    std::string line(uint32_t index) const;
+
+    // The band that holds every mark with a little room either side; false when empty.
+    bool extent(double* lo, double* hi) const;
+
+  private:
+    std::shared_ptr<const StudyResult> result_;
+    std::vector<double> transmitters_;
+    std::vector<ReceiverMark> receivers_;
+    ProductIndex products_;
+    double separation_ = 0;
+    uint64_t found_ = 0;
+};
+
+// A channel of a band, as a clean-channel search reports it.
+struct Channel {
+    double mhz = 0;
+    bool clean = false;
+};
+
+// Channels by ascending frequency with a running count of the clean ones, so that the
+// clean share of a pixel column is a difference of two positions as well.
+class ChannelSet {
+  public:
+    void assign(std::vector<Channel> channels, double rasterMHz);
+    bool empty() const { return mhz_.empty(); }
+    double rasterMHz() const { return raster_; }
+    size_t size() const { return mhz_.size(); }
+    double mhz(size_t i) const { return mhz_[i]; }
+    bool clean(size_t i) const { return cleanBefore_[i + 1] > cleanBefore_[i]; }
+    // The channels whose centres lie from lo up to, not including, hi: [first, last).
+    void range(double lo, double hi, size_t* first, size_t* last) const;
+    // Clean channels among [first, last).
+    size_t cleanCount(size_t first, size_t last) const {
+        return cleanBefore_[last] - cleanBefore_[first];
+    }
+
+  private:
+    std::vector<double> mhz_;
+    std::vector<size_t> cleanBefore_{0};
+    double raster_ = 0;
+};
+
+// A scale step of 1, 2 or 5 times a power of ten, the smallest not below minStep.
+double niceStep(double minStep);
+// Decimals a scale label needs so that neighbouring steps read apart (at most 6).
+int stepDecimals(double step);
+// The scale's ticks from lo to hi, multiples of step.
+std::vector<double> scaleTicks(double lo, double hi, double step);
+
+} // namespace kim

@@ -1,0 +1,152 @@
+#include "spectrum_pane.h"
+
+#include "file_commands.h"
+#include "message_box.h"
+#include "number_format.h"
+#include "spectrum_view.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace kim {
+
+SpectrumPane::SpectrumPane(QWidget* parent) : QDockWidget(QStringLiteral("Spectrum"), parent) {
+    setObjectName(QStringLiteral("dockSpectrum"));
+    setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
+    auto* body = new QWidget(this);
+    auto* showAll = new QPushButton(QStringLiteral("Show All"), body);
+    showAll->setObjectName(QStringLiteral("cmdSpectrumShowAll"));
+    showAll->setToolTip(QStringLiteral(" Show the whole band of the study. "));
+    auto* exportButton = new QPushButton(QStringLiteral("Export Image..."), body);
+    exportButton->setObjectName(QStringLiteral("cmdSpectrumExport"));
+    exportButton->setToolTip(QStringLiteral(" Save the picture as a PNG or SVG image. "));
+    pointer_ = new QLabel(body);
+    pointer_->setObjectName(QStringLiteral("lblSpectrumPointer"));
+    auto* help =
+        new QLabel(QStringLiteral("Wheel: zoom   Drag: pan   Double-click: show all"), body);
+    help->setEnabled(false);
+    view_ = new SpectrumView(body);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(showAll);
+    buttons->addWidget(exportButton);
+    buttons->addSpacing(12);
+    buttons->addWidget(help);
+    buttons->addStretch(1);
+    buttons->addWidget(pointer_);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->addLayout(buttons);
+    column->addWidget(view_, 1);
+    setWidget(body);
+
+    connect(showAll, &QPushButton::clicked, view_, &SpectrumView::showAll);
+    connect(exportButton, &QPushButton::clicked, this, &SpectrumPane::exportImage);
+    connect(view_, &SpectrumView::pointerFrequency, this, [this](double mhz) {
+        pointer_->setText(std::isnan(mhz)
+                              ? QString()
+                              : QString::fromStdString(formatNumber(mhz, pattern::Frequency)) +
+                                    QStringLiteral(" MHz"));
+    });
+    // The picture's own menu offers the same.
+    auto* exportAction = new QAction(QStringLiteral("Export Image..."), view_);
+    auto* showAllAction = new QAction(QStringLiteral("Show All"), view_);
+    connect(exportAction, &QAction::triggered, this, &SpectrumPane::exportImage);
+    connect(showAllAction, &QAction::triggered, view_, &SpectrumView::showAll);
+    view_->addActions({showAllAction, exportAction});
+    view_->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // The window's own controls keep their size while the pane is docked: it grows.
+    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        QTimer::singleShot(0, this, [this, visible] { keepHostArea(visible); });
+    });
+    connect(this, &QDockWidget::topLevelChanged, this,
+            [this] { QTimer::singleShot(0, this, [this] { keepHostArea(false); }); });
+}
+
+SpectrumPane* SpectrumPane::addTo(QMainWindow* window) {
+    auto* pane = new SpectrumPane(window);
+    window->addDockWidget(Qt::BottomDockWidgetArea, pane);
+    pane->hide();
+    QMenu* menu = window->menuBar()->addMenu(QStringLiteral("&View"));
+    menu->setObjectName(QStringLiteral("mnu_View"));
+    QAction* open = pane->toggleViewAction();
+    open->setText(QStringLiteral("&Spectrum"));
+    open->setObjectName(QStringLiteral("mnu_View_Spectrum"));
+    open->setMenuRole(QAction::NoRole);
+    menu->addAction(open);
+    return pane;
+}
+
+void SpectrumPane::setResult(std::shared_ptr<const StudyResult> result) {
+    view_->setResult(std::move(result));
+}
+
+void SpectrumPane::setChannels(std::vector<Channel> channels, double rasterKHz) {
+    view_->setChannels(std::move(channels), rasterKHz);
+}
+
+void SpectrumPane::keepHostArea(bool opening) {
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    if (!window || window->isMaximized() || window->isFullScreen()) return;
+    const bool docked = isVisible() && !isFloating();
+    if (!docked) {
+        if (grown_ > 0) window->resize(window->width(), window->height() - grown_);
+        grown_ = 0;
+        return;
+    }
+    if (grown_ > 0) return;
+    // The window grows below by the pane's height, and moves up where the screen ends,
+    // so that none of its own controls is covered.
+    const int separator =
+        window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window);
+    int paneHeight = sizeHint().height();
+    QRect frame = window->frameGeometry();
+    if (const QScreen* screen = window->screen()) {
+        const QRect room = screen->availableGeometry();
+        const int fits = room.height() - frame.height() - separator;
+        if (fits < minimumSizeHint().height()) {
+            // No room below the window on this screen: the pane opens on its own instead.
+            if (opening) {
+                setFloating(true);
+                resize(sizeHint());
+                move(frame.left(), std::max(room.top(), room.bottom() - sizeHint().height()));
+            }
+            return;
+        }
+        paneHeight = std::min(paneHeight, fits);
+        const int over = frame.bottom() + paneHeight + separator - room.bottom();
+        if (over > 0) frame.moveTop(std::max(room.top(), frame.top() - over));
+    }
+    grown_ = paneHeight + separator;
+    window->move(frame.topLeft());
+    window->resize(window->width(), window->height() + grown_);
+    window->resizeDocks({this}, {paneHeight}, Qt::Vertical);
+}
+
+void SpectrumPane::exportImage() {
+    FileDialogRequest r;
+    r.save = true;
+    r.title = QStringLiteral("Export Image");
+    r.fileName = QStringLiteral("spectrum.png");
+    r.filter = QStringLiteral("PNG Image (*.png);;SVG Image (*.svg)");
+    r.defaultSuffix = QStringLiteral("png");
+    const QString path = askForFileName(this, r);
+    if (path.isEmpty()) return;
+    QString error;
+    if (!view_->exportImage(path, &error))
+        showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
+}
+
+} // namespace kim

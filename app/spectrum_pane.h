@@ -1,0 +1,47 @@
+// The "Spectrum" pane: the spectrum picture in a dock of the main window, with its
+// buttons, opened from the View menu and closed at start.
+#pragma once
+
+#include "spectrum_data.h"
+
+#include <QDockWidget>
+
+#include <memory>
+
+class QLabel;
+class QMainWindow;
+
+namespace kim {
+
+class SpectrumView;
+
+class SpectrumPane : public QDockWidget {
+    Q_OBJECT
+  public:
+    explicit SpectrumPane(QWidget* parent = nullptr);
+
+    // Docks a closed pane at the window's bottom and appends "&View" > "&Spectrum" to its
+    // menu bar, after every menu it has.
+    static SpectrumPane* addTo(QMainWindow* window);
+
+    // The study to draw (nothing clears it).
+    void setResult(std::shared_ptr<const StudyResult> result);
+    // Channels of a clean-channel search: the clean ones are shaded.
+    void setChannels(std::vector<Channel> channels, double rasterKHz);
+
+    SpectrumView* view() const { return view_; }
+
+    // Asks for a file name and saves the picture there as PNG or SVG.
+    void exportImage();
+
+  private:
+    // Grows the window while the pane is docked; a pane just opened floats when the
+    // screen has no room for that.
+    void keepHostArea(bool opening);
+
+    SpectrumView* view_;
+    QLabel* pointer_;
+    int grown_ = 0; // height the main window took on to hold the docked pane
+};
+
+} // namespace kim

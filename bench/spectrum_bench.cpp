@@ -1,0 +1,113 @@
+// Drawing cost of the spectrum picture with a study of a million products and more:
+// preparing the sorted products, then painting at several zooms. Prints figures;
+// asserts nothing. Runs offscreen.
+#include "number_format.h"
+#include "spectrum_view.h"
+#include "study_engine.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+using namespace kim;
+
+namespace {
+
+// T transmitters and R receivers on the 12.5 kHz raster: transmitters in 150-167 MHz,
+// receivers in 166-174 MHz, as a split VHF site.
+StudyInput site(int T, int R) {
+    std::mt19937 rng(150);
+    auto fill = [&](std::vector<std::string>& list, int n, double from, double to) {
+        std::uniform_int_distribution<int> channel(0, static_cast<int>((to - from) / 0.0125));
+        while (static_cast<int>(list.size()) < n) {
+            const std::string t = formatNumber(from + channel(rng) * 0.0125, pattern::ListText);
+            if (std::find(list.begin(), list.end(), t) == list.end()) list.push_back(t);
+        }
+    };
+    StudyInput in;
+    fill(in.transmit, T, 150, 167);
+    fill(in.receive, R, 166.5, 174);
+    in.separation = "25.0";
+    in.order = OrderChoice::FirstToFifth;
+    return in;
+}
+
+double millis(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
+
+void paintCase(SpectrumView& view, const char* name, QSize size, int frames) {
+    QImage image(size, QImage::Format_RGB32);
+    std::vector<double> times;
+    for (int i = 0; i < frames; ++i) {
+        QPainter p(&image);
+        QElapsedTimer t;
+        t.start();
+        view.paintPicture(p, size);
+        p.end();
+        times.push_back(millis(t));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("  paint %-28s %4dx%-4d  median %7.2f ms  worst %7.2f ms\n", name, size.width(),
+                size.height(), times[times.size() / 2], times.back());
+}
+
+void run(int T, int R) {
+    QElapsedTimer t;
+    t.start();
+    auto result = std::make_shared<StudyResult>(runStudy(site(T, R)));
+    std::printf("study: %d transmitters, %d receivers, 1st to 5th: %llu products in %.0f ms\n", T,
+                R, static_cast<unsigned long long>(result->lineCount()), millis(t));
+
+    t.restart();
+    const auto data = SpectrumData::build(result);
+    std::printf("  prepare (sort by frequency)                        %7.1f ms\n", millis(t));
+
+    SpectrumView view;
+    view.resize(1920, 400);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    view.setResult(result);
+    while (!view.ready())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+
+    // The column counts alone: what the per-frame cost grows with.
+    for (int width : {900, 1920, 3840}) {
+        FrequencyScale s = view.scale();
+        s.setPixels(0, width);
+        std::vector<uint32_t> counts;
+        t.restart();
+        const int rounds = 50;
+        for (int i = 0; i < rounds; ++i)
+            for (int o = 1; o <= kMaxProductOrder; ++o)
+                data->products().columnCounts(o, s, width, counts);
+        std::printf("  column counts, 5 orders, %4d columns              %7.3f ms\n", width,
+                    millis(t) / rounds);
+    }
+
+    view.showAll();
+    paintCase(view, "whole band", {1920, 400}, 30);
+    paintCase(view, "whole band", {900, 300}, 30);
+    paintCase(view, "whole band, 4K wide", {3840, 600}, 15);
+    const double rx = data->receivers()[data->receivers().size() / 2].mhz;
+    view.setWindow(rx - 0.3, rx + 0.3);
+    paintCase(view, "one receiver's neighbourhood", {1920, 400}, 30);
+    view.setWindow(rx - 0.03, rx + 0.03);
+    paintCase(view, "one receiver close up", {1920, 400}, 30);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    run(40, 16);
+    if (argc > 1 && QByteArray(argv[1]) == "--large") run(40, 64);
+    return 0;
+}
