@@ -423,6 +423,12 @@ void frmMain_Intermod::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+QString frmMain_Intermod::company() const {
+    return getSetting("User", "Company", QStringLiteral("Unkown"));
+}
+QString frmMain_Intermod::engineer() const {
+    return getSetting("User", "Engineer", QStringLiteral("Unknown"));
+}
 QString frmMain_Intermod::siteName() const {
     return ui->txtSiteName->text();
 }
@@ -450,6 +456,10 @@ qint64 frmMain_Intermod::resultLineCount() const {
 
 QString frmMain_Intermod::resultLine(qint64 row) const {
     return results_->lineText(static_cast<int>(row));
+}
+
+std::shared_ptr<const StudyResult> frmMain_Intermod::resultStudy() const {
+    return results_->sharedResult();
 }
 
 } // namespace kim

@@ -47,6 +47,8 @@ class frmMain_Intermod : public QMainWindow, public StudyHost, public ReportSour
     QWidget* hostWidget() override { return this; }
 
     // What the report reads, at every drawing.
+    QString company() const override;
+    QString engineer() const override;
     QString siteName() const override;
     QString siteDescription() const override;
     QString siteDate() const override;
@@ -55,6 +57,7 @@ class frmMain_Intermod : public QMainWindow, public StudyHost, public ReportSour
     QStringList receiveTexts() const override;
     qint64 resultLineCount() const override;
     QString resultLine(qint64 row) const override;
+    std::shared_ptr<const StudyResult> resultStudy() const override;
 
     // The open print preview, if any.
     frmPP* preview() const;

@@ -19,6 +19,7 @@ class ResultsModel : public QAbstractListModel {
     void setResult(std::shared_ptr<const StudyResult> result);
     void clear();
     const StudyResult* result() const { return result_.get(); }
+    std::shared_ptr<const StudyResult> sharedResult() const { return result_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
