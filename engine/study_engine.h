@@ -60,6 +60,8 @@ class StudyResult {
     std::vector<std::string> listLines() const;
 
     const Match& match(size_t i) const { return matches_[i]; }
+    size_t transmitCount() const { return tx_.size(); }
+    size_t receiveCount() const { return rx_.size(); }
     double transmitValue(size_t i) const { return tx_[i]; }
     double receiveValue(size_t i) const { return rx_[i]; }
     double separationMHz() const { return sepMHz_; }

@@ -37,6 +37,8 @@ frmPP::frmPP(QWidget* owner, const ReportSource& study)
     // Dragging the thumb and a changed value do the same.
     connect(ui->HScroll, &QScrollBar::valueChanged, this, &frmPP::HScroll_Change);
     connect(ui->VScroll, &QScrollBar::valueChanged, this, &frmPP::VScroll_Change);
+    ui->PicPaper->installEventFilter(this);
+    ui->picBord->installEventFilter(this);
     Form_Load();
 }
 
@@ -238,7 +240,10 @@ void frmPP::VScroll_Change(int) {
     scrollBarMoved(ui->VScroll, paperHeight(), borderScaleHeight(), paperTop_);
 }
 
-void frmPP::wheelEvent(QWheelEvent* event) {
+bool frmPP::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::Wheel || (watched != ui->PicPaper && watched != ui->picBord))
+        return QWidget::eventFilter(watched, e);
+    auto* event = static_cast<QWheelEvent*>(e);
     QPoint roll = event->angleDelta();
     if (event->modifiers() & Qt::ShiftModifier) roll = QPoint(roll.x() + roll.y(), 0);
     // A notch (120) moves as many small steps as the desktop's wheel setting says.
@@ -249,7 +254,7 @@ void frmPP::wheelEvent(QWheelEvent* event) {
     };
     move(ui->VScroll, roll.y());
     move(ui->HScroll, roll.x());
-    event->accept();
+    return true;
 }
 
 void frmPP::cmdPrint_Click() {

@@ -63,7 +63,7 @@ class frmPP : public QWidget {
 
   protected:
     // The wheel over the sheet scrolls it; with Shift, or tilted, across.
-    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
     void HScroll_Change(int);

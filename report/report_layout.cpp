@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace kim {
@@ -146,23 +147,29 @@ int integerDigits(double v) {
 } // namespace
 
 LineWrap::Width StudyLineRows::textWidth(const std::string& text) const {
-    LineWrap::Width w = 0;
+    Width w = 0;
     for (unsigned char c : text)
         w += wrap_.advance(QChar(c));
     return w;
 }
 
-LineWrap::Width StudyLineRows::digitsWidth(int integerDigits, int decimals) const {
-    return (integerDigits + decimals) * digit_ + ((integerDigits - 1) / 3) * comma_ +
+LineWrap::Width StudyLineRows::digitsWidth(int integerDigits, int decimals, Width digit) const {
+    return (integerDigits + decimals) * digit + ((integerDigits - 1) / 3) * comma_ +
            (decimals ? point_ : 0);
 }
 
+namespace {
+constexpr LineWrap::Width kUnbounded = std::numeric_limits<LineWrap::Width>::max() / 64;
+}
+
 StudyLineRows::StudyLineRows(const StudyResult& result, const LineWrap& wrap)
-    : result_(result), wrap_(wrap), transmit_(kMaxListEntries, -1), receive_(kMaxListEntries, -1) {
-    digit_ = wrap.advance(QLatin1Char('0'));
-    sameDigits_ = true;
-    for (char c = '1'; c <= '9'; ++c)
-        sameDigits_ = sameDigits_ && wrap.advance(QLatin1Char(c)) == digit_;
+    : result_(result), wrap_(wrap) {
+    digit_ = narrowDigit_ = wideDigit_ = wrap.advance(QLatin1Char('0'));
+    for (char c = '1'; c <= '9'; ++c) {
+        narrowDigit_ = std::min(narrowDigit_, wrap.advance(QLatin1Char(c)));
+        wideDigit_ = std::max(wideDigit_, wrap.advance(QLatin1Char(c)));
+    }
+    sameDigits_ = narrowDigit_ == wideDigit_;
     comma_ = wrap.advance(QLatin1Char(','));
     point_ = wrap.advance(QLatin1Char('.'));
     minus_ = wrap.advance(QLatin1Char('-'));
@@ -186,18 +193,52 @@ StudyLineRows::StudyLineRows(const StudyResult& result, const LineWrap& wrap)
     and_ = textWidth(kAnd);
     tailHarmonic_ = textWidth(kTailHarmonic);
     kHz_ = textWidth(kKHz);
+
+    Range tx{kUnbounded, 0}, rx{kUnbounded, 0}, product{kUnbounded, 0};
+    auto widen = [](Range& r, Range w) {
+        r.lo = std::min(r.lo, w.lo);
+        r.hi = std::max(r.hi, w.hi);
+    };
+    for (size_t i = 0; i < result.transmitCount(); ++i) {
+        transmit_.push_back(textWidth(formatNumber(result.transmitValue(i), pattern::Frequency)));
+        widen(tx, {transmit_.back(), transmit_.back()});
+    }
+    for (size_t i = 0; i < result.receiveCount(); ++i) {
+        receive_.push_back(textWidth(formatNumber(result.receiveValue(i), pattern::Frequency)));
+        widen(rx, {receive_.back(), receive_.back()});
+        productNear_.push_back(productRange(result.receiveValue(i)));
+        widen(product, productNear_.back());
+    }
+    // A distance is below the separation: "00.0" up to its figures and three decimals.
+    const double sepKHz = result.separationMHz() * 1000 + 0.001;
+    distance_ = {digitsWidth(2, 1, narrowDigit_),
+                 sepKHz < 1e12 ? digitsWidth(std::max(2, integerDigits(sepKHz + 1)), 3, wideDigit_)
+                               : kUnbounded};
+    if (transmit_.empty() || receive_.empty()) return;
+    for (int f = 0; f < kFamilyCount; ++f) {
+        std::array<Range, 5> letters;
+        letters.fill(tx);
+        const Pieces all = pieces(f, letters, rx, product, distance_);
+        familyRows_[f] = certainRows(all);
+        for (int i = 0; i < all.count; ++i)
+            widest_[f] = std::max(widest_[f], all.width[i].hi);
+        letters.fill({0, 0});
+        const Pieces bare = pieces(f, letters, {0, 0}, {0, 0}, {0, 0});
+        fixed_[f] = (bare.count - 1) * blank_;
+        for (int i = 0; i < bare.count; ++i)
+            fixed_[f] += bare.width[i].lo;
+    }
 }
 
-LineWrap::Width StudyLineRows::transmitWidth(uint16_t i) const {
-    LineWrap::Width& w = transmit_[i];
-    if (w < 0) w = textWidth(formatNumber(result_.transmitValue(i), pattern::Frequency));
-    return w;
-}
-
-LineWrap::Width StudyLineRows::receiveWidth(uint16_t i) const {
-    LineWrap::Width& w = receive_[i];
-    if (w < 0) w = textWidth(formatNumber(result_.receiveValue(i), pattern::Frequency));
-    return w;
+// A product of the receiver lies within the separation of it (and half a hertz).
+StudyLineRows::Range StudyLineRows::productRange(double receiver) const {
+    const double s = result_.separationMHz() + 1e-6;
+    const double low = receiver - s, high = receiver + s;
+    if (!(std::max(std::fabs(low), std::fabs(high)) < 1e15)) return {digitsWidth(1, 5, narrowDigit_), kUnbounded};
+    // Rounding to five decimals may add a figure: one more at the top.
+    const int most = integerDigits(std::max(std::fabs(low), std::fabs(high)) + 1);
+    return {low > 0 ? digitsWidth(integerDigits(low), 5, narrowDigit_) : digitsWidth(1, 5, narrowDigit_),
+            digitsWidth(most, 5, wideDigit_) + (low < 0 ? minus_ : 0)};
 }
 
 // The product value's text is "###,##0.00000": its width follows from its sign and its
@@ -215,7 +256,7 @@ LineWrap::Width StudyLineRows::productWidth(double value) const {
             if (a < t - half) break;
             ++digits;
         }
-        if (clear) return (value < 0 && a > half ? minus_ : 0) + digitsWidth(digits, 5);
+        if (clear) return (value < 0 && a > half ? minus_ : 0) + digitsWidth(digits, 5, digit_);
     }
     std::string text;
     appendNumber(text, value, pattern::Product);
@@ -229,63 +270,127 @@ LineWrap::Width StudyLineRows::distanceWidth(double kHz) const {
         const long long hz = std::llround(kHz * 1000);
         const long long whole = hz / 1000, part = hz % 1000;
         const int decimals = part % 100 == 0 ? 1 : (part % 10 == 0 ? 2 : 3);
-        return digitsWidth(std::max(2, integerDigits(double(whole))), decimals);
+        return digitsWidth(std::max(2, integerDigits(double(whole))), decimals, digit_);
     }
     std::string text;
     appendNumber(text, kHz, pattern::Distance);
     return textWidth(text);
 }
 
-StudyLineRows::Pieces StudyLineRows::pieces(size_t line) const {
-    const Match& m = result_.match(line);
-    const FamilyInfo& f = familyInfo(m.family);
-    const double p = result_.productValue(m);
-    const LineWrap::Width tail = receiveWidth(m.receiver) +
-        distanceWidth(roundToHertz(std::fabs(p - result_.receiveValue(m.receiver))) * 1000) + kHz_;
+StudyLineRows::Pieces StudyLineRows::pieces(int family, const std::array<Range, 5>& letters,
+                                            Range receiver, Range product, Range distance) const {
+    const FamilyInfo& f = familyInfo(family);
     Pieces out;
-    auto add = [&out](LineWrap::Width w) { out.width[out.count++] = w; };
+    auto add = [&out](Width fixed, std::initializer_list<Range> parts) {
+        Range r{fixed, fixed};
+        for (Range p : parts) {
+            r.lo += p.lo;
+            r.hi += p.hi;
+        }
+        out.width[out.count++] = r;
+    };
+    const Width tail = (f.harmonic ? tailHarmonic_ : open_ + tailMulti_) + kHz_;
     if (f.harmonic) {
-        const LineWrap::Width value =
-            f.harmonic == 1 ? transmitWidth(m.letter[0]) : productWidth(p);
-        add(labelHead_[m.family]);
-        add(labelTail_[m.family] + value + and_ + tailHarmonic_ + tail);
+        // 1A writes the transmitter's own text; nA the product.
+        add(labelHead_[family], {});
+        add(labelTail_[family] + and_ + tail,
+            {f.harmonic == 1 ? letters[0] : product, receiver, distance});
     } else {
-        add(labelHead_[m.family] + transmitWidth(m.letter[0]));
+        add(labelHead_[family], {letters[0]});
         for (int l = 1; l < f.letters; ++l)
-            add((f.minus[l] ? minusOp_ : plus_) + transmitWidth(m.letter[l]));
-        add(equals_ + productWidth(p));
-        add(open_ + tailMulti_ + tail);
+            add(f.minus[l] ? minusOp_ : plus_, {letters[l]});
+        add(equals_, {product});
+        add(tail, {receiver, distance});
     }
     return out;
 }
 
+StudyLineRows::Pieces StudyLineRows::linePieces(size_t line) const {
+    const Match& m = result_.match(line);
+    std::array<Range, 5> letters;
+    for (int l = 0; l < familyInfo(m.family).letters; ++l)
+        letters[l] = {transmit_[m.letter[l]], transmit_[m.letter[l]]};
+    const double p = result_.productValue(m);
+    const Width product = productWidth(p);
+    const Width distance =
+        distanceWidth(roundToHertz(std::fabs(p - result_.receiveValue(m.receiver))) * 1000);
+    return pieces(m.family, letters, {receive_[m.receiver], receive_[m.receiver]},
+                  {product, product}, {distance, distance});
+}
+
+// Settled by the bounds: every width fits one row; or none does, and whatever the break,
+// the rest fits the second row. After a greedy break the rest is narrower than the
+// line less the first row plus the widest piece (the one that did not fit).
+int StudyLineRows::certainRows(const Pieces& p) const {
+    Width lo = (p.count - 1) * blank_, hi = lo, widest = 0;
+    for (int i = 0; i < p.count; ++i) {
+        lo += p.width[i].lo;
+        hi += p.width[i].hi;
+        widest = std::max(widest, p.width[i].hi);
+    }
+    if (hi <= wrap_.firstRow()) return 1;
+    if (lo > wrap_.firstRow() && widest <= wrap_.nextRow() &&
+        hi - wrap_.firstRow() + widest <= wrap_.nextRow())
+        return 2;
+    return 0;
+}
+
 LineWrap::Width StudyLineRows::width(size_t line) const {
-    const Pieces p = pieces(line);
-    LineWrap::Width w = (p.count - 1) * blank_;
+    const Pieces p = linePieces(line);
+    Width w = (p.count - 1) * blank_;
     for (int i = 0; i < p.count; ++i)
-        w += p.width[i];
+        w += p.width[i].lo;
     return w;
 }
 
-// As LineWrap::rows breaks the written line: whole pieces to a row while they fit.
-// A piece wider than its row is broken inside, which only the text can tell.
+// Most lines are settled from the widths known at once and the bounds of the product and
+// the distance (as certainRows, with the widest piece of the family). The others are
+// broken as LineWrap::rows breaks the written line: whole pieces to a row while they
+// fit. A piece wider than its row is broken inside, which only the text can tell.
 int StudyLineRows::rows(size_t line) const {
-    const Pieces p = pieces(line);
-    LineWrap::Width rest = (p.count - 1) * blank_;
+    const Match& m = result_.match(line);
+    const FamilyInfo& f = familyInfo(m.family);
+    Width known = fixed_[m.family] + receive_[m.receiver];
+    Range value = productNear_[m.receiver];
+    if (f.harmonic == 1)
+        value = {transmit_[m.letter[0]], transmit_[m.letter[0]]};
+    else if (!f.harmonic)
+        for (int l = 0; l < f.letters; ++l)
+            known += transmit_[m.letter[l]];
+    const Width lo = known + value.lo + distance_.lo, hi = known + value.hi + distance_.hi;
+    const Width first = wrap_.firstRow(), next = wrap_.nextRow(), widest = widest_[m.family];
+    if (hi <= first) return 1;
+    if (lo > first && widest <= next && hi - first + widest <= next) return 2;
+
+    const Pieces p = linePieces(line);
+    Width rest = (p.count - 1) * blank_;
     for (int i = 0; i < p.count; ++i)
-        rest += p.width[i];
-    LineWrap::Width free = wrap_.firstRow();
+        rest += p.width[i].lo;
+    Width free = first;
     int rows = 1;
-    for (int k = 0; rest > free; ++rows, free = wrap_.nextRow()) {
-        if (p.width[k] > free)
+    for (int k = 0; rest > free; ++rows, free = next) {
+        if (p.width[k].lo > free)
             return static_cast<int>(wrap_.rows(QString::fromStdString(result_.line(line))).size());
-        LineWrap::Width used = p.width[k];
-        while (used + blank_ + p.width[k + 1] <= free)
-            used += blank_ + p.width[++k];
+        Width used = p.width[k].lo;
+        while (used + blank_ + p.width[k + 1].lo <= free)
+            used += blank_ + p.width[++k].lo;
         rest -= used + blank_;
         ++k;
     }
     return rows;
+}
+
+size_t StudyLineRows::familyEnd(size_t line) const {
+    const char* label = familyInfo(result_.match(line).family).label;
+    size_t lo = line + 1, hi = result_.lineCount();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (compareListText(familyInfo(result_.match(mid).family).label, label) <= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -316,20 +421,42 @@ ReportPages::ReportPages(const ReportSource& study, const ReportMeasures& measur
     // A following page starts with no blank line or rule, and none is started for them.
     qint64 capacity = measures_.firstPageRows(), used = 0, i = 0;
     begin_.push_back(0);
+    auto newPage = [&] {
+        end_.push_back(i);
+        while (i < count && spacer(i))
+            ++i;
+        if (i == count) return false;
+        begin_.push_back(i);
+        capacity = measures_.nextPageRows();
+        used = 0;
+        return true;
+    };
     while (i < count) {
+        const qint64 line = i - first;
+        if (byParts && line >= 0 && line < results_) {
+            // A family whose lines all take the same rows fills its pages by arithmetic.
+            if (const qint64 rows = byParts->familyRows(static_cast<size_t>(line))) {
+                qint64 left = byParts->familyEnd(static_cast<size_t>(line)) - line;
+                while (true) {
+                    qint64 fit = std::max<qint64>(0, (capacity - used) / rows);
+                    if (fit == 0 && used == 0 && begin_.size() > 1) fit = 1;
+                    const qint64 take = std::min(left, fit);
+                    used += take * rows;
+                    i += take;
+                    left -= take;
+                    if (left == 0) break;
+                    newPage();
+                }
+                continue;
+            }
+        }
         const qint64 rows = rowsOf(i);
         if (used + rows <= capacity || (used == 0 && begin_.size() > 1)) {
             used += rows;
             ++i;
             continue;
         }
-        end_.push_back(i);
-        while (i < count && spacer(i))
-            ++i;
-        if (i == count) break;
-        begin_.push_back(i);
-        capacity = measures_.nextPageRows();
-        used = 0;
+        if (!newPage()) break;
     }
     if (end_.size() < begin_.size()) end_.push_back(count);
 }

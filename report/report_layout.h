@@ -21,8 +21,6 @@
 
 namespace kim {
 
-class StudyResult;
-
 inline constexpr double kReportMargin = 720; // twips, half an inch
 // Font sizes on the printer; the preview's paper scales its own by the zoom.
 inline constexpr double kPrinterTitleSize = 20;
@@ -79,35 +77,58 @@ double continuationIndent(const DrawSurface& out);
 
 // The rows each line of a study takes, from the widths of the parts a line is made of:
 // its family's label, the transmitter and receiver texts (measured once each), the
-// product value and the distance (measured by their number of digits).
+// product value and the distance (measured by their number of digits). Most lines are
+// settled by bounds alone: a product lies within the separation of its receiver, so its
+// width is known to a figure or two; and where a whole family of lines is settled so,
+// its lines are not looked at one by one.
 class StudyLineRows {
   public:
     StudyLineRows(const StudyResult& result, const LineWrap& wrap);
 
     int rows(size_t line) const;
     LineWrap::Width width(size_t line) const;
+    // The rows every line of the family takes when that is the same for all of them, else 0.
+    int familyRows(size_t line) const { return familyRows_[result_.match(line).family]; }
+    // The end of the run of lines of the line's family: in list order a family's lines
+    // stand together, since no family's label begins another's.
+    size_t familyEnd(size_t line) const;
 
   private:
+    using Width = LineWrap::Width;
+    struct Range {
+        Width lo, hi;
+    };
+    // The pieces between the blanks where a line may break, each as narrow and as wide
+    // as it can be.
     struct Pieces {
-        std::array<LineWrap::Width, 8> width{};
+        std::array<Range, 8> width{};
         int count = 0;
     };
-    Pieces pieces(size_t line) const;
-    LineWrap::Width textWidth(const std::string& text) const;
-    LineWrap::Width transmitWidth(uint16_t i) const;
-    LineWrap::Width receiveWidth(uint16_t i) const;
-    LineWrap::Width productWidth(double value) const;
-    LineWrap::Width distanceWidth(double kHz) const;
-    LineWrap::Width digitsWidth(int integerDigits, int decimals) const;
+    Pieces pieces(int family, const std::array<Range, 5>& letters, Range receiver, Range product,
+                  Range distance) const;
+    Pieces linePieces(size_t line) const; // as wide as they are
+    // 1 or 2 where the bounds settle it, else 0.
+    int certainRows(const Pieces& p) const;
+    Width textWidth(const std::string& text) const;
+    Width productWidth(double value) const;
+    Width distanceWidth(double kHz) const;
+    Range productRange(double receiver) const;
+    Width digitsWidth(int integerDigits, int decimals, Width digit) const;
 
     const StudyResult& result_;
     const LineWrap& wrap_;
-    mutable std::vector<LineWrap::Width> transmit_, receive_; // -1 until measured
+    std::vector<Width> transmit_, receive_;
+    std::vector<Range> productNear_; // a receiver's products
+    Range distance_{};
     bool sameDigits_ = false; // every figure as wide as the others
-    LineWrap::Width digit_ = 0, comma_ = 0, point_ = 0, minus_ = 0, blank_ = 0;
-    std::array<LineWrap::Width, kFamilyCount> labelHead_{}, labelTail_{};
-    LineWrap::Width plus_ = 0, minusOp_ = 0, equals_ = 0, open_ = 0, tailMulti_ = 0, and_ = 0,
-                    tailHarmonic_ = 0, kHz_ = 0;
+    Width digit_ = 0, narrowDigit_ = 0, wideDigit_ = 0;
+    Width comma_ = 0, point_ = 0, minus_ = 0, blank_ = 0;
+    std::array<Width, kFamilyCount> labelHead_{}, labelTail_{};
+    Width plus_ = 0, minusOp_ = 0, equals_ = 0, open_ = 0, tailMulti_ = 0, and_ = 0,
+          tailHarmonic_ = 0, kHz_ = 0;
+    std::array<int, kFamilyCount> familyRows_{};
+    std::array<Width, kFamilyCount> fixed_{};  // a family's texts between the values
+    std::array<Width, kFamilyCount> widest_{}; // the widest piece a family's line can have
 };
 
 class ReportPages {
