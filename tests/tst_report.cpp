@@ -408,6 +408,10 @@ void TstReport::countingFromPartsMatchesTheText_data() {
     // Products far from the receivers: negative values, long distances.
     QTest::newRow("wide separation") << 150.0 << 60.0 << "1234567.891" << 12240.0 << true;
     QTest::newRow("narrow paper, several rows") << 999.6 << 0.8 << "25.0" << 6000.0 << true;
+    // Lines a little narrower than two rows: the break may leave too much for the second.
+    for (double width : {6600.0, 6800.0, 7000.0, 7200.0})
+        QTest::newRow(qPrintable(QString("two or three rows, %1 twips").arg(width)))
+            << 999.6 << 0.8 << "25.0" << width << true;
     QTest::newRow("paper too narrow for a piece") << 999.6 << 0.8 << "25.0" << 3000.0 << true;
     QTest::newRow("figures of different widths") << 999.6 << 0.8 << "25.0" << 12240.0 << false;
 }
