@@ -398,31 +398,41 @@ void TstReport::longLinesStayInsideTheMargins() {
 void TstReport::countingFromPartsMatchesTheText_data() {
     QTest::addColumn<double>("base");   // MHz
     QTest::addColumn<double>("spread"); // MHz
+    QTest::addColumn<double>("raster"); // MHz between two channels
     QTest::addColumn<QString>("separation");
-    QTest::addColumn<double>("pageWidth");
+    QTest::addColumn<QList<double>>("pageWidths");
     QTest::addColumn<bool>("sameFigures");
-    QTest::newRow("VHF") << 150.0 << 2.0 << "25.0" << 12240.0 << true;
-    QTest::newRow("across 1,000 MHz") << 999.6 << 0.8 << "25.0" << 12240.0 << true;
-    QTest::newRow("across 10,000 MHz") << 9999.2 << 1.2 << "25.0" << 12240.0 << true;
-    QTest::newRow("below 1 MHz") << 0.2 << 0.6 << "25.0" << 12240.0 << true;
-    // Products far from the receivers: negative values, long distances.
-    QTest::newRow("wide separation") << 150.0 << 60.0 << "1234567.891" << 12240.0 << true;
-    QTest::newRow("narrow paper, several rows") << 999.6 << 0.8 << "25.0" << 6000.0 << true;
-    // Lines a little narrower than two rows: the break may leave too much for the second.
-    for (double width : {6600.0, 6800.0, 7000.0, 7200.0})
-        QTest::newRow(qPrintable(QString("two or three rows, %1 twips").arg(width)))
-            << 999.6 << 0.8 << "25.0" << width << true;
-    QTest::newRow("paper too narrow for a piece") << 999.6 << 0.8 << "25.0" << 3000.0 << true;
-    QTest::newRow("figures of different widths") << 999.6 << 0.8 << "25.0" << 12240.0 << false;
+    const QList<double> letter{12240};
+    // Widths from a narrow page to a wide one, 100 twips apart.
+    QList<double> sweep;
+    for (double w = 6000; w <= 12600; w += 100)
+        sweep << w;
+    QTest::newRow("VHF") << 150.0 << 2.0 << 0.0125 << "25.0" << letter << true;
+    QTest::newRow("across 1,000 MHz") << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << true;
+    QTest::newRow("across 10,000 MHz") << 9999.2 << 1.2 << 0.0125 << "25.0" << sweep << true;
+    QTest::newRow("below 1 MHz") << 0.2 << 0.6 << 0.0125 << "25.0" << letter << true;
+    // Off any raster: distances with hundredths of a kilohertz.
+    QTest::newRow("ten hertz steps") << 999.6 << 0.8 << 0.00001 << "25.0" << sweep << true;
+    // Products far from their receivers, below zero too: long distances, a minus sign.
+    // (Every product interferes: a few widths only.)
+    const QList<double> some{7000, 8500, 10000, 12240};
+    QTest::newRow("wide separation") << 150.0 << 60.0 << 0.0125 << "1234567.891" << some << true;
+    QTest::newRow("far below zero") << 1.0 << 60.0 << 0.0125 << "150000" << some << true;
+    QTest::newRow("paper too narrow for a piece")
+        << 999.6 << 0.8 << 0.0125 << "25.0" << QList<double>{3000} << true;
+    QTest::newRow("figures of different widths")
+        << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << false;
 }
 
-// The page count adds up a study's lines from their parts; it must come to the same
-// widths, rows and pages as the written lines.
+// The page count adds up a study's lines from their parts, and settles most of them by
+// bounds; it must come to the same widths, rows and pages as the written lines, on any
+// paper.
 void TstReport::countingFromPartsMatchesTheText() {
     QFETCH(double, base);
     QFETCH(double, spread);
+    QFETCH(double, raster);
     QFETCH(QString, separation);
-    QFETCH(double, pageWidth);
+    QFETCH(QList<double>, pageWidths);
     QFETCH(bool, sameFigures);
     auto widths = [sameFigures](QChar c) {
         return !sameFigures && c.isDigit() ? 90.0 + (c.unicode() - '0') * 3 : serifWidth(c);
@@ -431,28 +441,31 @@ void TstReport::countingFromPartsMatchesTheText() {
     std::uniform_real_distribution<double> near(0, spread);
     std::vector<std::string> tx, rx;
     for (int i = 0; i < 5; ++i)
-        tx.push_back(formatNumber(base + std::round(near(rng) / 0.0125) * 0.0125, pattern::ListText));
+        tx.push_back(formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
     for (int i = 0; i < 2; ++i)
-        rx.push_back(formatNumber(base + std::round(near(rng) / 0.0125) * 0.0125, pattern::ListText));
+        rx.push_back(formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
     const auto result = study(tx, rx, separation.toStdString());
     QVERIFY(result->lineCount() > 50);
-
-    const ReportMeasures m = measures(pageWidth, 15840, widths);
-    const StudyLineRows parts(*result, m.wrap);
-    FakeStudy byText;
-    for (size_t i = 0; i < result->lineCount(); ++i) {
-        const QString line = QString::fromStdString(result->line(i));
-        byText.results << line;
-        QCOMPARE(parts.width(i), m.wrap.width(line));
-        QCOMPARE(parts.rows(i), int(m.wrap.rows(line).size()));
-    }
-    FakeStudy byParts;
+    QStringList lines;
+    for (size_t i = 0; i < result->lineCount(); ++i)
+        lines << QString::fromStdString(result->line(i));
+    FakeStudy byText, byParts;
+    byText.results = lines;
     byParts.study = result;
-    const ReportPages a(byParts, m), b(byText, m);
-    QCOMPARE(a.pageCount(), b.pageCount());
-    for (qint64 p = 1; p <= a.pageCount(); ++p) {
-        QCOMPARE(a.pageBegin(p), b.pageBegin(p));
-        QCOMPARE(a.pageEnd(p), b.pageEnd(p));
+
+    for (double width : pageWidths) {
+        const ReportMeasures m = measures(width, 15840, widths);
+        const StudyLineRows parts(*result, m.wrap);
+        for (size_t i = 0; i < result->lineCount(); ++i) {
+            QCOMPARE(parts.width(i), m.wrap.width(lines[i]));
+            QCOMPARE(parts.rows(i), int(m.wrap.rows(lines[i]).size()));
+        }
+        const ReportPages a(byParts, m), b(byText, m);
+        QCOMPARE(a.pageCount(), b.pageCount());
+        for (qint64 p = 1; p <= a.pageCount(); ++p) {
+            QCOMPARE(a.pageBegin(p), b.pageBegin(p));
+            QCOMPARE(a.pageEnd(p), b.pageEnd(p));
+        }
     }
 }
 
