@@ -185,6 +185,8 @@ class TstReport : public QObject {
     void firstPageUnchanged();
     void paperScalesFontsWithZoom();
     void frequenciesAndUserDetails();
+    void lineBreaks_data();
+    void lineBreaks();
     void pagesHoldEveryLineInOrder_data();
     void pagesHoldEveryLineInOrder();
     void longLinesStayInsideTheMargins();
@@ -301,6 +303,35 @@ void TstReport::frequenciesAndUserDetails() {
                           "1A = R: 150.50000 and 150.50000, Sep: 00.0 KHz", "A+B: x"}));
     QVERIFY(out.ops.contains("size 20")); // the printer ignores the zoom
     QCOMPARE(reportFrequency("1,234.5"), "01,234.50000");
+}
+
+void TstReport::lineBreaks_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("first"); // characters that fit the first row
+    QTest::addColumn<QStringList>("rows");
+    // The following rows hold 16 characters.
+    const QString line = "A+B: 1 + 2 = 3 (4), Sep: 5 KHz";
+    QTest::newRow("fits") << line << 30 << QStringList{line};
+    QTest::newRow("before the receiver") << line << 20
+                                         << QStringList{"A+B: 1 + 2 = 3", "(4), Sep: 5 KHz"};
+    QTest::newRow("before an operator, the minus of a number stays")
+        << "A-B: 1 - 2 = -3 (4), Sep: 5 KHz" << 13
+        << QStringList{"A-B: 1 - 2", "= -3", "(4), Sep: 5 KHz"};
+    QTest::newRow("at a blank") << "abcdefgh ijklmnop qrstuvwx" << 20
+                                << QStringList{"abcdefgh ijklmnop", "qrstuvwx"};
+    QTest::newRow("a word wider than the row") << "abcdefghijklmnopqrstuvwxyz0123456789" << 20
+                                               << QStringList{"abcdefghijklmnopqrst", "uvwxyz0123456789"};
+}
+
+// Where a line too wide for the page breaks: nothing is lost, no row passes its width.
+void TstReport::lineBreaks() {
+    QFETCH(QString, line);
+    QFETCH(int, first);
+    QFETCH(QStringList, rows);
+    std::array<LineWrap::Width, 128> advance;
+    advance.fill(1);
+    const LineWrap wrap(advance, first, 16);
+    QCOMPARE(wrap.rows(line), rows);
 }
 
 void TstReport::pagesHoldEveryLineInOrder_data() {
