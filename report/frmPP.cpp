@@ -144,11 +144,10 @@ const ReportPages& frmPP::pages() {
     const PagesOf now{results, study_.transmitTexts().size(), study_.receiveTexts().size(),
                       study_.resultLineCount()};
     // Lines that are not a study's are few: they are counted at every drawing.
-    const bool same = pages_ && results && !pagesOf_.study.expired() &&
-                      !pagesOf_.study.owner_before(now.study) &&
-                      !now.study.owner_before(pagesOf_.study) &&
-                      pagesOf_.transmit == now.transmit && pagesOf_.receive == now.receive &&
-                      pagesOf_.results == now.results;
+    const bool same =
+        pages_ && results && !pagesOf_.study.expired() && !pagesOf_.study.owner_before(now.study) &&
+        !now.study.owner_before(pagesOf_.study) && pagesOf_.transmit == now.transmit &&
+        pagesOf_.receive == now.receive && pagesOf_.results == now.results;
     if (!same) {
         pages_ = std::make_unique<ReportPages>(study_, measures_);
         pagesOf_ = now;

@@ -27,7 +27,8 @@ PainterSurface::PainterSurface(QPaintDevice& device, double pixelsPerTwipX, doub
 PainterSurface PainterSurface::onPrinter(QPrinter& printer, QPainter* painter) {
     const double pixelsPerTwip = printer.resolution() / 1440.0;
     const double w = printer.width() / pixelsPerTwip, h = printer.height() / pixelsPerTwip;
-    if (painter) return PainterSurface(*painter, pixelsPerTwip, pixelsPerTwip, w, h, true, Qt::black);
+    if (painter)
+        return PainterSurface(*painter, pixelsPerTwip, pixelsPerTwip, w, h, true, Qt::black);
     return PainterSurface(printer, pixelsPerTwip, pixelsPerTwip, w, h, true);
 }
 

@@ -183,7 +183,8 @@ PrintOutcome printInBackground(QWidget* parent, QPrinter& printer, const ReportS
         if (started)
             *error = QStringLiteral("The pages could not be sent to the printer.");
         else if (toFile)
-            *error = QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName());
+            *error =
+                QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName());
         else
             *error = QStringLiteral("The printer could not start the document.");
     }

@@ -61,7 +61,8 @@ QStringList LineWrap::rows(const QString& line) const {
             if (w > free) break;
             chars = i + 1;
         }
-        const qsizetype cut = preferred ? preferred : (blank ? blank : std::max<qsizetype>(chars, 1));
+        const qsizetype cut =
+            preferred ? preferred : (blank ? blank : std::max<qsizetype>(chars, 1));
         out << rest.left(cut).toString();
         rest = rest.mid(cut + (cut == preferred || cut == blank ? 1 : 0));
         free = next_;
@@ -76,13 +77,15 @@ QStringList LineWrap::rows(const QString& line) const {
 qint64 ReportMeasures::firstPageRows() const {
     // The title, then eight body lines: a blank, five details, a blank, the separation.
     const double top = tMargin + titleLine + 8 * bodyLine;
-    return std::max<qint64>(0, static_cast<qint64>(std::floor((height - bMargin - top) / bodyLine + 1e-9)));
+    return std::max<qint64>(
+        0, static_cast<qint64>(std::floor((height - bMargin - top) / bodyLine + 1e-9)));
 }
 
 qint64 ReportMeasures::nextPageRows() const {
     // The heading line and the blank line under its rule.
     const double top = tMargin + 2 * bodyLine;
-    return std::max<qint64>(1, static_cast<qint64>(std::floor((height - bMargin - top) / bodyLine + 1e-9)));
+    return std::max<qint64>(
+        1, static_cast<qint64>(std::floor((height - bMargin - top) / bodyLine + 1e-9)));
 }
 
 double continuationIndent(const DrawSurface& out) {
@@ -111,7 +114,9 @@ ReportMeasures measureReport(DrawSurface& printer, double tMargin, double bMargi
     };
     std::array<LineWrap::Width, 128> advance{};
     for (int c = 0; c < 128; ++c)
-        advance[c] = c < 32 ? 0 : std::llround(printer.textWidth(QString(QChar(c))) * LineWrap::kUnitsPerTwip);
+        advance[c] =
+            c < 32 ? 0
+                   : std::llround(printer.textWidth(QString(QChar(c))) * LineWrap::kUnitsPerTwip);
     // Result lines start at the label column and end at the right margin.
     const double labelX = m.width / 10;
     const double first = m.width - rMargin - labelX;
@@ -234,10 +239,12 @@ StudyLineRows::StudyLineRows(const StudyResult& result, const LineWrap& wrap)
 StudyLineRows::Range StudyLineRows::productRange(double receiver) const {
     const double s = result_.separationMHz() + 1e-6;
     const double low = receiver - s, high = receiver + s;
-    if (!(std::max(std::fabs(low), std::fabs(high)) < 1e15)) return {digitsWidth(1, 5, narrowDigit_), kUnbounded};
+    if (!(std::max(std::fabs(low), std::fabs(high)) < 1e15))
+        return {digitsWidth(1, 5, narrowDigit_), kUnbounded};
     // Rounding to five decimals may add a figure: one more at the top.
     const int most = integerDigits(std::max(std::fabs(low), std::fabs(high)) + 1);
-    return {low > 0 ? digitsWidth(integerDigits(low), 5, narrowDigit_) : digitsWidth(1, 5, narrowDigit_),
+    return {low > 0 ? digitsWidth(integerDigits(low), 5, narrowDigit_)
+                    : digitsWidth(1, 5, narrowDigit_),
             digitsWidth(most, 5, wideDigit_) + (low < 0 ? minus_ : 0)};
 }
 

@@ -134,7 +134,15 @@ class StudyLineRows {
 class ReportPages {
   public:
     // What a row below page 1's heading block holds.
-    enum class Item { Blank, RuleBlank, TransmitHeading, Transmit, ReceiveHeading, Receive, Result };
+    enum class Item {
+        Blank,
+        RuleBlank,
+        TransmitHeading,
+        Transmit,
+        ReceiveHeading,
+        Receive,
+        Result
+    };
 
     ReportPages(const ReportSource& study, const ReportMeasures& measures);
 

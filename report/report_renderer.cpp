@@ -32,8 +32,8 @@ QString fitted(const DrawSurface& out, const QString& text, double room) {
 }
 } // namespace
 
-void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& pages,
-                qint64 page, double zoomFact) {
+void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& pages, qint64 page,
+                double zoomFact) {
     const bool printer = out.isPrinter();
     const ReportMeasures& m = pages.measures();
     const double bodySize = printer ? kPrinterBodySize : 7 * zoomFact;

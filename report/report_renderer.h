@@ -15,8 +15,8 @@ namespace kim {
 // site's details; a following page with a heading line naming the site and the page.
 // When the report has more than one page, every page says "Page N of M" in its bottom
 // margin.
-void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& pages,
-                qint64 page, double zoomFact);
+void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& pages, qint64 page,
+                double zoomFact);
 
 enum class PrintOutcome { Printed, Cancelled, Failed };
 

@@ -8,12 +8,12 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QWheelEvent>
 #include <QListWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace kim;
@@ -407,8 +407,8 @@ void TstPrintPreview::printedStudyHoldsEveryLine() {
     QCOMPARE(pdfInfo(pdf, "Pages"), QString::number(count));
     QCOMPARE(pdfInfo(pdf, "Title"), "Intermodulation Program - Cerro Alto Relay");
 
-    QStringList expected = run(KIM_CLI, {QString(KIM_TEST_DATA) + "/many_lines.int"})
-                               .split('\n', Qt::SkipEmptyParts);
+    QStringList expected =
+        run(KIM_CLI, {QString(KIM_TEST_DATA) + "/many_lines.int"}).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(expected.size(), 166);
     QString printed = run("pdftotext", {pdf, "-"});
     printed.remove(QRegularExpression("\\s"));

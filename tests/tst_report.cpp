@@ -312,15 +312,16 @@ void TstReport::lineBreaks_data() {
     // The following rows hold 16 characters.
     const QString line = "A+B: 1 + 2 = 3 (4), Sep: 5 KHz";
     QTest::newRow("fits") << line << 30 << QStringList{line};
-    QTest::newRow("before the receiver") << line << 20
-                                         << QStringList{"A+B: 1 + 2 = 3", "(4), Sep: 5 KHz"};
+    QTest::newRow("before the receiver")
+        << line << 20 << QStringList{"A+B: 1 + 2 = 3", "(4), Sep: 5 KHz"};
     QTest::newRow("before an operator, the minus of a number stays")
         << "A-B: 1 - 2 = -3 (4), Sep: 5 KHz" << 13
         << QStringList{"A-B: 1 - 2", "= -3", "(4), Sep: 5 KHz"};
     QTest::newRow("at a blank") << "abcdefgh ijklmnop qrstuvwx" << 20
                                 << QStringList{"abcdefgh ijklmnop", "qrstuvwx"};
-    QTest::newRow("a word wider than the row") << "abcdefghijklmnopqrstuvwxyz0123456789" << 20
-                                               << QStringList{"abcdefghijklmnopqrst", "uvwxyz0123456789"};
+    QTest::newRow("a word wider than the row")
+        << "abcdefghijklmnopqrstuvwxyz0123456789" << 20
+        << QStringList{"abcdefghijklmnopqrst", "uvwxyz0123456789"};
 }
 
 // Where a line too wide for the page breaks: nothing is lost, no row passes its width.
@@ -362,7 +363,9 @@ void TstReport::pagesHoldEveryLineInOrder() {
     study.receive = {"151"};
     for (int i = 0; i < lines; ++i)
         study.results << (wideEvery && i % wideEvery == 0
-                              ? QString("line %1 = %2 (%3), wide").arg(i).arg(QString(60, 'x'), QString(30, 'y'))
+                              ? QString("line %1 = %2 (%3), wide")
+                                    .arg(i)
+                                    .arg(QString(60, 'x'), QString(30, 'y'))
                               : QString("line %1").arg(i));
     const ReportPages layout(study, measures());
     QCOMPARE(layout.pageCount(), pages);
@@ -399,9 +402,9 @@ void TstReport::pagesHoldEveryLineInOrder() {
 // A line of a study at 1,000 MHz and above, fifth order, is wider than the page: it
 // goes on in a second row, indented, and nothing passes the right margin.
 void TstReport::longLinesStayInsideTheMargins() {
-    const auto result = study({"1,000.16250", "1,000.23750", "1,000.60000", "1,000.73750",
-                               "999.02500", "999.60000"},
-                              {"1,000.50000", "999.52500"});
+    const auto result = study(
+        {"1,000.16250", "1,000.23750", "1,000.60000", "1,000.73750", "999.02500", "999.60000"},
+        {"1,000.50000", "999.52500"});
     FakeStudy source;
     source.study = result;
     QVERIFY(result->lineCount() > 10);
@@ -420,7 +423,8 @@ void TstReport::longLinesStayInsideTheMargins() {
     QStringList expected;
     for (size_t i = 0; i < result->lineCount(); ++i)
         expected << QString::fromStdString(result->line(i));
-    QVERIFY(std::any_of(expected.begin(), expected.end(), [](const QString& l) { return l.size() >= 120; }));
+    QVERIFY(std::any_of(expected.begin(), expected.end(),
+                        [](const QString& l) { return l.size() >= 120; }));
     QCOMPARE(resultLinesDrawn(out, labelX), expected);
     // It breaks before the receiver, not inside a number.
     QVERIFY(out.texts().filter(QRegularExpression("^\\(1,000.50000\\), Sep: ")).size() > 0);
@@ -472,9 +476,11 @@ void TstReport::countingFromPartsMatchesTheText() {
     std::uniform_real_distribution<double> near(0, spread);
     std::vector<std::string> tx, rx;
     for (int i = 0; i < 5; ++i)
-        tx.push_back(formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
+        tx.push_back(
+            formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
     for (int i = 0; i < 2; ++i)
-        rx.push_back(formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
+        rx.push_back(
+            formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
     const auto result = study(tx, rx, separation.toStdString());
     QVERIFY(result->lineCount() > 50);
     QStringList lines;
@@ -517,7 +523,8 @@ void TstReport::pageRangeDrawsOnlyThosePages() {
     QCOMPARE(texts.first(), "Intermodulation Program - Mesa");
     QVERIFY(!texts.contains("Company: "));
     QCOMPARE(texts.filter(QRegularExpression("^line ")).first(), "line 49");
-    QCOMPARE(texts.filter(QRegularExpression("^line ")).last(), QString("line %1").arg(49 + 65 * 2 - 1));
+    QCOMPARE(texts.filter(QRegularExpression("^line ")).last(),
+             QString("line %1").arg(49 + 65 * 2 - 1));
     QCOMPARE(texts.filter("Page 2 of 5").size(), 2); // heading and footer
     QCOMPARE(texts.filter("Page 3 of 5").size(), 2);
     QVERIFY(texts.filter("of 5").size() == 4);
@@ -530,11 +537,13 @@ void TstReport::stopEndsAfterThePageInProgress() {
     RecordingSurface out(true);
     std::atomic<bool> stop{false};
     std::atomic<qint64> done{0};
-    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), &stop, &done), PrintOutcome::Printed);
+    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), &stop, &done),
+             PrintOutcome::Printed);
     QCOMPARE(done.load(), pages.pageCount());
     stop = true;
     RecordingSurface stopped(true);
-    QCOMPARE(printPages(stopped, study, pages, 1, pages.pageCount(), &stop), PrintOutcome::Cancelled);
+    QCOMPARE(printPages(stopped, study, pages, 1, pages.pageCount(), &stop),
+             PrintOutcome::Cancelled);
     QCOMPARE(stopped.ended, 0);
     QVERIFY(stopped.drawn.empty());
 }
