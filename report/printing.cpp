@@ -97,8 +97,7 @@ bool askForPages(QWidget* parent, QPrinter& printer, PrintRequest& request) {
     if (dialogHook()) return dialogHook()(printer, request);
     QPrintDialog dialog(&printer, parent);
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
-                      QAbstractPrintDialog::PrintCurrentPage |
-                      QAbstractPrintDialog::PrintShowPageSize);
+                      QAbstractPrintDialog::PrintCurrentPage);
     dialog.setMinMax(1, static_cast<int>(std::min<qint64>(request.pageCount, INT_MAX)));
     // A report too long for one print offers its first part.
     if (request.last < request.pageCount) {

@@ -82,7 +82,7 @@ qint64 ReportMeasures::firstPageRows() const {
 }
 
 qint64 ReportMeasures::nextPageRows() const {
-    // The heading line and the blank line under its rule.
+    // The heading line, and a blank line crossed by its rule.
     const double top = tMargin + 2 * bodyLine;
     return std::max<qint64>(
         1, static_cast<qint64>(std::floor((height - bMargin - top) / bodyLine + 1e-9)));

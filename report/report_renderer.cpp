@@ -94,9 +94,13 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
         out.print(fitted(out, reportTitle(study.siteName()), room), false);
         out.setCurrentX(pageX);
         out.print(pageLabel, true);
+        // The rule in the middle of the blank line below, clear of the descenders.
+        const double below = out.currentY();
+        out.setCurrentY(below + out.lineHeight() / 2);
         rule();
         out.setFontItalic(false);
-        out.print(QString(), true);
+        out.setCurrentX(0);
+        out.setCurrentY(below + out.lineHeight());
     }
 
     QStringList transmit, receive; // read only when the page shows them
