@@ -5,7 +5,9 @@
 #include "study_engine.h"
 #include "widget_support.h"
 
+#include <QLabel>
 #include <QPrinter>
+#include <QPushButton>
 #include <QtTest>
 
 #include <random>
@@ -195,6 +197,7 @@ class TstReport : public QObject {
     void pageRangeDrawsOnlyThosePages();
     void stopEndsAfterThePageInProgress();
     void tooManyPagesAreRefused();
+    void cancelledPrintLeavesNoFile();
     void setupErrorMessage();
 };
 
@@ -581,6 +584,34 @@ void TstReport::tooManyPagesAreRefused() {
              "The report has 10001 pages, and one print holds at most 10000. Print it in "
              "parts: choose a page range of up to 10000 pages in the print dialog, such as "
              "pages 1 to 10000.");
+    QVERIFY(!QFile::exists(pdf));
+}
+
+// Cancel in the progress window stops the print: the half-written PDF is removed.
+void TstReport::cancelledPrintLeavesNoFile() {
+    testing::TempSettings settings;
+    testing::MessageLog log;
+    QTemporaryDir dir;
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    FakeStudy study;
+    study.generated = 400 * measurePrinter(appPrinter()).nextPageRows();
+    const QString pdf = dir.filePath("long.pdf");
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    QString error;
+    PrintOutcome outcome = PrintOutcome::Printed;
+    QString shown;
+    QVERIFY(testing::onModal([&] { outcome = printReport(nullptr, study, 1, &error); },
+                             [&](QWidget* progress) {
+                                 shown = progress->findChild<QLabel*>()->text();
+                                 progress->findChild<QPushButton*>()->click();
+                             }));
+    setPrintDialogHook(nullptr);
+    QCOMPARE(outcome, PrintOutcome::Cancelled);
+    QVERIFY2(shown.startsWith("Printing page "), qPrintable(shown));
+    QVERIFY(log.messages.isEmpty());
     QVERIFY(!QFile::exists(pdf));
 }
 
