@@ -97,6 +97,11 @@ class frmMain_Intermod::HostAdapter : public StudyHost {
 class frmMain_Intermod::ReportAdapter : public ReportSource {
   public:
     explicit ReportAdapter(const frmMain_Intermod& w) : w_(w) {}
+    QString company() const override { return settings::company(QStringLiteral("Unkown")); }
+    QString engineer() const override { return settings::engineer(QStringLiteral("Unknown")); }
+    std::shared_ptr<const StudyResult> resultStudy() const override {
+        return w_.results_->sharedResult();
+    }
     QString siteName() const override { return w_.ui->txtSiteName->text(); }
     QString siteDescription() const override { return w_.ui->txtDescription->text(); }
     QString siteDate() const override { return w_.ui->txtDate->text(); }

@@ -36,7 +36,9 @@ class DrawSurface {
     virtual double lineHeight() const = 0;
 
     virtual bool isPrinter() const = 0;
-    // Releases the page to the printer; false when the printer failed.
+    // On the printer: ends the page and starts the next; false when the printer failed.
+    virtual bool newPage() = 0;
+    // Releases the pages to the printer; false when the printer failed.
     virtual bool endDocument() = 0;
 };
 

@@ -7,10 +7,12 @@
 #include "settings_store.h"
 #include "ui_frmPP.h"
 
+#include <QApplication>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -35,6 +37,8 @@ frmPP::frmPP(QWidget* owner, const ReportSource& study)
     // Dragging the thumb and a changed value do the same.
     connect(ui->HScroll, &QScrollBar::valueChanged, this, &frmPP::HScroll_Change);
     connect(ui->VScroll, &QScrollBar::valueChanged, this, &frmPP::VScroll_Change);
+    ui->PicPaper->installEventFilter(this);
+    ui->picBord->installEventFilter(this);
     Form_Load();
 }
 
@@ -65,7 +69,6 @@ int frmPP::vScrollMax() const {
 }
 
 void frmPP::Form_Load() {
-    PageCount = 1;
     PageNum = 1;
     OutObject = Output::Paper;
     const QPageLayout layout = appPrinter().pageLayout();
@@ -76,6 +79,9 @@ void frmPP::Form_Load() {
     const QSizeF page = layout.pageSize().size(QPageSize::Point);
     PrintWidth = std::round(page.width() * 20);
     PrintHeight = std::round(page.height() * 20);
+    // The pages are the printer's as it is set up now.
+    measures_ = measurePrinter(appPrinter());
+    PageCount = pages().pageCount();
 
     // As large as the screen, over it.
     const QScreen* screen = this->screen();
@@ -98,6 +104,8 @@ void frmPP::Form_Load() {
     ui->cmdNext->setGeometry(x, 0, buttonW, buttonH);
     x += buttonW;
     ui->cmdPrevious->setGeometry(x, 0, buttonW, buttonH);
+    x += buttonW;
+    ui->lblPage->setGeometry(x + buttonW / 4, 0, 3 * buttonW, buttonH);
     ui->cmdNext->setEnabled(false);
     ui->cmdPrevious->setEnabled(false);
     ui->cmdSetup->setVisible(false);
@@ -113,12 +121,13 @@ void frmPP::Form_Load() {
     ui->picBord->setPalette(grey);
     ScaleRatio = double(bordW) / bordH;
 
-    ui->HScroll->setPageStep(roundEven(PrintWidth / 10));
-    ui->HScroll->setSingleStep(roundEven(PrintWidth / 100));
-    ui->HScroll->setGeometry(bordLeft, bordTop + bordH, bordW, barThickness);
-    ui->VScroll->setPageStep(roundEven(PrintHeight / 10));
-    ui->VScroll->setSingleStep(roundEven(PrintHeight / 100));
-    ui->VScroll->setGeometry(bordLeft + bordW, bordTop, barThickness, bordH);
+    auto setUpBar = [](QScrollBar* bar, double pageExtent, const QRect& place) {
+        bar->setPageStep(roundEven(pageExtent / 10));
+        bar->setSingleStep(roundEven(pageExtent / 100));
+        bar->setGeometry(place);
+    };
+    setUpBar(ui->HScroll, PrintWidth, QRect(bordLeft, bordTop + bordH, bordW, barThickness));
+    setUpBar(ui->VScroll, PrintHeight, QRect(bordLeft + bordW, bordTop, barThickness, bordH));
 
     ZoomCounter = 2;
     cmdZoom_Click();
@@ -130,12 +139,41 @@ void frmPP::placePaper() {
                               roundEven(paperWidth() * f), roundEven(paperHeight() * f));
 }
 
+const ReportPages& frmPP::pages() {
+    const std::shared_ptr<const StudyResult> results = study_.resultStudy();
+    const PagesOf now{results, study_.transmitTexts().size(), study_.receiveTexts().size(),
+                      study_.resultLineCount()};
+    // Lines that are not a study's are few: they are counted at every drawing.
+    const bool same =
+        pages_ && results && !pagesOf_.study.expired() && !pagesOf_.study.owner_before(now.study) &&
+        !now.study.owner_before(pagesOf_.study) && pagesOf_.transmit == now.transmit &&
+        pagesOf_.receive == now.receive && pagesOf_.results == now.results;
+    if (!same) {
+        pages_ = std::make_unique<ReportPages>(study_, measures_);
+        pagesOf_ = now;
+    }
+    return *pages_;
+}
+
+void frmPP::showPageState() {
+    ui->cmdNext->setEnabled(PageNum < PageCount);
+    ui->cmdPrevious->setEnabled(PageNum > 1);
+    ui->lblPage->setText(pageText(PageNum, PageCount));
+}
+
 void frmPP::DrawPage() {
     // Centred in a direction where the paper is smaller than the border.
     if (paperWidth() < borderScaleWidth()) paperLeft_ = (borderScaleWidth() - paperWidth()) / 2;
     if (paperHeight() < borderScaleHeight()) paperTop_ = (borderScaleHeight() - paperHeight()) / 2;
     placePaper();
 
+    // The study may have changed since the last drawing, and its number of pages too.
+    const ReportPages& report = pages();
+    PageCount = report.pageCount();
+    PageNum = std::clamp<qint64>(PageNum, 1, PageCount);
+
+    // Every drawing starts from a clean sheet: drawn over itself, text would thicken.
+    ui->PicPaper->clear();
     QPixmap& picture = ui->PicPaper->picture();
     QPainter painter(&picture);
     const double pageW = Orient == 2 ? PrintHeight : PrintWidth;
@@ -151,9 +189,22 @@ void frmPP::DrawPage() {
     paper.line(0, pageH - BMargin, pageW, pageH - BMargin, blue);
     paper.setCurrentX(0);
     paper.setCurrentY(0);
-    DrawReport(paper, study_, ZoomFact, TMargin);
+    DrawReport(paper, study_, report, PageNum, ZoomFact);
     painter.end();
     ui->PicPaper->update();
+    showPageState();
+}
+
+void frmPP::fitScrollBar(QScrollBar* bar, double paperExtent, double borderExtent,
+                         double& paperEdge) {
+    if (paperExtent > borderExtent) {
+        bar->setRange(0, roundEven(paperExtent - borderExtent));
+        bar->setValue(0);
+        bar->show();
+        paperEdge = 0;
+    } else {
+        bar->hide();
+    }
 }
 
 void frmPP::cmdZoom_Click() {
@@ -161,52 +212,54 @@ void frmPP::cmdZoom_Click() {
     static constexpr double kSteps[] = {0.5, 0.75, 1.0, 1.5};
     if (ZoomCounter < 1 || ZoomCounter > 4) return;
     ZoomFact = kSteps[ZoomCounter - 1];
-    ui->PicPaper->clear();
     DrawPage();
     settingRange_ = true;
-    if (paperWidth() > borderScaleWidth()) {
-        ui->HScroll->setRange(0, roundEven(paperWidth() - borderScaleWidth()));
-        ui->HScroll->setValue(0);
-        ui->HScroll->show();
-        paperLeft_ = 0;
-    } else {
-        ui->HScroll->hide();
-    }
-    if (paperHeight() > borderScaleHeight()) {
-        ui->VScroll->setRange(0, roundEven(paperHeight() - borderScaleHeight()));
-        ui->VScroll->setValue(0);
-        ui->VScroll->show();
-        paperTop_ = 0;
-    } else {
-        ui->VScroll->hide();
-    }
+    fitScrollBar(ui->HScroll, paperWidth(), borderScaleWidth(), paperLeft_);
+    fitScrollBar(ui->VScroll, paperHeight(), borderScaleHeight(), paperTop_);
     settingRange_ = false;
     placePaper();
     if (ZoomCounter == 4) ZoomCounter = 0;
 }
 
-void frmPP::HScroll_Change(int value) {
+void frmPP::scrollBarMoved(QScrollBar* bar, double paperExtent, double borderExtent,
+                           double& paperEdge) {
     if (settingRange_) return;
-    paperLeft_ = -value;
     settingRange_ = true;
-    ui->HScroll->setRange(0, std::max(0, roundEven(paperWidth() - borderScaleWidth())));
+    bar->setRange(0, std::max(0, roundEven(paperExtent - borderExtent)));
     settingRange_ = false;
+    paperEdge = -bar->value();
     DrawPage();
 }
 
+void frmPP::HScroll_Change(int) {
+    scrollBarMoved(ui->HScroll, paperWidth(), borderScaleWidth(), paperLeft_);
+}
+
 void frmPP::VScroll_Change(int) {
-    if (settingRange_) return;
-    settingRange_ = true;
-    ui->VScroll->setRange(0, std::max(0, roundEven(paperHeight() - borderScaleHeight())));
-    settingRange_ = false;
-    paperTop_ = -ui->VScroll->value();
-    DrawPage();
+    scrollBarMoved(ui->VScroll, paperHeight(), borderScaleHeight(), paperTop_);
+}
+
+bool frmPP::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::Wheel || (watched != ui->PicPaper && watched != ui->picBord))
+        return QWidget::eventFilter(watched, e);
+    auto* event = static_cast<QWheelEvent*>(e);
+    QPoint roll = event->angleDelta();
+    if (event->modifiers() & Qt::ShiftModifier) roll = QPoint(roll.x() + roll.y(), 0);
+    // A notch (120) moves as many small steps as the desktop's wheel setting says.
+    auto move = [](QScrollBar* bar, int delta) {
+        if (!delta || !bar->isVisible()) return;
+        bar->setValue(bar->value() -
+                      qRound(delta / 120.0 * QApplication::wheelScrollLines() * bar->singleStep()));
+    };
+    move(ui->VScroll, roll.y());
+    move(ui->HScroll, roll.x());
+    return true;
 }
 
 void frmPP::cmdPrint_Click() {
     OutObject = Output::Printer;
     QString error;
-    const PrintOutcome outcome = printReport(this, study_, &error);
+    const PrintOutcome outcome = printReport(this, study_, PageNum, &error);
     OutObject = Output::Paper;
     if (outcome == PrintOutcome::Failed)
         showMessage(this, kProgramTitle,
@@ -218,25 +271,16 @@ void frmPP::cmdClose_Click() {
     close();
 }
 
+// The buttons are enabled where there is a page to go to (showPageState).
 void frmPP::cmdNext_Click() {
-    if (PageNum + 1 == PageCount) {
-        ui->cmdPrevious->setEnabled(true);
-        ui->cmdNext->setEnabled(false);
-    }
-    ui->cmdPrevious->setEnabled(true);
+    if (PageNum >= PageCount) return;
     ++PageNum;
-    ui->PicPaper->clear();
     DrawPage();
 }
 
 void frmPP::cmdPrevious_Click() {
-    if (PageNum == 2) {
-        ui->cmdNext->setEnabled(true);
-        ui->cmdPrevious->setEnabled(false);
-    }
-    ui->cmdNext->setEnabled(true);
+    if (PageNum <= 1) return;
     --PageNum;
-    ui->PicPaper->clear();
     DrawPage();
 }
 

@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QPainter>
 
+class QPrinter;
+
 namespace kim {
 
 class PainterSurface : public DrawSurface {
@@ -15,6 +17,13 @@ class PainterSurface : public DrawSurface {
     // page's size in twips.
     PainterSurface(QPainter& painter, double pixelsPerTwipX, double pixelsPerTwipY,
                    double scaleWidth, double scaleHeight, bool printer, const QColor& foreground);
+    // A surface that only measures, as the device would draw: no painter, no drawing.
+    PainterSurface(QPaintDevice& device, double pixelsPerTwipX, double pixelsPerTwipY,
+                   double scaleWidth, double scaleHeight, bool printer);
+
+    // The printer's surface: twips from the top left of its printable area, as wide
+    // and high as that area. Without a painter it only measures.
+    static PainterSurface onPrinter(QPrinter& printer, QPainter* painter);
 
     double currentX() const override { return x_; }
     double currentY() const override { return y_; }
@@ -36,17 +45,20 @@ class PainterSurface : public DrawSurface {
     double lineHeight() const override;
 
     bool isPrinter() const override { return printer_; }
+    bool newPage() override;
     bool endDocument() override;
 
   private:
     void applyFont();
 
-    QPainter& painter_;
+    QPainter* painter_;
+    QPaintDevice* device_;
     double sx_, sy_;
     double width_, height_;
     bool printer_;
     QColor foreground_;
     QFont font_;
+    QFont deviceFont_; // font_ as the device measures it
     double x_ = 0, y_ = 0;
     int style_ = 0;
     int drawWidth_ = 1;

@@ -1,17 +1,25 @@
 #include "printing.h"
 
-#include "file_commands.h"
 #include "message_box.h"
 #include "painter_surface.h"
-#include "report_renderer.h"
 #include "settings_store.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QPainter>
-#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
 
 namespace kim {
 
@@ -34,50 +42,196 @@ void printerSetup(QWidget* parent) {
     dialog.exec();
 }
 
-PrintOutcome printReport(QWidget* parent, const ReportSource& study, QString* error) {
-    QPrinter& printer = appPrinter();
-    const QString oldName = printer.outputFileName();
-    const QPrinter::OutputFormat oldFormat = printer.outputFormat();
-    const bool toPdf = printer.outputFormat() == QPrinter::PdfFormat ||
-                       QPrinterInfo::availablePrinterNames().isEmpty();
-    if (toPdf) {
-        FileDialogRequest r;
-        r.save = true;
-        r.title = QStringLiteral("Print to PDF File");
-        r.fileName = QStringLiteral("Intermodulation Report.pdf");
-        r.directory = settings::lastDir(QString());
-        r.filter = QStringLiteral("PDF files (*.pdf)");
-        r.defaultSuffix = QStringLiteral("pdf");
-        const QString name = askForFileName(parent, r);
-        if (name.isEmpty()) return PrintOutcome::Cancelled;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(name);
+ReportMeasures measurePrinter(QPrinter& printer) {
+    PainterSurface surface = PainterSurface::onPrinter(printer, nullptr);
+    return measureReport(surface);
+}
+
+namespace {
+
+PrintDialogHook& dialogHook() {
+    static PrintDialogHook hook;
+    return hook;
+}
+
+// The study as it stood when Print was chosen, for the thread that prints it.
+class ReportSnapshot : public ReportSource {
+  public:
+    explicit ReportSnapshot(const ReportSource& s)
+        : company_(s.company()), engineer_(s.engineer()), site_(s.siteName()),
+          description_(s.siteDescription()), date_(s.siteDate()), separation_(s.separationText()),
+          transmit_(s.transmitTexts()), receive_(s.receiveTexts()), count_(s.resultLineCount()),
+          study_(s.resultStudy()) {
+        if (!byStudy())
+            for (qint64 i = 0; i < count_; ++i)
+                lines_ << s.resultLine(i);
     }
-    auto restore = [&] {
-        if (!toPdf) return;
-        printer.setOutputFileName(oldName);
-        printer.setOutputFormat(oldFormat);
+    QString company() const override { return company_; }
+    QString engineer() const override { return engineer_; }
+    QString siteName() const override { return site_; }
+    QString siteDescription() const override { return description_; }
+    QString siteDate() const override { return date_; }
+    QString separationText() const override { return separation_; }
+    QStringList transmitTexts() const override { return transmit_; }
+    QStringList receiveTexts() const override { return receive_; }
+    qint64 resultLineCount() const override { return count_; }
+    QString resultLine(qint64 row) const override {
+        return byStudy() ? QString::fromStdString(study_->line(static_cast<size_t>(row)))
+                         : lines_.value(row);
+    }
+    std::shared_ptr<const StudyResult> resultStudy() const override { return study_; }
+
+  private:
+    // A study's lines are written when drawn (it may hold millions), others copied.
+    bool byStudy() const {
+        return study_ && study_->ran() && static_cast<qint64>(study_->lineCount()) == count_;
+    }
+    QString company_, engineer_, site_, description_, date_, separation_;
+    QStringList transmit_, receive_;
+    qint64 count_;
+    std::shared_ptr<const StudyResult> study_;
+    QStringList lines_;
+};
+
+bool askForPages(QWidget* parent, QPrinter& printer, PrintRequest& request) {
+    if (dialogHook()) return dialogHook()(printer, request);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
+                      QAbstractPrintDialog::PrintCurrentPage);
+    dialog.setMinMax(1, static_cast<int>(std::min<qint64>(request.pageCount, INT_MAX)));
+    // A report too long for one print offers its first part.
+    if (request.last < request.pageCount) {
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(static_cast<int>(request.first), static_cast<int>(request.last));
+    } else {
+        printer.setPrintRange(QPrinter::AllPages);
+    }
+    if (dialog.exec() != QDialog::Accepted) return false;
+    switch (printer.printRange()) {
+    case QPrinter::PageRange:
+        request.first = printer.fromPage();
+        request.last = printer.toPage();
+        break;
+    case QPrinter::CurrentPage:
+        request.first = request.last = request.currentPage;
+        break;
+    default:
+        request.first = 1;
+        request.last = request.pageCount;
+    }
+    return true;
+}
+
+// Where a PDF goes unless the user names another file: the study files' folder.
+QString defaultPdfName() {
+    QString dir = settings::lastDir(QString());
+    const QFileInfo stored(dir);
+    if (stored.exists() && !stored.isDir()) dir = stored.path();
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(dir).filePath(QStringLiteral("Intermodulation Report.pdf"));
+}
+
+// Prints the pages on a thread of its own while the window shows how far it got.
+PrintOutcome printInBackground(QWidget* parent, QPrinter& printer, const ReportSource& study,
+                               const ReportPages& pages, qint64 first, qint64 last,
+                               QString* error) {
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> done{0};
+    PrintOutcome outcome = PrintOutcome::Failed;
+    bool started = false;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        QPainter painter;
+        if (!painter.begin(&printer)) return;
+        started = true;
+        PainterSurface surface = PainterSurface::onPrinter(printer, &painter);
+        outcome = printPages(surface, study, pages, first, last, &stop, &done);
+        if (outcome == PrintOutcome::Cancelled && printer.abort()) return;
+        if (painter.isActive()) painter.end();
+    }));
+
+    // Modal from the start: nothing may reach the printer or close the windows meanwhile.
+    QProgressDialog progress(parent);
+    progress.setWindowTitle(kProgramTitle);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(0);
+    progress.setRange(0, static_cast<int>(last - first + 1));
+    auto show = [&] {
+        const qint64 n = done.load();
+        progress.setLabelText(QStringLiteral("Printing page %1 of %2...")
+                                  .arg(std::min(first + n, last))
+                                  .arg(pages.pageCount()));
+        progress.setValue(static_cast<int>(n));
     };
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        *error =
-            toPdf
-                ? QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName())
-                : QStringLiteral("The printer could not start the document.");
-        restore();
-        return PrintOutcome::Failed;
+    show();
+    QObject::connect(&progress, &QProgressDialog::canceled, [&] { stop = true; });
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, show);
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    tick.start(100);
+    loop.exec();
+    worker->wait();
+
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    if (outcome == PrintOutcome::Cancelled && toFile) QFile::remove(printer.outputFileName());
+    if (outcome == PrintOutcome::Failed) {
+        if (started)
+            *error = QStringLiteral("The pages could not be sent to the printer.");
+        else if (toFile)
+            *error =
+                QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName());
+        else
+            *error = QStringLiteral("The printer could not start the document.");
     }
-    // Twips from the top left of the printable area, as wide as it is.
-    const double pixelsPerTwip = printer.resolution() / 1440.0;
-    PainterSurface surface(painter, pixelsPerTwip, pixelsPerTwip, printer.width() / pixelsPerTwip,
-                           printer.height() / pixelsPerTwip, true, Qt::black);
-    const bool ok = DrawReport(surface, study, 1.0);
-    restore();
-    if (!ok) {
-        *error = QStringLiteral("The page could not be sent to the printer.");
-        return PrintOutcome::Failed;
+    return outcome;
+}
+
+} // namespace
+
+void setPrintDialogHook(PrintDialogHook hook) {
+    dialogHook() = std::move(hook);
+}
+
+PrintOutcome printReport(QWidget* parent, const ReportSource& study, qint64 currentPage,
+                         QString* error) {
+    QPrinter& printer = appPrinter();
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        printer.setOutputFormat(QPrinter::PdfFormat);
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())
+        printer.setOutputFileName(defaultPdfName());
+
+    PrintRequest request;
+    request.pageCount = ReportPages(study, measurePrinter(printer)).pageCount();
+    request.currentPage = std::clamp<qint64>(currentPage, 1, request.pageCount);
+    request.first = 1;
+    request.last = std::min(request.pageCount, kMaxPrintPages);
+    if (!askForPages(parent, printer, request)) return PrintOutcome::Cancelled;
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())
+        return PrintOutcome::Cancelled;
+
+    // The dialog may have changed the paper: the pages are counted again for it.
+    const ReportPages pages(study, measurePrinter(printer));
+    const qint64 last = std::clamp<qint64>(request.last, 1, pages.pageCount());
+    const qint64 first = std::clamp<qint64>(request.first, 1, last);
+    if (last - first + 1 > kMaxPrintPages) {
+        const QLocale c = QLocale::c();
+        showMessage(parent, QStringLiteral("Too Many Pages!"),
+                    QStringLiteral("The report has %1 pages, and one print holds at most %2. "
+                                   "Print it in parts: choose a page range of up to %2 pages "
+                                   "in the print dialog, such as pages %3 to %4.")
+                        .arg(c.toString(pages.pageCount()), c.toString(kMaxPrintPages),
+                             c.toString(first), c.toString(first + kMaxPrintPages - 1)),
+                    MessageIcon::Information);
+        return PrintOutcome::Cancelled;
     }
-    return PrintOutcome::Printed;
+    const ReportSnapshot snapshot(study);
+    printer.setDocName(reportTitle(snapshot.siteName()));
+    printer.setCreator(kProgramTitle);
+    return printInBackground(parent, printer, snapshot, pages, first, last, error);
 }
 
 } // namespace kim

@@ -1,9 +1,13 @@
 // The application's printer: the Print button's target and the printer set-up.
 #pragma once
 
+#include "report_layout.h"
+#include "report_renderer.h"
 #include "report_source.h"
 
 #include <QString>
+
+#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -18,10 +22,28 @@ void printerSetup(QWidget* parent);
 // "The following error occured : " with the number and the description run together.
 QString setupErrorText(int number, const QString& description);
 
-enum class PrintOutcome { Printed, Cancelled, Failed };
+// The report's fonts and page as the printer has them now.
+ReportMeasures measurePrinter(QPrinter& printer);
 
-// Draws the report on the printer as one document. Where no printer is installed (the
-// printer writes PDF), asks for the file name first; Cancel prints nothing.
-PrintOutcome printReport(QWidget* parent, const ReportSource& study, QString* error);
+// Pages one print may hold; a longer report prints in page ranges.
+inline constexpr qint64 kMaxPrintPages = 10000;
+
+// What the print dialog starts from and what the user chose in it.
+struct PrintRequest {
+    qint64 pageCount = 1;
+    qint64 currentPage = 1; // the page the preview shows
+    qint64 first = 1, last = 1;
+};
+// Tests stand in for the print dialog: they set the printer (a PDF file's name) and the
+// range, and return false for Cancel.
+using PrintDialogHook = std::function<bool(QPrinter&, PrintRequest&)>;
+void setPrintDialogHook(PrintDialogHook hook);
+
+// Prints the report: the print dialog, where the user picks the printer (a PDF file
+// where none is installed) and the pages, then the pages, off the window's thread with
+// progress and Cancel. A range of more than kMaxPrintPages pages is refused with a
+// message before anything is drawn. *error says why a print failed.
+PrintOutcome printReport(QWidget* parent, const ReportSource& study, qint64 currentPage,
+                         QString* error);
 
 } // namespace kim

@@ -4,11 +4,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace kim {
+
+class StudyResult;
 
 class ReportSource {
   public:
     virtual ~ReportSource() = default;
+    // The user's details.
+    virtual QString company() const = 0;
+    virtual QString engineer() const = 0;
     virtual QString siteName() const = 0;
     virtual QString siteDescription() const = 0;
     virtual QString siteDate() const = 0;
@@ -18,6 +25,9 @@ class ReportSource {
     // The results list, line by line (a study may list millions).
     virtual qint64 resultLineCount() const = 0;
     virtual QString resultLine(qint64 row) const = 0;
+    // The study whose lines the results list shows, when it shows one: the pages are
+    // then counted from the parts of its lines without writing each line out.
+    virtual std::shared_ptr<const StudyResult> resultStudy() const { return nullptr; }
 };
 
 } // namespace kim

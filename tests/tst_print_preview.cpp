@@ -6,12 +6,14 @@
 #include "widget_support.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace kim;
@@ -31,6 +33,11 @@ class TstPrintPreview : public QObject {
     void closingTheMainWindowClosesThePreview();
     void printsToPdfTheSamePageAtAnyZoom();
     void cancelledOrFailedPrints();
+    void pagingThroughAStudy();
+    void redrawingGivesTheSamePixels();
+    void wheelScrollsTheSheet();
+    void printedStudyHoldsEveryLine();
+    void pageRangePrintsOnlyThosePages();
 
   private:
     frmPP* openPreview() {
@@ -39,11 +46,17 @@ class TstPrintPreview : public QObject {
     }
     QPushButton* button(frmPP* pp, const char* name) { return pp->findChild<QPushButton*>(name); }
     QImage paper(frmPP* pp) { return pp->findChild<QWidget*>("PicPaper")->grab().toImage(); }
-    QString pdfText(const QString& pdf) {
+    QString run(const QString& program, const QStringList& arguments) {
         QProcess p;
-        p.start("pdftotext", {"-layout", pdf, "-"});
+        p.start(program, arguments);
         p.waitForFinished();
         return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    QString pdfText(const QString& pdf) { return run("pdftotext", {"-layout", pdf, "-"}); }
+    QString pdfInfo(const QString& pdf, const QString& field) {
+        for (const QString& line : run("pdfinfo", {pdf}).split('\n'))
+            if (line.startsWith(field + ":")) return line.mid(field.size() + 1).trimmed();
+        return {};
     }
     QByteArray pdfPicture(const QString& pdf) {
         QProcess p;
@@ -51,12 +64,32 @@ class TstPrintPreview : public QObject {
         p.waitForFinished();
         return p.readAllStandardOutput();
     }
-    // Prints from the preview into a PDF file of that name.
-    void printTo(frmPP* pp, const QString& path) {
-        setFileDialogHook([path](const FileDialogRequest&) { return path; });
+    // Prints from the preview into a PDF file of that name (none: Cancel), all pages or
+    // the range given; what the print dialog was offered goes to offered_.
+    void printTo(frmPP* pp, const QString& path, qint64 first = 0, qint64 last = 0) {
+        setPrintDialogHook([=, this](QPrinter& printer, PrintRequest& request) {
+            offered_ = request;
+            if (path.isEmpty()) return false;
+            printer.setOutputFileName(path);
+            if (first) {
+                request.first = first;
+                request.last = last;
+            }
+            return true;
+        });
         button(pp, "cmdPrint")->click();
-        setFileDialogHook(nullptr);
+        setPrintDialogHook(nullptr);
     }
+    frmPP* openStudy(const char* file) {
+        window_->AutoLoad(QString(KIM_TEST_DATA) + "/" + file);
+        return openPreview();
+    }
+    QString pageLabel(frmPP* pp) { return pp->findChild<QLabel*>("lblPage")->text(); }
+    // Next and Prev. enabled
+    QPair<bool, bool> pageButtons(frmPP* pp) {
+        return {button(pp, "cmdNext")->isEnabled(), button(pp, "cmdPrevious")->isEnabled()};
+    }
+    PrintRequest offered_;
 
     std::unique_ptr<testing::TempSettings> settings_;
     std::unique_ptr<testing::MessageLog> log_;
@@ -77,7 +110,7 @@ void TstPrintPreview::init() {
 }
 
 void TstPrintPreview::cleanup() {
-    setFileDialogHook(nullptr);
+    setPrintDialogHook(nullptr);
     window_.reset();
     log_.reset();
     settings_.reset();
@@ -92,8 +125,9 @@ void TstPrintPreview::opensFromThePrintMenu() {
     QVERIFY(window_->isEnabled());
     QCOMPARE(pp->ZoomFact, 1.0);
     QCOMPARE(pp->ZoomCounter, qint16(3));
-    QCOMPARE(pp->PageNum, qint16(1));
-    QCOMPARE(pp->PageCount, qint16(1));
+    QCOMPARE(pp->PageNum, 1);
+    QCOMPARE(pp->PageCount, 1);
+    QCOMPARE(pageLabel(pp), "Page 1 of 1");
     QCOMPARE(pp->PrintWidth, 12240.0);
     QCOMPARE(pp->PrintHeight, 15840.0);
     QCOMPARE(pp->TMargin, 720.0f);
@@ -270,6 +304,152 @@ void TstPrintPreview::cancelledOrFailedPrints() {
     printTo(pp, files_->filePath("two.pdf"));
     QVERIFY(QFile::exists(files_->filePath("one.pdf")) &&
             QFile::exists(files_->filePath("two.pdf")));
+}
+
+// A study of 166 lines makes several pages (six on Letter paper, most lines taking two
+// rows); the buttons go where there is a page to go to.
+void TstPrintPreview::pagingThroughAStudy() {
+    frmPP* pp = openStudy("many_lines.int");
+    const qint64 count = pp->PageCount;
+    QVERIFY(count >= 3);
+    const QImage first = paper(pp);
+    using Buttons = QPair<bool, bool>;
+    QCOMPARE(pageButtons(pp), Buttons(true, false));
+    QCOMPARE(pageLabel(pp), QString("Page 1 of %1").arg(count));
+    button(pp, "cmdNext")->click();
+    QCOMPARE(pp->PageNum, 2);
+    QCOMPARE(pageButtons(pp), Buttons(true, true));
+    QCOMPARE(pageLabel(pp), QString("Page 2 of %1").arg(count));
+    const QImage second = paper(pp);
+    QVERIFY(second != first);
+    while (button(pp, "cmdNext")->isEnabled())
+        button(pp, "cmdNext")->click();
+    QCOMPARE(pp->PageNum, count);
+    QCOMPARE(pageButtons(pp), Buttons(false, true));
+    QCOMPARE(pageLabel(pp), QString("Page %1 of %1").arg(count));
+    pp->cmdNext_Click(); // no page beyond the last
+    QCOMPARE(pp->PageNum, count);
+    while (pp->PageNum > 2)
+        button(pp, "cmdPrevious")->click();
+    QCOMPARE(paper(pp), second);
+    button(pp, "cmdPrevious")->click();
+    QCOMPARE(pageButtons(pp), Buttons(true, false));
+    QCOMPARE(paper(pp), first);
+    // Zoom and scroll keep the page.
+    button(pp, "cmdNext")->click();
+    button(pp, "cmdZoom")->click();
+    QCOMPARE(pp->PageNum, 2);
+    QCOMPARE(pp->ZoomFact, 1.5);
+    QVERIFY(pp->findChild<QScrollBar*>("HScroll")->isVisible());
+    pp->findChild<QScrollBar*>("VScroll")->setValue(2000);
+    QCOMPARE(pp->paperTop(), -2000.0);
+    QCOMPARE(pp->PageNum, 2);
+
+    // A new study of one page: the next drawing shows it, its only page.
+    window_->findChild<QAction*>("mnu_File_New")->trigger();
+    button(pp, "cmdZoom")->click();
+    QCOMPARE(pp->PageCount, 1);
+    QCOMPARE(pp->PageNum, 1);
+    QCOMPARE(pageButtons(pp), Buttons(false, false));
+    QCOMPARE(pageLabel(pp), "Page 1 of 1");
+}
+
+// Scrolling redraws the page over itself: down and up again gives the same pixels.
+void TstPrintPreview::redrawingGivesTheSamePixels() {
+    frmPP* pp = openStudy("many_lines.int");
+    button(pp, "cmdZoom")->click(); // 1.5: both bars
+    auto* h = pp->findChild<QScrollBar*>("HScroll");
+    auto* v = pp->findChild<QScrollBar*>("VScroll");
+    const QImage before = paper(pp);
+    for (int i = 0; i < 5; ++i) {
+        v->setValue(v->maximum());
+        v->setValue(0);
+        h->setValue(h->maximum());
+        h->setValue(0);
+    }
+    QCOMPARE(paper(pp), before);
+}
+
+void TstPrintPreview::wheelScrollsTheSheet() {
+    frmPP* pp = openPreview();
+    button(pp, "cmdZoom")->click(); // 1.5
+    QWidget* sheet = pp->findChild<QWidget*>("PicPaper");
+    auto roll = [&](QPoint delta, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+        const QPointF at(sheet->width() / 2, sheet->height() / 2);
+        QWheelEvent wheel(at, sheet->mapToGlobal(at), QPoint(), delta, Qt::NoButton, keys,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(sheet, &wheel);
+    };
+    const int step = pp->findChild<QScrollBar*>("VScroll")->singleStep();
+    const int lines = QApplication::wheelScrollLines();
+    roll(QPoint(0, -120)); // one notch toward the user: down the page
+    QCOMPARE(pp->paperTop(), -double(step * lines));
+    roll(QPoint(0, 120));
+    QCOMPARE(pp->paperTop(), 0.0);
+    roll(QPoint(0, -120), Qt::ShiftModifier); // across
+    QCOMPARE(pp->paperLeft(), -double(pp->findChild<QScrollBar*>("HScroll")->singleStep() * lines));
+    QCOMPARE(pp->paperTop(), 0.0);
+    roll(QPoint(0, 1200)); // not above the top
+    QCOMPARE(pp->paperTop(), 0.0);
+}
+
+// Every line the study finds is on paper, in the list's order, over its pages: the
+// lines intermod-study writes for the same file.
+void TstPrintPreview::printedStudyHoldsEveryLine() {
+    frmPP* pp = openStudy("many_lines.int");
+    const QString pdf = files_->filePath("all.pdf");
+    printTo(pp, pdf);
+    QVERIFY(log_->messages.isEmpty());
+    const qint64 count = pp->PageCount;
+    QCOMPARE(offered_.pageCount, count);
+    QCOMPARE(offered_.first, 1);
+    QCOMPARE(offered_.last, count);
+    QCOMPARE(pdfInfo(pdf, "Pages"), QString::number(count));
+    QCOMPARE(pdfInfo(pdf, "Title"), "Intermodulation Program - Cerro Alto Relay");
+
+    QStringList expected =
+        run(KIM_CLI, {QString(KIM_TEST_DATA) + "/many_lines.int"}).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(expected.size(), 166);
+    QString printed = run("pdftotext", {pdf, "-"});
+    printed.remove(QRegularExpression("\\s"));
+    qsizetype at = 0;
+    for (const QString& line : expected) {
+        const QString bare = QString(line).remove(QRegularExpression("\\s"));
+        const qsizetype found = printed.indexOf(bare, at);
+        QVERIFY2(found >= 0, qPrintable("not found in order: " + line));
+        at = found + bare.size();
+    }
+    const QString pages = pdfText(pdf);
+    for (int p = 1; p <= count; ++p)
+        QVERIFY(pages.contains(QString("Page %1 of %2").arg(p).arg(count)));
+    // The heading line of every page after the first.
+    QCOMPARE(pages.count("Intermodulation Program - Cerro Alto Relay"), count - 1);
+}
+
+void TstPrintPreview::pageRangePrintsOnlyThosePages() {
+    frmPP* pp = openStudy("many_lines.int");
+    const QString all = files_->filePath("all.pdf"), range = files_->filePath("range.pdf");
+    printTo(pp, all);
+    printTo(pp, range, 2, 3);
+    QCOMPARE(pdfInfo(range, "Pages"), "2");
+    // The same pages as in the whole report.
+    QProcess split;
+    split.start("pdftotext", {"-f", "2", "-l", "3", all, "-"});
+    split.waitForFinished();
+    QCOMPARE(run("pdftotext", {range, "-"}), QString::fromUtf8(split.readAllStandardOutput()));
+    QVERIFY(!pdfText(range).contains("Company:"));
+
+    // The page the preview shows, as the dialog's current page.
+    button(pp, "cmdNext")->click();
+    const QString current = files_->filePath("current.pdf");
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest& request) {
+        printer.setOutputFileName(current);
+        request.first = request.last = request.currentPage;
+        return true;
+    });
+    button(pp, "cmdPrint")->click();
+    QCOMPARE(pdfInfo(current, "Pages"), "1");
+    QVERIFY(pdfText(current).contains(QString("Page 2 of %1").arg(pp->PageCount)));
 }
 
 QTEST_MAIN(TstPrintPreview)

@@ -1,23 +1,32 @@
+#include "number_format.h"
 #include "printing.h"
+#include "report_layout.h"
 #include "report_renderer.h"
-#include "settings_store.h"
+#include "study_engine.h"
 #include "widget_support.h"
 
+#include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
 #include <QtTest>
+
+#include <random>
 
 using namespace kim;
 
 namespace {
 
-// Records what the report draws, with simple metrics: a character is 100 twips wide
-// and a line is 20 twips a point high.
+// Records what the report draws. By default a character is 100 twips wide and a line
+// 20 twips a point high; a width table makes the characters as different as a real
+// font's.
 class RecordingSurface : public DrawSurface {
   public:
     RecordingSurface(bool printer, double width = 12000, double height = 15000)
         : printer_(printer), width_(width), height_(height) {}
     QStringList ops;
-    int ended = 0;
+    int ended = 0, pages = 1;
     double size = 0;
+    std::function<double(QChar)> charWidth = [](QChar) { return 100.0; };
 
     double currentX() const override { return x_; }
     double currentY() const override { return y_; }
@@ -25,7 +34,12 @@ class RecordingSurface : public DrawSurface {
     void setCurrentY(double y) override { y_ = y; }
     double scaleWidth() const override { return width_; }
     double scaleHeight() const override { return height_; }
-    double textWidth(const QString& t) const override { return 100.0 * t.size(); }
+    double textWidth(const QString& t) const override {
+        double w = 0;
+        for (QChar c : t)
+            w += charWidth(c);
+        return w;
+    }
     void setFontName(const QString& n) override { name_ = n; }
     void setFontSize(double s) override {
         size = s;
@@ -41,7 +55,10 @@ class RecordingSurface : public DrawSurface {
         y_ = y2;
     }
     void print(const QString& t, bool lineEnd) override {
-        if (!t.isEmpty()) ops << QString("text %1,%2 %3 %4").arg(x_).arg(y_).arg(name_, t);
+        if (!t.isEmpty()) {
+            ops << QString("text %1,%2 %3 %4").arg(x_).arg(y_).arg(name_, t);
+            drawn.push_back({pages, x_, y_, x_ + textWidth(t), t});
+        }
         if (lineEnd) {
             x_ = 0;
             y_ += lineHeight();
@@ -51,6 +68,11 @@ class RecordingSurface : public DrawSurface {
     }
     double lineHeight() const override { return 20 * size; }
     bool isPrinter() const override { return printer_; }
+    bool newPage() override {
+        ++pages;
+        ops << "new page";
+        return true;
+    }
     bool endDocument() override {
         ++ended;
         return true;
@@ -58,10 +80,16 @@ class RecordingSurface : public DrawSurface {
     // Only the texts, in order.
     QStringList texts() const {
         QStringList out;
-        for (const QString& op : ops)
-            if (op.startsWith("text ")) out << op.section(' ', 5);
+        for (const Drawn& d : drawn)
+            out << d.text;
         return out;
     }
+    struct Drawn {
+        int page;
+        double left, top, right;
+        QString text;
+    };
+    std::vector<Drawn> drawn;
 
   private:
     bool printer_;
@@ -70,48 +98,115 @@ class RecordingSurface : public DrawSurface {
     QString name_;
 };
 
+// Widths in the proportions of a serif font's: figures alike, punctuation narrow.
+double serifWidth(QChar c) {
+    if (c.isDigit()) return 100;
+    if (c == ',' || c == '.' || c == ' ' || c == ':') return 50;
+    if (c == '(' || c == ')' || c == '-') return 67;
+    if (c == '+' || c == '=') return 113;
+    return c.isUpper() ? 140 : 90;
+}
+
 class FakeStudy : public ReportSource {
   public:
     QString site, description, date = "Monday, March 02, 2026", separation = "25.0";
+    QString company_ = "Unkown", engineer_ = "Unknown";
     QStringList transmit, receive, results;
+    // Lines "line 0", "line 1" ... beyond the list, without holding them.
+    qint64 generated = 0;
+    std::shared_ptr<const StudyResult> study;
+    QString company() const override { return company_; }
+    QString engineer() const override { return engineer_; }
     QString siteName() const override { return site; }
     QString siteDescription() const override { return description; }
     QString siteDate() const override { return date; }
     QString separationText() const override { return separation; }
     QStringList transmitTexts() const override { return transmit; }
     QStringList receiveTexts() const override { return receive; }
-    qint64 resultLineCount() const override { return results.size(); }
+    qint64 resultLineCount() const override {
+        return study ? qint64(study->lineCount()) : results.size() + generated;
+    }
     QString resultLine(qint64 row) const override {
         ++asked;
-        return results.at(static_cast<int>(row));
+        if (study) return QString::fromStdString(study->line(size_t(row)));
+        return row < results.size() ? results.at(row) : QString("line %1").arg(row);
     }
+    std::shared_ptr<const StudyResult> resultStudy() const override { return study; }
     mutable int asked = 0;
 };
+
+// The printer's measures on a recording surface of that size.
+ReportMeasures measures(double width = 12000, double height = 15000,
+                        std::function<double(QChar)> widths = {}) {
+    RecordingSurface printer(true, width, height);
+    if (widths) printer.charWidth = widths;
+    return measureReport(printer);
+}
+
+// Draws every page on a printer surface, as printPages does.
+RecordingSurface printAll(const ReportSource& study, const ReportPages& pages,
+                          std::function<double(QChar)> widths = {}) {
+    const ReportMeasures& m = pages.measures();
+    RecordingSurface out(true, m.width, m.height);
+    if (widths) out.charWidth = widths;
+    printPages(out, study, pages, 1, pages.pageCount());
+    return out;
+}
+
+// The result lines as the pages show them, continuation rows joined to their line.
+QStringList resultLinesDrawn(const RecordingSurface& out, double labelX) {
+    QStringList lines;
+    static const QRegularExpression resultLine("^(line \\d|\\dA = R: |A[+-])");
+    for (const auto& d : out.drawn) {
+        if (std::abs(d.left - labelX) < 1e-6 && resultLine.match(d.text).hasMatch())
+            lines << d.text;
+        else if (d.left > labelX + 1 && d.left < labelX + 1000 && !lines.isEmpty() &&
+                 !d.text.startsWith("Page "))
+            lines.last() += " " + d.text;
+    }
+    return lines;
+}
+
+std::shared_ptr<const StudyResult> study(std::vector<std::string> transmit,
+                                         std::vector<std::string> receive,
+                                         std::string separation = "25.0") {
+    StudyInput in;
+    in.transmit = std::move(transmit);
+    in.receive = std::move(receive);
+    in.separation = std::move(separation);
+    in.order = OrderChoice::FirstToFifth;
+    return std::make_shared<StudyResult>(runStudy(in));
+}
 
 } // namespace
 
 class TstReport : public QObject {
     Q_OBJECT
   private slots:
-    void init() { settings_ = std::make_unique<testing::TempSettings>(); }
-    void cleanup() { settings_.reset(); }
-    void emptyStudyOnThePrinter();
+    void firstPageUnchanged_data();
+    void firstPageUnchanged();
     void paperScalesFontsWithZoom();
     void frequenciesAndUserDetails();
-    void linesPastThePageAreSteppedOver();
+    void lineBreaks_data();
+    void lineBreaks();
+    void pagesHoldEveryLineInOrder_data();
+    void pagesHoldEveryLineInOrder();
+    void longLinesStayInsideTheMargins();
+    void countingFromPartsMatchesTheText_data();
+    void countingFromPartsMatchesTheText();
+    void pageRangeDrawsOnlyThosePages();
+    void stopEndsAfterThePageInProgress();
+    void tooManyPagesAreRefused();
+    void cancelledPrintLeavesNoFile();
     void setupErrorMessage();
-
-  private:
-    std::unique_ptr<testing::TempSettings> settings_;
 };
 
-void TstReport::emptyStudyOnThePrinter() {
-    RecordingSurface out(true);
-    FakeStudy study;
-    study.site = "Mesa";
-    QVERIFY(DrawReport(out, study, 1.0));
+void TstReport::firstPageUnchanged_data() {
+    QTest::addColumn<bool>("withLists");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<double>("endY"); // after the empty line that closes the report
     // 10 pt body: lines are 200 twips; the title at 20 pt is 400.
-    const QStringList expected{
+    const QStringList head{
         "style 0",
         "bold 1",
         "italic 1",
@@ -133,42 +228,75 @@ void TstReport::emptyStudyOnThePrinter() {
         "text 3000,2120 Times New Roman Monday, March 02, 2026",
         "text 1200,2520 Times New Roman Minimum Separation: ",
         "text 3750,2520 Times New Roman 25.0  KHz",
-        "line 1200,2920 10800,2920 #000000",
-        "text 1200,3120 Times New Roman Transmission Frequencies:",
-        "line 1200,3520 10800,3520 #000000",
-        "text 1200,3720 Times New Roman Receiver Frequencies:",
-        "line 1200,4120 10800,4120 #000000"};
+        "line 1200,2920 10800,2920 #000000"};
+    QTest::newRow("no frequencies, no results")
+        << false
+        << head + QStringList{"text 1200,3120 Times New Roman Transmission Frequencies:",
+                              "line 1200,3520 10800,3520 #000000",
+                              "text 1200,3720 Times New Roman Receiver Frequencies:",
+                              "line 1200,4120 10800,4120 #000000"}
+        << 4120.0 + 200 + 200;
+    QTest::newRow("two transmitters, a receiver, two lines")
+        << true
+        << head + QStringList{"text 1200,3120 Times New Roman Transmission Frequencies:",
+                              "text 1200,3320 Times New Roman 00,150.50000  MHz",
+                              "text 1200,3520 Times New Roman 01,234.50000  MHz",
+                              "line 1200,3920 10800,3920 #000000",
+                              "text 1200,4120 Times New Roman Receiver Frequencies:",
+                              "text 1200,4320 Times New Roman 00,150.50000  MHz",
+                              "line 1200,4720 10800,4720 #000000",
+                              "text 1200,4920 Times New Roman 1A = R: 150.50000",
+                              "text 1200,5120 Times New Roman A+B: x"}
+        << 5120.0 + 200 + 200;
+}
+
+// A study that fits on one page is drawn step for step as the one-page report was:
+// no heading line, no page number, no new page.
+void TstReport::firstPageUnchanged() {
+    QFETCH(bool, withLists);
+    QFETCH(QStringList, expected);
+    QFETCH(double, endY);
+    FakeStudy study;
+    study.site = "Mesa";
+    if (withLists) {
+        study.transmit = {"150.50000", "1,234.50000"};
+        study.receive = {"150.5"};
+        study.results = {"1A = R: 150.50000", "A+B: x"};
+    }
+    const ReportPages pages(study, measures());
+    QCOMPARE(pages.pageCount(), 1);
+    RecordingSurface out = printAll(study, pages);
     QCOMPARE(out.ops, expected);
-    QCOMPARE(out.currentY(), 4120.0 + 200 + 200); // one empty line after the last rule
+    QCOMPARE(out.currentY(), endY);
     QCOMPARE(out.ended, 1);
 }
 
 void TstReport::paperScalesFontsWithZoom() {
+    FakeStudy study;
+    const ReportPages pages(study, measures());
     for (double zoom : {0.5, 0.75, 1.0, 1.5}) {
         RecordingSurface out(false);
-        FakeStudy study;
-        DrawReport(out, study, zoom);
+        DrawReport(out, study, pages, 1, zoom);
         QVERIFY(out.ops.contains(QString("size %1").arg(15 * zoom)));
         QVERIFY(out.ops.contains(QString("size %1").arg(7 * zoom)));
         QVERIFY(out.ops.contains("width 2"));
-        QCOMPARE(out.ended, 0); // the paper ends no document
     }
     RecordingSurface half(false);
-    FakeStudy study;
-    DrawReport(half, study, 0.5);
+    DrawReport(half, study, pages, 1, 0.5);
     QVERIFY(half.ops.contains("size 7.5") && half.ops.contains("size 3.5"));
 }
 
 void TstReport::frequenciesAndUserDetails() {
-    testing::store("User", "Company", "Korvane Radio");
-    testing::store("User", "Engineer", ""); // stored empty stays empty
     FakeStudy study;
+    study.company_ = "Korvane Radio";
+    study.engineer_ = "";
     study.separation = "1.2.3";
     study.transmit = {"150.50000", "1,234.50000", "00150.50000"};
     study.receive = {"12,345.60000"};
     study.results = {"1A = R: 150.50000 and 150.50000, Sep: 00.0 KHz", "A+B: x"};
+    const ReportPages pages(study, measures());
     RecordingSurface out(true);
-    DrawReport(out, study, 1.5);
+    DrawReport(out, study, pages, 1, 1.5);
     QCOMPARE(out.texts(),
              (QStringList{"Intermodulation Program", "Company: ", "Korvane Radio", "Engineer: ",
                           "Site Name: ", "Site Description: ", "Date: ", "Monday, March 02, 2026",
@@ -180,17 +308,311 @@ void TstReport::frequenciesAndUserDetails() {
     QCOMPARE(reportFrequency("1,234.5"), "01,234.50000");
 }
 
-void TstReport::linesPastThePageAreSteppedOver() {
+void TstReport::lineBreaks_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("first"); // characters that fit the first row
+    QTest::addColumn<QStringList>("rows");
+    // The following rows hold 16 characters.
+    const QString line = "A+B: 1 + 2 = 3 (4), Sep: 5 KHz";
+    QTest::newRow("fits") << line << 30 << QStringList{line};
+    QTest::newRow("before the receiver")
+        << line << 20 << QStringList{"A+B: 1 + 2 = 3", "(4), Sep: 5 KHz"};
+    QTest::newRow("before an operator, the minus of a number stays")
+        << "A-B: 1 - 2 = -3 (4), Sep: 5 KHz" << 13
+        << QStringList{"A-B: 1 - 2", "= -3", "(4), Sep: 5 KHz"};
+    QTest::newRow("at a blank") << "abcdefgh ijklmnop qrstuvwx" << 20
+                                << QStringList{"abcdefgh ijklmnop", "qrstuvwx"};
+    QTest::newRow("a word wider than the row")
+        << "abcdefghijklmnopqrstuvwxyz0123456789" << 20
+        << QStringList{"abcdefghijklmnopqrst", "uvwxyz0123456789"};
+}
+
+// Where a line too wide for the page breaks: nothing is lost, no row passes its width.
+void TstReport::lineBreaks() {
+    QFETCH(QString, line);
+    QFETCH(int, first);
+    QFETCH(QStringList, rows);
+    std::array<LineWrap::Width, 128> advance;
+    advance.fill(1);
+    const LineWrap wrap(advance, first, 16);
+    QCOMPARE(wrap.rows(line), rows);
+}
+
+void TstReport::pagesHoldEveryLineInOrder_data() {
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("transmitters");
+    QTest::addColumn<int>("wideEvery"); // every n-th line is too wide for one row; 0 none
+    QTest::addColumn<int>("pages");
+    // 15000 twips high: page 1 holds 57 rows below its heading block, the others 65.
+    // 11 rows come before the results with two transmitters: 46 lines fill page 1.
+    QTest::newRow("one page") << 45 << 2 << 0 << 1;
+    QTest::newRow("the closing blank line alone starts no page") << 46 << 2 << 0 << 1;
+    QTest::newRow("one line over") << 47 << 2 << 0 << 2;
+    QTest::newRow("two full pages") << 46 + 65 << 2 << 0 << 2;
+    QTest::newRow("three pages") << 46 + 65 + 1 << 2 << 0 << 3;
+    QTest::newRow("wide lines keep their rows together") << 300 << 2 << 7 << 6;
+    QTest::newRow("a transmit list longer than page 1") << 10 << 80 << 0 << 2;
+}
+
+void TstReport::pagesHoldEveryLineInOrder() {
+    QFETCH(int, lines);
+    QFETCH(int, transmitters);
+    QFETCH(int, wideEvery);
+    QFETCH(int, pages);
     FakeStudy study;
-    for (int i = 0; i < 2000; ++i)
-        study.results << QString("line %1").arg(i);
-    RecordingSurface out(true, 12000, 15000);
-    DrawReport(out, study, 1.0);
-    // Drawn until the page's end, then only counted: the position ends where it would.
-    QVERIFY(study.asked < 100);
-    QVERIFY(out.texts().contains("line 0"));
-    const double start = 4120 + 200; // the empty line after the third rule
-    QCOMPARE(out.currentY(), start + 2000 * 200 + 200);
+    study.site = "Mesa Ridge Relay";
+    for (int i = 0; i < transmitters; ++i)
+        study.transmit << QString::number(150 + i);
+    study.receive = {"151"};
+    for (int i = 0; i < lines; ++i)
+        study.results << (wideEvery && i % wideEvery == 0
+                              ? QString("line %1 = %2 (%3), wide")
+                                    .arg(i)
+                                    .arg(QString(60, 'x'), QString(30, 'y'))
+                              : QString("line %1").arg(i));
+    const ReportPages layout(study, measures());
+    QCOMPARE(layout.pageCount(), pages);
+    RecordingSurface out = printAll(study, layout);
+    QCOMPARE(out.pages, pages);
+    QCOMPARE(out.ended, 1);
+
+    // Every line once, in order, each row inside the margins.
+    QCOMPARE(resultLinesDrawn(out, 1200), study.results);
+    const double bottom = 15000 - 720;
+    for (const auto& d : out.drawn) {
+        if (d.text.startsWith("Page ") && d.top >= bottom) continue; // the footer
+        QVERIFY2(d.top + 200 <= bottom + 1e-6, qPrintable(d.text));
+        QVERIFY2(d.right <= 12000 - 720 + 1e-6, qPrintable(d.text));
+    }
+    // A wide line's rows are on one page.
+    for (size_t k = 1; k < out.drawn.size(); ++k)
+        if (out.drawn[k].left > 1201 && out.drawn[k].left < 2000)
+            QCOMPARE(out.drawn[k].page, out.drawn[k - 1].page);
+    // Each following page opens with the site and its number; with more than one page,
+    // each page has its number in the bottom margin.
+    for (int p = 1; p <= pages; ++p) {
+        QStringList onPage;
+        for (const auto& d : out.drawn)
+            if (d.page == p) onPage << d.text;
+        if (p > 1) {
+            QCOMPARE(onPage.value(0), "Intermodulation Program - Mesa Ridge Relay");
+            QCOMPARE(onPage.value(1), QString("Page %1 of %2").arg(p).arg(pages));
+        }
+        QCOMPARE(onPage.last() == QString("Page %1 of %2").arg(p).arg(pages), pages > 1);
+    }
+}
+
+// A line of a study at 1,000 MHz and above, fifth order, is wider than the page: it
+// goes on in a second row, indented, and nothing passes the right margin.
+void TstReport::longLinesStayInsideTheMargins() {
+    const auto result = study(
+        {"1,000.16250", "1,000.23750", "1,000.60000", "1,000.73750", "999.02500", "999.60000"},
+        {"1,000.50000", "999.52500"});
+    FakeStudy source;
+    source.study = result;
+    QVERIFY(result->lineCount() > 10);
+    const ReportPages pages(source, measures(12240, 15840, serifWidth));
+    RecordingSurface out = printAll(source, pages, serifWidth);
+    const double right = 12240 - 720, labelX = 1224;
+    int wrapped = 0;
+    for (const auto& d : out.drawn) {
+        QVERIFY2(d.right <= right + 1e-6, qPrintable(d.text));
+        if (d.left > labelX + 1 && d.left < labelX + 1000) {
+            ++wrapped;
+            QCOMPARE(d.left, labelX + 400); // four figures in
+        }
+    }
+    QVERIFY(wrapped > 0);
+    QStringList expected;
+    for (size_t i = 0; i < result->lineCount(); ++i)
+        expected << QString::fromStdString(result->line(i));
+    QVERIFY(std::any_of(expected.begin(), expected.end(),
+                        [](const QString& l) { return l.size() >= 120; }));
+    QCOMPARE(resultLinesDrawn(out, labelX), expected);
+    // It breaks before the receiver, not inside a number.
+    QVERIFY(out.texts().filter(QRegularExpression("^\\(1,000.50000\\), Sep: ")).size() > 0);
+}
+
+void TstReport::countingFromPartsMatchesTheText_data() {
+    QTest::addColumn<double>("base");   // MHz
+    QTest::addColumn<double>("spread"); // MHz
+    QTest::addColumn<double>("raster"); // MHz between two channels
+    QTest::addColumn<QString>("separation");
+    QTest::addColumn<QList<double>>("pageWidths");
+    QTest::addColumn<bool>("sameFigures");
+    const QList<double> letter{12240};
+    // Widths from a narrow page to a wide one, 100 twips apart.
+    QList<double> sweep;
+    for (double w = 6000; w <= 12600; w += 100)
+        sweep << w;
+    QTest::newRow("VHF") << 150.0 << 2.0 << 0.0125 << "25.0" << letter << true;
+    QTest::newRow("across 1,000 MHz") << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << true;
+    QTest::newRow("across 10,000 MHz") << 9999.2 << 1.2 << 0.0125 << "25.0" << sweep << true;
+    QTest::newRow("below 1 MHz") << 0.2 << 0.6 << 0.0125 << "25.0" << letter << true;
+    // Off any raster: distances with hundredths of a kilohertz.
+    QTest::newRow("ten hertz steps") << 999.6 << 0.8 << 0.00001 << "25.0" << sweep << true;
+    // Products far from their receivers, below zero too: long distances, a minus sign.
+    // (Every product interferes: a few widths only.)
+    const QList<double> some{7000, 8500, 10000, 12240};
+    QTest::newRow("wide separation") << 150.0 << 60.0 << 0.0125 << "1234567.891" << some << true;
+    QTest::newRow("far below zero") << 1.0 << 60.0 << 0.0125 << "150000" << some << true;
+    QTest::newRow("paper too narrow for a piece")
+        << 999.6 << 0.8 << 0.0125 << "25.0" << QList<double>{3000} << true;
+    QTest::newRow("figures of different widths")
+        << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << false;
+}
+
+// The page count adds up a study's lines from their parts, and settles most of them by
+// bounds; it must come to the same widths, rows and pages as the written lines, on any
+// paper.
+void TstReport::countingFromPartsMatchesTheText() {
+    QFETCH(double, base);
+    QFETCH(double, spread);
+    QFETCH(double, raster);
+    QFETCH(QString, separation);
+    QFETCH(QList<double>, pageWidths);
+    QFETCH(bool, sameFigures);
+    auto widths = [sameFigures](QChar c) {
+        return !sameFigures && c.isDigit() ? 90.0 + (c.unicode() - '0') * 3 : serifWidth(c);
+    };
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> near(0, spread);
+    std::vector<std::string> tx, rx;
+    for (int i = 0; i < 5; ++i)
+        tx.push_back(
+            formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
+    for (int i = 0; i < 2; ++i)
+        rx.push_back(
+            formatNumber(base + std::round(near(rng) / raster) * raster, pattern::ListText));
+    const auto result = study(tx, rx, separation.toStdString());
+    QVERIFY(result->lineCount() > 50);
+    QStringList lines;
+    for (size_t i = 0; i < result->lineCount(); ++i)
+        lines << QString::fromStdString(result->line(i));
+    FakeStudy byText, byParts;
+    byText.results = lines;
+    byParts.study = result;
+
+    for (double width : pageWidths) {
+        const ReportMeasures m = measures(width, 15840, widths);
+        const StudyLineRows parts(*result, m.wrap);
+        for (size_t i = 0; i < result->lineCount(); ++i) {
+            QCOMPARE(parts.width(i), m.wrap.width(lines[i]));
+            QCOMPARE(parts.rows(i), int(m.wrap.rows(lines[i]).size()));
+        }
+        const ReportPages a(byParts, m), b(byText, m);
+        QCOMPARE(a.pageCount(), b.pageCount());
+        for (qint64 p = 1; p <= a.pageCount(); ++p) {
+            QCOMPARE(a.pageBegin(p), b.pageBegin(p));
+            QCOMPARE(a.pageEnd(p), b.pageEnd(p));
+        }
+    }
+}
+
+// Printing pages 2 and 3 of five draws those two pages and writes only their lines.
+void TstReport::pageRangeDrawsOnlyThosePages() {
+    FakeStudy study;
+    study.site = "Mesa";
+    study.generated = 49 + 65 * 4; // 49 lines on page 1, 65 on the others
+    const ReportPages pages(study, measures());
+    QCOMPARE(pages.pageCount(), 5);
+    RecordingSurface out(true);
+    study.asked = 0;
+    QCOMPARE(printPages(out, study, pages, 2, 3), PrintOutcome::Printed);
+    QCOMPARE(out.pages, 2);
+    QCOMPARE(out.ended, 1);
+    QCOMPARE(study.asked, 65 * 2);
+    const QStringList texts = out.texts();
+    QCOMPARE(texts.first(), "Intermodulation Program - Mesa");
+    QVERIFY(!texts.contains("Company: "));
+    QCOMPARE(texts.filter(QRegularExpression("^line ")).first(), "line 49");
+    QCOMPARE(texts.filter(QRegularExpression("^line ")).last(),
+             QString("line %1").arg(49 + 65 * 2 - 1));
+    QCOMPARE(texts.filter("Page 2 of 5").size(), 2); // heading and footer
+    QCOMPARE(texts.filter("Page 3 of 5").size(), 2);
+    QVERIFY(texts.filter("of 5").size() == 4);
+}
+
+void TstReport::stopEndsAfterThePageInProgress() {
+    FakeStudy study;
+    study.generated = 1000;
+    const ReportPages pages(study, measures());
+    RecordingSurface out(true);
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> done{0};
+    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), &stop, &done),
+             PrintOutcome::Printed);
+    QCOMPARE(done.load(), pages.pageCount());
+    stop = true;
+    RecordingSurface stopped(true);
+    QCOMPARE(printPages(stopped, study, pages, 1, pages.pageCount(), &stop),
+             PrintOutcome::Cancelled);
+    QCOMPARE(stopped.ended, 0);
+    QVERIFY(stopped.drawn.empty());
+}
+
+// More pages than one print holds: refused with a message that points to a page range,
+// before a page is drawn; a range of that size prints.
+void TstReport::tooManyPagesAreRefused() {
+    testing::TempSettings settings;
+    testing::MessageLog log;
+    QTemporaryDir dir;
+    appPrinter().setPageSize(QPageSize(QPageSize::Letter));
+    appPrinter().setPageOrientation(QPageLayout::Portrait);
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    const ReportMeasures m = measurePrinter(appPrinter());
+    FakeStudy study; // 8 rows before the results: blank lines, rules and headings
+    study.generated = m.firstPageRows() - 8 + m.nextPageRows() * kMaxPrintPages;
+    const QString pdf = dir.filePath("all.pdf");
+    PrintRequest offered;
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest& request) {
+        offered = request;
+        printer.setOutputFileName(pdf);
+        request.first = 1;
+        request.last = request.pageCount;
+        return true;
+    });
+    QString error;
+    QCOMPARE(printReport(nullptr, study, 3, &error), PrintOutcome::Cancelled);
+    setPrintDialogHook(nullptr);
+    QCOMPARE(offered.pageCount, kMaxPrintPages + 1);
+    QCOMPARE(offered.currentPage, 3);
+    QCOMPARE(offered.first, 1); // the dialog offers the first pages that fit
+    QCOMPARE(offered.last, kMaxPrintPages);
+    QCOMPARE(log.titles(), QStringList{"Too Many Pages!"});
+    QCOMPARE(log.messages[0].text,
+             "The report has 10001 pages, and one print holds at most 10000. Print it in "
+             "parts: choose a page range of up to 10000 pages in the print dialog, such as "
+             "pages 1 to 10000.");
+    QVERIFY(!QFile::exists(pdf));
+}
+
+// Cancel in the progress window stops the print: the half-written PDF is removed.
+void TstReport::cancelledPrintLeavesNoFile() {
+    testing::TempSettings settings;
+    testing::MessageLog log;
+    QTemporaryDir dir;
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    FakeStudy study;
+    study.generated = 400 * measurePrinter(appPrinter()).nextPageRows();
+    const QString pdf = dir.filePath("long.pdf");
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    QString error;
+    PrintOutcome outcome = PrintOutcome::Printed;
+    QString shown;
+    QVERIFY(testing::onModal([&] { outcome = printReport(nullptr, study, 1, &error); },
+                             [&](QWidget* progress) {
+                                 shown = progress->findChild<QLabel*>()->text();
+                                 progress->findChild<QPushButton*>()->click();
+                             }));
+    setPrintDialogHook(nullptr);
+    QCOMPARE(outcome, PrintOutcome::Cancelled);
+    QVERIFY2(shown.startsWith("Printing page "), qPrintable(shown));
+    QVERIFY(log.messages.isEmpty());
+    QVERIFY(!QFile::exists(pdf));
 }
 
 void TstReport::setupErrorMessage() {
