@@ -105,10 +105,11 @@ struct RunOptions {
     size_t memory = 0;
     // Once a stop is requested the study returns within half a second, cancelled.
     std::stop_token stop;
-    // Told the share of the work done, from 0 to 1, at most about two hundred times a
-    // run: from the calling thread or a worker thread, one call at a time, never less
-    // than the call before. A study that ends is told 1 last; a cancelled one is not.
-    // The study waits for it, so keep it short (post the figure, do not draw).
+    // Told the share of the work done, from 0 to 1, when a hundredth more is done or a
+    // tenth of a second has passed: from the calling thread or a worker thread, one call
+    // at a time, never less than the call before. A study that ends is told 1 last; a
+    // cancelled one is not. The study waits for it, so keep it short (post the figure,
+    // do not draw).
     std::function<void(double share)> progress;
 };
 

@@ -185,7 +185,8 @@ size_t seek(const Sum* s, size_t n, size_t p, Before before) {
         std::partition_point(s + lo, s + hi, [&](const Sum& x) { return before(x.value); }) - s);
 }
 
-// Reports the share of the work done, one call at a time, rising, a few hundred at most.
+// Reports the share of the work done: one call at a time, rising, when a hundredth more
+// is done or a tenth of a second has passed since the last report.
 class Progress {
   public:
     Progress(const std::function<void(double)>& report, double total)
@@ -195,8 +196,10 @@ class Progress {
         std::lock_guard lock(mutex_);
         done_ += work;
         const double share = std::min(done_ / total_, 0.999);
-        if (share >= told_ + 0.005) {
+        const auto now = std::chrono::steady_clock::now();
+        if (share > told_ && (share >= told_ + 0.01 || now - last_ >= std::chrono::milliseconds(100))) {
             told_ = share;
+            last_ = now;
             report_(share);
         }
     }
@@ -210,6 +213,7 @@ class Progress {
     const std::function<void(double)>& report_;
     double total_;
     double done_ = 0, told_ = 0;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
 };
 

@@ -1,5 +1,11 @@
 #include <QtTest>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <unistd.h>
+
 namespace {
 
 struct Run {
@@ -20,6 +26,60 @@ Run run(const QStringList& args) {
 
 const QString kThousands = KIM_TEST_DATA "/thousands.int";
 
+// A study file as the program writes them.
+void writeStudy(const QString& path, const QStringList& transmit, const QStringList& receive,
+                const QString& separation = "25.0") {
+    QStringList values{"Big Site", "", "Monday, March 02, 2026", separation,
+                       "Transmitter Frequencies", "-------------------------"};
+    values << transmit << "Receiver Frequencies"
+           << "-------------------------" << receive << "Finished!";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (const QString& v : values)
+        f.write("\"" + v.toLatin1() + "\"\r\n");
+}
+
+// Transmitters and receivers spread over VHF and UHF on the 12.5 kHz raster: with 300
+// and 150 a "1st to 5th" study of minutes, with 120 and 60 one of about a second.
+void writeSpreadStudy(const QString& path, int transmitters, int receivers) {
+    QStringList tx, rx;
+    auto text = [](double mhz) { return QString::number(mhz, 'f', 5); };
+    for (int i = 0; i < transmitters; ++i)
+        tx << text((i % 2 ? 406 : 136) + 0.0125 * (i * 37 % 3000));
+    for (int i = 0; i < receivers; ++i)
+        rx << text((i % 2 ? 406 : 136) + 0.0125 * (i * 101 % 3000 + 1));
+    writeStudy(path, tx, rx);
+}
+
+// Runs the program with standard error on a terminal; returns what the terminal got.
+// `until`: text on the terminal at which to send SIGINT, or empty to let it end.
+QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& until) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "no terminal";
+    p.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(KIM_CLI, args);
+    ::close(slave);
+    QByteArray terminal;
+    pollfd pfd{master, POLLIN, 0};
+    auto readAll = [&](int wait) {
+        char buf[256];
+        ssize_t n = 0;
+        while (poll(&pfd, 1, wait) > 0 && (n = ::read(master, buf, sizeof buf)) > 0) {
+            terminal.append(buf, n);
+            if (!until.isEmpty() && terminal.contains(until)) return;
+        }
+    };
+    if (!until.isEmpty()) {
+        readAll(60000);
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    }
+    p.waitForFinished(60000);
+    readAll(100);
+    ::close(master);
+    return terminal;
+}
+
 } // namespace
 
 class TstCli : public QObject {
@@ -36,6 +96,10 @@ class TstCli : public QObject {
     void badUsage_data();
     void badUsage();
     void helpAndVersion();
+    void threadsAndQuiet_data();
+    void threadsAndQuiet();
+    void progressOnATerminalAndCtrlC();
+    void noProgressOffATerminalOrQuiet();
 };
 
 void TstCli::textLinesAndSummary() {
@@ -142,6 +206,11 @@ void TstCli::badUsage_data() {
     QTest::newRow("missing value")
         << QStringList{kThousands, "--separation"} << "--separation needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
+    QTest::newRow("no threads") << QStringList{"--threads", "0", kThousands}
+                                << "--threads takes a number of threads from 1 to 1024";
+    QTest::newRow("threads not a number")
+        << QStringList{"--threads=two", kThousands}
+        << "--threads takes a number of threads from 1 to 1024";
 }
 
 void TstCli::badUsage() {
@@ -160,6 +229,58 @@ void TstCli::helpAndVersion() {
     const Run version = run({"--version"});
     QCOMPARE(version.code, 0);
     QCOMPARE(version.out, "intermod-study 1.0.29\n");
+}
+
+void TstCli::threadsAndQuiet_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("summary");
+    QTest::newRow("one thread") << QStringList{"--threads", "1"} << true;
+    QTest::newRow("three threads") << QStringList{"--threads=3"} << true;
+    QTest::newRow("quiet") << QStringList{"--quiet"} << false;
+    QTest::newRow("quiet, one thread") << QStringList{"--threads", "1", "--quiet"} << false;
+}
+
+void TstCli::threadsAndQuiet() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, summary);
+    const Run all = run({"--order", "3", kThousands});
+    const Run r = run(args << "--order" << "3" << kThousands);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, all.out);
+    QCOMPARE(r.err, summary ? all.err : QString());
+}
+
+// With standard error on a terminal a progress line shows; Ctrl+C stops the study, with
+// exit status 130 and nothing on standard output.
+void TstCli::progressOnATerminalAndCtrlC() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("big.int");
+    writeSpreadStudy(file, 300, 150);
+    QProcess p;
+    const QByteArray terminal = onTerminal(p, {file}, "% done");
+    QVERIFY2(terminal.startsWith("\rintermod-study: "), terminal.constData());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 130);
+    QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
+}
+
+// A study of about a second: no progress line when standard error is not a terminal, or
+// with --quiet.
+void TstCli::noProgressOffATerminalOrQuiet() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("mid.int");
+    writeSpreadStudy(file, 120, 60);
+    QProcess piped;
+    piped.setStandardOutputFile(QProcess::nullDevice());
+    piped.start(KIM_CLI, {file});
+    QVERIFY(piped.waitForFinished(60000));
+    QCOMPARE(piped.exitCode(), 0);
+    const QByteArray err = piped.readAllStandardError();
+    QVERIFY2(err.endsWith("(the list holds the first 10000000)\n") && !err.contains('\r'),
+             err.constData());
+    QProcess quiet;
+    QCOMPARE(onTerminal(quiet, {"--quiet", file}, {}), QByteArray());
+    QCOMPARE(quiet.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TstCli)
