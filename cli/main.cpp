@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -241,6 +242,38 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
+// "takes ..., not "value"": names the value given.
+int badValue(const std::string& option, const char* takes, const std::string& value) {
+    return usageError(option + " takes " + takes + ", not \"" + value + "\"");
+}
+
+// A separation the window's field could hold: what can be typed there (digits and
+// points, or nothing), or a number grouped by thousands as the field writes it.
+bool windowSeparation(std::string_view text) {
+    const auto point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view rest = point == std::string_view::npos ? "" : text.substr(point);
+    if (rest.find_first_not_of("0123456789.") != std::string_view::npos) return false;
+    if (whole.find(',') == std::string_view::npos)
+        return whole.find_first_not_of("0123456789") == std::string_view::npos;
+    // 1,234 or 12,345,678: one to three digits, then groups of a comma and three.
+    const size_t first = (whole.size() - 1) % 4 + 1;
+    if (first > 3) return false;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        const bool comma = i >= first && (i - first) % 4 == 0;
+        if (comma ? whole[i] != ',' : (whole[i] < '0' || whole[i] > '9')) return false;
+    }
+    return true;
+}
+
+// Standard output written out: 0, or a message and 1 when it could not be.
+int flushed() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
+                 std::strerror(errno));
+    return kExitFailed;
+}
+
 // Reads the arguments into o; returns an exit status when the program ends here.
 std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     bool haveFile = false;
@@ -248,11 +281,11 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return flushed();
         }
         if (arg == "--version") {
             std::printf("intermod-study %s\n", KIM_VERSION);
-            return 0;
+            return flushed();
         }
         if (arg == "--quiet") {
             o.quiet = true;
@@ -287,19 +320,21 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
                 else if (value == "5")
                     o.order = kim::OrderChoice::FirstToFifth;
                 else
-                    return usageError("--order takes 1, 3 or 5");
+                    return badValue(name, "1, 3 or 5", value);
             } else if (name == "--format") {
                 if (value != "text" && value != "json" && value != "csv")
-                    return usageError("--format takes text, json or csv");
+                    return badValue(name, "text, json or csv", value);
                 o.format = value;
             } else if (name == "--separation") {
+                if (!windowSeparation(value))
+                    return badValue(name, "kHz as the window does, such as 25, 12.5 or 1,000.0",
+                                    value);
                 o.separation = value;
             } else {
                 const bool digits = !value.empty() && value.size() <= 4 &&
                                     value.find_first_not_of("0123456789") == std::string::npos;
                 const int n = digits ? std::stoi(value) : 0;
-                if (n < 1 || n > 1024)
-                    return usageError("--threads takes a number of threads from 1 to 1024");
+                if (n < 1 || n > 1024) return badValue(name, "a number from 1 to 1024", value);
                 o.threads = static_cast<unsigned>(n);
             }
             continue;
@@ -313,13 +348,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     return std::nullopt;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Interrupt interrupt; // first: every later thread inherits the blocked SIGINT
-    Options o;
-    if (const auto status = parseArguments(argc, argv, o)) return *status;
-
+int study(const Options& o, const Interrupt& interrupt) {
     kim::StudyReadResult read = kim::readStudyFile(o.file);
     if (!read.ok) {
         std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), read.error.c_str());
@@ -366,4 +395,23 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
+}
+
+} // namespace
+
+// Whatever fails while the file is read, the study runs or its lines are written (memory
+// above all) ends the program with a message and status 1, never an abort.
+int main(int argc, char** argv) {
+    Options o;
+    try {
+        Interrupt interrupt; // first: every later thread inherits the blocked SIGINT
+        if (const auto status = parseArguments(argc, argv, o)) return *status;
+        return study(o, interrupt);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "intermod-study: %s: there is not enough memory for this study\n",
+                     o.file.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), e.what());
+    }
+    return kExitFailed;
 }

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -100,6 +101,9 @@ class TstCli : public QObject {
     void threadsAndQuiet();
     void progressOnATerminalAndCtrlC();
     void noProgressOffATerminalOrQuiet();
+    void lostOutputFails_data();
+    void lostOutputFails();
+    void outOfMemoryFails();
 };
 
 void TstCli::textLinesAndSummary() {
@@ -125,6 +129,9 @@ void TstCli::ordersAndSeparation_data() {
                                          << "84 calculations, 2 interfering products\n";
     QTest::newRow("zero separation") << QStringList{"--order", "3", "--separation", ""} << 1
                                      << "84 calculations, 0 interfering products\n";
+    QTest::newRow("separation grouped as the window writes it")
+        << QStringList{"--order", "3", "--separation", "1,000.0"} << 4
+        << "84 calculations, 4 interfering products\n";
 }
 
 void TstCli::ordersAndSeparation() {
@@ -200,17 +207,27 @@ void TstCli::badUsage_data() {
     QTest::newRow("no file") << QStringList{} << "no study file named";
     QTest::newRow("two files") << QStringList{kThousands, kThousands} << "one study file only";
     QTest::newRow("bad order") << QStringList{"--order", "4", kThousands}
-                               << "--order takes 1, 3 or 5";
+                               << "--order takes 1, 3 or 5, not \"4\"";
+    QTest::newRow("order without its value")
+        << QStringList{"--order", kThousands}
+        << "--order takes 1, 3 or 5, not \"" + kThousands + "\"";
     QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands}
-                                << "--format takes text, json or csv";
+                                << "--format takes text, json or csv, not \"xml\"";
+    // Separations the window's field could not hold.
+    for (const char* sep : {"garbage", "-25", " 25", "1e3", "25,0", "1,2345", "25 kHz"})
+        QTest::newRow(qPrintable(QString("separation %1").arg(sep)))
+            << QStringList{"--separation", sep, kThousands}
+            << QString("--separation takes kHz as the window does, such as 25, 12.5 or "
+                       "1,000.0, not \"%1\"")
+                   .arg(sep);
     QTest::newRow("missing value")
         << QStringList{kThousands, "--separation"} << "--separation needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
     QTest::newRow("no threads") << QStringList{"--threads", "0", kThousands}
-                                << "--threads takes a number of threads from 1 to 1024";
+                                << "--threads takes a number from 1 to 1024, not \"0\"";
     QTest::newRow("threads not a number")
         << QStringList{"--threads=two", kThousands}
-        << "--threads takes a number of threads from 1 to 1024";
+        << "--threads takes a number from 1 to 1024, not \"two\"";
 }
 
 void TstCli::badUsage() {
@@ -281,6 +298,63 @@ void TstCli::noProgressOffATerminalOrQuiet() {
     QProcess quiet;
     QCOMPARE(onTerminal(quiet, {"--quiet", file}, {}), QByteArray());
     QCOMPARE(quiet.exitCode(), 0);
+}
+
+// Output that could not be written is a failure, said on standard error.
+void TstCli::lostOutputFails_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("closed"); // standard output closed, else /dev/full
+    QTest::addColumn<QString>("reason");
+    const QString full = "No space left on device", closed = "Bad file descriptor";
+    QTest::newRow("text, disk full") << QStringList{kThousands} << false << full;
+    QTest::newRow("json, disk full") << QStringList{"--format", "json", kThousands} << false
+                                     << full;
+    QTest::newRow("csv, disk full") << QStringList{"--format", "csv", kThousands} << false
+                                    << full;
+    QTest::newRow("text, closed") << QStringList{kThousands} << true << closed;
+    QTest::newRow("help, disk full") << QStringList{"--help"} << false << full;
+    QTest::newRow("version, closed") << QStringList{"--version"} << true << closed;
+}
+
+void TstCli::lostOutputFails() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, closed);
+    QFETCH(QString, reason);
+    QProcess p;
+    if (closed)
+        p.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+    else
+        p.setStandardOutputFile("/dev/full");
+    p.start(KIM_CLI, args);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.startsWith("intermod-study: the output could not be written: " + reason + "\n"),
+             qPrintable(err));
+}
+
+// Memory runs out reading a file or running a study: a message and status 1, no abort.
+void TstCli::outOfMemoryFails() {
+    QTemporaryDir dir;
+    const QString study = dir.filePath("mid.int");
+    writeSpreadStudy(study, 120, 60);
+    for (const QString& file : {study, QString("/dev/zero")}) {
+        QProcess p;
+        p.setChildProcessModifier([] {
+            const rlimit limit{100 << 20, 100 << 20};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(KIM_CLI, {file});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.startsWith("intermod-study: " + file + ": "), qPrintable(err));
+        if (file == study)
+            QCOMPARE(err, "intermod-study: " + file + ": there is not enough memory for this study\n");
+    }
 }
 
 QTEST_GUILESS_MAIN(TstCli)
