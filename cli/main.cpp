@@ -25,21 +25,21 @@ namespace {
 constexpr int kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130;
 
 constexpr const char* kUsage =
-    "Usage: intermod-study [--order 1|3|5] [--separation KHZ] [--format text|json|csv] "
-    "STUDY.int\n"
-    "\n"
+    "Usage: intermod-study [OPTION]... STUDY.int\n"
     "Runs the intermodulation study of a study file and prints the interfering products\n"
-    "in the order of the results list.\n"
+    "in the order of the results list, one line each.\n"
     "\n"
     "  --order 1|3|5       1st - Direct, 1st to 3rd or 1st to 5th (default 5)\n"
-    "  --separation KHZ    minimum separation in kHz, in place of the file's own\n"
-    "  --format FORMAT     text (default): one line a product, a summary on standard error\n"
-    "                      json: one object with the counts and the lines\n"
-    "                      csv:  one row a product, plain numbers\n"
+    "  --separation KHZ    minimum separation in kHz in place of the file's, as in the window\n"
+    "  --format FORMAT     text (default; a summary on standard error), json or csv\n"
     "  --threads N         threads to compute on (default: every core)\n"
-    "  --quiet             no progress line and no summary on standard error\n"
-    "  --help              show this text\n"
-    "  --version           show the version\n";
+    "  --quiet             nothing on standard error but errors (no progress, no summary)\n"
+    "  -h, --help          show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "  --                  the next argument is the study file, even if it begins with -\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (the reason on standard error), 2 bad usage, 130 stopped\n"
+    "by Ctrl+C.\n";
 
 struct Options {
     kim::OrderChoice order = kim::OrderChoice::FirstToFifth;

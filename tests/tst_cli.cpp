@@ -97,6 +97,7 @@ class TstCli : public QObject {
     void badUsage_data();
     void badUsage();
     void helpAndVersion();
+    void fileNamedLikeAnOption();
     void threadsAndQuiet_data();
     void threadsAndQuiet();
     void progressOnATerminalAndCtrlC();
@@ -239,13 +240,44 @@ void TstCli::badUsage() {
     QVERIFY(r.err.contains("Usage: intermod-study"));
 }
 
+// --help lists every option, one line each, on standard output; each one it lists is
+// taken. --version gives the version.
 void TstCli::helpAndVersion() {
     const Run help = run({"--help"});
     QCOMPARE(help.code, 0);
-    QVERIFY(help.out.startsWith("Usage: intermod-study [--order 1|3|5]"));
+    QCOMPARE(help.err, QString());
+    QVERIFY(help.out.startsWith("Usage: intermod-study [OPTION]... STUDY.int\n"));
+    QStringList listed;
+    for (const QString& line : help.out.split('\n')) {
+        if (!line.startsWith("  -")) continue;
+        const QString names = line.mid(2, line.indexOf("  ", 2) - 2);
+        QVERIFY2(!names.isEmpty() && line.size() <= 90, qPrintable(line));
+        for (const QString& name : names.split(", "))
+            listed << name.section(' ', 0, 0);
+    }
+    const QStringList options{"--order", "--separation", "--format", "--threads", "--quiet",
+                              "-h",      "--help",       "--version", "--"};
+    QCOMPARE(listed, options);
+    QCOMPARE(run({"-h"}).out, help.out);
+    // A listed option is known: whatever else is wrong, it is not an unknown option.
+    for (const QString& option : options)
+        QVERIFY(!run({option, "x", "y", "z"}).err.contains("unknown option"));
     const Run version = run({"--version"});
     QCOMPARE(version.code, 0);
     QCOMPARE(version.out, "intermod-study 1.0.29\n");
+    QCOMPARE(version.err, QString());
+}
+
+// A study file may be named like an option: after "--" it is the study.
+void TstCli::fileNamedLikeAnOption() {
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(kThousands, dir.filePath("--help")));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(KIM_CLI, {"--order", "3", "--", "--help"});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(p.readAllStandardOutput().count('\n'), 4);
 }
 
 void TstCli::threadsAndQuiet_data() {
