@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -77,7 +78,6 @@ class StudyResult {
     friend class StudyRunner;
     friend StudyResult runStudy(const StudyInput&, const RunOptions&);
     bool prepare(const StudyInput& in);
-    friend StudyResult runReferenceStudy(const StudyInput&);
     bool ran_ = false;
     bool cancelled_ = false;
     std::string error_;
@@ -121,17 +121,20 @@ StudyResult runStudy(const StudyInput& input, const RunOptions& options);
 // The same with the default options and a line limit.
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit = kDefaultLineLimit);
 
-// The straightforward nested loops, kept to check runStudy. Its matches stay in the
-// order the loops produce them; referenceLines gives them sorted as the list shows them.
-StudyResult runReferenceStudy(const StudyInput& input);
-std::vector<std::string> referenceLines(const StudyResult& result);
-
 // The number of product tests of a study, or nothing when it passes 2^63 - 1.
-bool calculationCount(uint64_t transmitters, uint64_t receivers, OrderChoice order,
-                      uint64_t* count);
+std::optional<uint64_t> calculationCount(uint64_t transmitters, uint64_t receivers,
+                                         OrderChoice order);
 
-// Whether the product interferes with the receiver: its distance rounded to whole
-// hertz is strictly less than the separation. *distance gets that rounded distance.
-bool productInterferes(double product, double receiver, double sepMHz, double* distance);
+// The product of a family for the values of its letters (A alone for a harmonic), as
+// the study computes it: left to right in double precision, 2A as A + A.
+double familyProduct(int family, const std::array<double, 5>& letters);
+
+// The distance of the product to the receiver rounded to whole hertz, when it is
+// strictly less than the separation (the product interferes); nothing otherwise.
+std::optional<double> productInterferes(double product, double receiver, double sepMHz);
+
+// The result line of the product of a family for the values of its letters and the
+// receiver, as the list shows it.
+std::string resultLine(int family, const std::array<double, 5>& letters, double receiver);
 
 } // namespace kim

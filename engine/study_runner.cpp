@@ -432,12 +432,10 @@ class StudyRunner {
     // Harmonics: few enough to search the receivers, sorted by value, for each class.
 
     void harmonics(int family) {
-        const int n = familyInfo(family).harmonic;
         std::vector<double> p(U_);
         std::vector<std::string> texts(U_);
         for (size_t c = 0; c < U_; ++c) {
-            const double a = tx_.value[c];
-            p[c] = n == 1 ? a : (n == 2 ? a + a : n * a);
+            p[c] = familyProduct(family, {tx_.value[c]});
             texts[c] = formatNumber(p[c], pattern::Frequency);
         }
         std::vector<uint16_t> order(U_);
@@ -468,7 +466,7 @@ class StudyRunner {
             if ((++visited & 1023) == 0) checkStop();
             const double pc = p[c];
             auto interferes = [&](size_t i) {
-                return productInterferes(pc, sorted[i].value, r_.sepMHz_, nullptr);
+                return productInterferes(pc, sorted[i].value, r_.sepMHz_);
             };
             edges.move(sorted, Q_, pc, *this);
             uint64_t count = rx.weight(edges.sureFrom, edges.sureTo);
@@ -672,7 +670,7 @@ class StudyRunner {
                       uint64_t c = ss.weight(e.sureFrom, e.sureTo);
                       e.forCandidates(*this, [&](size_t k) {
                           const double p = exactProduct(f, pl, lv, ss.sums[k].index);
-                          if (productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr))
+                          if (productInterferes(p, rx_.value[q], r_.sepMHz_))
                               c += sumWeight(ss, k);
                       });
                       if (c == 0) return;
@@ -751,7 +749,7 @@ class StudyRunner {
             }
             ed.forCandidates(*this, [&](size_t k) {
                 const double p = exactProduct(f, pl, lv, ss.sums[k].index);
-                if (productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr))
+                if (productInterferes(p, rx_.value[q], r_.sepMHz_))
                     add(i, q, ss.sums[k].index);
             });
         });
