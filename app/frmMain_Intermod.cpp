@@ -329,10 +329,8 @@ void frmMain_Intermod::AddDirectInterferance() {
         return;
     }
     const StudyInput input = currentStudy().input();
-    uint64_t tests = 0;
-    const bool quick =
-        calculationCount(input.transmit.size(), input.receive.size(), input.order, &tests) &&
-        tests <= kQuickStudyTests;
+    const auto tests = calculationCount(input.transmit.size(), input.receive.size(), input.order);
+    const bool quick = tests && *tests <= kQuickStudyTests;
     // The count a run's "Working..." stands in for, until the run has its own.
     if (!run_->running()) calcsBefore_ = ui->lblCalcsPerformed->text();
     if (!quick) {

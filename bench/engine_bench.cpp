@@ -6,6 +6,7 @@
 //   engine-bench NAME...    the cases whose name holds one of the words
 #include "number_format.h"
 #include "ordered_text.h"
+#include "reference_study.h"
 #include "study_engine.h"
 
 #include <sys/resource.h>
@@ -152,9 +153,9 @@ void linesCase(const char* name, StudyInput in, OrderChoice order, bool withLoop
     char loops[64] = "";
     if (withLoops) {
         const auto b = Clock::now();
-        const StudyResult ref = runReferenceStudy(in);
+        const ReferenceResult ref = runReferenceStudy(in);
         std::snprintf(loops, sizeof loops, "  loops %8.3f s%s", since(b),
-                      ref.products() == t.result.products() ? "" : " MISMATCH");
+                      ref.products == t.result.products() ? "" : " MISMATCH");
     }
     std::printf("%-34s %-7s T %3zu R %3zu  products %11llu  lines %8zu  study %7.3f s  "
                 "lines %6.3f s  both %7.3f s  text %7.1f MB  peak %5ld MiB%s\n",

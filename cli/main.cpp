@@ -1,45 +1,150 @@
 // intermod-study: runs the study of a ".int" file from a script and prints its lines.
 #include "number_format.h"
+#include "ordered_text.h"
 #include "study_engine.h"
 #include "study_file.h"
 
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace {
 
+constexpr int kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130;
+
 constexpr const char* kUsage =
-    "Usage: intermod-study [--order 1|3|5] [--separation KHZ] [--format text|json|csv] "
-    "STUDY.int\n"
-    "\n"
+    "Usage: intermod-study [OPTION]... STUDY.int\n"
     "Runs the intermodulation study of a study file and prints the interfering products\n"
-    "in the order of the results list.\n"
+    "in the order of the results list, one line each.\n"
     "\n"
     "  --order 1|3|5       1st - Direct, 1st to 3rd or 1st to 5th (default 5)\n"
-    "  --separation KHZ    minimum separation in kHz, in place of the file's own\n"
-    "  --format FORMAT     text (default): one line a product, a summary on standard error\n"
-    "                      json: one object with the counts and the lines\n"
-    "                      csv:  one row a product, plain numbers\n"
-    "  --help              show this text\n"
-    "  --version           show the version\n";
+    "  --separation KHZ    minimum separation in kHz in place of the file's, as in the window\n"
+    "  --format FORMAT     text (default; a summary on standard error), json or csv\n"
+    "  --threads N         threads to compute on (default: every core)\n"
+    "  --quiet             nothing on standard error but errors (no progress, no summary)\n"
+    "  -h, --help          show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "  --                  the next argument is the study file, even if it begins with -\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (the reason on standard error), 2 bad usage, 130 stopped\n"
+    "by Ctrl+C.\n";
 
-// Buffered standard output: a large study prints millions of lines.
-class Out {
+struct Options {
+    kim::OrderChoice order = kim::OrderChoice::FirstToFifth;
+    std::string format = "text";
+    std::optional<std::string> separation;
+    unsigned threads = 0;
+    bool quiet = false;
+    std::string file;
+};
+
+// Standard output through write(2), in blocks of whole lines: a failure is known at
+// once, and a run stopped between blocks leaves no half line.
+class Output {
   public:
-    ~Out() { flush(); }
-    std::string& buf() { return buf_; }
-    void maybeFlush() {
-        if (buf_.size() > (1u << 20)) flush();
+    bool write(std::string_view text) {
+        while (!text.empty() && error_ == 0) {
+            const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
+            if (n < 0 && errno != EINTR) error_ = errno;
+            if (n > 0) text.remove_prefix(static_cast<size_t>(n));
+        }
+        return error_ == 0;
     }
-    void flush() {
-        std::fwrite(buf_.data(), 1, buf_.size(), stdout);
-        buf_.clear();
+    int error() const { return error_; }
+
+  private:
+    int error_ = 0;
+};
+
+// Ctrl+C. SIGINT is blocked in every thread and waited for by one of its own, which asks
+// the study and the output to stop; a second Ctrl+C ends the program at once.
+class Interrupt {
+  public:
+    Interrupt() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &set_, nullptr); // before any other thread starts
+        watcher_ = std::thread([this] { watch(); });
+    }
+    ~Interrupt() {
+        done_ = true;
+        pthread_kill(watcher_.native_handle(), SIGINT);
+        watcher_.join();
+    }
+    std::stop_token token() const { return source_.get_token(); }
+    bool happened() const { return source_.stop_requested(); }
+
+  private:
+    void watch() {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&set_, &signal) != 0) continue;
+            if (done_) return;
+            if (source_.stop_requested()) _exit(kExitInterrupted);
+            source_.request_stop();
+        }
+    }
+
+    sigset_t set_;
+    std::atomic<bool> done_{false};
+    std::stop_source source_;
+    std::thread watcher_;
+};
+
+// The share done and the time left, on one line of standard error rewritten in place:
+// only on a terminal, from a third of a second on, five times a second at most.
+class ProgressLine {
+  public:
+    explicit ProgressLine(bool shown) : shown_(shown) {}
+
+    // Called from the study's threads, one call at a time.
+    void update(double share) {
+        if (!shown_) return;
+        const auto now = Clock::now();
+        const double elapsed = seconds(start_, now);
+        if (elapsed < 0.33 || (drawn_ && seconds(last_, now) < 0.2)) return;
+        last_ = now;
+        drawn_ = true;
+        char text[96];
+        if (share < 0.01) {
+            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done\033[K", share * 100);
+        } else {
+            const double left = elapsed * (1 - share) / share;
+            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K",
+                          share * 100, left < 90 ? left : left / 60, left < 90 ? "s" : "min");
+        }
+        std::fputs(text, stderr);
+        std::fflush(stderr);
+    }
+
+    void clear() {
+        if (!drawn_) return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        drawn_ = false;
     }
 
   private:
-    std::string buf_;
+    using Clock = std::chrono::steady_clock;
+    static double seconds(Clock::time_point a, Clock::time_point b) {
+        return std::chrono::duration<double>(b - a).count();
+    }
+
+    bool shown_;
+    bool drawn_ = false;
+    Clock::time_point start_ = Clock::now(), last_;
 };
 
 void appendJsonString(std::string& out, std::string_view s) {
@@ -76,152 +181,206 @@ void appendCsvField(std::string& out, std::string_view s) {
 constexpr kim::NumberPattern kPlainMHz{1, 5, 5, false};
 constexpr kim::NumberPattern kPlainKHz{1, 1, 5, false};
 
-void writeCsv(const kim::StudyResult& res, Out& out) {
-    out.buf() += "family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,distance_khz\n";
-    for (size_t i = 0; i < res.lineCount(); ++i) {
-        const kim::Match& m = res.match(i);
-        const kim::FamilyInfo& f = kim::familyInfo(m.family);
-        std::string& b = out.buf();
-        std::string_view label(f.label);
-        appendCsvField(b, label.substr(0, label.size() - 2)); // without ": "
-        for (int l = 0; l < 5; ++l) {
-            b += ',';
-            if (l < f.letters) kim::appendNumber(b, res.transmitValue(m.letter[l]), kPlainMHz);
-        }
+void appendCsvRow(std::string& b, const kim::StudyResult& res, size_t i) {
+    const kim::Match& m = res.match(i);
+    const kim::FamilyInfo& f = kim::familyInfo(m.family);
+    std::string_view label(f.label);
+    appendCsvField(b, label.substr(0, label.size() - 2)); // without ": "
+    for (int l = 0; l < 5; ++l) {
         b += ',';
-        kim::appendNumber(b, res.productValue(m), kPlainMHz);
-        b += ',';
-        kim::appendNumber(b, res.receiveValue(m.receiver), kPlainMHz);
-        b += ',';
-        kim::appendNumber(b, res.distanceMHz(m) * 1000, kPlainKHz);
+        if (l < f.letters) kim::appendNumber(b, res.transmitValue(m.letter[l]), kPlainMHz);
+    }
+    b += ',';
+    kim::appendNumber(b, res.productValue(m), kPlainMHz);
+    b += ',';
+    kim::appendNumber(b, res.receiveValue(m.receiver), kPlainMHz);
+    b += ',';
+    kim::appendNumber(b, res.distanceMHz(m) * 1000, kPlainKHz);
+    b += '\n';
+}
+
+// Writes the result in the chosen format; false when the output failed or was stopped.
+bool writeResult(const kim::StudyResult& res, const Options& o, Output& out,
+                 const Interrupt& interrupt) {
+    auto write = [&](std::string_view block) { return !interrupt.happened() && out.write(block); };
+    auto lines = [&](auto&& format) {
+        return kim::formatInOrder(res.lineCount(), o.threads, format, write);
+    };
+    if (o.format == "csv") {
+        return write("family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,"
+                     "distance_khz\n") &&
+               lines([&](size_t i, std::string& b) { appendCsvRow(b, res, i); });
+    }
+    if (o.format == "json") {
+        if (!res.ran())
+            return write("{\"calculations\": null, \"products\": null, \"complete\": true, "
+                         "\"lines\": []}\n");
+        std::string head = "{\"calculations\": " + std::to_string(res.calculations()) +
+                           ", \"products\": " + std::to_string(res.products()) +
+                           ", \"complete\": " + (res.complete() ? "true" : "false") +
+                           ", \"lines\": [";
+        if (res.lineCount() == 0) appendJsonString(head, kim::kNoInterferenceLine);
+        std::string line;
+        return write(head) && lines([&](size_t i, std::string& b) {
+                   if (i > 0) b += ", ";
+                   line.clear();
+                   res.appendLine(line, i);
+                   appendJsonString(b, line);
+               }) &&
+               write("]}\n");
+    }
+    if (!res.ran()) return true;
+    if (res.lineCount() == 0) return write(std::string(kim::kNoInterferenceLine) + "\n");
+    return lines([&](size_t i, std::string& b) {
+        res.appendLine(b, i);
         b += '\n';
-        out.maybeFlush();
-    }
-}
-
-void writeJson(const kim::StudyResult& res, Out& out) {
-    std::string& b = out.buf();
-    if (!res.ran()) {
-        b += "{\"calculations\": null, \"products\": null, \"complete\": true, \"lines\": []}\n";
-        return;
-    }
-    b += "{\"calculations\": " + std::to_string(res.calculations()) +
-         ", \"products\": " + std::to_string(res.products()) +
-         ", \"complete\": " + (res.complete() ? "true" : "false") + ", \"lines\": [";
-    std::string line;
-    if (res.lineCount() == 0) appendJsonString(out.buf(), kim::kNoInterferenceLine);
-    for (size_t i = 0; i < res.lineCount(); ++i) {
-        if (i > 0) out.buf() += ", ";
-        line.clear();
-        res.appendLine(line, i);
-        appendJsonString(out.buf(), line);
-        out.maybeFlush();
-    }
-    out.buf() += "]}\n";
-}
-
-void writeText(const kim::StudyResult& res, Out& out) {
-    if (!res.ran()) return;
-    if (res.lineCount() == 0) out.buf() += std::string(kim::kNoInterferenceLine) + "\n";
-    for (size_t i = 0; i < res.lineCount(); ++i) {
-        res.appendLine(out.buf(), i);
-        out.buf() += '\n';
-        out.maybeFlush();
-    }
+    });
 }
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "intermod-study: %s\n\n%s", message.c_str(), kUsage);
-    return 2;
+    return kExitUsage;
 }
 
-} // namespace
+// "takes ..., not "value"": names the value given.
+int badValue(const std::string& option, const char* takes, const std::string& value) {
+    return usageError(option + " takes " + takes + ", not \"" + value + "\"");
+}
 
-int main(int argc, char** argv) {
-    std::string order = "5", format = "text", file;
-    bool haveSeparation = false, haveFile = false;
-    std::string separation;
+// A separation the window's field could hold: what can be typed there (digits and
+// points, or nothing), or a number grouped by thousands as the field writes it.
+bool windowSeparation(std::string_view text) {
+    const auto point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view rest = point == std::string_view::npos ? "" : text.substr(point);
+    if (rest.find_first_not_of("0123456789.") != std::string_view::npos) return false;
+    if (whole.find(',') == std::string_view::npos)
+        return whole.find_first_not_of("0123456789") == std::string_view::npos;
+    // 1,234 or 12,345,678: one to three digits, then groups of a comma and three.
+    const size_t first = (whole.size() - 1) % 4 + 1;
+    if (first > 3) return false;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        const bool comma = i >= first && (i - first) % 4 == 0;
+        if (comma ? whole[i] != ',' : (whole[i] < '0' || whole[i] > '9')) return false;
+    }
+    return true;
+}
+
+// Standard output written out: 0, or a message and 1 when it could not be.
+int flushed() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
+                 std::strerror(errno));
+    return kExitFailed;
+}
+
+// Reads the arguments into o; returns an exit status when the program ends here.
+std::optional<int> parseArguments(int argc, char** argv, Options& o) {
+    bool haveFile = false;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return flushed();
         }
         if (arg == "--version") {
             std::printf("intermod-study %s\n", KIM_VERSION);
-            return 0;
+            return flushed();
         }
-        std::string* target = nullptr;
-        std::string name = arg, value;
-        const auto eq = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        if (name == "--order")
-            target = &order;
-        else if (name == "--format")
-            target = &format;
-        else if (name == "--separation")
-            target = &separation;
-        if (target) {
-            if (eq == std::string::npos || arg.rfind("--", 0) != 0) {
-                if (i + 1 >= argc) return usageError(name + " needs a value");
-                value = argv[++i];
-            }
-            *target = value;
-            if (target == &separation) haveSeparation = true;
+        if (arg == "--quiet") {
+            o.quiet = true;
             continue;
         }
         if (arg == "--") {
             if (i + 1 < argc && !haveFile) {
-                file = argv[++i];
+                o.file = argv[++i];
                 haveFile = true;
             }
             if (i + 1 < argc) return usageError("one study file only");
             break;
         }
+        std::string name = arg, value;
+        const auto eq = arg.find('=');
+        const bool inline_ = arg.rfind("--", 0) == 0 && eq != std::string::npos;
+        if (inline_) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        if (name == "--order" || name == "--format" || name == "--separation" ||
+            name == "--threads") {
+            if (!inline_) {
+                if (i + 1 >= argc) return usageError(name + " needs a value");
+                value = argv[++i];
+            }
+            if (name == "--order") {
+                if (value == "1")
+                    o.order = kim::OrderChoice::First;
+                else if (value == "3")
+                    o.order = kim::OrderChoice::FirstToThird;
+                else if (value == "5")
+                    o.order = kim::OrderChoice::FirstToFifth;
+                else
+                    return badValue(name, "1, 3 or 5", value);
+            } else if (name == "--format") {
+                if (value != "text" && value != "json" && value != "csv")
+                    return badValue(name, "text, json or csv", value);
+                o.format = value;
+            } else if (name == "--separation") {
+                if (!windowSeparation(value))
+                    return badValue(name, "kHz as the window does, such as 25, 12.5 or 1,000.0",
+                                    value);
+                o.separation = value;
+            } else {
+                const bool digits = !value.empty() && value.size() <= 4 &&
+                                    value.find_first_not_of("0123456789") == std::string::npos;
+                const int n = digits ? std::stoi(value) : 0;
+                if (n < 1 || n > 1024) return badValue(name, "a number from 1 to 1024", value);
+                o.threads = static_cast<unsigned>(n);
+            }
+            continue;
+        }
         if (arg.size() > 1 && arg[0] == '-') return usageError("unknown option " + arg);
         if (haveFile) return usageError("one study file only");
-        file = arg;
+        o.file = arg;
         haveFile = true;
     }
     if (!haveFile) return usageError("no study file named");
-    kim::OrderChoice choice;
-    if (order == "1")
-        choice = kim::OrderChoice::First;
-    else if (order == "3")
-        choice = kim::OrderChoice::FirstToThird;
-    else if (order == "5")
-        choice = kim::OrderChoice::FirstToFifth;
-    else
-        return usageError("--order takes 1, 3 or 5");
-    if (format != "text" && format != "json" && format != "csv")
-        return usageError("--format takes text, json or csv");
+    return std::nullopt;
+}
 
-    kim::StudyReadResult read = kim::readStudyFile(file);
+int study(const Options& o, const Interrupt& interrupt) {
+    kim::StudyReadResult read = kim::readStudyFile(o.file);
     if (!read.ok) {
-        std::fprintf(stderr, "intermod-study: %s: %s\n", file.c_str(), read.error.c_str());
-        return 1;
+        std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), read.error.c_str());
+        return kExitFailed;
     }
     kim::Study study = read.study;
-    study.order = choice;
-    if (haveSeparation) study.separation = separation;
-    const kim::StudyResult res = kim::runStudy(study.input());
+    study.order = o.order;
+    if (o.separation) study.separation = *o.separation;
+
+    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
+    kim::RunOptions run;
+    run.threads = o.threads;
+    run.stop = interrupt.token();
+    run.progress = [&](double share) { progress.update(share); };
+    const kim::StudyResult res = kim::runStudy(study.input(), run);
+    progress.clear();
     if (!res.error().empty()) {
-        std::fprintf(stderr, "intermod-study: %s: %s\n", file.c_str(), res.error().c_str());
-        return 1;
+        std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), res.error().c_str());
+        return kExitFailed;
     }
-    {
-        Out out;
-        if (format == "csv")
-            writeCsv(res, out);
-        else if (format == "json")
-            writeJson(res, out);
-        else
-            writeText(res, out);
+    Output out;
+    const bool written = !res.cancelled() && writeResult(res, o, out, interrupt);
+    if (interrupt.happened()) {
+        std::fputs("intermod-study: stopped\n", stderr);
+        return kExitInterrupted;
     }
-    if (format == "text") {
+    if (!written) {
+        std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
+                     std::strerror(out.error()));
+        return kExitFailed;
+    }
+    if (o.format == "text" && !o.quiet) {
         if (!res.ran()) {
             std::fprintf(stderr, "The study did not run: the %s list is empty.\n",
                          study.transmit.empty() ? "transmit" : "receive");
@@ -235,5 +394,24 @@ int main(int argc, char** argv) {
             std::fputs("\n", stderr);
         }
     }
-    return std::ferror(stdout) ? 1 : 0;
+    return 0;
+}
+
+} // namespace
+
+// Whatever fails while the file is read, the study runs or its lines are written (memory
+// above all) ends the program with a message and status 1, never an abort.
+int main(int argc, char** argv) {
+    Options o;
+    try {
+        Interrupt interrupt; // first: every later thread inherits the blocked SIGINT
+        if (const auto status = parseArguments(argc, argv, o)) return *status;
+        return study(o, interrupt);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "intermod-study: %s: there is not enough memory for this study\n",
+                     o.file.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), e.what());
+    }
+    return kExitFailed;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace kim {
 namespace {
@@ -36,6 +37,20 @@ bool incrementDigits(std::string& digits) {
     return false;
 }
 
+// Fast path of the rounding: |v| scaled to units in the last place to keep, rounded to
+// the nearest whole unit. Nothing when a value this large or this close to a half needs
+// the decimal digits of its shortest form (a few ulps decide there, and the rule for an
+// exact half).
+std::optional<uint64_t> nearestUnits(double v, int decimals) {
+    if (decimals < 0 || decimals > 15) return std::nullopt;
+    const double scaled = std::fabs(v) * kPow10[decimals];
+    if (!(scaled < 4e15)) return std::nullopt;
+    const double whole = std::floor(scaled);
+    const double frac = scaled - whole;
+    if (std::fabs(frac - 0.5) <= 8 * kEps * scaled + 1e-300) return std::nullopt;
+    return static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+}
+
 // The shortest decimal form of v (the digits a person reads), rounded to `decimals`.
 Fixed toFixed(double v, int decimals, Rounding mode) {
     Fixed f;
@@ -58,7 +73,7 @@ Fixed toFixed(double v, int decimals, Rounding mode) {
         f.intDigits = digits.substr(0, static_cast<size_t>(pointPos));
         f.fracDigits = digits.substr(static_cast<size_t>(pointPos));
     } else {
-        f.intDigits = "0";
+        f.intDigits.assign(1, '0');
         f.fracDigits = std::string(static_cast<size_t>(-pointPos), '0') + digits;
     }
     if (static_cast<int>(f.fracDigits.size()) > decimals) {
@@ -85,6 +100,14 @@ Fixed toFixed(double v, int decimals, Rounding mode) {
     auto firstNonZero = f.intDigits.find_first_not_of('0');
     f.intDigits = firstNonZero == std::string::npos ? "0" : f.intDigits.substr(firstNonZero);
     return f;
+}
+
+// The value of rounded digits.
+double toDouble(const Fixed& f) {
+    const std::string text = f.intDigits + "." + f.fracDigits;
+    double r = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), r, std::chars_format::fixed);
+    return f.negative ? -r : r;
 }
 
 void appendDigits(std::string& out, bool negative, std::string_view intDigits,
@@ -122,37 +145,30 @@ void appendNumber(std::string& out, double v, const NumberPattern& p) {
         out += std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
         return;
     }
-    // Fast path: scale to an integer of units in the last place. Only a value within a
-    // few ulps of a half needs the decimal digits of its shortest form.
-    const double scaled = p.maxDec <= 15 ? std::fabs(v) * kPow10[p.maxDec] : 4e15;
-    if (scaled < 4e15) {
-        const double whole = std::floor(scaled);
-        const double frac = scaled - whole;
-        if (std::fabs(frac - 0.5) > 8 * kEps * scaled + 1e-300) {
-            uint64_t units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-            // Digits from the right, two at a time, at least one before the point.
-            static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
-                                             "25262728293031323334353637383940414243444546474849"
-                                             "50515253545556575859606162636465666768697071727374"
-                                             "75767778798081828384858687888990919293949596979899";
-            char digits[32];
-            char* end = digits + sizeof digits;
-            char* d = end;
-            for (; units >= 10; units /= 100) {
-                d -= 2;
-                std::memcpy(d, kPairs + 2 * (units % 100), 2);
-            }
-            if (units > 0 || d == end) *--d = static_cast<char>('0' + units);
-            while (end - d <= p.maxDec)
-                *--d = '0';
-            const auto width = static_cast<size_t>(end - d);
-            std::string_view intPart(d, width - static_cast<size_t>(p.maxDec));
-            const auto nz = intPart.find_first_not_of('0');
-            intPart = nz == std::string_view::npos ? std::string_view("0") : intPart.substr(nz);
-            appendDigits(out, std::signbit(v), intPart,
-                         std::string_view(end - p.maxDec, static_cast<size_t>(p.maxDec)), p);
-            return;
+    if (std::optional<uint64_t> units = nearestUnits(v, p.maxDec)) {
+        // Digits from the right, two at a time, at least one before the point.
+        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                         "25262728293031323334353637383940414243444546474849"
+                                         "50515253545556575859606162636465666768697071727374"
+                                         "75767778798081828384858687888990919293949596979899";
+        char digits[32];
+        char* end = digits + sizeof digits;
+        char* d = end;
+        uint64_t u = *units;
+        for (; u >= 10; u /= 100) {
+            d -= 2;
+            std::memcpy(d, kPairs + 2 * (u % 100), 2);
         }
+        if (u > 0 || d == end) *--d = static_cast<char>('0' + u);
+        while (end - d <= p.maxDec)
+            *--d = '0';
+        const auto width = static_cast<size_t>(end - d);
+        std::string_view intPart(d, width - static_cast<size_t>(p.maxDec));
+        const auto nz = intPart.find_first_not_of('0');
+        intPart = nz == std::string_view::npos ? std::string_view("0") : intPart.substr(nz);
+        appendDigits(out, std::signbit(v), intPart,
+                     std::string_view(end - p.maxDec, static_cast<size_t>(p.maxDec)), p);
+        return;
     }
     Fixed f = toFixed(v, p.maxDec, Rounding::HalfAwayFromZero);
     appendDigits(out, f.negative, f.intDigits, f.fracDigits, p);
@@ -218,11 +234,7 @@ bool isPlainNumber(std::string_view text) {
 
 double roundDecimals(double v, int decimals) {
     if (!std::isfinite(v)) return v;
-    Fixed f = toFixed(v, decimals, Rounding::HalfAwayFromZero);
-    std::string text = f.intDigits + "." + f.fracDigits;
-    double r = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), r, std::chars_format::fixed);
-    return f.negative ? -r : r;
+    return toDouble(toFixed(v, decimals, Rounding::HalfAwayFromZero));
 }
 
 double readStudyNumber(std::string_view text) {
@@ -231,20 +243,9 @@ double readStudyNumber(std::string_view text) {
 
 double roundToHertz(double mhz) {
     if (!std::isfinite(mhz)) return mhz;
-    const double scaled = std::fabs(mhz) * 1e6;
-    if (scaled < 4e15) {
-        const double whole = std::floor(scaled);
-        const double frac = scaled - whole;
-        if (std::fabs(frac - 0.5) > 8 * kEps * scaled + 1e-300) {
-            const double units = whole + (frac > 0.5 ? 1.0 : 0.0);
-            return std::copysign(units / 1e6, mhz);
-        }
-    }
-    Fixed f = toFixed(mhz, 6, Rounding::HalfEven);
-    std::string text = f.intDigits + "." + f.fracDigits;
-    double r = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), r, std::chars_format::fixed);
-    return f.negative ? -r : r;
+    if (std::optional<uint64_t> units = nearestUnits(mhz, 6))
+        return std::copysign(static_cast<double>(*units) / 1e6, mhz);
+    return toDouble(toFixed(mhz, 6, Rounding::HalfEven));
 }
 
 } // namespace kim

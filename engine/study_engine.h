@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -79,7 +80,6 @@ class StudyResult {
     friend class StudyRunner;
     friend StudyResult runStudy(const StudyInput&, const RunOptions&);
     bool prepare(const StudyInput& in);
-    friend StudyResult runReferenceStudy(const StudyInput&);
     bool ran_ = false;
     bool cancelled_ = false;
     std::string error_;
@@ -107,10 +107,11 @@ struct RunOptions {
     size_t memory = 0;
     // Once a stop is requested the study returns within half a second, cancelled.
     std::stop_token stop;
-    // Told the share of the work done, from 0 to 1, at most about two hundred times a
-    // run: from the calling thread or a worker thread, one call at a time, never less
-    // than the call before. A study that ends is told 1 last; a cancelled one is not.
-    // The study waits for it, so keep it short (post the figure, do not draw).
+    // Told the share of the work done, from 0 to 1, when a hundredth more is done or a
+    // tenth of a second has passed: from the calling thread or a worker thread, one call
+    // at a time, never less than the call before. A study that ends is told 1 last; a
+    // cancelled one is not. The study waits for it, so keep it short (post the figure,
+    // do not draw).
     std::function<void(double share)> progress;
 };
 
@@ -122,17 +123,20 @@ StudyResult runStudy(const StudyInput& input, const RunOptions& options);
 // The same with the default options and a line limit.
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit = kDefaultLineLimit);
 
-// The straightforward nested loops, kept to check runStudy. Its matches stay in the
-// order the loops produce them; referenceLines gives them sorted as the list shows them.
-StudyResult runReferenceStudy(const StudyInput& input);
-std::vector<std::string> referenceLines(const StudyResult& result);
-
 // The number of product tests of a study, or nothing when it passes 2^63 - 1.
-bool calculationCount(uint64_t transmitters, uint64_t receivers, OrderChoice order,
-                      uint64_t* count);
+std::optional<uint64_t> calculationCount(uint64_t transmitters, uint64_t receivers,
+                                         OrderChoice order);
 
-// Whether the product interferes with the receiver: its distance rounded to whole
-// hertz is strictly less than the separation. *distance gets that rounded distance.
-bool productInterferes(double product, double receiver, double sepMHz, double* distance);
+// The product of a family for the values of its letters (A alone for a harmonic), as
+// the study computes it: left to right in double precision, 2A as A + A.
+double familyProduct(int family, const std::array<double, 5>& letters);
+
+// The distance of the product to the receiver rounded to whole hertz, when it is
+// strictly less than the separation (the product interferes); nothing otherwise.
+std::optional<double> productInterferes(double product, double receiver, double sepMHz);
+
+// The result line of the product of a family for the values of its letters and the
+// receiver, as the list shows it.
+std::string resultLine(int family, const std::array<double, 5>& letters, double receiver);
 
 } // namespace kim

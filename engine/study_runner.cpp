@@ -185,7 +185,8 @@ size_t seek(const Sum* s, size_t n, size_t p, Before before) {
         std::partition_point(s + lo, s + hi, [&](const Sum& x) { return before(x.value); }) - s);
 }
 
-// Reports the share of the work done, one call at a time, rising, a few hundred at most.
+// Reports the share of the work done: one call at a time, rising, when a hundredth more
+// is done or a tenth of a second has passed since the last report.
 class Progress {
   public:
     Progress(const std::function<void(double)>& report, double total)
@@ -195,8 +196,10 @@ class Progress {
         std::lock_guard lock(mutex_);
         done_ += work;
         const double share = std::min(done_ / total_, 0.999);
-        if (share >= told_ + 0.005) {
+        const auto now = std::chrono::steady_clock::now();
+        if (share > told_ && (share >= told_ + 0.01 || now - last_ >= std::chrono::milliseconds(100))) {
             told_ = share;
+            last_ = now;
             report_(share);
         }
     }
@@ -210,6 +213,7 @@ class Progress {
     const std::function<void(double)>& report_;
     double total_;
     double done_ = 0, told_ = 0;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
 };
 
@@ -428,12 +432,10 @@ class StudyRunner {
     // Harmonics: few enough to search the receivers, sorted by value, for each class.
 
     void harmonics(int family) {
-        const int n = familyInfo(family).harmonic;
         std::vector<double> p(U_);
         std::vector<std::string> texts(U_);
         for (size_t c = 0; c < U_; ++c) {
-            const double a = tx_.value[c];
-            p[c] = n == 1 ? a : (n == 2 ? a + a : n * a);
+            p[c] = familyProduct(family, {tx_.value[c]});
             texts[c] = formatNumber(p[c], pattern::Frequency);
         }
         std::vector<uint16_t> order(U_);
@@ -464,7 +466,7 @@ class StudyRunner {
             if ((++visited & 1023) == 0) checkStop();
             const double pc = p[c];
             auto interferes = [&](size_t i) {
-                return productInterferes(pc, sorted[i].value, r_.sepMHz_, nullptr);
+                return productInterferes(pc, sorted[i].value, r_.sepMHz_);
             };
             edges.move(sorted, Q_, pc, *this);
             uint64_t count = rx.weight(edges.sureFrom, edges.sureTo);
@@ -668,7 +670,7 @@ class StudyRunner {
                       uint64_t c = ss.weight(e.sureFrom, e.sureTo);
                       e.forCandidates(*this, [&](size_t k) {
                           const double p = exactProduct(f, pl, lv, ss.sums[k].index);
-                          if (productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr))
+                          if (productInterferes(p, rx_.value[q], r_.sepMHz_))
                               c += sumWeight(ss, k);
                       });
                       if (c == 0) return;
@@ -747,7 +749,7 @@ class StudyRunner {
             }
             ed.forCandidates(*this, [&](size_t k) {
                 const double p = exactProduct(f, pl, lv, ss.sums[k].index);
-                if (productInterferes(p, rx_.value[q], r_.sepMHz_, nullptr))
+                if (productInterferes(p, rx_.value[q], r_.sepMHz_))
                     add(i, q, ss.sums[k].index);
             });
         });

@@ -1,5 +1,12 @@
 #include <QtTest>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 struct Run {
@@ -20,6 +27,60 @@ Run run(const QStringList& args) {
 
 const QString kThousands = KIM_TEST_DATA "/thousands.int";
 
+// A study file as the program writes them.
+void writeStudy(const QString& path, const QStringList& transmit, const QStringList& receive,
+                const QString& separation = "25.0") {
+    QStringList values{"Big Site", "", "Monday, March 02, 2026", separation,
+                       "Transmitter Frequencies", "-------------------------"};
+    values << transmit << "Receiver Frequencies"
+           << "-------------------------" << receive << "Finished!";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (const QString& v : values)
+        f.write("\"" + v.toLatin1() + "\"\r\n");
+}
+
+// Transmitters and receivers spread over VHF and UHF on the 12.5 kHz raster: with 300
+// and 150 a "1st to 5th" study of minutes, with 120 and 60 one of about a second.
+void writeSpreadStudy(const QString& path, int transmitters, int receivers) {
+    QStringList tx, rx;
+    auto text = [](double mhz) { return QString::number(mhz, 'f', 5); };
+    for (int i = 0; i < transmitters; ++i)
+        tx << text((i % 2 ? 406 : 136) + 0.0125 * (i * 37 % 3000));
+    for (int i = 0; i < receivers; ++i)
+        rx << text((i % 2 ? 406 : 136) + 0.0125 * (i * 101 % 3000 + 1));
+    writeStudy(path, tx, rx);
+}
+
+// Runs the program with standard error on a terminal; returns what the terminal got.
+// `until`: text on the terminal at which to send SIGINT, or empty to let it end.
+QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& until) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "no terminal";
+    p.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(KIM_CLI, args);
+    ::close(slave);
+    QByteArray terminal;
+    pollfd pfd{master, POLLIN, 0};
+    auto readAll = [&](int wait) {
+        char buf[256];
+        ssize_t n = 0;
+        while (poll(&pfd, 1, wait) > 0 && (n = ::read(master, buf, sizeof buf)) > 0) {
+            terminal.append(buf, n);
+            if (!until.isEmpty() && terminal.contains(until)) return;
+        }
+    };
+    if (!until.isEmpty()) {
+        readAll(60000);
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    }
+    p.waitForFinished(60000);
+    readAll(100);
+    ::close(master);
+    return terminal;
+}
+
 } // namespace
 
 class TstCli : public QObject {
@@ -36,6 +97,14 @@ class TstCli : public QObject {
     void badUsage_data();
     void badUsage();
     void helpAndVersion();
+    void fileNamedLikeAnOption();
+    void threadsAndQuiet_data();
+    void threadsAndQuiet();
+    void progressOnATerminalAndCtrlC();
+    void noProgressOffATerminalOrQuiet();
+    void lostOutputFails_data();
+    void lostOutputFails();
+    void outOfMemoryFails();
 };
 
 void TstCli::textLinesAndSummary() {
@@ -61,6 +130,9 @@ void TstCli::ordersAndSeparation_data() {
                                          << "84 calculations, 2 interfering products\n";
     QTest::newRow("zero separation") << QStringList{"--order", "3", "--separation", ""} << 1
                                      << "84 calculations, 0 interfering products\n";
+    QTest::newRow("separation grouped as the window writes it")
+        << QStringList{"--order", "3", "--separation", "1,000.0"} << 4
+        << "84 calculations, 4 interfering products\n";
 }
 
 void TstCli::ordersAndSeparation() {
@@ -136,12 +208,27 @@ void TstCli::badUsage_data() {
     QTest::newRow("no file") << QStringList{} << "no study file named";
     QTest::newRow("two files") << QStringList{kThousands, kThousands} << "one study file only";
     QTest::newRow("bad order") << QStringList{"--order", "4", kThousands}
-                               << "--order takes 1, 3 or 5";
+                               << "--order takes 1, 3 or 5, not \"4\"";
+    QTest::newRow("order without its value")
+        << QStringList{"--order", kThousands}
+        << "--order takes 1, 3 or 5, not \"" + kThousands + "\"";
     QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands}
-                                << "--format takes text, json or csv";
+                                << "--format takes text, json or csv, not \"xml\"";
+    // Separations the window's field could not hold.
+    for (const char* sep : {"garbage", "-25", " 25", "1e3", "25,0", "1,2345", "25 kHz"})
+        QTest::newRow(qPrintable(QString("separation %1").arg(sep)))
+            << QStringList{"--separation", sep, kThousands}
+            << QString("--separation takes kHz as the window does, such as 25, 12.5 or "
+                       "1,000.0, not \"%1\"")
+                   .arg(sep);
     QTest::newRow("missing value")
         << QStringList{kThousands, "--separation"} << "--separation needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
+    QTest::newRow("no threads") << QStringList{"--threads", "0", kThousands}
+                                << "--threads takes a number from 1 to 1024, not \"0\"";
+    QTest::newRow("threads not a number")
+        << QStringList{"--threads=two", kThousands}
+        << "--threads takes a number from 1 to 1024, not \"two\"";
 }
 
 void TstCli::badUsage() {
@@ -153,13 +240,153 @@ void TstCli::badUsage() {
     QVERIFY(r.err.contains("Usage: intermod-study"));
 }
 
+// --help lists every option, one line each, on standard output; each one it lists is
+// taken. --version gives the version.
 void TstCli::helpAndVersion() {
     const Run help = run({"--help"});
     QCOMPARE(help.code, 0);
-    QVERIFY(help.out.startsWith("Usage: intermod-study [--order 1|3|5]"));
+    QCOMPARE(help.err, QString());
+    QVERIFY(help.out.startsWith("Usage: intermod-study [OPTION]... STUDY.int\n"));
+    QStringList listed;
+    for (const QString& line : help.out.split('\n')) {
+        if (!line.startsWith("  -")) continue;
+        const QString names = line.mid(2, line.indexOf("  ", 2) - 2);
+        QVERIFY2(!names.isEmpty() && line.size() <= 90, qPrintable(line));
+        for (const QString& name : names.split(", "))
+            listed << name.section(' ', 0, 0);
+    }
+    const QStringList options{"--order", "--separation", "--format", "--threads", "--quiet",
+                              "-h",      "--help",       "--version", "--"};
+    QCOMPARE(listed, options);
+    QCOMPARE(run({"-h"}).out, help.out);
+    // A listed option is known: whatever else is wrong, it is not an unknown option.
+    for (const QString& option : options)
+        QVERIFY(!run({option, "x", "y", "z"}).err.contains("unknown option"));
     const Run version = run({"--version"});
     QCOMPARE(version.code, 0);
     QCOMPARE(version.out, "intermod-study 1.0.29\n");
+    QCOMPARE(version.err, QString());
+}
+
+// A study file may be named like an option: after "--" it is the study.
+void TstCli::fileNamedLikeAnOption() {
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(kThousands, dir.filePath("--help")));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(KIM_CLI, {"--order", "3", "--", "--help"});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(p.readAllStandardOutput().count('\n'), 4);
+}
+
+void TstCli::threadsAndQuiet_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("summary");
+    QTest::newRow("one thread") << QStringList{"--threads", "1"} << true;
+    QTest::newRow("three threads") << QStringList{"--threads=3"} << true;
+    QTest::newRow("quiet") << QStringList{"--quiet"} << false;
+    QTest::newRow("quiet, one thread") << QStringList{"--threads", "1", "--quiet"} << false;
+}
+
+void TstCli::threadsAndQuiet() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, summary);
+    const Run all = run({"--order", "3", kThousands});
+    const Run r = run(args << "--order" << "3" << kThousands);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, all.out);
+    QCOMPARE(r.err, summary ? all.err : QString());
+}
+
+// With standard error on a terminal a progress line shows; Ctrl+C stops the study, with
+// exit status 130 and nothing on standard output.
+void TstCli::progressOnATerminalAndCtrlC() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("big.int");
+    writeSpreadStudy(file, 300, 150);
+    QProcess p;
+    const QByteArray terminal = onTerminal(p, {file}, "% done");
+    QVERIFY2(terminal.startsWith("\rintermod-study: "), terminal.constData());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 130);
+    QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
+}
+
+// A study of about a second: no progress line when standard error is not a terminal, or
+// with --quiet.
+void TstCli::noProgressOffATerminalOrQuiet() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("mid.int");
+    writeSpreadStudy(file, 120, 60);
+    QProcess piped;
+    piped.setStandardOutputFile(QProcess::nullDevice());
+    piped.start(KIM_CLI, {file});
+    QVERIFY(piped.waitForFinished(60000));
+    QCOMPARE(piped.exitCode(), 0);
+    const QByteArray err = piped.readAllStandardError();
+    QVERIFY2(err.endsWith("(the list holds the first 10000000)\n") && !err.contains('\r'),
+             err.constData());
+    QProcess quiet;
+    QCOMPARE(onTerminal(quiet, {"--quiet", file}, {}), QByteArray());
+    QCOMPARE(quiet.exitCode(), 0);
+}
+
+// Output that could not be written is a failure, said on standard error.
+void TstCli::lostOutputFails_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("closed"); // standard output closed, else /dev/full
+    QTest::addColumn<QString>("reason");
+    const QString full = "No space left on device", closed = "Bad file descriptor";
+    QTest::newRow("text, disk full") << QStringList{kThousands} << false << full;
+    QTest::newRow("json, disk full") << QStringList{"--format", "json", kThousands} << false
+                                     << full;
+    QTest::newRow("csv, disk full") << QStringList{"--format", "csv", kThousands} << false
+                                    << full;
+    QTest::newRow("text, closed") << QStringList{kThousands} << true << closed;
+    QTest::newRow("help, disk full") << QStringList{"--help"} << false << full;
+    QTest::newRow("version, closed") << QStringList{"--version"} << true << closed;
+}
+
+void TstCli::lostOutputFails() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, closed);
+    QFETCH(QString, reason);
+    QProcess p;
+    if (closed)
+        p.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+    else
+        p.setStandardOutputFile("/dev/full");
+    p.start(KIM_CLI, args);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.startsWith("intermod-study: the output could not be written: " + reason + "\n"),
+             qPrintable(err));
+}
+
+// Memory runs out reading a file or running a study: a message and status 1, no abort.
+void TstCli::outOfMemoryFails() {
+    QTemporaryDir dir;
+    const QString study = dir.filePath("mid.int");
+    writeSpreadStudy(study, 120, 60);
+    for (const QString& file : {study, QString("/dev/zero")}) {
+        QProcess p;
+        p.setChildProcessModifier([] {
+            const rlimit limit{100 << 20, 100 << 20};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(KIM_CLI, {file});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.startsWith("intermod-study: " + file + ": "), qPrintable(err));
+        if (file == study)
+            QCOMPARE(err, "intermod-study: " + file + ": there is not enough memory for this study\n");
+    }
 }
 
 QTEST_GUILESS_MAIN(TstCli)
