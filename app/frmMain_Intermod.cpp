@@ -2,6 +2,7 @@
 
 #include "frmFreqAdd.h"
 #include "frmImport.h"
+#include "export_results.h"
 #include "file_commands.h"
 #include "frequency_import.h"
 #include "frmPP.h"
@@ -183,6 +184,8 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
             &frmMain_Intermod::mnu_File_PrinterSetup_Click);
     connect(ui->mnu_File_Import, &QAction::triggered, this,
             &frmMain_Intermod::mnu_File_Import_Click);
+    connect(ui->mnu_File_Export, &QAction::triggered, this,
+            &frmMain_Intermod::mnu_File_Export_Click);
 
 
     progressDelay_.setSingleShot(true);
@@ -476,6 +479,31 @@ void frmMain_Intermod::mnu_File_Import_Click() {
     }
     const QByteArray bytes = file.read(qint64(kMaxImportBytes) + 1);
     importFrequencies(bytes.toStdString(), info.fileName(), true);
+}
+
+// The results of the last finished run, as intermod-study writes them.
+void frmMain_Intermod::mnu_File_Export_Click() {
+    const std::shared_ptr<const StudyResult> result = results_->sharedResult();
+    if (!result || !result->ran()) {
+        showMessage(this, QStringLiteral("No Results!"),
+                    QStringLiteral("There are no results to export: calculate the study first."));
+        return;
+    }
+    FileDialogRequest r;
+    r.save = true;
+    r.title = QStringLiteral("Export Results");
+    r.directory = settings::lastDir(programFolder());
+    r.fileName = QStringLiteral("Intermodulation Results.csv");
+    r.filter = QStringLiteral("CSV files (*.csv);;JSON files (*.json)");
+    r.defaultSuffix = QStringLiteral("csv");
+    const QString path = askForFileName(this, r);
+    if (path.isEmpty()) return;
+    const ExportFormat format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
+                                    ? ExportFormat::Json
+                                    : ExportFormat::Csv;
+    QString error;
+    if (!exportResultsToFile(this, result, path, format, &error) && !error.isEmpty())
+        showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
 }
 
 void frmMain_Intermod::importFrequencies(const std::string& text, const QString& source,

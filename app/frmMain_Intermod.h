@@ -82,6 +82,7 @@ class frmMain_Intermod : public QMainWindow {
     // A frequency from the Add Frequency dialog.
     void frequencyEntered(bool transmit, double value);
     void mnu_File_Import_Click();
+    void mnu_File_Export_Click();
 
   private:
     class HostAdapter;

@@ -1,5 +1,6 @@
 // intermod-study: runs the study of a ".int" file from a script and prints its lines.
 #include "number_format.h"
+#include "result_export.h"
 #include "ordered_text.h"
 #include "study_engine.h"
 #include "study_file.h"
@@ -147,93 +148,14 @@ class ProgressLine {
     Clock::time_point start_ = Clock::now(), last_;
 };
 
-void appendJsonString(std::string& out, std::string_view s) {
-    out += '"';
-    for (char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
-
-void appendCsvField(std::string& out, std::string_view s) {
-    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += s;
-        return;
-    }
-    out += '"';
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
-constexpr kim::NumberPattern kPlainMHz{1, 5, 5, false};
-constexpr kim::NumberPattern kPlainKHz{1, 1, 5, false};
-
-void appendCsvRow(std::string& b, const kim::StudyResult& res, size_t i) {
-    const kim::Match& m = res.match(i);
-    const kim::FamilyInfo& f = kim::familyInfo(m.family);
-    std::string_view label(f.label);
-    appendCsvField(b, label.substr(0, label.size() - 2)); // without ": "
-    for (int l = 0; l < 5; ++l) {
-        b += ',';
-        if (l < f.letters) kim::appendNumber(b, res.transmitValue(m.letter[l]), kPlainMHz);
-    }
-    b += ',';
-    kim::appendNumber(b, res.productValue(m), kPlainMHz);
-    b += ',';
-    kim::appendNumber(b, res.receiveValue(m.receiver), kPlainMHz);
-    b += ',';
-    kim::appendNumber(b, res.distanceMHz(m) * 1000, kPlainKHz);
-    b += '\n';
-}
-
 // Writes the result in the chosen format; false when the output failed or was stopped.
 bool writeResult(const kim::StudyResult& res, const Options& o, Output& out,
                  const Interrupt& interrupt) {
-    auto write = [&](std::string_view block) { return !interrupt.happened() && out.write(block); };
-    auto lines = [&](auto&& format) {
-        return kim::formatInOrder(res.lineCount(), o.threads, format, write);
-    };
-    if (o.format == "csv") {
-        return write("family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,"
-                     "distance_khz\n") &&
-               lines([&](size_t i, std::string& b) { appendCsvRow(b, res, i); });
-    }
-    if (o.format == "json") {
-        if (!res.ran())
-            return write("{\"calculations\": null, \"products\": null, \"complete\": true, "
-                         "\"lines\": []}\n");
-        std::string head = "{\"calculations\": " + std::to_string(res.calculations()) +
-                           ", \"products\": " + std::to_string(res.products()) +
-                           ", \"complete\": " + (res.complete() ? "true" : "false") +
-                           ", \"lines\": [";
-        if (res.lineCount() == 0) appendJsonString(head, kim::kNoInterferenceLine);
-        std::string line;
-        return write(head) && lines([&](size_t i, std::string& b) {
-                   if (i > 0) b += ", ";
-                   line.clear();
-                   res.appendLine(line, i);
-                   appendJsonString(b, line);
-               }) &&
-               write("]}\n");
-    }
-    if (!res.ran()) return true;
-    if (res.lineCount() == 0) return write(std::string(kim::kNoInterferenceLine) + "\n");
-    return lines([&](size_t i, std::string& b) {
-        res.appendLine(b, i);
-        b += '\n';
+    const kim::ExportFormat format = o.format == "csv"    ? kim::ExportFormat::Csv
+                                     : o.format == "json" ? kim::ExportFormat::Json
+                                                          : kim::ExportFormat::Text;
+    return kim::exportResult(res, format, o.threads, [&](std::string_view block) {
+        return !interrupt.happened() && out.write(block);
     });
 }
 

@@ -1,3 +1,4 @@
+#include "study_file.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QProcess>
 #include <QtTest>
 
 using namespace kim;
@@ -24,6 +26,9 @@ class TstImportExport : public QObject, testing::MainWindowFixture {
     void importShowsEverythingBeforeAdding();
     void pasteIntoAListImportsToIt();
     void copyingResultLines();
+    void exportEqualsTheCommandLine_data();
+    void exportEqualsTheCommandLine();
+    void exportSaysWhenTheListWasCut();
 
   private:
     QString writeFile(const QString& name, const QByteArray& bytes) {
@@ -106,6 +111,62 @@ void TstImportExport::copyingResultLines() {
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), lines.join("\n") + "\n");
+}
+
+void TstImportExport::exportEqualsTheCommandLine_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("csv") << "csv";
+    QTest::newRow("json") << "json";
+}
+
+// One spreadsheet template serves both: the window writes what intermod-study prints.
+void TstImportExport::exportEqualsTheCommandLine() {
+    QFETCH(QString, format);
+    const QString study = QFINDTESTDATA("data/many_lines.int");
+    w().AutoLoad(study);
+    QTRY_VERIFY(!w().studyRunning());
+    QVERIFY(resultLines().size() > 1);
+    const QString path = dir_.filePath("results." + format);
+    setFileDialogHook([&](const FileDialogRequest& r) {
+        // The dialog offers both types, CSV first.
+        return r.filter == "CSV files (*.csv);;JSON files (*.json)" ? path : QString();
+    });
+    child<QAction>("mnu_File_Export")->trigger();
+    QVERIFY(log_->messages.isEmpty());
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QProcess cli;
+    cli.start(KIM_CLI, {"--format", format, study});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(written.readAll(), cli.readAllStandardOutput());
+}
+
+void TstImportExport::exportSaysWhenTheListWasCut() {
+    w().setLineLimit(2);
+    w().AutoLoad(QFINDTESTDATA("data/many_lines.int"));
+    QTRY_VERIFY(!w().studyRunning());
+    log_->messages.clear(); // the list's own note that it was cut
+    for (const char* format : {"csv", "json"}) {
+        const QString path = dir_.filePath(QString("cut.") + format);
+        setFileDialogHook([&](const FileDialogRequest&) { return path; });
+        child<QAction>("mnu_File_Export")->trigger();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        if (QByteArray(format) == "csv") {
+            QCOMPARE(bytes.count('\n'), 4); // header, two rows, the note
+            QVERIFY(bytes.contains("\n# incomplete: the study found "));
+        } else {
+            QVERIFY(bytes.contains("\"complete\": false"));
+        }
+    }
+    // Nothing to export before a run.
+    child<QAction>("mnu_File_New")->trigger();
+    setFileDialogHook([&](const FileDialogRequest&) { return dir_.filePath("none.csv"); });
+    child<QAction>("mnu_File_Export")->trigger();
+    QCOMPARE(log_->titles().last(), "No Results!");
+    QVERIFY(!QFile::exists(dir_.filePath("none.csv")));
 }
 
 QTEST_MAIN(TstImportExport)

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -40,6 +41,16 @@ QString askForFileName(QWidget* parent, const FileDialogRequest& r) {
     dialog.setDirectory(dir.isDir() || !dir.exists() ? r.directory : dir.path());
     if (QFileInfo(r.fileName).isAbsolute()) dialog.setDirectory(QFileInfo(r.fileName).path());
     dialog.selectFile(r.fileName);
+    // Where filters name different types, the chosen filter gives a typed name its suffix.
+    if (r.filter.contains(QLatin1String(";;"))) {
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& filter) {
+                             const qsizetype star = filter.indexOf(QLatin1String("*."));
+                             if (star < 0) return;
+                             const qsizetype end = filter.indexOf(QRegularExpression("[ )]"), star);
+                             dialog.setDefaultSuffix(filter.mid(star + 2, end - star - 2));
+                         });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }

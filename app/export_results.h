@@ -1,0 +1,19 @@
+// Export Results: the last run's results written to a CSV or JSON file, off the window's
+// thread with progress and Cancel, and put in place only once whole.
+#pragma once
+
+#include "result_export.h"
+
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace kim {
+
+// True when the file was written; false with an empty `error` when the user cancelled.
+bool exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> result,
+                         const QString& path, ExportFormat format, QString* error);
+
+} // namespace kim
