@@ -33,13 +33,16 @@ frmImport::frmImport(QWidget* owner, ImportTable table, std::vector<std::string>
     (whole == ImportList::Receive ? ui->optReceive : ui->optTransmit)->setChecked(true);
     const bool someUnnamed =
         std::any_of(table_.lines.begin(), table_.lines.end(),
-                    [](const ImportLine& l) { return l.list == ImportList::Unknown; });
+                    [](const ImportLine& l) {
+                        return l.refusal.empty() && l.list == ImportList::Unknown;
+                    });
     ui->frmWhole->setEnabled(someUnnamed);
     ui->tblLines->setColumnCount(5);
     ui->tblLines->setHorizontalHeaderLabels(
         {QStringLiteral("Line"), QStringLiteral("Text"), QStringLiteral("Frequency (MHz)"),
          QStringLiteral("List"), QStringLiteral("Result")});
     ui->tblLines->verticalHeader()->hide();
+    ui->tblLines->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ui->tblLines->horizontalHeader()->setStretchLastSection(true);
     connect(ui->optTransmit, &QRadioButton::toggled, this, &frmImport::replan);
     connect(ui->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
