@@ -256,14 +256,14 @@ bool SpectrumData::extent(double* lo, double* hi) const {
 
 // ---- ChannelSet ----
 
-void ChannelSet::assign(std::vector<Channel> channels, double rasterMHz) {
+void ChannelSet::assign(std::vector<ShadedChannel> channels, double rasterMHz) {
     std::sort(channels.begin(), channels.end(),
-              [](const Channel& a, const Channel& b) { return a.mhz < b.mhz; });
+              [](const ShadedChannel& a, const ShadedChannel& b) { return a.mhz < b.mhz; });
     mhz_.clear();
     cleanBefore_.assign(1, 0);
     mhz_.reserve(channels.size());
     cleanBefore_.reserve(channels.size() + 1);
-    for (const Channel& c : channels) {
+    for (const ShadedChannel& c : channels) {
         if (!std::isfinite(c.mhz)) continue;
         mhz_.push_back(c.mhz);
         cleanBefore_.push_back(cleanBefore_.back() + (c.clean ? 1 : 0));

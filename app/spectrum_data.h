@@ -123,7 +123,7 @@ class SpectrumData {
 };
 
 // A channel of a band, as a clean-channel search reports it.
-struct Channel {
+struct ShadedChannel {
     double mhz = 0;
     bool clean = false;
 };
@@ -132,7 +132,7 @@ struct Channel {
 // clean share of a pixel column is a difference of two positions as well.
 class ChannelSet {
   public:
-    void assign(std::vector<Channel> channels, double rasterMHz);
+    void assign(std::vector<ShadedChannel> channels, double rasterMHz);
     bool empty() const { return mhz_.empty(); }
     double rasterMHz() const { return raster_; }
     size_t size() const { return mhz_.size(); }

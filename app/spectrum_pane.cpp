@@ -21,7 +21,7 @@
 
 namespace kim {
 
-SpectrumPane::SpectrumPane(QWidget* parent) : QDockWidget(QStringLiteral("Spectrum"), parent) {
+SpectrumPane::SpectrumPane(QWidget* parent) : DockedPane(QStringLiteral("Spectrum"), parent) {
     setObjectName(QStringLiteral("dockSpectrum"));
     setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
     auto* body = new QWidget(this);
@@ -67,20 +67,13 @@ SpectrumPane::SpectrumPane(QWidget* parent) : QDockWidget(QStringLiteral("Spectr
     view_->addActions({showAllAction, exportAction});
     view_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    // The window's own controls keep their size while the pane is docked: it grows.
-    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        QTimer::singleShot(0, this, [this, visible] { keepHostArea(visible); });
-    });
-    connect(this, &QDockWidget::topLevelChanged, this,
-            [this] { QTimer::singleShot(0, this, [this] { keepHostArea(false); }); });
 }
 
 SpectrumPane* SpectrumPane::addTo(QMainWindow* window) {
     auto* pane = new SpectrumPane(window);
     window->addDockWidget(Qt::BottomDockWidgetArea, pane);
     pane->hide();
-    QMenu* menu = window->menuBar()->addMenu(QStringLiteral("&View"));
-    menu->setObjectName(QStringLiteral("mnu_View"));
+    QMenu* menu = viewMenu(window);
     QAction* open = pane->toggleViewAction();
     open->setText(QStringLiteral("&Spectrum"));
     open->setObjectName(QStringLiteral("mnu_View_Spectrum"));
@@ -93,46 +86,8 @@ void SpectrumPane::setResult(std::shared_ptr<const StudyResult> result) {
     view_->setResult(std::move(result));
 }
 
-void SpectrumPane::setChannels(std::vector<Channel> channels, double rasterKHz) {
+void SpectrumPane::setChannels(std::vector<ShadedChannel> channels, double rasterKHz) {
     view_->setChannels(std::move(channels), rasterKHz);
-}
-
-void SpectrumPane::keepHostArea(bool opening) {
-    auto* window = qobject_cast<QMainWindow*>(parentWidget());
-    if (!window || window->isMaximized() || window->isFullScreen()) return;
-    const bool docked = isVisible() && !isFloating();
-    if (!docked) {
-        if (grown_ > 0) window->resize(window->width(), window->height() - grown_);
-        grown_ = 0;
-        return;
-    }
-    if (grown_ > 0) return;
-    // The window grows below by the pane's height, and moves up where the screen ends,
-    // so that none of its own controls is covered.
-    const int separator =
-        window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window);
-    int paneHeight = sizeHint().height();
-    QRect frame = window->frameGeometry();
-    if (const QScreen* screen = window->screen()) {
-        const QRect room = screen->availableGeometry();
-        const int fits = room.height() - frame.height() - separator;
-        if (fits < minimumSizeHint().height()) {
-            // No room below the window on this screen: the pane opens on its own instead.
-            if (opening) {
-                setFloating(true);
-                resize(sizeHint());
-                move(frame.left(), std::max(room.top(), room.bottom() - sizeHint().height()));
-            }
-            return;
-        }
-        paneHeight = std::min(paneHeight, fits);
-        const int over = frame.bottom() + paneHeight + separator - room.bottom();
-        if (over > 0) frame.moveTop(std::max(room.top(), frame.top() - over));
-    }
-    grown_ = paneHeight + separator;
-    window->move(frame.topLeft());
-    window->resize(window->width(), window->height() + grown_);
-    window->resizeDocks({this}, {paneHeight}, Qt::Vertical);
 }
 
 void SpectrumPane::exportImage() {

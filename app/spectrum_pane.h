@@ -4,7 +4,7 @@
 
 #include "spectrum_data.h"
 
-#include <QDockWidget>
+#include "docked_pane.h"
 
 #include <memory>
 
@@ -15,7 +15,7 @@ namespace kim {
 
 class SpectrumView;
 
-class SpectrumPane : public QDockWidget {
+class SpectrumPane : public DockedPane {
     Q_OBJECT
   public:
     explicit SpectrumPane(QWidget* parent = nullptr);
@@ -27,7 +27,7 @@ class SpectrumPane : public QDockWidget {
     // The study to draw (nothing clears it).
     void setResult(std::shared_ptr<const StudyResult> result);
     // Channels of a clean-channel search: the clean ones are shaded.
-    void setChannels(std::vector<Channel> channels, double rasterKHz);
+    void setChannels(std::vector<ShadedChannel> channels, double rasterKHz);
 
     SpectrumView* view() const { return view_; }
 
@@ -35,13 +35,8 @@ class SpectrumPane : public QDockWidget {
     void exportImage();
 
   private:
-    // Grows the window while the pane is docked; a pane just opened floats when the
-    // screen has no room for that.
-    void keepHostArea(bool opening);
-
     SpectrumView* view_;
     QLabel* pointer_;
-    int grown_ = 0; // height the main window took on to hold the docked pane
 };
 
 } // namespace kim

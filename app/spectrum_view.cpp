@@ -188,6 +188,8 @@ double SpectrumView::axisY() const {
 // ---- data ----
 
 void SpectrumView::setResult(std::shared_ptr<const StudyResult> result) {
+    // The results list filtered to one receiver still shows the same study.
+    if (result == result_) return;
     cancelBuild();
     result_ = std::move(result);
     data_.reset();
@@ -196,7 +198,7 @@ void SpectrumView::setResult(std::shared_ptr<const StudyResult> result) {
     update();
 }
 
-void SpectrumView::setChannels(std::vector<Channel> channels, double rasterKHz) {
+void SpectrumView::setChannels(std::vector<ShadedChannel> channels, double rasterKHz) {
     channels_.assign(std::move(channels), rasterKHz / 1000);
     update();
 }

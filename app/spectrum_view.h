@@ -23,7 +23,7 @@ class SpectrumView : public QWidget {
     // window's thread, and only while the view is shown.
     void setResult(std::shared_ptr<const StudyResult> result);
     // Channels of a clean-channel search, shaded where clean; an empty list clears them.
-    void setChannels(std::vector<Channel> channels, double rasterKHz);
+    void setChannels(std::vector<ShadedChannel> channels, double rasterKHz);
 
     // The picture's window and where it lies on the view.
     const FrequencyScale& scale() const { return scale_; }

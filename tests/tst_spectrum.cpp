@@ -189,7 +189,7 @@ void TstSpectrum::nearestProduct() {
 void TstSpectrum::cleanChannelShares() {
     std::mt19937 rng(8);
     std::bernoulli_distribution clean(0.3);
-    std::vector<Channel> channels;
+    std::vector<ShadedChannel> channels;
     // 1,000 steps of 12.5 kHz, given out of order.
     for (int k = 999; k >= 0; --k)
         channels.push_back({150 + k * 0.0125, clean(rng)});
@@ -202,7 +202,7 @@ void TstSpectrum::cleanChannelShares() {
         size_t first, last;
         set.range(lo, hi, &first, &last);
         size_t all = 0, cleanOnes = 0;
-        for (const Channel& c : channels)
+        for (const ShadedChannel& c : channels)
             if (c.mhz >= lo && c.mhz < hi) {
                 ++all;
                 cleanOnes += c.clean;
@@ -579,7 +579,7 @@ void TstSpectrum::paintsAtAnySize() {
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
     view.setResult(std::make_shared<StudyResult>(runStudy(smallSite().input())));
-    std::vector<Channel> channels;
+    std::vector<ShadedChannel> channels;
     for (int k = 0; k < 2000; ++k)
         channels.push_back({160 + k * 0.0125, k % 3 != 0});
     view.setChannels(channels, 12.5);

@@ -1,0 +1,28 @@
+// A pane of the main window, opened on request from its View menu. While docked it
+// makes the window grow, so the window's own controls keep their size and place.
+#pragma once
+
+#include <QDockWidget>
+
+class QMainWindow;
+class QMenu;
+
+namespace kim {
+
+class DockedPane : public QDockWidget {
+    Q_OBJECT
+  public:
+    DockedPane(const QString& title, QWidget* parent);
+
+    // The window's "&View" menu, made after every menu it has when there is none yet.
+    static QMenu* viewMenu(QMainWindow* window);
+
+  private:
+    // Grows the window while the pane is docked; a pane just opened floats when the
+    // screen has no room for that.
+    void keepHostArea(bool opening);
+
+    int grown_ = 0; // height the main window took on to hold the docked pane
+};
+
+} // namespace kim
