@@ -145,29 +145,29 @@ void appendNumber(std::string& out, double v, const NumberPattern& p) {
         out += std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
         return;
     }
-    if (std::optional<uint64_t> units = nearestUnits(v, p.maxDec)) {
-        // Digits from the right, two at a time, at least one before the point.
-        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
-                                         "25262728293031323334353637383940414243444546474849"
-                                         "50515253545556575859606162636465666768697071727374"
-                                         "75767778798081828384858687888990919293949596979899";
-        char digits[32];
-        char* end = digits + sizeof digits;
-        char* d = end;
-        uint64_t u = *units;
-        for (; u >= 10; u /= 100) {
-            d -= 2;
-            std::memcpy(d, kPairs + 2 * (u % 100), 2);
+    if (const std::optional<uint64_t> units = nearestUnits(v, p.maxDec)) {
+        // Whole units and decimals as integers, written from the right into a buffer.
+        // Five decimals, as most patterns have, divide by a constant: a multiplication.
+        const uint64_t scale = p.maxDec == 5 ? 100000 : static_cast<uint64_t>(kPow10[p.maxDec]);
+        uint64_t whole = p.maxDec == 5 ? *units / 100000 : *units / scale;
+        uint64_t decimals = *units - whole * scale;
+        int kept = p.maxDec; // decimals beyond minDec are dropped when they are zeros
+        while (kept > p.minDec && decimals % 10 == 0) {
+            decimals /= 10;
+            --kept;
         }
-        if (u > 0 || d == end) *--d = static_cast<char>('0' + u);
-        while (end - d <= p.maxDec)
-            *--d = '0';
-        const auto width = static_cast<size_t>(end - d);
-        std::string_view intPart(d, width - static_cast<size_t>(p.maxDec));
-        const auto nz = intPart.find_first_not_of('0');
-        intPart = nz == std::string_view::npos ? std::string_view("0") : intPart.substr(nz);
-        appendDigits(out, std::signbit(v), intPart,
-                     std::string_view(end - p.maxDec, static_cast<size_t>(p.maxDec)), p);
+        char buffer[64];
+        char* const end = buffer + sizeof buffer;
+        char* w = end;
+        for (int i = 0; i < kept; ++i, decimals /= 10)
+            *--w = static_cast<char>('0' + decimals % 10);
+        if (kept > 0) *--w = '.';
+        for (int n = 0; whole > 0 || n < std::max(p.minInt, 1); ++n, whole /= 10) {
+            if (p.group && n > 0 && n % 3 == 0) *--w = ',';
+            *--w = static_cast<char>('0' + whole % 10);
+        }
+        if (std::signbit(v) && *units != 0) *--w = '-';
+        out.append(w, static_cast<size_t>(end - w));
         return;
     }
     Fixed f = toFixed(v, p.maxDec, Rounding::HalfAwayFromZero);

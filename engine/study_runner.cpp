@@ -28,6 +28,7 @@
 // integers added up or lines written to places known beforehand, so any number of
 // threads gives the same result.
 #include "number_format.h"
+#include "radix_sort.h"
 #include "study_engine.h"
 #include "text_order.h"
 #include "worker_pool.h"
@@ -38,13 +39,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <numeric>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace kim {
 namespace {
@@ -58,101 +54,10 @@ struct Sum {
     uint32_t index; // the classes of the last letters, as digits base U, first letter first
 };
 
-// A working array kept from use to use, its new elements left unset: fresh memory costs
-// a page fault and the zeroing of the page.
-// Asks for 2 MiB pages for the untouched memory [p, p + bytes), where the system has
-// them: filling it then takes few page faults, microseconds each on a virtual machine.
-void adviseHugePages([[maybe_unused]] const void* p, [[maybe_unused]] size_t bytes) {
-#ifdef __linux__
-    constexpr uintptr_t huge = uintptr_t{2} << 20;
-    const auto at = reinterpret_cast<uintptr_t>(p);
-    const uintptr_t b = (at + huge - 1) & ~(huge - 1), e = (at + bytes) & ~(huge - 1);
-    if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
-#endif
-}
-
-template <class T>
-class Buffer {
-  public:
-    // Room for n elements; what was there is not kept.
-    T* room(size_t n) {
-        if (n > capacity_) {
-            data_.reset();
-            data_.reset(new T[n]);
-            capacity_ = n;
-            adviseHugePages(data_.get(), n * sizeof(T));
-        }
-        return data_.get();
-    }
-    T* data() const { return data_.get(); }
-    T& operator[](size_t i) const { return data_[i]; }
-    void swap(Buffer& other) noexcept {
-        data_.swap(other.data_);
-        std::swap(capacity_, other.capacity_);
-    }
-
-  private:
-    std::unique_ptr<T[]> data_;
-    size_t capacity_ = 0;
-};
-
 uint64_t sortKey(double v) {
     uint64_t b;
     std::memcpy(&b, &v, sizeof b);
     return (b >> 63) ? ~b : (b | (uint64_t{1} << 63)); // unsigned order is numeric order
-}
-
-// Sorts a[0..n) by key(element): least significant digit first over the digits of
-// `Bits` bits of the key from bit `from` up to bit `to` (higher bits are ignored), or by
-// comparing whole keys when n is small. The same result for any number of workers.
-// Eight-bit digits suit 8-byte elements; wider ones save passes over larger elements.
-template <int Bits, class T, class Key>
-void radixSort(T* a, size_t n, Buffer<T>& tmp, int from, int to, Key key, WorkerPool* pool) {
-    if (n < (1u << 12)) {
-        std::sort(a, a + n, [&](const T& x, const T& y) { return key(x) < key(y); });
-        return;
-    }
-    constexpr size_t digits = size_t{1} << Bits, mask = digits - 1;
-    const unsigned parts = pool && n >= (1u << 16) ? pool->size() : 1;
-    std::vector<size_t> count(parts * digits);
-    T* src = a;
-    T* dst = tmp.room(n);
-    auto each = [&](auto&& fn) {
-        if (parts == 1)
-            fn(size_t{0}, size_t{0}, n);
-        else
-            pool->run(parts, [&](size_t part, unsigned) {
-                fn(part, n * part / parts, n * (part + 1) / parts);
-            });
-    };
-    for (int shift = from; shift < to; shift += Bits) {
-        each([&](size_t part, size_t b, size_t e) {
-            size_t* c = count.data() + part * digits;
-            std::fill(c, c + digits, 0);
-            for (size_t i = b; i < e; ++i)
-                ++c[(key(src[i]) >> shift) & mask];
-        });
-        size_t total = 0;
-        bool oneDigit = false;
-        for (size_t d = 0; d < digits; ++d) {
-            size_t inDigit = 0;
-            for (size_t part = 0; part < parts; ++part) {
-                size_t& c = count[part * digits + d];
-                inDigit += c;
-                c = total + inDigit - c;
-            }
-            total += inDigit;
-            oneDigit |= inDigit == n;
-        }
-        if (oneDigit) continue; // every key has this digit
-        each([&](size_t part, size_t b, size_t e) {
-            size_t* c = count.data() + part * digits;
-            for (size_t i = b; i < e; ++i)
-                dst[c[(key(src[i]) >> shift) & mask]++] = src[i];
-        });
-        std::swap(src, dst);
-    }
-    if (src != a) std::memcpy(a, src, n * sizeof(T));
 }
 
 // The first position p at or after which no element is before the edge (so with
