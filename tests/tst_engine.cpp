@@ -224,6 +224,8 @@ class TstEngine : public QObject {
     void receiverSummaryMatchesLines_data();
     void receiverSummaryMatchesLines();
     void receiverSummaryOfCrowdedSites();
+    void nearestAtTheRoundingEdge_data();
+    void nearestAtTheRoundingEdge();
     void jsonOnAnyThreads();
 };
 
@@ -904,6 +906,44 @@ void TstEngine::receiverSummaryOfCrowdedSites() {
                  "3A = R: 450.00000 and 450.02000, Sep: 20.0 KHz");
         QCOMPARE(s[3].nearest->receiver, uint16_t{3});
         QCOMPARE(s[0].total() * 2 + s[1].total() + s[2].total(), r.products());
+    }
+}
+
+void TstEngine::nearestAtTheRoundingEdge_data() {
+    QTest::addColumn<double>("base");
+    QTest::newRow("1,000,000,000 MHz") << 1e9;
+    QTest::newRow("4,000,000,000 MHz") << 4e9;
+    QTest::newRow("16,000,000,000 MHz") << 1.6e10;
+}
+
+// Frequencies so high that a double holds them to a fraction of a hertz: equal sums
+// give products a hertz apart after rounding, so the nearest of a run of equal sums is
+// not always its first.
+void TstEngine::nearestAtTheRoundingEdge() {
+    QFETCH(double, base);
+    for (int seed = 1; seed <= 200; ++seed) {
+        std::mt19937 rng(static_cast<unsigned>(seed));
+        auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+        StudyInput in;
+        in.order = pick(2) ? OrderChoice::FirstToThird : OrderChoice::FirstToFifth;
+        const int T = in.order == OrderChoice::FirstToThird ? 3 + pick(6) : 2 + pick(3);
+        std::vector<double> tx;
+        for (int i = 0; i < T; ++i) {
+            tx.push_back(base + 0.00001 * pick(20000));
+            in.transmit.push_back(listText(tx.back()));
+        }
+        auto anyTx = [&] { return tx[static_cast<size_t>(pick(T))]; };
+        for (int i = 0; i < 3; ++i)
+            in.receive.push_back(listText(anyTx() + anyTx() - anyTx() + 0.00001 * (pick(7) - 3)));
+        in.separation =
+            std::array<std::string, 3>{"0.02001", "0.0305", "0.0451"}[static_cast<size_t>(pick(3))];
+        const StudyResult fast = runStudy(in, seed % 2 ? kDefaultLineLimit : 3);
+        const auto want = summariesOfLines(runReferenceStudy(in).lines), got = summariesOf(fast);
+        if (got != want)
+            QFAIL(qPrintable(QString("seed %1\nengine:\n%2\nlines:\n%3")
+                                 .arg(seed)
+                                 .arg(describe(got))
+                                 .arg(describe(want))));
     }
 }
 
