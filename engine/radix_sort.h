@@ -53,12 +53,13 @@ class Buffer {
 
 // Sorts a[0..n) by key(element): least significant digit first over the digits of
 // `Bits` bits of the key from bit `from` up to bit `to` (higher bits are ignored), or by
-// comparing whole keys when n is small. The same result for any number of workers.
+// comparing whole keys when n is small. Stable, and the same result for any number of
+// workers.
 // Eight-bit digits suit 8-byte elements; wider ones save passes over larger elements.
 template <int Bits, class T, class Key>
 void radixSort(T* a, size_t n, Buffer<T>& tmp, int from, int to, Key key, WorkerPool* pool) {
     if (n < (1u << 12)) {
-        std::sort(a, a + n, [&](const T& x, const T& y) { return key(x) < key(y); });
+        std::stable_sort(a, a + n, [&](const T& x, const T& y) { return key(x) < key(y); });
         return;
     }
     constexpr size_t digits = size_t{1} << Bits, mask = digits - 1;
