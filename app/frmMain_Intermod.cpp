@@ -17,6 +17,7 @@
 #include "select_on_focus.h"
 #include "settings_store.h"
 #include "spectrum_pane.h"
+#include "summary_pane.h"
 #include "study_run.h"
 #include "study_text_field.h"
 #include "text_order.h"
@@ -109,10 +110,9 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
     QString separationText() const override { return w_.ui->txtFreqSeparation->text(); }
     QStringList transmitTexts() const override { return itemTexts(w_.ui->lstTransmit); }
     QStringList receiveTexts() const override { return itemTexts(w_.ui->lstReceive); }
-    qint64 resultLineCount() const override { return w_.results_->rowCount(); }
-    QString resultLine(qint64 row) const override {
-        return w_.results_->lineText(static_cast<int>(row));
-    }
+    // The whole list, whatever one receiver the window shows.
+    qint64 resultLineCount() const override { return w_.results_->allLineCount(); }
+    QString resultLine(qint64 row) const override { return w_.results_->allLineText(row); }
 
   private:
     const frmMain_Intermod& w_;
@@ -214,6 +214,19 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     SpectrumPane* spectrum = SpectrumPane::addTo(this);
     connect(results_, &QAbstractItemModel::modelReset, spectrum,
             [this, spectrum] { spectrum->setResult(results_->sharedResult()); });
+    // The summary too; a double-click there lists one receiver's lines alone.
+    SummaryPane* summary = SummaryPane::addTo(this);
+    connect(results_, &QAbstractItemModel::modelReset, summary, [this, summary] {
+        summary->setResult(results_->sharedResult());
+        const int r = results_->receiverFilter();
+        summary->showFilter(r, r < 0 ? QString() : QString::fromStdString(formatNumber(
+                                                       results_->result()->receiveValue(size_t(r)),
+                                                       pattern::ListText)));
+    });
+    connect(summary, &SummaryPane::receiverChosen, this, [this](int receiver) {
+        results_->setReceiverFilter(receiver);
+        ui->lstIntermodProducts->scrollToTop();
+    });
 
     Form_Load();
     ui->txtSiteName->setFocus();

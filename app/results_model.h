@@ -7,6 +7,7 @@
 #include <QAbstractListModel>
 
 #include <memory>
+#include <vector>
 
 namespace kim {
 
@@ -21,12 +22,23 @@ class ResultsModel : public QAbstractListModel {
     const StudyResult* result() const { return result_.get(); }
     std::shared_ptr<const StudyResult> sharedResult() const { return result_; }
 
+    // Shows only the lines of one receiver (its index in the receive list), or all
+    // lines again with -1.
+    void setReceiverFilter(int receiver);
+    int receiverFilter() const { return receiver_; }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // The text of a row as shown (the filter applied).
     QString lineText(int row) const;
+    // Every line of the study, whatever the filter: what the report prints.
+    qint64 allLineCount() const;
+    QString allLineText(qint64 line) const;
 
   private:
     std::shared_ptr<const StudyResult> result_;
+    int receiver_ = -1;
+    std::vector<size_t> shown_; // the lines of the filtered receiver
 };
 
 } // namespace kim
