@@ -213,7 +213,7 @@ void TstCli::badUsage_data() {
         << QStringList{"--order", kThousands}
         << "--order takes 1, 3 or 5, not \"" + kThousands + "\"";
     QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands}
-                                << "--format takes text, json or csv, not \"xml\"";
+                                << "--format takes text, summary, json or csv, not \"xml\"";
     // Separations the window's field could not hold.
     for (const char* sep : {"garbage", "-25", " 25", "1e3", "25,0", "1,2345", "25 kHz"})
         QTest::newRow(qPrintable(QString("separation %1").arg(sep)))
@@ -255,8 +255,9 @@ void TstCli::helpAndVersion() {
         for (const QString& name : names.split(", "))
             listed << name.section(' ', 0, 0);
     }
-    const QStringList options{"--order", "--separation", "--format", "--threads", "--quiet",
-                              "-h",      "--help",       "--version", "--"};
+    const QStringList options{"--order",     "--separation",      "--format", "--find-channels",
+                              "--raster",    "--keep-from-study", "--threads", "--quiet",
+                              "-h",          "--help",            "--version", "--"};
     QCOMPARE(listed, options);
     QCOMPARE(run({"-h"}).out, help.out);
     // A listed option is known: whatever else is wrong, it is not an unknown option.
