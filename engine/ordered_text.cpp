@@ -50,18 +50,19 @@ bool formatInOrder(size_t count, unsigned threads,
     };
     auto work = [&](size_t w) {
         try {
+            // Formatted in a string of this thread's own: the slots lie side by side, and
+            // a string's length written at every append would bounce between the cores.
+            std::string text;
             for (size_t b = w; b < blocks; b += workers) {
-                Slot& slot = slots[b % slots.size()];
-                {
-                    std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return stop || slot.block == SIZE_MAX; });
-                    if (stop) return;
-                    slot.block = b;
-                }
-                slot.text.clear();
+                text.clear();
                 for (size_t i = b * kBlock; i < std::min(count, (b + 1) * kBlock); ++i)
-                    format(i, slot.text);
-                std::lock_guard lock(mutex);
+                    format(i, text);
+                Slot& slot = slots[b % slots.size()];
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || slot.block == SIZE_MAX; });
+                if (stop) return;
+                slot.block = b;
+                slot.text.swap(text);
                 slot.ready = true;
                 changed.notify_all();
             }

@@ -123,7 +123,7 @@ struct RunOptions {
     // byte for byte, for any number of threads.
     unsigned threads = 0;
     // Bytes of working memory for sorted sums and targets; 0 takes 384 MiB. Less memory
-    // only takes longer. The kept lines (12 bytes each) come on top.
+    // only takes longer. The kept lines (14 bytes each) come on top.
     size_t memory = 0;
     // Once a stop is requested the study returns within half a second, cancelled.
     std::stop_token stop;
@@ -137,7 +137,8 @@ struct RunOptions {
 
 // Runs the study. Blocks the calling thread until it ends or is stopped; a study of
 // little work runs on the calling thread alone. Throws std::bad_alloc when memory runs
-// out (from whichever thread met it), and nothing else of its own.
+// out, and what the progress callback throws, from whichever thread met it; nothing
+// else of its own.
 StudyResult runStudy(const StudyInput& input, const RunOptions& options);
 
 // The same with the default options and a line limit.
