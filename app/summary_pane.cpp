@@ -63,6 +63,8 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole)
         return int((col == NearestLine ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     if (role == Qt::ForegroundRole && col == Total && total > 0) return QColor(176, 0, 32);
+    // The whole line where the column is too narrow for it.
+    if (role == Qt::ToolTipRole && col == NearestLine) return data(index, Qt::DisplayRole);
     if (role != Qt::DisplayRole) return {};
     switch (col) {
     case Receiver:
