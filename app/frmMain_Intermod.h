@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class QListWidget;
 
@@ -23,7 +24,9 @@ namespace kim {
 
 class FileCommands;
 class ResultsModel;
+class SpectrumPane;
 class StudyRun;
+class frmFindChannels;
 class frmPP;
 
 class frmMain_Intermod : public QMainWindow {
@@ -52,6 +55,9 @@ class frmMain_Intermod : public QMainWindow {
     const ResultsModel* results() const { return results_; }
     // The open print preview, if any.
     frmPP* preview() const;
+    // The open "Find Clean Channels" window, if any.
+    frmFindChannels* finder() const;
+    SpectrumPane* spectrum() const { return spectrum_; }
     // Lines a study keeps at most (the counts stay exact); tests make it small.
     void setLineLimit(uint64_t limit) { lineLimit_ = limit; }
 
@@ -81,6 +87,9 @@ class frmMain_Intermod : public QMainWindow {
     void mnu_File_PrinterSetup_Click();
     // A frequency from the Add Frequency dialog.
     void frequencyEntered(bool transmit, double value);
+    // Channels from the finder, for the receive list.
+    void channelsChosen(const std::vector<double>& mhz);
+    void mnu_Tools_FindChannels_Click();
     void mnu_File_Import_Click();
     void mnu_File_Export_Click();
 
@@ -91,6 +100,11 @@ class frmMain_Intermod : public QMainWindow {
     void Form_Load();
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);
+    // Puts frequencies into a list as the Add dialog does; duplicates are refused with
+    // one message over `messageParent`. Returns how many went in.
+    int addFrequencies(bool transmit, const std::vector<double>& mhz, QWidget* messageParent);
+    // Frequencies were added: the study runs with "Calculate as you go" checked.
+    void frequenciesAdded();
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
@@ -108,6 +122,8 @@ class frmMain_Intermod : public QMainWindow {
     std::unique_ptr<ReportAdapter> report_;
     std::unique_ptr<FileCommands> files_;
     QPointer<frmPP> preview_;
+    QPointer<frmFindChannels> finder_;
+    SpectrumPane* spectrum_;
     StudyRun* run_;
     QTimer progressDelay_;        // a study shows its progress once it has run this long
     QElapsedTimer runClock_;      // for the time left
