@@ -102,4 +102,13 @@ bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
     });
 }
 
+bool exportSummary(const StudyResult&, const std::function<bool(std::string_view)>&) {
+    return false; // not yet
+}
+
+bool exportChannels(const ChannelResult&, ExportFormat,
+                    const std::function<bool(std::string_view)>&) {
+    return false; // not yet
+}
+
 } // namespace kim

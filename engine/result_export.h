@@ -2,6 +2,7 @@
 // from the window's Export Results, so one spreadsheet template serves both.
 #pragma once
 
+#include "channel_finder.h"
 #include "study_engine.h"
 
 #include <functional>
@@ -15,9 +16,20 @@ enum class ExportFormat { Text, Json, Csv };
 // Writes the result in blocks of whole lines, formatted on `threads` threads (0: every
 // core), handing each block to write() in order; stops and returns false when write()
 // returns false. A list cut at its line limit says so: `complete: false` in JSON, a
-// last line beginning "#" in CSV.
+// last line beginning "#" in CSV. JSON carries the per-receiver summary as "receivers".
 bool exportResult(const StudyResult& result, ExportFormat format, unsigned threads,
                   const std::function<bool(std::string_view)>& write);
+
+// The per-receiver summary as a text table: one row a receiver in list order, with its
+// products in total and by order and the nearest product's distance and line.
+bool exportSummary(const StudyResult& result,
+                   const std::function<bool(std::string_view)>& write);
+
+// The channels of a search: text, the clean channels' list texts ascending, one a line;
+// JSON, {"channels": [...], "clean": N, "tested": M} with every channel; CSV, the same
+// rows. Stops and returns false when write() returns false.
+bool exportChannels(const ChannelResult& result, ExportFormat format,
+                    const std::function<bool(std::string_view)>& write);
 
 // For JSON output of other tables (a quoted string with escapes).
 void appendJsonString(std::string& out, std::string_view s);

@@ -147,7 +147,16 @@ double StudyResult::distanceMHz(const Match& m) const {
 }
 
 void StudyResult::appendLine(std::string& out, size_t i) const {
-    const Match& m = matches_[i];
+    appendLine(out, matches_[i]);
+}
+
+std::string StudyResult::line(const Match& m) const {
+    std::string s;
+    appendLine(s, m);
+    return s;
+}
+
+void StudyResult::appendLine(std::string& out, const Match& m) const {
     std::array<std::string_view, 5> letters;
     for (int l = 0; l < kFamilies[m.family].letters; ++l)
         letters[l] = txText_[m.letter[l]];

@@ -44,6 +44,20 @@ struct Match {
     uint8_t family = 0;
 };
 
+// What a study found at one receiver: computed from the matching itself, so it stays
+// exact when the list is cut at its line limit.
+struct ReceiverSummary {
+    // Interfering products at this receiver by the order that adds them: [0] the
+    // harmonics 1A..5A ("1st"), [1] sums and differences of two or three transmitters
+    // ("3rd"), [2] of four or five ("5th").
+    std::array<uint64_t, 3> products{};
+    // The interfering product nearest to the receiver, the first in list order among
+    // equally near ones; empty when none interferes.
+    std::optional<Match> nearest;
+    double nearestDistanceMHz = 0; // its distance, rounded to whole hertz
+    uint64_t total() const { return products[0] + products[1] + products[2]; }
+};
+
 struct RunOptions;
 
 class StudyResult {
@@ -67,6 +81,12 @@ class StudyResult {
     // Every line in order, or "No Interfering Frequencies..." alone; nothing when not run.
     std::vector<std::string> listLines() const;
 
+    // One summary for each entry of the receive list, in list order; none when not run.
+    const std::vector<ReceiverSummary>& receivers() const { return receivers_; }
+    // The result line of any match, such as a receiver's nearest product.
+    std::string line(const Match& m) const;
+    void appendLine(std::string& out, const Match& m) const;
+
     const Match& match(size_t i) const { return matches_[i]; }
     size_t transmitCount() const { return tx_.size(); }
     size_t receiveCount() const { return rx_.size(); }
@@ -89,6 +109,7 @@ class StudyResult {
     std::vector<std::string> txText_, rxText_; // "##,##0.00000"
     double sepMHz_ = 0;
     std::vector<Match> matches_;
+    std::vector<ReceiverSummary> receivers_;
 };
 
 inline constexpr const char* kNoInterferenceLine = "No Interfering Frequencies...";
