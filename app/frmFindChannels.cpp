@@ -91,6 +91,9 @@ frmFindChannels::frmFindChannels(QWidget* owner, std::function<ChannelSearch()> 
             &frmFindChannels::cmdAddReceive_Click);
     connect(ui->cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->chkCleanOnly, &QCheckBox::toggled, this, &frmFindChannels::chkCleanOnly_Click);
+    ui->lblFindStatus->setText(
+        QStringLiteral("Find tests each channel against the transmitters, separation and "
+                       "order the main window holds then."));
     updateSummary();
 }
 
