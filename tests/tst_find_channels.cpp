@@ -76,6 +76,7 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
     void addAsReceiveFrequency_data();
     void addAsReceiveFrequency();
     void addWithNothingSelected();
+    void addNeverPassesTheListLimit();
     void spectrumShadesTheCleanChannels();
 
   private:
@@ -453,6 +454,34 @@ void TstFindChannels::addWithNothingSelected() {
     in<QPushButton>(f, "cmdAddReceive")->click();
     QCOMPARE(log_->titles(), QStringList{"Nothing Selected!"});
     QCOMPARE(items("lstReceive"), toQt(smallSite().receive));
+}
+
+void TstFindChannels::addNeverPassesTheListLimit() {
+    setCalcAsGo(false);
+    Study s = smallSite();
+    s.receive.clear();
+    for (int i = 0; i < int(kMaxListEntries) - 2; ++i)
+        s.receive.push_back(formatNumber(400 + i * 0.01, pattern::ListText));
+    w().loadStudy(s);
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "150.025", "12.5");
+    QVERIFY(find(f));
+    auto* view = in<QTableView>(f, "tblChannels");
+    QCOMPARE(view->model()->rowCount(), 3);
+    view->selectAll();
+    in<QPushButton>(f, "cmdAddReceive")->click();
+    QCOMPARE(log_->titles(), QStringList{"Too Many Frequencies!"});
+    QCOMPARE(items("lstReceive").size(), int(kMaxListEntries) - 2);
+    // Two still fit.
+    log_->messages.clear();
+    view->clearSelection();
+    view->selectRow(0);
+    view->selectionModel()->select(view->model()->index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    in<QPushButton>(f, "cmdAddReceive")->click();
+    QVERIFY(log_->messages.isEmpty());
+    QCOMPARE(items("lstReceive").size(), int(kMaxListEntries));
+    QVERIFY(items("lstReceive").contains("150.02500"));
 }
 
 void TstFindChannels::spectrumShadesTheCleanChannels() {
