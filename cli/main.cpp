@@ -1,7 +1,9 @@
-// intermod-study: runs the study of a ".int" file from a script and prints its lines.
+// intermod-study: runs the study of a ".int" file from a script and prints its lines, its
+// per-receiver summary, or the clean channels of a band.
+#include "channel_finder.h"
 #include "number_format.h"
-#include "result_export.h"
 #include "ordered_text.h"
+#include "result_export.h"
 #include "study_engine.h"
 #include "study_file.h"
 
@@ -28,11 +30,16 @@ constexpr int kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130;
 constexpr const char* kUsage =
     "Usage: intermod-study [OPTION]... STUDY.int\n"
     "Runs the intermodulation study of a study file and prints the interfering products\n"
-    "in the order of the results list, one line each.\n"
+    "in the order of the results list, one line each; or, with --find-channels, the\n"
+    "channels of a band where no product interferes.\n"
     "\n"
     "  --order 1|3|5       1st - Direct, 1st to 3rd or 1st to 5th (default 5)\n"
     "  --separation KHZ    minimum separation in kHz in place of the file's, as in the window\n"
-    "  --format FORMAT     text (default; a summary on standard error), json or csv\n"
+    "  --format FORMAT     text (default; counts on standard error), summary, json or csv\n"
+    "  --find-channels FROM-TO  test the channels of the band FROM to TO MHz as receivers\n"
+    "  --raster KHZ        the channel step of --find-channels, such as 12.5 or 25\n"
+    "  --keep-from-study   a clean channel also keeps the separation from the study's own\n"
+    "                      frequencies\n"
     "  --threads N         threads to compute on (default: every core)\n"
     "  --quiet             nothing on standard error but errors (no progress, no summary)\n"
     "  -h, --help          show this help and exit\n"
@@ -45,6 +52,11 @@ constexpr const char* kUsage =
 struct Options {
     kim::OrderChoice order = kim::OrderChoice::FirstToFifth;
     std::string format = "text";
+    // --find-channels: the band and the raster.
+    bool findChannels = false;
+    double fromMHz = 0, toMHz = 0;
+    std::optional<double> rasterKHz;
+    bool keepFromStudy = false;
     std::optional<std::string> separation;
     unsigned threads = 0;
     bool quiet = false;
@@ -148,15 +160,18 @@ class ProgressLine {
     Clock::time_point start_ = Clock::now(), last_;
 };
 
+kim::ExportFormat exportFormat(const Options& o) {
+    return o.format == "csv"    ? kim::ExportFormat::Csv
+           : o.format == "json" ? kim::ExportFormat::Json
+                                : kim::ExportFormat::Text;
+}
+
 // Writes the result in the chosen format; false when the output failed or was stopped.
 bool writeResult(const kim::StudyResult& res, const Options& o, Output& out,
                  const Interrupt& interrupt) {
-    const kim::ExportFormat format = o.format == "csv"    ? kim::ExportFormat::Csv
-                                     : o.format == "json" ? kim::ExportFormat::Json
-                                                          : kim::ExportFormat::Text;
-    return kim::exportResult(res, format, o.threads, [&](std::string_view block) {
-        return !interrupt.happened() && out.write(block);
-    });
+    auto write = [&](std::string_view block) { return !interrupt.happened() && out.write(block); };
+    if (o.format == "summary") return kim::exportSummary(res, write);
+    return kim::exportResult(res, exportFormat(o), o.threads, write);
 }
 
 int usageError(const std::string& message) {
@@ -196,6 +211,14 @@ int flushed() {
     return kExitFailed;
 }
 
+// A plain decimal number ("136", "12.5"), as a band edge or a raster is given.
+std::optional<double> plainNumber(std::string_view text) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos ||
+        !kim::isPlainNumber(text))
+        return std::nullopt;
+    return kim::readLeadingNumber(text);
+}
+
 // Reads the arguments into o; returns an exit status when the program ends here.
 std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     bool haveFile = false;
@@ -211,6 +234,10 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         }
         if (arg == "--quiet") {
             o.quiet = true;
+            continue;
+        }
+        if (arg == "--keep-from-study") {
+            o.keepFromStudy = true;
             continue;
         }
         if (arg == "--") {
@@ -229,7 +256,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
             value = arg.substr(eq + 1);
         }
         if (name == "--order" || name == "--format" || name == "--separation" ||
-            name == "--threads") {
+            name == "--threads" || name == "--find-channels" || name == "--raster") {
             if (!inline_) {
                 if (i + 1 >= argc) return usageError(name + " needs a value");
                 value = argv[++i];
@@ -244,9 +271,24 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
                 else
                     return badValue(name, "1, 3 or 5", value);
             } else if (name == "--format") {
-                if (value != "text" && value != "json" && value != "csv")
-                    return badValue(name, "text, json or csv", value);
+                if (value != "text" && value != "summary" && value != "json" && value != "csv")
+                    return badValue(name, "text, summary, json or csv", value);
                 o.format = value;
+            } else if (name == "--find-channels") {
+                // FROM-TO: the first "-" after the first character divides them.
+                const auto dash = value.find('-', 1);
+                const auto from = plainNumber(std::string_view(value).substr(0, dash));
+                const auto to = dash == std::string::npos
+                                    ? std::nullopt
+                                    : plainNumber(std::string_view(value).substr(dash + 1));
+                if (!from || !to)
+                    return badValue(name, "a band FROM-TO in MHz, such as 136-174", value);
+                o.findChannels = true;
+                o.fromMHz = *from;
+                o.toMHz = *to;
+            } else if (name == "--raster") {
+                o.rasterKHz = plainNumber(value);
+                if (!o.rasterKHz) return badValue(name, "kHz, such as 12.5 or 25", value);
             } else if (name == "--separation") {
                 if (!windowSeparation(value))
                     return badValue(name, "kHz as the window does, such as 25, 12.5 or 1,000.0",
@@ -266,8 +308,65 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         o.file = arg;
         haveFile = true;
     }
+    if (o.findChannels != o.rasterKHz.has_value())
+        return usageError(o.findChannels ? "--find-channels needs --raster"
+                                         : "--raster goes with --find-channels");
+    if (o.keepFromStudy && !o.findChannels)
+        return usageError("--keep-from-study goes with --find-channels");
+    if (o.findChannels) {
+        if (o.format == "summary")
+            return usageError("--format summary is for studies, not for --find-channels");
+        const std::string bad = kim::checkBand(o.fromMHz, o.toMHz, *o.rasterKHz);
+        if (!bad.empty()) return usageError(bad);
+    }
     if (!haveFile) return usageError("no study file named");
     return std::nullopt;
+}
+
+// The clean channels of a band for the study's transmitters.
+int findChannels(const kim::Study& study, const Options& o, const Interrupt& interrupt) {
+    kim::ChannelSearch search;
+    search.transmit = study.transmit;
+    search.receive = study.receive;
+    search.separation = study.separation;
+    search.order = study.order;
+    search.fromMHz = o.fromMHz;
+    search.toMHz = o.toMHz;
+    search.rasterKHz = *o.rasterKHz;
+    search.keepFromStudy = o.keepFromStudy;
+    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
+    kim::RunOptions run;
+    run.threads = o.threads;
+    run.stop = interrupt.token();
+    run.progress = [&](double share) { progress.update(share); };
+    const kim::ChannelResult res = kim::findChannels(search, run);
+    progress.clear();
+    if (!res.error.empty()) {
+        std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), res.error.c_str());
+        return kExitFailed;
+    }
+    Output out;
+    const bool written =
+        !res.cancelled && kim::exportChannels(res, exportFormat(o), [&](std::string_view block) {
+            return !interrupt.happened() && out.write(block);
+        });
+    if (interrupt.happened()) {
+        std::fputs("intermod-study: stopped\n", stderr);
+        return kExitInterrupted;
+    }
+    if (!written) {
+        std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
+                     std::strerror(out.error()));
+        return kExitFailed;
+    }
+    if (o.format == "text" && !o.quiet) {
+        std::fprintf(stderr, "%llu of %llu channels clean\n",
+                     static_cast<unsigned long long>(res.clean),
+                     static_cast<unsigned long long>(res.channels.size()));
+        if (study.transmit.empty())
+            std::fputs("The transmit list is empty: no product lands anywhere.\n", stderr);
+    }
+    return 0;
 }
 
 int study(const Options& o, const Interrupt& interrupt) {
@@ -279,6 +378,7 @@ int study(const Options& o, const Interrupt& interrupt) {
     kim::Study study = read.study;
     study.order = o.order;
     if (o.separation) study.separation = *o.separation;
+    if (o.findChannels) return findChannels(study, o, interrupt);
 
     ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
     kim::RunOptions run;
@@ -302,7 +402,7 @@ int study(const Options& o, const Interrupt& interrupt) {
                      std::strerror(out.error()));
         return kExitFailed;
     }
-    if (o.format == "text" && !o.quiet) {
+    if ((o.format == "text" || o.format == "summary") && !o.quiet) {
         if (!res.ran()) {
             std::fprintf(stderr, "The study did not run: the %s list is empty.\n",
                          study.transmit.empty() ? "transmit" : "receive");

@@ -37,8 +37,8 @@ std::vector<double> channelFrequencies(double fromMHz, double toMHz, double rast
 
 // One tested channel.
 struct TestedChannel {
-    double mhz = 0;      // the frequency tested: the channel as its list text holds it
-    std::string text;    // "##0.00000"
+    double mhz = 0;        // the frequency tested: the channel as its list text holds it
+    std::string text;      // "##0.00000", exactly the channel rounded half away from zero
     uint64_t products = 0; // interfering products
     // The product nearest to the channel, interfering or not, when one lies within
     // nearestBoundMHz(); its distance in kHz (whole hertz) and its result line.
@@ -49,8 +49,8 @@ struct TestedChannel {
 };
 
 struct ChannelResult {
-    std::string error;      // why the search did not run; empty otherwise
-    bool cancelled = false; // stopped: nothing else is set
+    std::string error;                   // why the search did not run; empty otherwise
+    bool cancelled = false;              // stopped: nothing else is set
     std::vector<TestedChannel> channels; // every channel of the band, ascending
     uint64_t clean = 0;
 };

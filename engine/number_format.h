@@ -25,6 +25,7 @@ inline constexpr NumberPattern Frequency{1, 5, 5, true};       // "##,##0.00000"
 inline constexpr NumberPattern Product{1, 5, 5, true};         // "###,##0.00000"
 inline constexpr NumberPattern Distance{2, 1, 5, true};        // "##,#00.0####"
 inline constexpr NumberPattern ReportFrequency{5, 5, 5, true}; // "00,000.00000"
+inline constexpr NumberPattern ChannelText{1, 5, 5, false};    // "##0.00000"
 } // namespace pattern
 
 // Writes v with the pattern. Rounds half away from zero on the shortest decimal form

@@ -3,7 +3,10 @@
 #include "number_format.h"
 #include "ordered_text.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <vector>
 
 namespace kim {
 
@@ -61,6 +64,30 @@ void appendCsvRow(std::string& b, const StudyResult& res, size_t i) {
     b += '\n';
 }
 
+// The JSON of the per-receiver summary: one object a receiver, in list order.
+void appendReceiversJson(std::string& out, const StudyResult& res) {
+    out += "[";
+    for (size_t r = 0; r < res.receivers().size(); ++r) {
+        const ReceiverSummary& s = res.receivers()[r];
+        if (r > 0) out += ", ";
+        out += "{\"frequency\": \"";
+        appendNumber(out, res.receiveValue(r), kPlainMHz);
+        out += "\", \"products\": " + std::to_string(s.total()) +
+               ", \"1st\": " + std::to_string(s.products[0]) +
+               ", \"3rd\": " + std::to_string(s.products[1]) +
+               ", \"5th\": " + std::to_string(s.products[2]) + ", \"nearest_khz\": ";
+        if (s.nearest) {
+            appendNumber(out, s.nearestDistanceMHz * 1000, kPlainKHz);
+            out += ", \"nearest\": ";
+            appendJsonString(out, res.line(*s.nearest));
+        } else {
+            out += "null, \"nearest\": null";
+        }
+        out += "}";
+    }
+    out += "]";
+}
+
 } // namespace
 
 bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
@@ -79,20 +106,24 @@ bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
     if (format == ExportFormat::Json) {
         if (!res.ran())
             return write("{\"calculations\": null, \"products\": null, \"complete\": true, "
-                         "\"lines\": []}\n");
+                         "\"lines\": [], \"receivers\": []}\n");
         std::string head = "{\"calculations\": " + std::to_string(res.calculations()) +
                            ", \"products\": " + std::to_string(res.products()) +
                            ", \"complete\": " + (res.complete() ? "true" : "false") +
                            ", \"lines\": [";
         if (res.lineCount() == 0) appendJsonString(head, kNoInterferenceLine);
-        std::string line;
+        std::string tail = "], \"receivers\": ";
+        appendReceiversJson(tail, res);
+        tail += "}\n";
         return write(head) && lines([&](size_t i, std::string& b) {
                    if (i > 0) b += ", ";
+                   // Lines are formatted on several threads at once: each its own text.
+                   thread_local std::string line;
                    line.clear();
                    res.appendLine(line, i);
                    appendJsonString(b, line);
                }) &&
-               write("]}\n");
+               write(tail);
     }
     if (!res.ran()) return true;
     if (res.lineCount() == 0) return write(std::string(kNoInterferenceLine) + "\n");
@@ -102,13 +133,102 @@ bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
     });
 }
 
-bool exportSummary(const StudyResult&, const std::function<bool(std::string_view)>&) {
-    return false; // not yet
+bool exportSummary(const StudyResult& res, const std::function<bool(std::string_view)>& write) {
+    if (!res.ran()) return true;
+    // Cells first, then columns as wide as their widest cell; the line last, unpadded.
+    std::vector<std::array<std::string, 7>> rows;
+    rows.push_back({"Receiver", "Products", "1st", "3rd", "5th", "Nearest KHz", "Nearest product"});
+    for (size_t r = 0; r < res.receivers().size(); ++r) {
+        const ReceiverSummary& s = res.receivers()[r];
+        auto& row = rows.emplace_back();
+        row[0] = formatNumber(res.receiveValue(r), pattern::Frequency);
+        row[1] = std::to_string(s.total());
+        for (size_t b = 0; b < 3; ++b)
+            row[2 + b] = std::to_string(s.products[b]);
+        row[5] = s.nearest ? formatNumber(s.nearestDistanceMHz * 1000, pattern::Distance) : "-";
+        row[6] = s.nearest ? res.line(*s.nearest) : "-";
+    }
+    std::array<size_t, 6> width{};
+    for (const auto& row : rows)
+        for (size_t c = 0; c < width.size(); ++c)
+            width[c] = std::max(width[c], row[c].size());
+    std::string text;
+    for (const auto& row : rows) {
+        for (size_t c = 0; c < width.size(); ++c) {
+            const std::string pad(width[c] - row[c].size(), ' ');
+            text += c == 0 ? row[c] + pad : pad + row[c]; // the receiver left, numbers right
+            text += "  ";
+        }
+        text += row[6];
+        text += '\n';
+    }
+    return write(text);
 }
 
-bool exportChannels(const ChannelResult&, ExportFormat,
-                    const std::function<bool(std::string_view)>&) {
-    return false; // not yet
+namespace {
+
+// Rows of a channel search, in blocks of about a megabyte.
+bool writeChannelRows(const ChannelResult& res,
+                      const std::function<void(std::string&, const TestedChannel&, bool)>& row,
+                      const std::function<bool(std::string_view)>& write) {
+    std::string block;
+    for (size_t i = 0; i < res.channels.size(); ++i) {
+        row(block, res.channels[i], i == 0);
+        if (block.size() >= (size_t{1} << 20)) {
+            if (!write(block)) return false;
+            block.clear();
+        }
+    }
+    return block.empty() || write(block);
+}
+
+} // namespace
+
+bool exportChannels(const ChannelResult& res, ExportFormat format,
+                    const std::function<bool(std::string_view)>& write) {
+    if (format == ExportFormat::Text)
+        return writeChannelRows(
+            res,
+            [](std::string& b, const TestedChannel& c, bool) {
+                if (!c.clean()) return;
+                b += c.text;
+                b += '\n';
+            },
+            write);
+    if (format == ExportFormat::Csv)
+        return write("frequency,products,nearest_khz,nearest,clean\n") &&
+               writeChannelRows(
+                   res,
+                   [](std::string& b, const TestedChannel& c, bool) {
+                       b += c.text;
+                       b += ',';
+                       b += std::to_string(c.products);
+                       b += ',';
+                       if (c.nearestKHz) appendNumber(b, *c.nearestKHz, kPlainKHz);
+                       b += ',';
+                       appendCsvField(b, c.nearestLine);
+                       b += c.clean() ? ",true\n" : ",false\n";
+                   },
+                   write);
+    return write("{\"channels\": [") &&
+           writeChannelRows(
+               res,
+               [](std::string& b, const TestedChannel& c, bool first) {
+                   if (!first) b += ", ";
+                   b += "{\"frequency\": \"" + c.text +
+                        "\", \"products\": " + std::to_string(c.products) + ", \"nearest_khz\": ";
+                   if (c.nearestKHz) {
+                       appendNumber(b, *c.nearestKHz, kPlainKHz);
+                       b += ", \"nearest\": ";
+                       appendJsonString(b, c.nearestLine);
+                   } else {
+                       b += "null, \"nearest\": null";
+                   }
+                   b += c.clean() ? ", \"clean\": true}" : ", \"clean\": false}";
+               },
+               write) &&
+           write("], \"clean\": " + std::to_string(res.clean) +
+                 ", \"tested\": " + std::to_string(res.channels.size()) + "}\n");
 }
 
 } // namespace kim

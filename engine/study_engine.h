@@ -98,7 +98,6 @@ class StudyResult {
 
   private:
     friend class StudyRunner;
-    friend StudyResult runStudy(const StudyInput&, const RunOptions&);
     bool prepare(const StudyInput& in);
     bool ran_ = false;
     bool cancelled_ = false;

@@ -27,8 +27,19 @@
 // Threads share each step (sums, targets, sweeps, lines) in parts whose results are
 // integers added up or lines written to places known beforehand, so any number of
 // threads gives the same result.
+//
+// Each receiver's summary comes from the same sweep: the products counted for a target
+// are added to its receiver, so the counts stay exact past the line limit. The nearest
+// product of a receiver is looked for about the target's place in the sorted sums, for
+// the targets that hit (or, for the channel finder, for every target, out to a bound).
+// Among equally near products the first in list order wins: the list orders them by
+// family, then by the classes of the first letters (the choice) and of the last ones
+// (the sum's index), and that order is a total one that threads cannot change. Equal
+// sums lie together in index order (the sort is stable), so a run of them costs one
+// exact product unless its distance lies within the rounding bound of a half hertz.
 #include "number_format.h"
 #include "study_engine.h"
+#include "study_near.h"
 #include "text_order.h"
 #include "worker_pool.h"
 
@@ -104,12 +115,13 @@ uint64_t sortKey(double v) {
 
 // Sorts a[0..n) by key(element): least significant digit first over the digits of
 // `Bits` bits of the key from bit `from` up to bit `to` (higher bits are ignored), or by
-// comparing whole keys when n is small. The same result for any number of workers.
+// comparing whole keys when n is small. Stable, and the same result for any number of
+// workers.
 // Eight-bit digits suit 8-byte elements; wider ones save passes over larger elements.
 template <int Bits, class T, class Key>
 void radixSort(T* a, size_t n, Buffer<T>& tmp, int from, int to, Key key, WorkerPool* pool) {
     if (n < (1u << 12)) {
-        std::sort(a, a + n, [&](const T& x, const T& y) { return key(x) < key(y); });
+        std::stable_sort(a, a + n, [&](const T& x, const T& y) { return key(x) < key(y); });
         return;
     }
     constexpr size_t digits = size_t{1} << Bits, mask = digits - 1;
@@ -238,8 +250,11 @@ std::vector<int> familiesOf(OrderChoice order) {
 
 class StudyRunner {
   public:
-    StudyRunner(StudyResult& res, const RunOptions& options)
-        : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress) {
+    // nearBound > 0: the nearest product of each receiver is looked for among every
+    // product within that many MHz, not only among the interfering ones.
+    StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
+        : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
+          nearBound_(nearBound) {
         // Sorted sums take 32 bytes an entry while sorted, targets 16; two thirds of the
         // memory go to the sums.
         // Indices of both fit in 32 bits.
@@ -250,27 +265,31 @@ class StudyRunner {
 
     // False when stopped. threads 0: every core, or one for little work.
     bool run(OrderChoice order, unsigned threads) {
-        const std::vector<int> fams = familiesOf(order);
+        fams_ = familiesOf(order);
         tx_ = classesOf(r_.tx_, r_.txText_);
         rx_ = classesOf(r_.rx_, r_.rxText_);
         U_ = tx_.value.size();
         Q_ = rx_.value.size();
+        tally_.assign(1, Tally(Q_));
         if (!setThreshold()) { // a separation of zero or less lets nothing through
+            summarise();
             Progress(report_, 1).finish();
             return true;
         }
         std::vector<Plan> plans;
         double work = 5.0 * static_cast<double>(U_);
-        for (int f : fams) {
+        for (int f : fams_) {
             if (familyInfo(f).harmonic) continue;
             plans.push_back(plan(f));
             work += plans.back().work;
         }
+        plans_ = plans;
         if (threads == 0)
             threads = work < kThreadedWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
         WorkerPool pool(threads);
         pool_ = &pool;
         scratch_.resize(pool.size());
+        tally_.resize(pool.size(), Tally(Q_));
         Progress progress(report_, work);
         progress_ = &progress;
         // Room for the lines, in address space only until written: no copying as it fills.
@@ -279,19 +298,33 @@ class StudyRunner {
         adviseHugePages(r_.matches_.data(), r_.matches_.capacity() * sizeof(Match));
         try {
             auto next = plans.begin();
-            for (int f : fams) {
-                if (familyInfo(f).harmonic) {
-                    harmonics(f);
+            for (size_t rank = 0; rank < fams_.size(); ++rank) {
+                if (familyInfo(fams_[rank]).harmonic) {
+                    harmonics(fams_[rank], static_cast<uint32_t>(rank));
                     progress.add(static_cast<double>(U_));
                 } else {
-                    multiSignal(*next++);
+                    multiSignal(*next++, static_cast<uint32_t>(rank));
                 }
             }
         } catch (const Stopped&) {
             return false;
         }
+        summarise();
         progress.finish();
         return true;
+    }
+
+    // Runs a study; nearBound as for the constructor.
+    static StudyResult study(const StudyInput& input, const RunOptions& options, double nearBound) {
+        StudyResult res;
+        if (!options.stop.stop_requested() && !res.prepare(input)) return res;
+        if (options.stop.stop_requested() ||
+            !StudyRunner(res, options, nearBound).run(input.order, options.threads)) {
+            StudyResult stopped;
+            stopped.cancelled_ = true;
+            return stopped;
+        }
+        return res;
     }
 
   private:
@@ -332,6 +365,32 @@ class StudyRunner {
         Buffer<uint64_t> targets, hits, tmp;
     };
 
+    // The nearest product of a receiver so far and its place in the list: the family's
+    // rank, the choice of the first letters (for a harmonic its place in the family) and
+    // the index of the last letters' classes (for a harmonic the class of A).
+    struct Nearest {
+        double distance = HUGE_VAL; // rounded to whole hertz; HUGE_VAL: none yet
+        uint32_t rank = 0;
+        uint64_t choice = 0;
+        uint32_t sum = 0;
+        bool found() const { return distance != HUGE_VAL; }
+        // Nearer, or as near and before in the list.
+        bool before(const Nearest& o) const {
+            if (distance != o.distance) return distance < o.distance;
+            if (rank != o.rank) return rank < o.rank;
+            if (choice != o.choice) return choice < o.choice;
+            return sum < o.sum;
+        }
+    };
+
+    // What one worker found for each receiver class: products by order, per member of
+    // the class, and the nearest product.
+    struct Tally {
+        explicit Tally(size_t receivers) : products(3 * receivers), nearest(receivers) {}
+        std::vector<uint64_t> products; // [bucket * Q + q]
+        std::vector<Nearest> nearest;
+    };
+
     // A chunk of consecutive choices of the first letters.
     struct Chunk {
         uint64_t first = 0; // choice index of the first one
@@ -362,10 +421,11 @@ class StudyRunner {
     }
 
     // The threshold of the distance and the bound of the rounding around it. False when
-    // nothing can interfere.
+    // nothing can interfere and no nearest product is looked for.
     bool setThreshold() {
         const double sep = r_.sepMHz_;
-        if (!(sep > 0)) return false;
+        const bool interferes = sep > 0;
+        if (!interferes && !(nearBound_ > 0)) return false;
         double maxAbs = 0;
         for (double v : tx_.value)
             maxAbs = std::max(maxAbs, std::fabs(v));
@@ -375,8 +435,12 @@ class StudyRunner {
         exhaustive_ = !(maxAbs * 8 < DBL_MAX);
         // The error of adding in another order, of the targets and edges, and of the
         // rounding to hertz near a half, generously.
-        slack_ = 64 * DBL_EPSILON * (6 * maxAbs + sep);
-        if (sep * 1e6 < 0x1p52) {
+        slack_ = 64 * DBL_EPSILON * (6 * maxAbs + (interferes ? sep : 0));
+        // The same for distances out to the nearest product's bound.
+        nearSlack_ = slack_ + 64 * DBL_EPSILON * std::max(nearBound_, 0.0);
+        if (!interferes) {
+            threshold_ = 0; // nothing interferes, but nearest products are looked for
+        } else if (sep * 1e6 < 0x1p52) {
             // u: the first whole number of hertz that is not below the separation.
             double u = std::max(1.0, std::ceil(sep * 1e6));
             while (u / 1e6 < sep)
@@ -431,7 +495,7 @@ class StudyRunner {
     // -----------------------------------------------------------------------------------
     // Harmonics: few enough to search the receivers, sorted by value, for each class.
 
-    void harmonics(int family) {
+    void harmonics(int family, uint32_t rank) {
         std::vector<double> p(U_);
         std::vector<std::string> texts(U_);
         for (size_t c = 0; c < U_; ++c) {
@@ -457,6 +521,12 @@ class StudyRunner {
             for (size_t i = 0; i < Q_; ++i)
                 w[i + 1] = w[i] + rx_.size(sorted[i].index);
         }
+        // Products of each receiver's member, as differences along the sorted receivers.
+        std::vector<uint64_t> step(Q_ + 1);
+        auto hitRange = [&](size_t from, size_t to, uint64_t n) {
+            step[from] += n;
+            step[to] -= n;
+        };
         Edges edges;
         std::vector<uint32_t> hits;
         Match hit;
@@ -470,11 +540,13 @@ class StudyRunner {
             };
             edges.move(sorted, Q_, pc, *this);
             uint64_t count = rx.weight(edges.sureFrom, edges.sureTo);
+            hitRange(edges.sureFrom, edges.sureTo, tx_.size(c));
             hits.clear();
             const bool lines = need() > 0;
             edges.forCandidates(*this, [&](size_t i) {
                 if (!interferes(i)) return;
                 count += rx.weight(i, i + 1);
+                hitRange(i, i + 1, tx_.size(c));
                 if (lines) hits.push_back(sorted[i].index);
             });
             r_.products_ += count * tx_.size(c);
@@ -492,6 +564,87 @@ class StudyRunner {
                 expand(hit, 1, r_.matches_.data() + at, room);
                 if (need() == 0) break;
             }
+        }
+        Tally& tally = tally_[0];
+        uint64_t running = 0;
+        for (size_t i = 0; i < Q_; ++i) {
+            running += step[i];
+            tally.products[sorted[i].index] += running;
+        }
+        // The nearest: each receiver looks among the products sorted by value, whose
+        // index is the place in the list (the sum holds the class).
+        std::vector<Sum> byValue(U_);
+        for (size_t k = 0; k < U_; ++k)
+            byValue[k] = {p[order[k]], static_cast<uint32_t>(k)};
+        std::stable_sort(byValue.begin(), byValue.end(),
+                         [](const Sum& a, const Sum& b) { return a.value < b.value; });
+        size_t centre = 0;
+        for (size_t i = 0; i < Q_; ++i) {
+            if ((i & 1023) == 1023) checkStop();
+            const uint32_t q = sorted[i].index;
+            const double r = rx_.value[q];
+            nearestOf(byValue.data(), U_, true, centre, r, r, tally.nearest[q],
+                      [&](size_t k, Nearest& at) {
+                          const uint32_t pos = byValue[k].index;
+                          at.rank = rank;
+                          at.choice = pos;
+                          at.sum = order[pos];
+                          return byValue[k].value;
+                      });
+        }
+    }
+
+    // The nearest product to receiver `rx` for one target (rx less the first letters),
+    // among sums s[0, n) (sorted unless `sorted` is false): updates best when one is
+    // nearer, or as near and before it in the list. product(k, at) gives the exact
+    // product of sum k and sets its place in the list in `at`. Only products that count
+    // are taken: interfering ones, or for the channel finder those within its bound.
+    // `centre` is a hint, kept from target to target.
+    template <class Product>
+    void nearestOf(const Sum* s, size_t n, bool sorted, size_t& centre, double target, double rx,
+                   Nearest& best, Product&& product) const {
+        const double limit = nearBound_ > 0 ? nearBound_ : r_.sepMHz_;
+        auto counts = [&](double d) { return nearBound_ > 0 ? d <= limit : d < limit; };
+        Nearest at;
+        auto consider = [&](size_t k) {
+            const double e = std::fabs(product(k, at) - rx);
+            at.distance = roundToHertz(e);
+            if (counts(at.distance) && at.before(best)) best = at;
+            // Within the rounding bound of a half hertz the members of a run may round
+            // apart.
+            const double hz = e * 1e6;
+            return std::fabs(hz - std::floor(hz) - 0.5) <= 4 * nearSlack_ * 1e6 + 1e-6;
+        };
+        if (!sorted || exhaustive_) {
+            for (size_t k = 0; k < n; ++k) {
+                if ((k & 65535) == 65535) checkStop();
+                consider(k);
+            }
+            return;
+        }
+        // Sums farther from the target than this cannot round to the best distance.
+        auto reach = [&] {
+            return std::min(best.distance, limit) + 0.5e-6 + nearSlack_ +
+                   std::fabs(target) * 4 * DBL_EPSILON;
+        };
+        // Evaluates the run of equal sums [b, e): its first sum stands for all of them.
+        auto run = [&](size_t b, size_t e) {
+            if (consider(b))
+                for (size_t k = b + 1; k < e; ++k)
+                    consider(k);
+        };
+        centre = seek(s, n, std::min(centre, n), [target](double v) { return v < target; });
+        for (size_t k = centre; k < n && s[k].value - target <= reach();) {
+            const double v = s[k].value;
+            const size_t e = seek(s, n, k, [v](double x) { return x <= v; });
+            run(k, e);
+            k = e;
+        }
+        for (size_t k = centre; k > 0 && target - s[k - 1].value <= reach();) {
+            const double v = s[k - 1].value;
+            const size_t b = seek(s, n, k - 1, [v](double x) { return x < v; });
+            run(b, k);
+            k = b;
         }
     }
 
@@ -561,7 +714,7 @@ class StudyRunner {
         return best;
     }
 
-    void multiSignal(const Plan& pl) {
+    void multiSignal(const Plan& pl, uint32_t rank) {
         const FamilyInfo& f = familyInfo(pl.family);
         const SortedSums& ss = trailingSums(pl);
         const uint64_t perChunk = std::max<uint64_t>(1, chunkTargets_ / Q_);
@@ -571,7 +724,7 @@ class StudyRunner {
             firstLetters(f, pl, first, count, chunk);
             const bool lines = need() > 0;
             std::vector<uint64_t> perChoice(lines ? count : 0);
-            countChunk(f, pl, ss, chunk, perChoice);
+            countChunk(f, pl, ss, chunk, perChoice, rank);
             if (lines) linesOfChunk(f, pl, ss, chunk, perChoice);
         }
     }
@@ -643,7 +796,7 @@ class StudyRunner {
 
     // The exact product of a choice of first letters and a sum of the last ones.
     double exactProduct(const FamilyInfo& f, const Plan& pl, double lv, uint32_t index) const {
-        uint32_t d[3];
+        uint32_t d[4]; // the last letters are four at most
         for (int j = pl.m; j-- > 0; index /= static_cast<uint32_t>(U_))
             d[j] = index % static_cast<uint32_t>(U_);
         double p = lv;
@@ -656,14 +809,19 @@ class StudyRunner {
 
     uint64_t sumWeight(const SortedSums& ss, size_t i) const { return ss.weight(i, i + 1); }
 
-    // Counts the products of a chunk; with perChoice sized, also each choice's share.
+    // Counts the products of a chunk, in all and for each receiver, and looks for each
+    // receiver's nearest; with perChoice sized, also counts each choice's share.
     void countChunk(const FamilyInfo& f, const Plan& pl, const SortedSums& ss, const Chunk& ch,
-                    std::vector<uint64_t>& perChoice) {
+                    std::vector<uint64_t>& perChoice, uint32_t rank) {
         const size_t n = targets(ch, 0, ch.lv.size(), pool_, scratch_[0]);
         const uint64_t* t = scratch_[0].targets.data();
         const size_t parts = pool_->size() == 1 ? 1 : 4 * pool_->size();
+        const size_t bucket = f.letters <= 3 ? 1 : 2;
         std::vector<uint64_t> total(parts);
-        pool_->run(parts, [&](size_t part, unsigned) {
+        pool_->run(parts, [&](size_t part, unsigned worker) {
+            Tally& tally = tally_[worker];
+            uint64_t* perReceiver = tally.products.data() + bucket * Q_;
+            size_t centre = 0;
             uint64_t sum = 0;
             sweep(ss, ch, t, n * part / parts, n * (part + 1) / parts,
                   [&](size_t i, size_t q, double lv, const Edges& e) {
@@ -673,7 +831,11 @@ class StudyRunner {
                           if (productInterferes(p, rx_.value[q], r_.sepMHz_))
                               c += sumWeight(ss, k);
                       });
+                      if (c != 0 || nearBound_ > 0)
+                          nearestOfTarget(f, pl, ss, ch.first + i, lv, q, rank, centre,
+                                          tally.nearest[q]);
                       if (c == 0) return;
+                      perReceiver[q] += c * ch.weight[i];
                       c *= rx_.size(q);
                       if (!perChoice.empty())
                           std::atomic_ref<uint64_t>(perChoice[i]).fetch_add(
@@ -686,6 +848,69 @@ class StudyRunner {
         checkStop();
         for (uint64_t c : total)
             r_.products_ += c;
+    }
+
+    // The nearest product to receiver class q for one choice of the first letters.
+    void nearestOfTarget(const FamilyInfo& f, const Plan& pl, const SortedSums& ss, uint64_t choice,
+                         double lv, size_t q, uint32_t rank, size_t& centre, Nearest& best) const {
+        // A product on the receiver found earlier in the list cannot be bettered.
+        if (best.distance == 0 && (best.rank < rank || (best.rank == rank && best.choice < choice)))
+            return;
+        const double rx = rx_.value[q];
+        nearestOf(ss.sums.data(), ss.size, true, centre, rx - lv, rx, best,
+                  [&](size_t k, Nearest& at) {
+                      at.rank = rank;
+                      at.choice = choice;
+                      at.sum = ss.sums[k].index;
+                      return exactProduct(f, pl, lv, at.sum);
+                  });
+    }
+
+    // Gathers the workers' tallies into one summary for each receiver.
+    void summarise() {
+        Tally& all = tally_[0];
+        for (size_t w = 1; w < tally_.size(); ++w) {
+            for (size_t i = 0; i < all.products.size(); ++i)
+                all.products[i] += tally_[w].products[i];
+            for (size_t q = 0; q < Q_; ++q)
+                if (tally_[w].nearest[q].before(all.nearest[q]))
+                    all.nearest[q] = tally_[w].nearest[q];
+        }
+        r_.receivers_.assign(r_.rx_.size(), ReceiverSummary{});
+        for (size_t q = 0; q < Q_; ++q) {
+            std::optional<Match> nearest;
+            if (all.nearest[q].found()) nearest = matchOf(all.nearest[q]);
+            for (uint16_t r : rx_.members[q]) {
+                ReceiverSummary& sum = r_.receivers_[r];
+                for (size_t b = 0; b < 3; ++b)
+                    sum.products[b] = all.products[b * Q_ + q];
+                if (!nearest) continue;
+                sum.nearest = nearest;
+                sum.nearest->receiver = r;
+                sum.nearestDistanceMHz = all.nearest[q].distance;
+            }
+        }
+    }
+
+    // The match a nearest product stands for, its letters the first members of their
+    // classes; the receiver is left to the caller.
+    Match matchOf(const Nearest& n) const {
+        Match m;
+        const int family = fams_[n.rank];
+        m.family = static_cast<uint8_t>(family);
+        if (familyInfo(family).harmonic) {
+            m.letter[0] = tx_.first[n.sum];
+            return m;
+        }
+        const Plan& pl = *std::find_if(plans_.begin(), plans_.end(),
+                                       [&](const Plan& p) { return p.family == family; });
+        const std::vector<uint16_t> lead = digitsOf(n.choice, pl.lead);
+        for (size_t l = 0; l < lead.size(); ++l)
+            m.letter[l] = tx_.first[lead[l]];
+        uint64_t rest = n.sum;
+        for (int j = pl.m; j-- > 0; rest /= U_)
+            m.letter[static_cast<size_t>(pl.lead + j)] = tx_.first[rest % U_];
+        return m;
     }
 
     // The lines of the chunk's first choices, as far as the line limit goes.
@@ -814,7 +1039,7 @@ class StudyRunner {
         const size_t parts = pool_->size() == 1 ? 1 : 8 * pool_->size();
         pool_->run(parts, [&](size_t part, unsigned) {
             const uint64_t b = pl.sums * part / parts, e = pl.sums * (part + 1) / parts;
-            std::array<uint32_t, 3> d{};
+            std::array<uint32_t, 4> d{}; // four letters at most
             for (uint64_t x = b, j = static_cast<uint64_t>(pl.m); j-- > 0; x /= U_)
                 d[j] = static_cast<uint32_t>(x % U_);
             for (uint64_t n = b; n < e; ++n) {
@@ -864,22 +1089,22 @@ class StudyRunner {
     Classes tx_, rx_;
     size_t U_ = 0, Q_ = 0;
     double threshold_ = 0, slack_ = 0;
+    double nearBound_ = 0, nearSlack_ = 0;
     bool exhaustive_ = false;
+    std::vector<int> fams_;    // the families of the order, in list order
+    std::vector<Plan> plans_;  // how each multi-signal family is searched
+    std::vector<Tally> tally_; // one for each worker
     uint64_t maxSums_ = 0, chunkTargets_ = 0;
     SortedSums sumCache_[2];
     std::vector<Scratch> scratch_;
 };
 
+StudyResult runStudyNear(const StudyInput& input, const RunOptions& options, double nearBoundMHz) {
+    return StudyRunner::study(input, options, nearBoundMHz);
+}
+
 StudyResult runStudy(const StudyInput& input, const RunOptions& options) {
-    StudyResult res;
-    if (!options.stop.stop_requested() && !res.prepare(input)) return res;
-    if (options.stop.stop_requested() ||
-        !StudyRunner(res, options).run(input.order, options.threads)) {
-        StudyResult stopped;
-        stopped.cancelled_ = true;
-        return stopped;
-    }
-    return res;
+    return StudyRunner::study(input, options, 0);
 }
 
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit) {

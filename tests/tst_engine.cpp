@@ -1,12 +1,14 @@
 #include "number_format.h"
 #include "ordered_text.h"
 #include "reference_study.h"
+#include "result_export.h"
 #include "study_engine.h"
 #include "worker_pool.h"
 
 #include <QtTest>
 
 #include <atomic>
+#include <map>
 #include <random>
 #include <stop_token>
 
@@ -107,6 +109,80 @@ StudyInput rasterStudy(int T, int R) {
     return in;
 }
 
+// A receiver's summary as the full line list gives it: products by order and the first
+// line in list order with the least distance.
+struct LineSummary {
+    std::array<uint64_t, 3> products{};
+    QString nearest; // its line, empty when none
+    double distanceKHz = 0;
+    bool operator==(const LineSummary&) const = default;
+};
+
+int orderBucket(const QString& label) {
+    if (label[0].isDigit()) return 0;
+    return label.count('+') + label.count('-') + 1 <= 3 ? 1 : 2;
+}
+
+// Summaries by the receiver's text in the lines, from lines alone: the receiver is the
+// value after " and " (harmonics) or in the last parentheses, the distance after "Sep: ".
+std::map<QString, LineSummary> summariesOfLines(const std::vector<std::string>& lines) {
+    std::map<QString, LineSummary> out;
+    for (const std::string& text : lines) {
+        if (text == kNoInterferenceLine) continue;
+        const QString l = QString::fromStdString(text);
+        const QString label = l.section(':', 0, 0);
+        const QString receiver = label[0].isDigit()
+                                     ? l.section(" and ", 1).section(", Sep: ", 0, 0)
+                                     : l.mid(l.lastIndexOf(" (") + 2).section("), Sep: ", 0, 0);
+        const double khz = readLeadingNumber(l.section("Sep: ", 1).toStdString());
+        LineSummary& s = out[receiver];
+        const bool first = s.products == std::array<uint64_t, 3>{};
+        ++s.products[static_cast<size_t>(orderBucket(label))];
+        if (first || khz < s.distanceKHz) { // the list is in order: the first stays
+            s.nearest = l;
+            s.distanceKHz = khz;
+        }
+    }
+    return out;
+}
+
+// The engine's summary of each receiver in the same shape; members of one receiver text
+// add up, as their lines do.
+std::map<QString, LineSummary> summariesOf(const StudyResult& r) {
+    std::map<QString, LineSummary> out;
+    for (size_t i = 0; i < r.receivers().size(); ++i) {
+        const ReceiverSummary& s = r.receivers()[i];
+        if (s.total() == 0) {
+            if (s.nearest) out["unexpected nearest"] = {};
+            continue;
+        }
+        LineSummary& l =
+            out[QString::fromStdString(formatNumber(r.receiveValue(i), pattern::Frequency))];
+        for (size_t b = 0; b < 3; ++b)
+            l.products[b] += s.products[b];
+        if (!s.nearest) continue;
+        const QString line = QString::fromStdString(r.line(*s.nearest));
+        if (!l.nearest.isEmpty() && l.nearest != line) l.nearest = "members differ: " + line;
+        if (l.nearest.isEmpty()) l.nearest = line;
+        l.distanceKHz = roundDecimals(s.nearestDistanceMHz * 1000, 3);
+        if (s.nearest->receiver != i) l.nearest = "another receiver";
+    }
+    return out;
+}
+
+QString describe(const std::map<QString, LineSummary>& m) {
+    QStringList out;
+    for (const auto& [rx, s] : m)
+        out << QString("%1: %2/%3/%4 %5 kHz %6")
+                   .arg(rx)
+                   .arg(s.products[0])
+                   .arg(s.products[1])
+                   .arg(s.products[2])
+                   .arg(s.distanceKHz)
+                   .arg(s.nearest);
+    return out.join('\n');
+}
+
 } // namespace
 
 class TstEngine : public QObject {
@@ -141,6 +217,16 @@ class TstEngine : public QObject {
     void hugeValuesMatchLoops_data();
     void hugeValuesMatchLoops();
     void repeatedRunsAgree();
+    void fewTransmittersManyReceivers_data();
+    void fewTransmittersManyReceivers();
+    void receiverSummaryExamples_data();
+    void receiverSummaryExamples();
+    void receiverSummaryMatchesLines_data();
+    void receiverSummaryMatchesLines();
+    void receiverSummaryOfCrowdedSites();
+    void nearestAtTheRoundingEdge_data();
+    void nearestAtTheRoundingEdge();
+    void jsonOnAnyThreads();
 };
 
 void TstEngine::workedExamples_data() {
@@ -667,6 +753,220 @@ void TstEngine::repeatedRunsAgree() {
     const StudyInput in = study({"150.00000", "160.02500", "170.50000"}, {"160.02500", "140.00000"},
                                 OrderChoice::FirstToFifth, "100");
     QCOMPARE(toQt(runStudy(in).listLines()), toQt(runStudy(in).listLines()));
+}
+
+// Many receivers for few transmitters: the sorted sums then hold four of five letters.
+void TstEngine::fewTransmittersManyReceivers_data() {
+    QTest::addColumn<int>("transmitters");
+    QTest::addColumn<int>("receivers");
+    QTest::newRow("5 and 100") << 5 << 100;
+    QTest::newRow("3 and 2000") << 3 << 2000;
+    QTest::newRow("2 and 5000") << 2 << 5000;
+}
+
+void TstEngine::fewTransmittersManyReceivers() {
+    QFETCH(int, transmitters);
+    QFETCH(int, receivers);
+    StudyInput in = study({}, {}, OrderChoice::FirstToFifth);
+    for (int i = 0; i < transmitters; ++i)
+        in.transmit.push_back(listText(150 + 0.0125 * (i * 7 % 40)));
+    for (int i = 0; i < receivers; ++i)
+        in.receive.push_back(listText(149 + 0.00625 * i));
+    const ReferenceResult ref = runReferenceStudy(in);
+    QVERIFY(ref.products > 100);
+    for (unsigned threads : {1u, 2u}) {
+        RunOptions options;
+        options.threads = threads;
+        const StudyResult fast = runStudy(in, options);
+        QCOMPARE(fast.products(), ref.products);
+        QCOMPARE(toQt(fast.listLines()), toQt(ref.lines));
+        QCOMPARE(summariesOf(fast), summariesOfLines(ref.lines));
+    }
+}
+
+// Summaries checked by hand: counts by order, the nearest and the tie between equally
+// near products (the first in list order wins).
+void TstEngine::receiverSummaryExamples_data() {
+    QTest::addColumn<StudyInput>("input");
+    QTest::addColumn<QStringList>("rows"); // "1st/3rd/5th|kHz|nearest" a receiver
+    using O = OrderChoice;
+    QTest::newRow("2A direct") << study({"150.00000"}, {"300.01000"}, O::First)
+                               << QStringList{"1/0/0|10|2A = R: 300.00000 and 300.01000, Sep: "
+                                              "10.0 KHz"};
+    QTest::newRow("receiver on a transmitter, 1A before A+B-C")
+        << study({"150.00000", "160.02500", "170.50000"}, {"160.02500", "100.00000"},
+                 O::FirstToThird)
+        << QStringList{"1/5/0|0|1A = R: 160.02500 and 160.02500, Sep: 00.0 KHz", "0/0/0||"};
+    QTest::newRow("equally near either side: the first line")
+        << study({"150.00000", "150.01000"}, {"150.00500"}, O::First)
+        << QStringList{"2/0/0|5|1A = R: 150.00000 and 150.00500, Sep: 05.0 KHz"};
+    QTest::newRow("2A and A+B equally near: 2A")
+        << study({"155.34000", "1,234.56000"}, {"310.70000", "1,389.90000"}, O::FirstToThird)
+        << QStringList{"1/1/0|20|2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz",
+                       "0/2/0|0|A+B: 1,234.56000 + 155.34000 = 1,389.90000 (1,389.90000), Sep: "
+                       "00.0 KHz"};
+    QTest::newRow("nearer product later in the list")
+        << study({"150.00000", "160.00000", "170.03000"}, {"170.00000"}, O::FirstToThird, "100")
+        << QStringList{"1/6/0|0|A+B-C: 160.00000 + 160.00000 - 150.00000 = 170.00000 "
+                       "(170.00000), Sep: 00.0 KHz"};
+    // "first": the first line of the full list.
+    QTest::newRow("fifth order, receiver twice")
+        << study({"150.00000", "160.02500"}, {"170.05000", "170.05000"}, O::FirstToFifth)
+        << QStringList{"0/0/5|0|first", "0/0/5|0|first"};
+    QTest::newRow("separation of zero: rows without products")
+        << study({"150.00000"}, {"150.00000", "300.00000"}, O::First, "0")
+        << QStringList{"0/0/0||", "0/0/0||"};
+}
+
+void TstEngine::receiverSummaryExamples() {
+    QFETCH(StudyInput, input);
+    QFETCH(QStringList, rows);
+    for (uint64_t limit : {kDefaultLineLimit, uint64_t{0}}) {
+        const StudyResult r = runStudy(input, limit);
+        QCOMPARE(r.receivers().size(), input.receive.size());
+        const QString firstLine = QString::fromStdString(runStudy(input).listLines().front());
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const ReceiverSummary& s = r.receivers()[static_cast<size_t>(i)];
+            const QStringList want = rows[i].split('|');
+            QCOMPARE(QString("%1/%2/%3").arg(s.products[0]).arg(s.products[1]).arg(s.products[2]),
+                     want[0]);
+            const QString line = s.nearest ? QString::fromStdString(r.line(*s.nearest)) : "";
+            QCOMPARE(line, want[2] == "first" ? firstLine : want[2]);
+            QCOMPARE(s.nearest ? QString::number(s.nearestDistanceMHz * 1000) : QString(), want[1]);
+            if (s.nearest) QCOMPARE(s.nearest->receiver, static_cast<uint16_t>(i));
+        }
+    }
+}
+
+void TstEngine::receiverSummaryMatchesLines_data() {
+    QTest::addColumn<unsigned>("threads");
+    QTest::addColumn<qulonglong>("memory");
+    QTest::addColumn<qulonglong>("limit");
+    auto row = [](const char* name, unsigned t, qulonglong mem, qulonglong limit) {
+        QTest::newRow(name) << t << mem << limit;
+    };
+    row("1 thread, every line", 1, 0, kDefaultLineLimit);
+    row("2 threads, every line", 2, 0, kDefaultLineLimit);
+    row("2 threads, no line", 2, 0, 0);
+    row("3 threads, 4 KiB, 7 lines", 3, 4096, 7);
+    row("5 threads, 1 KiB, 40 lines", 5, 1024, 40);
+}
+
+// Random studies: each receiver's counts by order and its nearest product, taken from
+// the loops' full line list, whatever the line limit, threads and memory.
+void TstEngine::receiverSummaryMatchesLines() {
+    QFETCH(unsigned, threads);
+    QFETCH(qulonglong, memory);
+    QFETCH(qulonglong, limit);
+    RunOptions options;
+    options.threads = threads;
+    options.memory = memory;
+    options.lineLimit = limit;
+    for (int seed = 1; seed <= kRandomStudies; ++seed) {
+        const StudyInput in = randomStudy(seed);
+        const ReferenceResult ref = runReferenceStudy(in);
+        const StudyResult fast = runStudy(in, options);
+        QCOMPARE(fast.receivers().size(), in.receive.size());
+        uint64_t total = 0;
+        for (const ReceiverSummary& s : fast.receivers())
+            total += s.total();
+        QCOMPARE(total, fast.products());
+        const auto want = summariesOfLines(ref.lines), got = summariesOf(fast);
+        if (got != want)
+            QFAIL(qPrintable(QString("seed %1\nengine:\n%2\nlines:\n%3")
+                                 .arg(seed)
+                                 .arg(describe(got))
+                                 .arg(describe(want))));
+    }
+}
+
+// Sites with frequencies many times over and lists cut early: the counts of each
+// receiver still add up to every product.
+void TstEngine::receiverSummaryOfCrowdedSites() {
+    const StudyInput in =
+        study(std::vector<std::string>(40, "150.00000"),
+              {"150.00000", "300.00000", "450.02000", "150.00000"}, OrderChoice::FirstToFifth);
+    for (unsigned threads : {1u, 2u}) {
+        RunOptions options;
+        options.threads = threads;
+        options.lineLimit = 100;
+        const StudyResult r = runStudy(in, options);
+        QCOMPARE(r.lineCount(), size_t{100});
+        const auto& s = r.receivers();
+        QCOMPARE(s.size(), size_t{4});
+        // 150: 1A and A+B+C-D-E; 300: 2A and A+B+C-D; 450.02: 3A and A+B+C+D-E at 20 kHz.
+        const uint64_t t4 = 40ull * 40 * 40 * 40, t5 = t4 * 40;
+        QCOMPARE(s[0].products, (std::array<uint64_t, 3>{40, 0, t5}));
+        QCOMPARE(s[3].products, s[0].products);
+        QCOMPARE(s[1].products, (std::array<uint64_t, 3>{40, 0, t4}));
+        QCOMPARE(s[2].products, (std::array<uint64_t, 3>{40, 0, t5}));
+        QCOMPARE(QString::fromStdString(r.line(*s[0].nearest)),
+                 "1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz");
+        QCOMPARE(QString::fromStdString(r.line(*s[2].nearest)),
+                 "3A = R: 450.00000 and 450.02000, Sep: 20.0 KHz");
+        QCOMPARE(s[3].nearest->receiver, uint16_t{3});
+        QCOMPARE(s[0].total() * 2 + s[1].total() + s[2].total(), r.products());
+    }
+}
+
+void TstEngine::nearestAtTheRoundingEdge_data() {
+    QTest::addColumn<double>("base");
+    QTest::newRow("1,000,000,000 MHz") << 1e9;
+    QTest::newRow("4,000,000,000 MHz") << 4e9;
+    QTest::newRow("16,000,000,000 MHz") << 1.6e10;
+}
+
+// Frequencies so high that a double holds them to a fraction of a hertz: equal sums
+// give products a hertz apart after rounding, so the nearest of a run of equal sums is
+// not always its first.
+void TstEngine::nearestAtTheRoundingEdge() {
+    QFETCH(double, base);
+    for (int seed = 1; seed <= 200; ++seed) {
+        std::mt19937 rng(static_cast<unsigned>(seed));
+        auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+        StudyInput in;
+        in.order = pick(2) ? OrderChoice::FirstToThird : OrderChoice::FirstToFifth;
+        const int T = in.order == OrderChoice::FirstToThird ? 3 + pick(6) : 2 + pick(3);
+        std::vector<double> tx;
+        for (int i = 0; i < T; ++i) {
+            tx.push_back(base + 0.00001 * pick(20000));
+            in.transmit.push_back(listText(tx.back()));
+        }
+        auto anyTx = [&] { return tx[static_cast<size_t>(pick(T))]; };
+        for (int i = 0; i < 3; ++i)
+            in.receive.push_back(listText(anyTx() + anyTx() - anyTx() + 0.00001 * (pick(7) - 3)));
+        in.separation =
+            std::array<std::string, 3>{"0.02001", "0.0305", "0.0451"}[static_cast<size_t>(pick(3))];
+        const StudyResult fast = runStudy(in, seed % 2 ? kDefaultLineLimit : 3);
+        const auto want = summariesOfLines(runReferenceStudy(in).lines), got = summariesOf(fast);
+        if (got != want)
+            QFAIL(qPrintable(QString("seed %1\nengine:\n%2\nlines:\n%3")
+                                 .arg(seed)
+                                 .arg(describe(got))
+                                 .arg(describe(want))));
+    }
+}
+
+// JSON lines are formatted on several threads: the same bytes as on one.
+void TstEngine::jsonOnAnyThreads() {
+    StudyInput in = study({}, {}, OrderChoice::FirstToFifth);
+    for (int i = 0; i < 12; ++i)
+        in.transmit.push_back(listText(150 + 0.0125 * i));
+    for (int i = 0; i < 3; ++i)
+        in.receive.push_back(listText(150.05 + 0.0125 * i));
+    const StudyResult r = runStudy(in);
+    QVERIFY(r.lineCount() > 100000); // several blocks of lines
+    auto json = [&](unsigned threads) {
+        std::string out;
+        exportResult(r, ExportFormat::Json, threads, [&](std::string_view b) {
+            out += b;
+            return true;
+        });
+        return out;
+    };
+    const std::string one = json(1);
+    for (unsigned threads : {2u, 4u})
+        QVERIFY(json(threads) == one);
 }
 
 QTEST_APPLESS_MAIN(TstEngine)
