@@ -75,6 +75,11 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
         return {};
     case CleanRole:
         return c.clean() ? QStringLiteral("1") : QStringLiteral("0");
+    case Qt::ToolTipRole:
+        // The whole line, where the column is too narrow for it.
+        if (column == Nearest && c.nearestKHz)
+            return QStringLiteral(" %1 ").arg(QString::fromStdString(c.nearestLine));
+        return {};
     case Qt::TextAlignmentRole:
         return column == Nearest || column == Clean ? int(Qt::AlignLeft | Qt::AlignVCenter)
                                                     : int(Qt::AlignRight | Qt::AlignVCenter);

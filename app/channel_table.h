@@ -13,7 +13,7 @@ namespace kim {
 class ChannelTable : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Frequency, Clean, Products, Nearest, Distance, ColumnCount };
+    enum Column { Frequency, Clean, Products, Distance, Nearest, ColumnCount };
     enum Role {
         SortRole = Qt::UserRole, // a number (a text for the nearest product's line)
         CleanRole,               // "1" for a clean channel, "0" otherwise

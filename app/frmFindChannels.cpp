@@ -10,6 +10,8 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QStyle>
 #include <QSortFilterProxyModel>
 
 #include <algorithm>
@@ -35,7 +37,8 @@ QString orderText(OrderChoice order) {
 
 // What a search ran against, for the status line: the table may outlive the study.
 QString basisText(const ChannelSearch& s) {
-    QString text = QStringLiteral("%1 to %2 MHz at %3 kHz: %4 transmitter%5, %6, %7 kHz separation")
+    QString text = QStringLiteral("%1 to %2 MHz every %3 kHz, against %4 transmitter%5, %6, "
+                                  "separation %7 kHz")
                        .arg(QString::fromStdString(formatNumber(s.fromMHz, pattern::Frequency)),
                             QString::fromStdString(formatNumber(s.toMHz, pattern::Frequency)),
                             QString::fromStdString(formatNumber(s.rasterKHz, {1, 1, 6, true})),
@@ -44,7 +47,7 @@ QString basisText(const ChannelSearch& s) {
                             orderText(s.order),
                             QString::fromStdString(formatNumber(
                                 readLeadingNumber(s.separation), pattern::Separation)));
-    if (s.keepFromStudy) text += QStringLiteral(", clear of the study's frequencies");
+    if (s.keepFromStudy) text += QStringLiteral(", kept clear of the study's frequencies");
     return text;
 }
 } // namespace
@@ -72,18 +75,31 @@ frmFindChannels::frmFindChannels(QWidget* owner, std::function<ChannelSearch()> 
     ui->tblChannels->sortByColumn(ChannelTable::Frequency, Qt::AscendingOrder);
     ui->tblChannels->verticalHeader()->hide();
     ui->tblChannels->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // Columns as wide as what they hold; the nearest product's line takes the rest, and
+    // the window opens wide enough for a five-letter one where the screen allows.
     QHeaderView* header = ui->tblChannels->horizontalHeader();
-    header->setStretchLastSection(false);
-    const int digits = fontMetrics().horizontalAdvance(QStringLiteral("0,000.00000")) + 24;
-    header->resizeSection(ChannelTable::Frequency,
-                          std::max(digits, header->sectionSizeHint(ChannelTable::Frequency)));
-    header->resizeSection(ChannelTable::Clean,
-                          fontMetrics().horizontalAdvance(QStringLiteral("No: near a study frequency")) + 16);
-    header->resizeSection(ChannelTable::Products,
-                          header->sectionSizeHint(ChannelTable::Products) + 8);
-    header->setSectionResizeMode(ChannelTable::Nearest, QHeaderView::Stretch);
-    header->resizeSection(ChannelTable::Distance,
-                          header->sectionSizeHint(ChannelTable::Distance) + 8);
+    const QFontMetrics fm = ui->tblChannels->fontMetrics();
+    auto fit = [&](int column, const QString& widest) {
+        header->resizeSection(column, std::max(fm.horizontalAdvance(widest) + 16,
+                                               header->sectionSizeHint(column)));
+    };
+    fit(ChannelTable::Frequency, QStringLiteral("0,000.00000"));
+    fit(ChannelTable::Clean, QStringLiteral("No: near a study frequency"));
+    fit(ChannelTable::Products, QStringLiteral("000,000,000"));
+    fit(ChannelTable::Distance, QStringLiteral("0,000.000"));
+    header->setStretchLastSection(true);
+    const int line = fm.horizontalAdvance(
+        QStringLiteral("A+B+C-D-E: 150.00000 + 150.00000 + 150.00000 - 150.00000 - "
+                       "150.00000 = 150.00000 (150.00000), Sep: 12.5 KHz"));
+    int wanted = line + 40;
+    for (int c = ChannelTable::Frequency; c < ChannelTable::Nearest; ++c)
+        wanted += header->sectionSize(c);
+    layout()->activate();
+    wanted += width() - ui->tblChannels->width() + 2 * ui->tblChannels->frameWidth() +
+              style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (const QScreen* screen = owner ? owner->screen() : nullptr)
+        wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
+    resize(std::max(width(), wanted), height());
 
     connect(ui->cmdFind, &QPushButton::clicked, this, &frmFindChannels::cmdFind_Click);
     connect(ui->cmdCancelFind, &QPushButton::clicked, this, &frmFindChannels::cmdCancelFind_Click);
@@ -148,8 +164,8 @@ void frmFindChannels::cmdFind_Click() {
     search.keepFromStudy = ui->chkKeepFromStudy->isChecked();
     Shown next;
     next.basis = basisText(search);
-    next.rasterKHz = search.rasterKHz;
     next.boundKHz = nearestBoundMHz(readStudyNumber(search.separation) / 1000) * 1000;
+    next.search = std::move(search);
 
     ui->lblFindStatus->setText(QStringLiteral("Searching %1...").arg(next.basis));
     ui->prgFind->setValue(0);
@@ -158,15 +174,16 @@ void frmFindChannels::cmdFind_Click() {
     ui->cmdFind->setEnabled(false);
     ui->cmdCancelFind->setFocus();
     setCursor(Qt::BusyCursor);
-    run_.start([this, search = std::move(search), next](std::stop_token stop,
-                                                        const OffThreadRun::Post& post) {
+    run_.start([this, next = std::move(next)](std::stop_token stop,
+                                              const OffThreadRun::Post& post) {
         RunOptions options;
         options.stop = stop;
         options.progress = [this, post](double share) {
             post([this, share] { ui->prgFind->setValue(static_cast<int>(share * 1000)); });
         };
         try {
-            auto result = std::make_shared<const ChannelResult>(findChannels(search, options));
+            auto result =
+                std::make_shared<const ChannelResult>(findChannels(next.search, options));
             post([this, result, next] {
                 run_.end();
                 showResult(result, next);
@@ -192,7 +209,7 @@ void frmFindChannels::searchEnded(const QString& note) {
     QString status = note;
     if (!shownBasis_.isEmpty())
         status += (status.isEmpty() ? QString() : QStringLiteral(" ")) +
-                  QStringLiteral("Shown: %1.").arg(shownBasis_);
+                  QStringLiteral("The table shows %1.").arg(shownBasis_);
     ui->lblFindStatus->setText(status);
     unsetCursor();
     if (!focusWidget() || !focusWidget()->isVisible()) ui->cmdFind->setFocus();
@@ -217,7 +234,7 @@ void frmFindChannels::showResult(std::shared_ptr<const ChannelResult> result, co
     shaded.reserve(result->channels.size());
     for (const TestedChannel& c : result->channels)
         shaded.push_back({c.mhz, c.clean()});
-    emit channelsFound(std::move(shaded), next.rasterKHz);
+    emit channelsFound(std::move(shaded), next.search.rasterKHz, next.search);
 }
 
 void frmFindChannels::cmdCancelFind_Click() {

@@ -38,8 +38,9 @@ class frmFindChannels : public QDialog {
   signals:
     // Channels to add to the receive list, in MHz, ascending.
     void channelsChosen(std::vector<double> mhz);
-    // A search ended: its channels, clean or not, and the raster.
-    void channelsFound(std::vector<kim::ShadedChannel> channels, double rasterKHz);
+    // A search ended: its channels, clean or not, the raster, and what it searched.
+    void channelsFound(std::vector<kim::ShadedChannel> channels, double rasterKHz,
+                       const kim::ChannelSearch& search);
 
   protected:
     void done(int result) override;
@@ -57,9 +58,9 @@ class frmFindChannels : public QDialog {
     void saveSettings();
     // What a search's table shows besides its channels.
     struct Shown {
-        QString basis;        // what it searched, in words
-        double rasterKHz = 0;
-        double boundKHz = 0;  // how far the nearest product was looked for
+        ChannelSearch search;
+        QString basis;       // what it searched, in words
+        double boundKHz = 0; // how far the nearest product was looked for
     };
     void searchEnded(const QString& note);
     void showResult(std::shared_ptr<const ChannelResult> result, const Shown& next);

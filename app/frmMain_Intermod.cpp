@@ -18,6 +18,7 @@
 #include "select_on_focus.h"
 #include "settings_store.h"
 #include "spectrum_pane.h"
+#include "spectrum_view.h"
 #include "study_run.h"
 #include "study_text_field.h"
 #include "text_order.h"
@@ -217,8 +218,10 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
 
     // The spectrum pane draws whatever the results list shows.
     spectrum_ = SpectrumPane::addTo(this);
-    connect(results_, &QAbstractItemModel::modelReset, spectrum_,
-            [this] { spectrum_->setResult(results_->sharedResult()); });
+    connect(results_, &QAbstractItemModel::modelReset, spectrum_, [this] {
+        spectrum_->setResult(results_->sharedResult());
+        dropStaleChannels();
+    });
 
     // "&Tools", after every other menu (the pane has just made "&View").
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
@@ -286,7 +289,7 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     txtFreqSeparation_Change();
     fillSorted(ui->lstTransmit, study.transmit);
     fillSorted(ui->lstReceive, study.receive);
-    spectrum_->setChannels({}, 0);
+    dropStaleChannels();
 }
 
 void frmMain_Intermod::clearStudy() {
@@ -302,8 +305,6 @@ void frmMain_Intermod::clearStudy() {
     results_->clear();
     ui->lblCalcsPerformed->setText(QStringLiteral("0"));
     ui->lblImodProdCalcsAnswer->setText(QStringLiteral("0"));
-    // Channels searched for the study before are not this one's.
-    spectrum_->setChannels({}, 0);
 }
 
 void frmMain_Intermod::AutoLoad(const QString& strPathAndFile) {
@@ -501,24 +502,45 @@ void frmMain_Intermod::frequenciesAdded() {
 void frmMain_Intermod::mnu_Tools_FindChannels_Click() {
     // One at a time: an open one comes forward.
     if (!finder_) {
-        finder_ = new frmFindChannels(this, [this] {
-            const Study s = currentStudy();
-            ChannelSearch search;
-            search.transmit = s.transmit;
-            search.receive = s.receive;
-            search.separation = s.separation;
-            search.order = s.order;
-            return search;
-        });
+        finder_ = new frmFindChannels(this, [this] { return channelSearch(); });
         finder_->setAttribute(Qt::WA_DeleteOnClose);
         connect(finder_, &frmFindChannels::channelsChosen, this,
                 &frmMain_Intermod::channelsChosen);
-        connect(finder_, &frmFindChannels::channelsFound, spectrum_,
-                &SpectrumPane::setChannels);
+        connect(finder_, &frmFindChannels::channelsFound, this,
+                &frmMain_Intermod::channelsFound);
     }
     finder_->show();
     finder_->raise();
     finder_->activateWindow();
+}
+
+ChannelSearch frmMain_Intermod::channelSearch() const {
+    const Study s = currentStudy();
+    ChannelSearch search;
+    search.transmit = s.transmit;
+    search.receive = s.receive;
+    search.separation = s.separation;
+    search.order = s.order;
+    return search;
+}
+
+void frmMain_Intermod::channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,
+                                     const ChannelSearch& search) {
+    shadedFor_ = search;
+    spectrum_->setChannels(std::move(channels), rasterKHz);
+    // The study may have changed while the search ran.
+    dropStaleChannels();
+}
+
+// Channels shaded clean for another study would read as clean for this one.
+void frmMain_Intermod::dropStaleChannels() {
+    if (spectrum_->view()->channels().empty()) return;
+    const ChannelSearch now = channelSearch();
+    const bool same =
+        now.transmit == shadedFor_.transmit && now.order == shadedFor_.order &&
+        readLeadingNumber(now.separation) == readLeadingNumber(shadedFor_.separation) &&
+        (!shadedFor_.keepFromStudy || now.receive == shadedFor_.receive);
+    if (!same) spectrum_->setChannels({}, 0);
 }
 
 frmFindChannels* frmMain_Intermod::finder() const {

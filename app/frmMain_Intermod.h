@@ -3,6 +3,8 @@
 // file commands and the report reach the study through two small adapters it owns.
 #pragma once
 
+#include "channel_finder.h"
+#include "spectrum_data.h"
 #include "study.h"
 #include "study_engine.h"
 
@@ -89,6 +91,9 @@ class frmMain_Intermod : public QMainWindow {
     void frequencyEntered(bool transmit, double value);
     // Channels from the finder, for the receive list.
     void channelsChosen(const std::vector<double>& mhz);
+    // A search's channels, for the spectrum to shade while the study is the one searched.
+    void channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,
+                       const ChannelSearch& search);
     void mnu_Tools_FindChannels_Click();
     void mnu_File_Import_Click();
     void mnu_File_Export_Click();
@@ -105,6 +110,10 @@ class frmMain_Intermod : public QMainWindow {
     int addFrequencies(bool transmit, const std::vector<double>& mhz, QWidget* messageParent);
     // Frequencies were added: the study runs with "Calculate as you go" checked.
     void frequenciesAdded();
+    // The study as the finder searches it: transmitters, receivers, separation, order.
+    ChannelSearch channelSearch() const;
+    // The spectrum's shaded channels go once the study is no longer the one searched.
+    void dropStaleChannels();
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
@@ -124,6 +133,7 @@ class frmMain_Intermod : public QMainWindow {
     QPointer<frmPP> preview_;
     QPointer<frmFindChannels> finder_;
     SpectrumPane* spectrum_;
+    ChannelSearch shadedFor_; // the search whose channels the spectrum shades
     StudyRun* run_;
     QTimer progressDelay_;        // a study shows its progress once it has run this long
     QElapsedTimer runClock_;      // for the time left

@@ -78,6 +78,8 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
     void addWithNothingSelected();
     void addNeverPassesTheListLimit();
     void spectrumShadesTheCleanChannels();
+    void shadingLastsWhileTheStudyIsTheOneSearched_data();
+    void shadingLastsWhileTheStudyIsTheOneSearched();
 
   private:
     frmFindChannels* openFinder() {
@@ -498,9 +500,53 @@ void TstFindChannels::spectrumShadesTheCleanChannels() {
         QCOMPARE(shaded.mhz(i), r->channels[i].mhz);
         QCOMPARE(shaded.clean(i), r->channels[i].clean());
     }
-    // Another site's picture drops them.
-    child<QAction>("mnu_File_New")->trigger();
-    QVERIFY(w().spectrum()->view()->channels().empty());
+}
+
+void TstFindChannels::shadingLastsWhileTheStudyIsTheOneSearched_data() {
+    QTest::addColumn<bool>("keepFromStudy");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("calculated again") << false << "calculate" << true;
+    QTest::newRow("same separation, other text") << false << "separation 25" << true;
+    QTest::newRow("receiver added") << false << "receiver" << true;
+    QTest::newRow("receiver added, kept clear of the study") << true << "receiver" << false;
+    QTest::newRow("other order") << false << "order" << false;
+    QTest::newRow("other separation") << false << "separation 30" << false;
+    QTest::newRow("transmitter added") << false << "transmitter" << false;
+    QTest::newRow("new study") << false << "new" << false;
+}
+
+void TstFindChannels::shadingLastsWhileTheStudyIsTheOneSearched() {
+    QFETCH(bool, keepFromStudy);
+    QFETCH(QString, change);
+    QFETCH(bool, kept);
+    w().loadStudy(smallSite());
+    setOrder("opt_1st_to_3rd");
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "152", "12.5");
+    if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
+    QVERIFY(find(f));
+    QVERIFY(!w().spectrum()->view()->channels().empty());
+
+    Study s = w().currentStudy();
+    if (change == "calculate") {
+        child<QPushButton>("cmdCalculate")->click();
+    } else if (change.startsWith("separation")) {
+        s.separation = change.section(' ', 1).toStdString();
+        w().loadStudy(s);
+        child<QPushButton>("cmdReCalc")->click();
+    } else if (change == "order") {
+        setOrder("opt_1st_to_5th");
+    } else if (change == "receiver" || change == "transmitter") {
+        (change == "receiver" ? s.receive : s.transmit).push_back("160.00000");
+        w().loadStudy(s);
+        child<QPushButton>("cmdCalculate")->click();
+    } else if (change == "new") {
+        child<QAction>("mnu_File_New")->trigger();
+    }
+    QTRY_VERIFY(!w().studyRunning());
+    QCOMPARE(!w().spectrum()->view()->channels().empty(), kept);
 }
 
 QTEST_MAIN(TstFindChannels)
