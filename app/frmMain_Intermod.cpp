@@ -1,5 +1,6 @@
 #include "frmMain_Intermod.h"
 
+#include "frmFindChannels.h"
 #include "frmFreqAdd.h"
 #include "frmImport.h"
 #include "export_results.h"
@@ -18,6 +19,7 @@
 #include "settings_store.h"
 #include "spectrum_pane.h"
 #include "summary_pane.h"
+#include "spectrum_view.h"
 #include "study_run.h"
 #include "study_text_field.h"
 #include "text_order.h"
@@ -34,7 +36,10 @@
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QLocale>
+#include <QMenuBar>
 #include <QUrl>
+
+#include <set>
 
 namespace kim {
 
@@ -122,7 +127,8 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain_Intermod>()),
       results_(new ResultsModel(this)), host_(std::make_unique<HostAdapter>(*this)),
       report_(std::make_unique<ReportAdapter>(*this)),
-      files_(std::make_unique<FileCommands>(*host_)), run_(new StudyRun(this)) {
+      files_(std::make_unique<FileCommands>(*host_)), spectrum_(nullptr),
+      run_(new StudyRun(this)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     // Named separators, as the menu's other items are named.
@@ -211,9 +217,12 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(escape, &QShortcut::activated, this, &frmMain_Intermod::cancelStudy);
 
     // The spectrum pane draws whatever the results list shows.
-    SpectrumPane* spectrum = SpectrumPane::addTo(this);
-    connect(results_, &QAbstractItemModel::modelReset, spectrum,
-            [this, spectrum] { spectrum->setResult(results_->sharedResult()); });
+    spectrum_ = SpectrumPane::addTo(this);
+    connect(results_, &QAbstractItemModel::modelReset, spectrum_, [this] {
+        spectrum_->setResult(results_->sharedResult());
+        dropStaleChannels();
+    });
+
     // The summary too; a double-click there lists one receiver's lines alone.
     SummaryPane* summary = SummaryPane::addTo(this);
     connect(results_, &QAbstractItemModel::modelReset, summary, [this, summary] {
@@ -227,6 +236,14 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         results_->setReceiverFilter(receiver);
         ui->lstIntermodProducts->scrollToTop();
     });
+
+    // "&Tools", after every other menu (the pane has just made "&View").
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->setObjectName(QStringLiteral("mnu_Tools"));
+    QAction* find = tools->addAction(QStringLiteral("&Find Clean Channels..."));
+    find->setObjectName(QStringLiteral("mnu_Tools_FindChannels"));
+    find->setMenuRole(QAction::NoRole);
+    connect(find, &QAction::triggered, this, &frmMain_Intermod::mnu_Tools_FindChannels_Click);
 
     Form_Load();
     ui->txtSiteName->setFocus();
@@ -286,6 +303,7 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     txtFreqSeparation_Change();
     fillSorted(ui->lstTransmit, study.transmit);
     fillSorted(ui->lstReceive, study.receive);
+    dropStaleChannels();
 }
 
 void frmMain_Intermod::clearStudy() {
@@ -444,28 +462,103 @@ void frmMain_Intermod::cmdAddFreq_Click() {
     dialog.exec();
 }
 
-// The entered value is compared unrounded with each listed value; a new one takes its
-// sorted place as a list text, and the study runs with "Calculate as you go" checked.
 void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
     auto* dialog = qobject_cast<frmFreqAdd*>(sender());
-    QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
-    for (int i = 0; i < list->count(); ++i) {
-        if (readStudyNumber(list->item(i)->text().toStdString()) == value) {
-            showMessage(
-                dialog, QStringLiteral("Duplicate Entry!"),
-                QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
-                    (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
-                    kDuplicateEnd,
-                MessageIcon::Information);
-            return;
-        }
-    }
-    insertSorted(list, QString::fromStdString(formatNumber(value, pattern::ListText)));
+    if (addFrequencies(transmit, {value}, dialog) == 0) return;
     if (dialog) dialog->clearEntry();
+    frequenciesAdded();
+}
+
+void frmMain_Intermod::channelsChosen(const std::vector<double>& mhz) {
+    if (addFrequencies(false, mhz, finder_) > 0) frequenciesAdded();
+}
+
+// Each value is compared unrounded with each listed value; a new one takes its sorted
+// place as a list text. A list never passes its limit: then nothing goes in.
+int frmMain_Intermod::addFrequencies(bool transmit, const std::vector<double>& mhz,
+                                     QWidget* messageParent) {
+    QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
+    std::set<double> listed;
+    for (int i = 0; i < list->count(); ++i)
+        listed.insert(readStudyNumber(list->item(i)->text().toStdString()));
+    std::vector<double> fresh;
+    for (const double v : mhz)
+        if (!listed.count(v)) fresh.push_back(v);
+    if (fresh.size() < mhz.size())
+        showMessage(
+            messageParent, QStringLiteral("Duplicate Entry!"),
+            QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
+                (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
+                kDuplicateEnd,
+            MessageIcon::Information);
+    if (fresh.empty()) return 0;
+    if (list->count() + fresh.size() > kMaxListEntries) {
+        showMessage(messageParent, QStringLiteral("Too Many Frequencies!"),
+                    QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
+                                   "most 32,767. Nothing was added.")
+                        .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"))
+                        .arg(list->count() + fresh.size()),
+                    MessageIcon::Information);
+        return 0;
+    }
+    for (const double v : fresh)
+        insertSorted(list, QString::fromStdString(formatNumber(v, pattern::ListText)));
+    return static_cast<int>(fresh.size());
+}
+
+void frmMain_Intermod::frequenciesAdded() {
     if (ui->mnu_Config_CalcAsGo->isChecked())
         AddDirectInterferance();
     else
         listsChanged();
+}
+
+void frmMain_Intermod::mnu_Tools_FindChannels_Click() {
+    // One at a time: an open one comes forward.
+    if (!finder_) {
+        finder_ = new frmFindChannels(this, [this] { return channelSearch(); });
+        finder_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(finder_, &frmFindChannels::channelsChosen, this,
+                &frmMain_Intermod::channelsChosen);
+        connect(finder_, &frmFindChannels::channelsFound, this,
+                &frmMain_Intermod::channelsFound);
+    }
+    finder_->show();
+    finder_->raise();
+    finder_->activateWindow();
+}
+
+ChannelSearch frmMain_Intermod::channelSearch() const {
+    const Study s = currentStudy();
+    ChannelSearch search;
+    search.transmit = s.transmit;
+    search.receive = s.receive;
+    search.separation = s.separation;
+    search.order = s.order;
+    return search;
+}
+
+void frmMain_Intermod::channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,
+                                     const ChannelSearch& search) {
+    shadedFor_ = search;
+    spectrum_->setChannels(std::move(channels), rasterKHz);
+    // The study may have changed while the search ran.
+    dropStaleChannels();
+}
+
+// Channels shaded clean for another study would read as clean for this one.
+void frmMain_Intermod::dropStaleChannels() {
+    if (spectrum_->view()->channels().empty()) return;
+    const ChannelSearch now = channelSearch();
+    const bool same =
+        now.transmit == shadedFor_.transmit && now.order == shadedFor_.order &&
+        readLeadingNumber(now.separation) == readLeadingNumber(shadedFor_.separation) &&
+        (!shadedFor_.keepFromStudy || now.receive == shadedFor_.receive);
+    if (!same) spectrum_->setChannels({}, 0);
+}
+
+frmFindChannels* frmMain_Intermod::finder() const {
+    return finder_;
 }
 
 void frmMain_Intermod::mnu_File_Import_Click() {
@@ -541,10 +634,7 @@ void frmMain_Intermod::importFrequencies(const std::string& text, const QString&
         if (texts.size() != before) fillSorted(list, std::move(texts));
     }
     // Once for the whole import, as Add would for one frequency.
-    if (ui->mnu_Config_CalcAsGo->isChecked())
-        AddDirectInterferance();
-    else
-        listsChanged();
+    frequenciesAdded();
 }
 
 // The selected result lines as text, in list order; a selection of millions is refused
@@ -734,8 +824,9 @@ void frmMain_Intermod::mnu_File_PrinterSetup_Click() {
 }
 
 void frmMain_Intermod::closeEvent(QCloseEvent* event) {
-    // The preview reads this window: it goes with it.
+    // The preview reads this window, and the finder searches its study: they go with it.
     if (preview_) preview_->close();
+    if (finder_) finder_->close();
     QMainWindow::closeEvent(event);
 }
 

@@ -3,6 +3,8 @@
 // file commands and the report reach the study through two small adapters it owns.
 #pragma once
 
+#include "channel_finder.h"
+#include "spectrum_data.h"
 #include "study.h"
 #include "study_engine.h"
 
@@ -12,6 +14,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class QListWidget;
 
@@ -23,7 +26,9 @@ namespace kim {
 
 class FileCommands;
 class ResultsModel;
+class SpectrumPane;
 class StudyRun;
+class frmFindChannels;
 class frmPP;
 
 class frmMain_Intermod : public QMainWindow {
@@ -52,6 +57,9 @@ class frmMain_Intermod : public QMainWindow {
     const ResultsModel* results() const { return results_; }
     // The open print preview, if any.
     frmPP* preview() const;
+    // The open "Find Clean Channels" window, if any.
+    frmFindChannels* finder() const;
+    SpectrumPane* spectrum() const { return spectrum_; }
     // Lines a study keeps at most (the counts stay exact); tests make it small.
     void setLineLimit(uint64_t limit) { lineLimit_ = limit; }
 
@@ -81,6 +89,12 @@ class frmMain_Intermod : public QMainWindow {
     void mnu_File_PrinterSetup_Click();
     // A frequency from the Add Frequency dialog.
     void frequencyEntered(bool transmit, double value);
+    // Channels from the finder, for the receive list.
+    void channelsChosen(const std::vector<double>& mhz);
+    // A search's channels, for the spectrum to shade while the study is the one searched.
+    void channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,
+                       const ChannelSearch& search);
+    void mnu_Tools_FindChannels_Click();
     void mnu_File_Import_Click();
     void mnu_File_Export_Click();
 
@@ -91,6 +105,15 @@ class frmMain_Intermod : public QMainWindow {
     void Form_Load();
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);
+    // Puts frequencies into a list as the Add dialog does; duplicates are refused with
+    // one message over `messageParent`. Returns how many went in.
+    int addFrequencies(bool transmit, const std::vector<double>& mhz, QWidget* messageParent);
+    // Frequencies were added: the study runs with "Calculate as you go" checked.
+    void frequenciesAdded();
+    // The study as the finder searches it: transmitters, receivers, separation, order.
+    ChannelSearch channelSearch() const;
+    // The spectrum's shaded channels go once the study is no longer the one searched.
+    void dropStaleChannels();
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
@@ -108,6 +131,9 @@ class frmMain_Intermod : public QMainWindow {
     std::unique_ptr<ReportAdapter> report_;
     std::unique_ptr<FileCommands> files_;
     QPointer<frmPP> preview_;
+    QPointer<frmFindChannels> finder_;
+    SpectrumPane* spectrum_;
+    ChannelSearch shadedFor_; // the search whose channels the spectrum shades
     StudyRun* run_;
     QTimer progressDelay_;        // a study shows its progress once it has run this long
     QElapsedTimer runClock_;      // for the time left

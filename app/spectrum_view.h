@@ -24,6 +24,7 @@ class SpectrumView : public QWidget {
     void setResult(std::shared_ptr<const StudyResult> result);
     // Channels of a clean-channel search, shaded where clean; an empty list clears them.
     void setChannels(std::vector<ShadedChannel> channels, double rasterKHz);
+    const ChannelSet& channels() const { return channels_; }
 
     // The picture's window and where it lies on the view.
     const FrequencyScale& scale() const { return scale_; }

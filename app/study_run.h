@@ -3,14 +3,12 @@
 // the window as queued signals on its own thread.
 #pragma once
 
+#include "off_thread_run.h"
 #include "study_engine.h"
 
 #include <QObject>
 
-#include <atomic>
 #include <memory>
-#include <stop_token>
-#include <thread>
 
 namespace kim {
 
@@ -26,7 +24,7 @@ class StudyRun : public QObject {
     void cancel();
     // Forgets the run without a word (the study it belonged to is gone).
     void drop();
-    bool running() const { return running_; }
+    bool running() const { return run_.running(); }
 
   signals:
     // The share done (0..1), at most a few times a second.
@@ -37,17 +35,7 @@ class StudyRun : public QObject {
     void cancelled();
 
   private:
-    void stopCurrent();
-
-    // Stopped threads are kept until they end, so none outlives the program.
-    struct Worker {
-        std::shared_ptr<std::atomic<bool>> done;
-        std::jthread thread;
-    };
-    std::vector<Worker> workers_;
-    std::stop_source stop_;
-    quint64 generation_ = 0;
-    bool running_ = false;
+    OffThreadRun run_;
 };
 
 } // namespace kim

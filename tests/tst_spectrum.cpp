@@ -393,11 +393,11 @@ void TstSpectrum::paneClosedAtStartAndOpenedFromTheMenu() {
     QVERIFY(pane);
     QVERIFY(!pane->isVisible());
     const QSize window = w().size(), central = w().centralWidget()->size();
-    // The menus that were stay where they were; View comes after them.
+    // The menus that were stay where they were; View comes after them, and Tools last.
     QStringList titles;
     for (QAction* a : w().menuBar()->actions())
         titles << a->text();
-    QCOMPARE(titles, QStringList({"&File", "&Configuration", "&Help", "&View"}));
+    QCOMPARE(titles, QStringList({"&File", "&Configuration", "&Help", "&View", "&Tools"}));
     auto* open = child<QAction>("mnu_View_Spectrum");
     QVERIFY(open);
     QCOMPARE(open->text(), "&Spectrum");

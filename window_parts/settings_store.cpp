@@ -23,6 +23,10 @@ constexpr const char* kCompany = "User/Company";
 constexpr const char* kEngineer = "User/Engineer";
 constexpr const char* kPhone = "User/Phone";
 constexpr const char* kAddress = "User/Address";
+constexpr const char* kFinderBandFrom = "Finder/Band From";
+constexpr const char* kFinderBandTo = "Finder/Band To";
+constexpr const char* kFinderRaster = "Finder/Raster";
+constexpr const char* kFinderKeepFromStudy = "Finder/Keep From Study";
 
 } // namespace
 
@@ -72,6 +76,30 @@ QString address() {
 }
 void setAddress(const QString& text) {
     put(kAddress, text);
+}
+QString finderBandFrom() {
+    return get(kFinderBandFrom, QString());
+}
+void setFinderBandFrom(const QString& text) {
+    put(kFinderBandFrom, text);
+}
+QString finderBandTo() {
+    return get(kFinderBandTo, QString());
+}
+void setFinderBandTo(const QString& text) {
+    put(kFinderBandTo, text);
+}
+QString finderRaster() {
+    return get(kFinderRaster, QStringLiteral("12.5"));
+}
+void setFinderRaster(const QString& text) {
+    put(kFinderRaster, text);
+}
+bool finderKeepFromStudy() {
+    return settingToBool(get(kFinderKeepFromStudy, QStringLiteral("False")));
+}
+void setFinderKeepFromStudy(bool on) {
+    put(kFinderKeepFromStudy, on ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
 } // namespace settings

@@ -33,5 +33,17 @@ void setPhone(const QString& text);
 QString address();
 void setAddress(const QString& text);
 
+// "Finder": the clean-channel search's band (MHz) and raster (kHz) as typed, the band
+// empty and the raster "12.5" when never stored; and whether channels keep the
+// separation from the study's own frequencies too ("True" or "False", false when absent).
+QString finderBandFrom();
+void setFinderBandFrom(const QString& text);
+QString finderBandTo();
+void setFinderBandTo(const QString& text);
+QString finderRaster();
+void setFinderRaster(const QString& text);
+bool finderKeepFromStudy();
+void setFinderKeepFromStudy(bool on);
+
 } // namespace settings
 } // namespace kim
