@@ -226,7 +226,11 @@ void frmFindChannels::showResult(std::shared_ptr<const ChannelResult> result, co
         return;
     }
     shownBasis_ = next.basis;
-    searchEnded(QString());
+    // A band without a clean channel still has its least affected ones.
+    searchEnded(result->clean == 0 && !result->channels.empty()
+                    ? QStringLiteral("No channel is clean: sort by Products or Distance for "
+                                     "the least affected.")
+                    : QString());
     table_->setResult(result, next.boundKHz);
     updateSummary();
     ui->tblChannels->scrollToTop();

@@ -37,6 +37,9 @@ const QColor kReceiver(0x50, 0x50, 0x50);
 const QColor kGrid(0xE4, 0xE4, 0xE4);
 const QColor kNote(0x60, 0x60, 0x60);
 const QColor kClean(0xD6, 0xEF, 0xE4);
+// A searched channel that is not clean: told apart from the band that was not searched,
+// which stays white, so that a stretch without marks is not read as clean.
+const QColor kNotClean(0xEF, 0xEA, 0xE8);
 
 // Studies with more lines than this are prepared off the window's thread.
 constexpr size_t kPrepareInline = 200'000;
@@ -61,7 +64,7 @@ QString countText(uint64_t n) {
         formatNumber(static_cast<double>(n), NumberPattern{1, 0, 0, true}));
 }
 
-enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean };
+enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean, NotClean };
 struct LegendItem {
     LegendKind kind;
     int order;
@@ -122,7 +125,7 @@ void drawTransmitterMark(QPainter& p, double x, double top, double bottom, bool 
 }
 
 // The legend: only what the picture holds.
-std::vector<LegendItem> legendItems(const SpectrumData& d, bool channels) {
+std::vector<LegendItem> legendItems(const SpectrumData& d, const ChannelSet& channels) {
     std::vector<LegendItem> items{{LegendKind::Transmitter, 0, QStringLiteral("Transmitter"), {}},
                                   {LegendKind::Receiver, 0, QStringLiteral("Receiver"), {}}};
     const auto& rx = d.receivers();
@@ -131,7 +134,10 @@ std::vector<LegendItem> legendItems(const SpectrumData& d, bool channels) {
     for (int o = 1; o <= kMaxProductOrder; ++o)
         if (d.products().size(o))
             items.push_back({LegendKind::Order, o, ordinal(o) + QStringLiteral(" order"), {}});
-    if (channels) items.push_back({LegendKind::Clean, 0, QStringLiteral("Clean channel"), {}});
+    const size_t clean = channels.cleanCount(0, channels.size());
+    if (clean > 0) items.push_back({LegendKind::Clean, 0, QStringLiteral("Clean channel"), {}});
+    if (clean < channels.size())
+        items.push_back({LegendKind::NotClean, 0, QStringLiteral("Channel not clean"), {}});
     return items;
 }
 
@@ -168,7 +174,7 @@ SpectrumView::Layout SpectrumView::layoutFor(QSize size) const {
     L.legendTop = 4;
     double legendHeight = 0;
     if (data_) {
-        L.legend = legendItems(*data_, !channels_.empty());
+        L.legend = legendItems(*data_, channels_);
         legendHeight = placeLegend(L.legend, fm, L.left, size.width() - 8.0, L.legendTop);
     }
     // A row below the legend for the notes.
@@ -313,18 +319,17 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     p.setClipRect(QRectF(L.left, 0, L.width(), L.height));
     p.setRenderHint(QPainter::Antialiasing, false);
 
-    // Clean channels behind everything.
+    // Searched channels behind everything: the clean ones in green.
     if (!channels_.empty()) {
         const double half = channels_.rasterMHz() / 2;
         size_t first, last;
         channels_.range(s.lo() - half, s.hi() + half, &first, &last);
         if (last - first <= static_cast<size_t>(columns)) {
             for (size_t i = first; i < last; ++i) {
-                if (!channels_.clean(i)) continue;
                 const double a = s.toPixel(channels_.mhz(i) - half);
                 const double b = s.toPixel(channels_.mhz(i) + half);
                 p.fillRect(QRectF(a, L.plotTop, std::max(b - a, 1.0), L.laneBottom - L.plotTop),
-                           kClean);
+                           channels_.clean(i) ? kClean : kNotClean);
             }
         } else {
             // More channels than columns: each column as clean as its share.
@@ -332,10 +337,10 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
                 channels_.range(s.edge(c), s.edge(c + 1), &first, &last);
                 if (first == last) continue;
                 const double share = double(channels_.cleanCount(first, last)) / (last - first);
-                if (share <= 0) continue;
-                QColor col = kClean;
-                col.setRgbF(1 - share * (1 - kClean.redF()), 1 - share * (1 - kClean.greenF()),
-                            1 - share * (1 - kClean.blueF()));
+                QColor col;
+                col.setRgbF(kNotClean.redF() + share * (kClean.redF() - kNotClean.redF()),
+                            kNotClean.greenF() + share * (kClean.greenF() - kNotClean.greenF()),
+                            kNotClean.blueF() + share * (kClean.blueF() - kNotClean.blueF()));
                 p.fillRect(QRectF(L.left + c, L.plotTop, 1, L.laneBottom - L.plotTop), col);
             }
         }
@@ -513,8 +518,9 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
             p.drawRect(QRectF(x - 5, top + 2, 10, bottom - top - 2));
             break;
         case LegendKind::Clean:
+        case LegendKind::NotClean:
             p.setPen(QPen(kNote, 1));
-            p.setBrush(kClean);
+            p.setBrush(it.kind == LegendKind::Clean ? kClean : kNotClean);
             p.drawRect(QRectF(x - 6, top + 2, 12, bottom - top - 2));
             break;
         }
@@ -527,6 +533,10 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     // What is counted: the products in view, and whether the list kept every one.
     QString note = inView == 1 ? QStringLiteral("1 product in view")
                                : QStringLiteral("%1 products in view").arg(countText(inView));
+    if (!channels_.empty())
+        note.prepend(QStringLiteral("%1 of %2 channels clean; ")
+                         .arg(countText(channels_.cleanCount(0, channels_.size())),
+                              countText(channels_.size())));
     const size_t drawn = d.products().total();
     if (d.productsFound() > drawn)
         note += QStringLiteral("; the study found %1, the list keeps the first %2")
@@ -549,6 +559,20 @@ QString SpectrumView::markTextAt(QPointF pos) const {
     const double f = s.toFrequency(pos.x());
     const double lo = s.toFrequency(pos.x() - kReach), hi = s.toFrequency(pos.x() + kReach);
     const SpectrumData& d = *data_;
+    // Away from every mark, in a searched band: the channel under the pointer.
+    auto channelText = [&]() -> QString {
+        const double half = channels_.rasterMHz() / 2;
+        size_t first, last;
+        channels_.range(f - half, f + half, &first, &last);
+        if (first == last) return {};
+        size_t best = first;
+        for (size_t i = first + 1; i < last; ++i)
+            if (std::fabs(channels_.mhz(i) - f) < std::fabs(channels_.mhz(best) - f)) best = i;
+        return QStringLiteral("Channel: %1 MHz\n%2")
+            .arg(mhzText(channels_.mhz(best)),
+                 channels_.clean(best) ? QStringLiteral("Clean")
+                                       : QStringLiteral("Not clean: the finder's table says why"));
+    };
 
     if (pos.y() > L.axisY && pos.y() <= L.laneBottom + kReach) {
         const auto& rx = d.receivers();
@@ -557,7 +581,7 @@ QString SpectrumView::markTextAt(QPointF pos) const {
         const ReceiverMark* best = nullptr;
         for (; it != rx.end() && it->mhz <= hi; ++it)
             if (!best || std::fabs(it->mhz - f) < std::fabs(best->mhz - f)) best = &*it;
-        if (!best) return {};
+        if (!best) return channelText();
         return QStringLiteral("Receiver: %1 MHz\n%2")
             .arg(mhzText(best->mhz),
                  best->hits == 0 ? QStringLiteral("No interfering product")
@@ -578,7 +602,7 @@ QString SpectrumView::markTextAt(QPointF pos) const {
     const bool high = pos.y() < L.axisY - L.barMax() - kReach;
     if (txHit && (high || !productHit))
         return QStringLiteral("Transmitter: %1 MHz").arg(mhzText(*txHit));
-    if (!productHit) return {};
+    if (!productHit) return channelText();
     QString text = QStringLiteral("%1 order product: %2 MHz\n%3")
                        .arg(ordinal(product.order), mhzText(product.mhz),
                             QString::fromStdString(d.line(product.line)));

@@ -89,6 +89,7 @@ class TstSpectrum : public QObject, testing::MainWindowFixture {
     void paneFollowsTheResults();
     void wheelAndDragInTheView();
     void hoverNamesTheMark();
+    void searchedChannelsShowCleanOrNot();
     void exportWritesPngAndSvg();
     void paintsAtAnySize_data();
     void paintsAtAnySize();
@@ -517,6 +518,44 @@ void TstSpectrum::hoverNamesTheMark() {
                     "20.0 KHz\n4 products at this frequency");
     // Above the products' bars the same place is the transmitter.
     QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(150), 60)), "Transmitter: 150.00000 MHz");
+}
+
+// Clean channels in green, the others searched in their own tint, the band not searched
+// left white: a stretch without marks is never taken for clean.
+void TstSpectrum::searchedChannelsShowCleanOrNot() {
+    SpectrumView view;
+    view.resize(900, 300);
+    view.setResult(std::make_shared<StudyResult>(runStudy(smallSite().input())));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // 155.000 to 155.100 MHz: clean, not clean, clean... every 25 kHz.
+    std::vector<ShadedChannel> channels;
+    for (int k = 0; k <= 4; ++k)
+        channels.push_back({155 + k * 0.025, k % 2 == 0});
+    view.setChannels(channels, 25);
+    view.setWindow(154.9, 155.2);
+    QImage picture(view.size(), QImage::Format_RGB32);
+    QPainter painter(&picture);
+    view.paintPicture(painter, view.size());
+    painter.end();
+    const int y = int(view.axisY()) - 20;
+    // Beside the centre: a grid line may run through it.
+    auto colourAt = [&](double mhz) {
+        return picture.pixelColor(int(view.scale().toPixel(mhz)) + 5, y);
+    };
+    const QColor clean = colourAt(155.0), notClean = colourAt(155.025), outside = colourAt(154.95);
+    QCOMPARE(outside, QColor(Qt::white));
+    QVERIFY(clean != outside && notClean != outside && clean != notClean);
+    QCOMPARE(colourAt(155.05), clean);
+    QCOMPARE(colourAt(155.075), notClean);
+    QCOMPARE(colourAt(155.15), QColor(Qt::white));
+
+    // Hovering names the channel where there is no mark.
+    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(155.05), y)),
+             "Channel: 155.05000 MHz\nClean");
+    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(155.03), y)),
+             "Channel: 155.02500 MHz\nNot clean: the finder's table says why");
+    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(154.95), y)), QString());
 }
 
 void TstSpectrum::exportWritesPngAndSvg() {
