@@ -328,7 +328,9 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
             for (size_t i = first; i < last; ++i) {
                 const double a = s.toPixel(channels_.mhz(i) - half);
                 const double b = s.toPixel(channels_.mhz(i) + half);
-                p.fillRect(QRectF(a, L.plotTop, std::max(b - a, 1.0), L.laneBottom - L.plotTop),
+                // Wide enough, each channel stands apart from the next by a white hairline.
+                const double w = b - a >= 12 ? b - a - 1 : std::max(b - a, 1.0);
+                p.fillRect(QRectF(a, L.plotTop, w, L.laneBottom - L.plotTop),
                            channels_.clean(i) ? kClean : kNotClean);
             }
         } else {
