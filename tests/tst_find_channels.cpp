@@ -77,6 +77,7 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
     void addAsReceiveFrequency();
     void addWithNothingSelected();
     void addNeverPassesTheListLimit();
+    void spectrumShadesTheCleanChannels_data();
     void spectrumShadesTheCleanChannels();
     void shadingLastsWhileTheStudyIsTheOneSearched_data();
     void shadingLastsWhileTheStudyIsTheOneSearched();
@@ -485,14 +486,26 @@ void TstFindChannels::addNeverPassesTheListLimit() {
     QVERIFY(items("lstReceive").contains("150.02500"));
 }
 
+void TstFindChannels::spectrumShadesTheCleanChannels_data() {
+    QTest::addColumn<bool>("keepFromStudy");
+    QTest::newRow("products only") << false;
+    QTest::newRow("kept clear of the study") << true;
+}
+
 void TstFindChannels::spectrumShadesTheCleanChannels() {
+    QFETCH(bool, keepFromStudy);
     w().loadStudy(smallSite());
     setOrder("opt_1st_to_3rd");
     frmFindChannels* f = openFinder();
     setBand(f, "150", "152", "12.5");
+    if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
     QVERIFY(find(f));
     const ChannelSet& shaded = w().spectrum()->view()->channels();
     const ChannelResult* r = f->result();
+    // Channels without a product that are not clean, where the option asks for it.
+    const bool nearOnly = std::any_of(r->channels.begin(), r->channels.end(),
+                                      [](const TestedChannel& c) { return c.products == 0 && !c.clean(); });
+    QCOMPARE(nearOnly, keepFromStudy);
     QCOMPARE(shaded.size(), r->channels.size());
     QCOMPARE(shaded.rasterMHz(), 0.0125);
     QCOMPARE(shaded.cleanCount(0, shaded.size()), size_t(r->clean));
