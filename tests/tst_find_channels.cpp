@@ -106,6 +106,15 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
         return QTest::qWaitFor([f] { return !f->searching(); }, timeoutMs);
     }
     void setOrder(const char* option) { child<QRadioButton>(option)->click(); }
+    // The small site at "1st to 3rd", searched over 150..152 MHz at 12.5 kHz.
+    frmFindChannels* searchSmallSite(bool keepFromStudy = false) {
+        w().loadStudy(smallSite());
+        setOrder("opt_1st_to_3rd");
+        frmFindChannels* f = openFinder();
+        setBand(f, "150", "152", "12.5");
+        if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
+        return find(f) ? f : nullptr;
+    }
     // The channels as the table shows them, top to bottom.
     QStringList column(frmFindChannels* f, int c) {
         auto* view = in<QTableView>(f, "tblChannels");
@@ -196,13 +205,34 @@ void TstFindChannels::badBandShowsTheMessageAndRunsNothing_data() {
     QTest::addColumn<QString>("raster");
     QTest::addColumn<QString>("title");
 
-    QTest::newRow("from above to") << "174" << "150" << "12.5" << "Invalid Band!";
-    QTest::newRow("raster of zero") << "150" << "174" << "0" << "Invalid Band!";
-    QTest::newRow("too many channels") << "100" << "1100" << "0.5" << "Invalid Band!";
-    QTest::newRow("band from 0") << "0" << "1" << "12.5" << "Invalid Band!";
-    QTest::newRow("empty from") << "" << "174" << "12.5" << "Invalid Entry!";
-    QTest::newRow("empty raster") << "150" << "174" << "" << "Invalid Entry!";
-    QTest::newRow("two points") << "150.1.2" << "174" << "12.5" << "Invalid Entry!";
+    QTest::newRow("from above to") << "174"
+                                   << "150"
+                                   << "12.5"
+                                   << "Invalid Band!";
+    QTest::newRow("raster of zero") << "150"
+                                    << "174"
+                                    << "0"
+                                    << "Invalid Band!";
+    QTest::newRow("too many channels") << "100"
+                                       << "1100"
+                                       << "0.5"
+                                       << "Invalid Band!";
+    QTest::newRow("band from 0") << "0"
+                                 << "1"
+                                 << "12.5"
+                                 << "Invalid Band!";
+    QTest::newRow("empty from") << ""
+                                << "174"
+                                << "12.5"
+                                << "Invalid Entry!";
+    QTest::newRow("empty raster") << "150"
+                                  << "174"
+                                  << ""
+                                  << "Invalid Entry!";
+    QTest::newRow("two points") << "150.1.2"
+                                << "174"
+                                << "12.5"
+                                << "Invalid Entry!";
 }
 
 void TstFindChannels::badBandShowsTheMessageAndRunsNothing() {
@@ -288,11 +318,8 @@ void TstFindChannels::findGivesTheEngineResult() {
 }
 
 void TstFindChannels::cleanOnlyFilters() {
-    w().loadStudy(smallSite());
-    setOrder("opt_1st_to_3rd");
-    frmFindChannels* f = openFinder();
-    setBand(f, "150", "152", "12.5");
-    QVERIFY(find(f));
+    frmFindChannels* f = searchSmallSite();
+    QVERIFY(f);
     const ChannelResult* r = f->result();
     QVERIFY(r);
     auto* view = in<QTableView>(f, "tblChannels");
@@ -303,7 +330,8 @@ void TstFindChannels::cleanOnlyFilters() {
     for (const QString& c : column(f, ChannelTable::Clean))
         QCOMPARE(c, QString("Yes"));
     // The summary counts the search, not the rows shown.
-    QCOMPARE(in<QLabel>(f, "lblSummary")->text(), QString("%1 of 161 channels clean").arg(r->clean));
+    QCOMPARE(in<QLabel>(f, "lblSummary")->text(),
+             QString("%1 of 161 channels clean").arg(r->clean));
     in<QCheckBox>(f, "chkCleanOnly")->click();
     QCOMPARE(view->model()->rowCount(), 161);
 }
@@ -409,8 +437,7 @@ void TstFindChannels::addAsReceiveFrequency() {
         // 151.00000 is listed already; two others beside it.
         if (text == "151.00000" || text == "150.97500" || text == "151.08750") {
             view->selectionModel()->select(view->model()->index(row, 0),
-                                           QItemSelectionModel::Select |
-                                               QItemSelectionModel::Rows);
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
             chosen << text;
         }
     }
@@ -494,17 +521,14 @@ void TstFindChannels::spectrumShadesTheCleanChannels_data() {
 
 void TstFindChannels::spectrumShadesTheCleanChannels() {
     QFETCH(bool, keepFromStudy);
-    w().loadStudy(smallSite());
-    setOrder("opt_1st_to_3rd");
-    frmFindChannels* f = openFinder();
-    setBand(f, "150", "152", "12.5");
-    if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
-    QVERIFY(find(f));
+    frmFindChannels* f = searchSmallSite(keepFromStudy);
+    QVERIFY(f);
     const ChannelSet& shaded = w().spectrum()->view()->channels();
     const ChannelResult* r = f->result();
     // Channels without a product that are not clean, where the option asks for it.
-    const bool nearOnly = std::any_of(r->channels.begin(), r->channels.end(),
-                                      [](const TestedChannel& c) { return c.products == 0 && !c.clean(); });
+    const bool nearOnly =
+        std::any_of(r->channels.begin(), r->channels.end(),
+                    [](const TestedChannel& c) { return c.products == 0 && !c.clean(); });
     QCOMPARE(nearOnly, keepFromStudy);
     QCOMPARE(shaded.size(), r->channels.size());
     QCOMPARE(shaded.rasterMHz(), 0.0125);
@@ -534,12 +558,8 @@ void TstFindChannels::shadingLastsWhileTheStudyIsTheOneSearched() {
     QFETCH(bool, keepFromStudy);
     QFETCH(QString, change);
     QFETCH(bool, kept);
-    w().loadStudy(smallSite());
-    setOrder("opt_1st_to_3rd");
-    frmFindChannels* f = openFinder();
-    setBand(f, "150", "152", "12.5");
-    if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
-    QVERIFY(find(f));
+    frmFindChannels* f = searchSmallSite(keepFromStudy);
+    QVERIFY(f);
     QVERIFY(!w().spectrum()->view()->channels().empty());
 
     Study s = w().currentStudy();
