@@ -469,22 +469,22 @@ int frmMain_Intermod::addFrequencies(bool transmit, const std::vector<double>& m
     std::vector<double> fresh;
     for (const double v : mhz)
         if (!listed.count(v)) fresh.push_back(v);
+    if (list->count() + fresh.size() > kMaxListEntries) {
+        showMessage(messageParent, QStringLiteral("Too Many Frequencies!"),
+                    QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
+                                   "most 32,767. Nothing was added.")
+                        .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"),
+                             QString::fromStdString(formatNumber(
+                                 double(list->count() + fresh.size()), {1, 0, 0, true}))),
+                    MessageIcon::Information);
+        return 0;
+    }
     if (fresh.size() < mhz.size())
         showMessage(messageParent, QStringLiteral("Duplicate Entry!"),
                     QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
                         (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
                         kDuplicateEnd,
                     MessageIcon::Information);
-    if (fresh.empty()) return 0;
-    if (list->count() + fresh.size() > kMaxListEntries) {
-        showMessage(messageParent, QStringLiteral("Too Many Frequencies!"),
-                    QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
-                                   "most 32,767. Nothing was added.")
-                        .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"))
-                        .arg(list->count() + fresh.size()),
-                    MessageIcon::Information);
-        return 0;
-    }
     for (const double v : fresh)
         insertSorted(list, QString::fromStdString(formatNumber(v, pattern::ListText)));
     return static_cast<int>(fresh.size());
