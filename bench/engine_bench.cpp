@@ -4,6 +4,7 @@
 //   engine-bench            every case
 //   engine-bench --quick    the cases that take seconds, not minutes
 //   engine-bench NAME...    the cases whose name holds one of the words
+#include "channel_finder.h"
 #include "number_format.h"
 #include "ordered_text.h"
 #include "reference_study.h"
@@ -183,6 +184,39 @@ void stopCase(const char* name, StudyInput in, double after) {
                 r.cancelled() ? "returned" : "NOT STOPPED, returned", latency);
 }
 
+// The clean channels of a band for a site's transmitters, on one thread and on every
+// core.
+void finderCase(const char* name, int T, std::pair<double, double> site, OrderChoice order,
+                double from, double to, double rasterKHz) {
+    std::mt19937 rng(static_cast<unsigned>(T * 31 + 7));
+    ChannelSearch s;
+    s.transmit = raster(T, {site}, rng);
+    s.separation = "25.0";
+    s.order = order;
+    s.fromMHz = from;
+    s.toMHz = to;
+    s.rasterKHz = rasterKHz;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    double secs[2] = {0, 0};
+    ChannelResult r[2];
+    for (int i = 0; i < 2; ++i) {
+        RunOptions o;
+        o.threads = i == 0 ? 1 : cores;
+        const auto a = Clock::now();
+        r[i] = findChannels(s, o);
+        secs[i] = since(a);
+    }
+    bool same = r[0].clean == r[1].clean && r[0].channels.size() == r[1].channels.size();
+    for (size_t k = 0; same && k < r[0].channels.size(); ++k)
+        same = r[0].channels[k].products == r[1].channels[k].products &&
+               r[0].channels[k].nearestLine == r[1].channels[k].nearestLine;
+    std::printf("%-34s %-7s T %3d  channels %7zu  clean %7llu  1 thread %7.3f s  %u threads "
+                "%7.3f s  same %s  peak %ld MiB\n",
+                name, orderName(order), T, r[1].channels.size(),
+                (unsigned long long)r[1].clean, secs[0], cores, secs[1], same ? "yes" : "NO",
+                peakMiB());
+}
+
 struct Case {
     const char* name;
     bool quick;
@@ -227,6 +261,22 @@ int main(int argc, char** argv) {
          [] {
              header("Mixed VHF/UHF spread, 1st to 5th: one thread against every core");
              threadsCase("vhf 136-174 + uhf 406-470", mixed(200, 100));
+         }},
+        {"finder: clean channels of a band", true,
+         [] {
+             header("Clean-channel finder over 136-174 MHz, 25 kHz separation");
+             const OrderChoice fifth = OrderChoice::FirstToFifth;
+             finderCase("40 on 136-174, 12.5 kHz raster", 40, {136, 174}, fifth, 136, 174, 12.5);
+             finderCase("40 on 136-174, 12.5 kHz raster", 40, {136, 174},
+                        OrderChoice::FirstToThird, 136, 174, 12.5);
+             finderCase("40 on 150-152, 12.5 kHz raster", 40, {150, 152}, fifth, 136, 174, 12.5);
+             finderCase("40 on 136-174, 6.25 kHz raster", 40, {136, 174}, fifth, 136, 174, 6.25);
+         }},
+        {"finder-long: 30,401 channels for 60 transmitters", false,
+         [] {
+             header("Clean-channel finder, many channels for many transmitters");
+             finderCase("60 on 136-174, 1.25 kHz raster", 60, {136, 174},
+                        OrderChoice::FirstToFifth, 136, 174, 1.25);
          }},
         {"stop: a running study stopped", true,
          [] {

@@ -342,6 +342,12 @@ void TstChannelFinder::withoutTransmittersOrSeparation() {
     QCOMPARE(r.channels[0].nearestKHz.value_or(-1), 50.0);
     QCOMPARE(QString::fromStdString(r.channels[2].nearestLine),
              "1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz");
+    // The nearest is looked for out to 1 MHz or 40 separations.
+    s.fromMHz = s.toMHz = 151.5;
+    s.separation = "25";
+    QVERIFY(!findChannels(s, RunOptions{}).channels.at(0).nearestKHz);
+    s.separation = "37.5";
+    QCOMPARE(findChannels(s, RunOptions{}).channels.at(0).nearestKHz.value_or(-1), 1500.0);
 }
 
 void TstChannelFinder::stopAndProgress() {

@@ -91,6 +91,9 @@ class TstCli : public QObject {
     void ordersAndSeparation();
     void json();
     void csv();
+    void summaryTable();
+    void findChannels_data();
+    void findChannels();
     void studyThatDoesNotRun();
     void unreadableFiles_data();
     void unreadableFiles();
@@ -157,6 +160,17 @@ void TstCli::json() {
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines.at(0).toString(), "2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz");
     QVERIFY(r.err.isEmpty());
+    // The summary of each receiver, in the receive list's order.
+    const QJsonArray receivers = o.value("receivers").toArray();
+    QCOMPARE(receivers.size(), 2);
+    const QJsonObject second = receivers.at(1).toObject();
+    QCOMPARE(second.value("frequency").toString(), "310.70000");
+    QCOMPARE(second.value("products").toInteger(), 2);
+    QCOMPARE(second.value("1st").toInteger(), 1);
+    QCOMPARE(second.value("3rd").toInteger(), 1);
+    QCOMPARE(second.value("5th").toInteger(), 0);
+    QCOMPARE(second.value("nearest_khz").toDouble(), 20.0);
+    QCOMPARE(second.value("nearest").toString(), lines.at(0).toString());
 }
 
 void TstCli::csv() {
@@ -167,6 +181,76 @@ void TstCli::csv() {
                     "A+B,1234.56000,155.34000,,,,1389.90000,1389.90000,0.0\n"
                     "A+B,155.34000,1234.56000,,,,1389.90000,1389.90000,0.0\n"
                     "A+B,155.34000,155.34000,,,,310.68000,310.70000,20.0\n");
+}
+
+void TstCli::summaryTable() {
+    const Run r = run({"--order", "3", "--format", "summary", kThousands});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out,
+             "Receiver     Products  1st  3rd  5th  Nearest KHz  Nearest product\n"
+             "1,389.90000         2    0    2    0         00.0  A+B: 1,234.56000 + 155.34000 = "
+             "1,389.90000 (1,389.90000), Sep: 00.0 KHz\n"
+             "310.70000           2    1    1    0         20.0  2A = R: 310.68000 and "
+             "310.70000, Sep: 20.0 KHz\n");
+    QCOMPARE(r.err, "84 calculations, 4 interfering products\n");
+    // A receiver nothing reaches.
+    const Run direct = run({"--order", "1", "--format", "summary", kThousands});
+    QVERIFY2(direct.out.endsWith("\n1,389.90000         0    0    0    0            -  -\n"
+                                 "310.70000           1    1    0    0         20.0  2A = R: "
+                                 "310.68000 and 310.70000, Sep: 20.0 KHz\n"),
+             qPrintable(direct.out));
+}
+
+// Transmitters 150 and 150.1 MHz: 3rd-order products on 149.9, 150.0, 150.1 and 150.2.
+void TstCli::findChannels_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("text") << QStringList{"--find-channels", "149.9-150.3", "--raster", "25"}
+                          << "149.92500\n149.95000\n149.97500\n150.02500\n150.05000\n150.07500\n"
+                             "150.12500\n150.15000\n150.17500\n150.22500\n150.25000\n150.27500\n"
+                             "150.30000\n"
+                          << "13 of 17 channels clean\n";
+    QTest::newRow("text, clear of the study's receiver")
+        << QStringList{"--find-channels=149.9-150", "--raster=25", "--keep-from-study"}
+        << "149.92500\n149.97500\n"
+        << "2 of 5 channels clean\n";
+    QTest::newRow("text, quiet, 1st to 5th")
+        << QStringList{"--find-channels", "149.9-150", "--raster", "25", "--order", "5", "--quiet"}
+        << "149.92500\n149.95000\n149.97500\n"
+        << "";
+    QTest::newRow("csv") << QStringList{"--find-channels", "149.9-149.925",
+                                        "--raster",        "25",
+                                        "--format",        "csv"}
+                         << "frequency,products,nearest_khz,nearest,clean\n"
+                            "149.90000,1,0.0,\"A+B-C: 150.00000 + 150.00000 - 150.10000 = "
+                            "149.90000 (149.90000), Sep: 00.0 KHz\",false\n"
+                            "149.92500,0,25.0,\"A+B-C: 150.00000 + 150.00000 - 150.10000 = "
+                            "149.90000 (149.92500), Sep: 25.0 KHz\",true\n"
+                         << "";
+    QTest::newRow("json") << QStringList{"--find-channels", "149.95-149.95", "--raster",     "25",
+                                         "--format",        "json",          "--separation", "12.5"}
+                          << "{\"channels\": [{\"frequency\": \"149.95000\", \"products\": 0, "
+                             "\"nearest_khz\": 50.0, \"nearest\": \"1A = R: 150.00000 and "
+                             "149.95000, Sep: 50.0 KHz\", \"clean\": true}], \"clean\": 1, "
+                             "\"tested\": 1}\n"
+                          << "";
+}
+
+void TstCli::findChannels() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("two.int");
+    writeStudy(file, {"150.00000", "150.10000"}, {"149.95000"});
+    if (!args.contains("--order"))
+        args << "--order"
+             << "3";
+    const Run r = run(args << file);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, out);
+    QCOMPARE(r.err, err);
 }
 
 void TstCli::studyThatDoesNotRun() {
@@ -213,7 +297,36 @@ void TstCli::badUsage_data() {
         << QStringList{"--order", kThousands}
         << "--order takes 1, 3 or 5, not \"" + kThousands + "\"";
     QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands}
-                                << "--format takes text, json or csv, not \"xml\"";
+                                << "--format takes text, summary, json or csv, not \"xml\"";
+    // Bands and rasters.
+    auto band = [](const char* b, const char* raster) {
+        return QStringList{"--find-channels", b, "--raster", raster, kThousands};
+    };
+    QTest::newRow("band upside down")
+        << band("174-136", "12.5") << "The band begins at 174 MHz, above its end at 136 MHz.";
+    QTest::newRow("raster zero") << band("136-174", "0")
+                                 << "The raster must be more than 0 kHz, not 0.";
+    QTest::newRow("raster below zero")
+        << band("136-174", "-12.5") << "--raster takes kHz, such as 12.5 or 25, not \"-12.5\"";
+    QTest::newRow("too many channels")
+        << band("136-174", "0.01")
+        << "The band holds more than 1,000,000 channels at this raster; a search tests at most "
+           "1,000,000.";
+    for (const char* b : {"136", "136-", "-174", "136..5-174", "136-174x", "a-b", "136 - 174"})
+        QTest::newRow(qPrintable(QString("band %1").arg(b)))
+            << band(b, "12.5")
+            << QString("--find-channels takes a band FROM-TO in MHz, such as 136-174, not \"%1\"")
+                   .arg(b);
+    QTest::newRow("band without raster") << QStringList{"--find-channels", "136-174", kThousands}
+                                         << "--find-channels needs --raster";
+    QTest::newRow("raster without band")
+        << QStringList{"--raster", "12.5", kThousands} << "--raster goes with --find-channels";
+    QTest::newRow("keeping clear without band") << QStringList{"--keep-from-study", kThousands}
+                                                << "--keep-from-study goes with --find-channels";
+    QTest::newRow("summary of channels")
+        << QStringList{"--format", "summary", "--find-channels", "136-174",
+                       "--raster", "25",      kThousands}
+        << "--format summary is for studies, not for --find-channels";
     // Separations the window's field could not hold.
     for (const char* sep : {"garbage", "-25", " 25", "1e3", "25,0", "1,2345", "25 kHz"})
         QTest::newRow(qPrintable(QString("separation %1").arg(sep)))
@@ -255,8 +368,10 @@ void TstCli::helpAndVersion() {
         for (const QString& name : names.split(", "))
             listed << name.section(' ', 0, 0);
     }
-    const QStringList options{"--order", "--separation", "--format", "--threads", "--quiet",
-                              "-h",      "--help",       "--version", "--"};
+    const QStringList options{"--order",         "--separation", "--format",
+                              "--find-channels", "--raster",     "--keep-from-study",
+                              "--threads",       "--quiet",      "-h",
+                              "--help",          "--version",    "--"};
     QCOMPARE(listed, options);
     QCOMPARE(run({"-h"}).out, help.out);
     // A listed option is known: whatever else is wrong, it is not an unknown option.
@@ -339,10 +454,18 @@ void TstCli::lostOutputFails_data() {
     QTest::addColumn<QString>("reason");
     const QString full = "No space left on device", closed = "Bad file descriptor";
     QTest::newRow("text, disk full") << QStringList{kThousands} << false << full;
-    QTest::newRow("json, disk full") << QStringList{"--format", "json", kThousands} << false
-                                     << full;
-    QTest::newRow("csv, disk full") << QStringList{"--format", "csv", kThousands} << false
-                                    << full;
+    QTest::newRow("json, disk full")
+        << QStringList{"--format", "json", kThousands} << false << full;
+    QTest::newRow("csv, disk full") << QStringList{"--format", "csv", kThousands} << false << full;
+    QTest::newRow("summary, disk full")
+        << QStringList{"--format", "summary", kThousands} << false << full;
+    QTest::newRow("channels, disk full")
+        << QStringList{"--find-channels", "300-320", "--raster", "12.5", kThousands} << false
+        << full;
+    QTest::newRow("channels as json, closed")
+        << QStringList{"--find-channels", "300-320", "--raster", "12.5",
+                       "--format",        "json",    kThousands}
+        << true << closed;
     QTest::newRow("text, closed") << QStringList{kThousands} << true << closed;
     QTest::newRow("help, disk full") << QStringList{"--help"} << false << full;
     QTest::newRow("version, closed") << QStringList{"--version"} << true << closed;
