@@ -47,9 +47,9 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
         case Frequency:
             return text(c.mhz, pattern::ListText);
         case Clean:
-            return c.clean()             ? QStringLiteral("Yes")
-                   : c.products == 0     ? QStringLiteral("No: near a study frequency")
-                                         : QStringLiteral("No");
+            return c.clean()         ? QStringLiteral("Yes")
+                   : c.products == 0 ? QStringLiteral("No: near a study frequency")
+                                     : QStringLiteral("No");
         case Products:
             return text(double(c.products), kCount);
         case Nearest:

@@ -11,8 +11,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScreen>
-#include <QStyle>
 #include <QSortFilterProxyModel>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -37,16 +37,16 @@ QString orderText(OrderChoice order) {
 
 // What a search ran against, for the status line: the table may outlive the study.
 QString basisText(const ChannelSearch& s) {
-    QString text = QStringLiteral("%1 to %2 MHz every %3 kHz, against %4 transmitter%5, %6, "
-                                  "separation %7 kHz")
-                       .arg(QString::fromStdString(formatNumber(s.fromMHz, pattern::Frequency)),
-                            QString::fromStdString(formatNumber(s.toMHz, pattern::Frequency)),
-                            QString::fromStdString(formatNumber(s.rasterKHz, {1, 1, 6, true})),
-                            grouped(s.transmit.size()),
-                            s.transmit.size() == 1 ? QString() : QStringLiteral("s"),
-                            orderText(s.order),
-                            QString::fromStdString(formatNumber(
-                                readLeadingNumber(s.separation), pattern::Separation)));
+    QString text =
+        QStringLiteral("%1 to %2 MHz every %3 kHz, against %4 transmitter%5, %6, "
+                       "separation %7 kHz")
+            .arg(QString::fromStdString(formatNumber(s.fromMHz, pattern::Frequency)),
+                 QString::fromStdString(formatNumber(s.toMHz, pattern::Frequency)),
+                 QString::fromStdString(formatNumber(s.rasterKHz, {1, 1, 6, true})),
+                 grouped(s.transmit.size()),
+                 s.transmit.size() == 1 ? QString() : QStringLiteral("s"), orderText(s.order),
+                 QString::fromStdString(
+                     formatNumber(readLeadingNumber(s.separation), pattern::Separation)));
     if (s.keepFromStudy) text += QStringLiteral(", kept clear of the study's frequencies");
     return text;
 }
@@ -80,8 +80,8 @@ frmFindChannels::frmFindChannels(QWidget* owner, std::function<ChannelSearch()> 
     QHeaderView* header = ui->tblChannels->horizontalHeader();
     const QFontMetrics fm = ui->tblChannels->fontMetrics();
     auto fit = [&](int column, const QString& widest) {
-        header->resizeSection(column, std::max(fm.horizontalAdvance(widest) + 16,
-                                               header->sectionSizeHint(column)));
+        header->resizeSection(
+            column, std::max(fm.horizontalAdvance(widest) + 16, header->sectionSizeHint(column)));
     };
     fit(ChannelTable::Frequency, QStringLiteral("0,000.00000"));
     fit(ChannelTable::Clean, QStringLiteral("No: near a study frequency"));
@@ -103,8 +103,7 @@ frmFindChannels::frmFindChannels(QWidget* owner, std::function<ChannelSearch()> 
 
     connect(ui->cmdFind, &QPushButton::clicked, this, &frmFindChannels::cmdFind_Click);
     connect(ui->cmdCancelFind, &QPushButton::clicked, this, &frmFindChannels::cmdCancelFind_Click);
-    connect(ui->cmdAddReceive, &QPushButton::clicked, this,
-            &frmFindChannels::cmdAddReceive_Click);
+    connect(ui->cmdAddReceive, &QPushButton::clicked, this, &frmFindChannels::cmdAddReceive_Click);
     connect(ui->cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->chkCleanOnly, &QCheckBox::toggled, this, &frmFindChannels::chkCleanOnly_Click);
     ui->lblFindStatus->setText(
@@ -182,8 +181,7 @@ void frmFindChannels::cmdFind_Click() {
             post([this, share] { ui->prgFind->setValue(static_cast<int>(share * 1000)); });
         };
         try {
-            auto result =
-                std::make_shared<const ChannelResult>(findChannels(next.search, options));
+            auto result = std::make_shared<const ChannelResult>(findChannels(next.search, options));
             post([this, result, next] {
                 run_.end();
                 showResult(result, next);

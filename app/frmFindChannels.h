@@ -70,8 +70,8 @@ class frmFindChannels : public QDialog {
     std::function<ChannelSearch()> study_;
     ChannelTable* table_;
     QSortFilterProxyModel* shown_;
-    QString shownBasis_;  // what the table's search searched, in words
-    OffThreadRun run_;     // last: its threads end before the rest goes
+    QString shownBasis_; // what the table's search searched, in words
+    OffThreadRun run_;   // last: its threads end before the rest goes
 };
 
 } // namespace kim

@@ -127,8 +127,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain_Intermod>()),
       results_(new ResultsModel(this)), host_(std::make_unique<HostAdapter>(*this)),
       report_(std::make_unique<ReportAdapter>(*this)),
-      files_(std::make_unique<FileCommands>(*host_)), spectrum_(nullptr),
-      run_(new StudyRun(this)) {
+      files_(std::make_unique<FileCommands>(*host_)), spectrum_(nullptr), run_(new StudyRun(this)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     // Named separators, as the menu's other items are named.
@@ -484,23 +483,22 @@ int frmMain_Intermod::addFrequencies(bool transmit, const std::vector<double>& m
     std::vector<double> fresh;
     for (const double v : mhz)
         if (!listed.count(v)) fresh.push_back(v);
-    if (fresh.size() < mhz.size())
-        showMessage(
-            messageParent, QStringLiteral("Duplicate Entry!"),
-            QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
-                (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
-                kDuplicateEnd,
-            MessageIcon::Information);
-    if (fresh.empty()) return 0;
     if (list->count() + fresh.size() > kMaxListEntries) {
         showMessage(messageParent, QStringLiteral("Too Many Frequencies!"),
                     QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
                                    "most 32,767. Nothing was added.")
-                        .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"))
-                        .arg(list->count() + fresh.size()),
+                        .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"),
+                             QString::fromStdString(formatNumber(
+                                 double(list->count() + fresh.size()), {1, 0, 0, true}))),
                     MessageIcon::Information);
         return 0;
     }
+    if (fresh.size() < mhz.size())
+        showMessage(messageParent, QStringLiteral("Duplicate Entry!"),
+                    QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
+                        (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
+                        kDuplicateEnd,
+                    MessageIcon::Information);
     for (const double v : fresh)
         insertSorted(list, QString::fromStdString(formatNumber(v, pattern::ListText)));
     return static_cast<int>(fresh.size());
@@ -518,10 +516,8 @@ void frmMain_Intermod::mnu_Tools_FindChannels_Click() {
     if (!finder_) {
         finder_ = new frmFindChannels(this, [this] { return channelSearch(); });
         finder_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(finder_, &frmFindChannels::channelsChosen, this,
-                &frmMain_Intermod::channelsChosen);
-        connect(finder_, &frmFindChannels::channelsFound, this,
-                &frmMain_Intermod::channelsFound);
+        connect(finder_, &frmFindChannels::channelsChosen, this, &frmMain_Intermod::channelsChosen);
+        connect(finder_, &frmFindChannels::channelsFound, this, &frmMain_Intermod::channelsFound);
     }
     finder_->show();
     finder_->raise();

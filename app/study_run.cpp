@@ -15,7 +15,9 @@ void StudyRun::start(StudyInput input, uint64_t lineLimit) {
         RunOptions options;
         options.lineLimit = lineLimit;
         options.stop = stop;
-        options.progress = [this, post](double share) { post([this, share] { emit progress(share); }); };
+        options.progress = [this, post](double share) {
+            post([this, share] { emit progress(share); });
+        };
         try {
             auto result = std::make_shared<const StudyResult>(runStudy(input, options));
             if (result->cancelled()) {

@@ -77,6 +77,7 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
     void addAsReceiveFrequency();
     void addWithNothingSelected();
     void addNeverPassesTheListLimit();
+    void spectrumShadesTheCleanChannels_data();
     void spectrumShadesTheCleanChannels();
     void shadingLastsWhileTheStudyIsTheOneSearched_data();
     void shadingLastsWhileTheStudyIsTheOneSearched();
@@ -105,6 +106,15 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
         return QTest::qWaitFor([f] { return !f->searching(); }, timeoutMs);
     }
     void setOrder(const char* option) { child<QRadioButton>(option)->click(); }
+    // The small site at "1st to 3rd", searched over 150..152 MHz at 12.5 kHz.
+    frmFindChannels* searchSmallSite(bool keepFromStudy = false) {
+        w().loadStudy(smallSite());
+        setOrder("opt_1st_to_3rd");
+        frmFindChannels* f = openFinder();
+        setBand(f, "150", "152", "12.5");
+        if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
+        return find(f) ? f : nullptr;
+    }
     // The channels as the table shows them, top to bottom.
     QStringList column(frmFindChannels* f, int c) {
         auto* view = in<QTableView>(f, "tblChannels");
@@ -195,13 +205,34 @@ void TstFindChannels::badBandShowsTheMessageAndRunsNothing_data() {
     QTest::addColumn<QString>("raster");
     QTest::addColumn<QString>("title");
 
-    QTest::newRow("from above to") << "174" << "150" << "12.5" << "Invalid Band!";
-    QTest::newRow("raster of zero") << "150" << "174" << "0" << "Invalid Band!";
-    QTest::newRow("too many channels") << "100" << "1100" << "0.5" << "Invalid Band!";
-    QTest::newRow("band from 0") << "0" << "1" << "12.5" << "Invalid Band!";
-    QTest::newRow("empty from") << "" << "174" << "12.5" << "Invalid Entry!";
-    QTest::newRow("empty raster") << "150" << "174" << "" << "Invalid Entry!";
-    QTest::newRow("two points") << "150.1.2" << "174" << "12.5" << "Invalid Entry!";
+    QTest::newRow("from above to") << "174"
+                                   << "150"
+                                   << "12.5"
+                                   << "Invalid Band!";
+    QTest::newRow("raster of zero") << "150"
+                                    << "174"
+                                    << "0"
+                                    << "Invalid Band!";
+    QTest::newRow("too many channels") << "100"
+                                       << "1100"
+                                       << "0.5"
+                                       << "Invalid Band!";
+    QTest::newRow("band from 0") << "0"
+                                 << "1"
+                                 << "12.5"
+                                 << "Invalid Band!";
+    QTest::newRow("empty from") << ""
+                                << "174"
+                                << "12.5"
+                                << "Invalid Entry!";
+    QTest::newRow("empty raster") << "150"
+                                  << "174"
+                                  << ""
+                                  << "Invalid Entry!";
+    QTest::newRow("two points") << "150.1.2"
+                                << "174"
+                                << "12.5"
+                                << "Invalid Entry!";
 }
 
 void TstFindChannels::badBandShowsTheMessageAndRunsNothing() {
@@ -287,11 +318,8 @@ void TstFindChannels::findGivesTheEngineResult() {
 }
 
 void TstFindChannels::cleanOnlyFilters() {
-    w().loadStudy(smallSite());
-    setOrder("opt_1st_to_3rd");
-    frmFindChannels* f = openFinder();
-    setBand(f, "150", "152", "12.5");
-    QVERIFY(find(f));
+    frmFindChannels* f = searchSmallSite();
+    QVERIFY(f);
     const ChannelResult* r = f->result();
     QVERIFY(r);
     auto* view = in<QTableView>(f, "tblChannels");
@@ -302,7 +330,8 @@ void TstFindChannels::cleanOnlyFilters() {
     for (const QString& c : column(f, ChannelTable::Clean))
         QCOMPARE(c, QString("Yes"));
     // The summary counts the search, not the rows shown.
-    QCOMPARE(in<QLabel>(f, "lblSummary")->text(), QString("%1 of 161 channels clean").arg(r->clean));
+    QCOMPARE(in<QLabel>(f, "lblSummary")->text(),
+             QString("%1 of 161 channels clean").arg(r->clean));
     in<QCheckBox>(f, "chkCleanOnly")->click();
     QCOMPARE(view->model()->rowCount(), 161);
 }
@@ -408,8 +437,7 @@ void TstFindChannels::addAsReceiveFrequency() {
         // 151.00000 is listed already; two others beside it.
         if (text == "151.00000" || text == "150.97500" || text == "151.08750") {
             view->selectionModel()->select(view->model()->index(row, 0),
-                                           QItemSelectionModel::Select |
-                                               QItemSelectionModel::Rows);
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
             chosen << text;
         }
     }
@@ -459,8 +487,9 @@ void TstFindChannels::addWithNothingSelected() {
 
 void TstFindChannels::addNeverPassesTheListLimit() {
     setCalcAsGo(false);
+    // One short of full, 150.01250 among them.
     Study s = smallSite();
-    s.receive.clear();
+    s.receive = {"150.01250"};
     for (int i = 0; i < int(kMaxListEntries) - 2; ++i)
         s.receive.push_back(formatNumber(400 + i * 0.01, pattern::ListText));
     w().loadStudy(s);
@@ -471,28 +500,37 @@ void TstFindChannels::addNeverPassesTheListLimit() {
     QCOMPARE(view->model()->rowCount(), 3);
     view->selectAll();
     in<QPushButton>(f, "cmdAddReceive")->click();
+    // One message: the list's limit, not the duplicate besides.
     QCOMPARE(log_->titles(), QStringList{"Too Many Frequencies!"});
-    QCOMPARE(items("lstReceive").size(), int(kMaxListEntries) - 2);
-    // Two still fit.
+    QCOMPARE(log_->messages[0].text, "The receive list would hold 32,768 frequencies; a list "
+                                     "holds at most 32,767. Nothing was added.");
+    QCOMPARE(items("lstReceive").size(), int(kMaxListEntries) - 1);
+    // One still fits.
     log_->messages.clear();
-    view->clearSelection();
     view->selectRow(0);
-    view->selectionModel()->select(view->model()->index(2, 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     in<QPushButton>(f, "cmdAddReceive")->click();
     QVERIFY(log_->messages.isEmpty());
     QCOMPARE(items("lstReceive").size(), int(kMaxListEntries));
-    QVERIFY(items("lstReceive").contains("150.02500"));
+    QVERIFY(items("lstReceive").contains("150.00000"));
+}
+
+void TstFindChannels::spectrumShadesTheCleanChannels_data() {
+    QTest::addColumn<bool>("keepFromStudy");
+    QTest::newRow("products only") << false;
+    QTest::newRow("kept clear of the study") << true;
 }
 
 void TstFindChannels::spectrumShadesTheCleanChannels() {
-    w().loadStudy(smallSite());
-    setOrder("opt_1st_to_3rd");
-    frmFindChannels* f = openFinder();
-    setBand(f, "150", "152", "12.5");
-    QVERIFY(find(f));
+    QFETCH(bool, keepFromStudy);
+    frmFindChannels* f = searchSmallSite(keepFromStudy);
+    QVERIFY(f);
     const ChannelSet& shaded = w().spectrum()->view()->channels();
     const ChannelResult* r = f->result();
+    // Channels without a product that are not clean, where the option asks for it.
+    const bool nearOnly =
+        std::any_of(r->channels.begin(), r->channels.end(),
+                    [](const TestedChannel& c) { return c.products == 0 && !c.clean(); });
+    QCOMPARE(nearOnly, keepFromStudy);
     QCOMPARE(shaded.size(), r->channels.size());
     QCOMPARE(shaded.rasterMHz(), 0.0125);
     QCOMPARE(shaded.cleanCount(0, shaded.size()), size_t(r->clean));
@@ -521,12 +559,8 @@ void TstFindChannels::shadingLastsWhileTheStudyIsTheOneSearched() {
     QFETCH(bool, keepFromStudy);
     QFETCH(QString, change);
     QFETCH(bool, kept);
-    w().loadStudy(smallSite());
-    setOrder("opt_1st_to_3rd");
-    frmFindChannels* f = openFinder();
-    setBand(f, "150", "152", "12.5");
-    if (keepFromStudy) in<QCheckBox>(f, "chkKeepFromStudy")->click();
-    QVERIFY(find(f));
+    frmFindChannels* f = searchSmallSite(keepFromStudy);
+    QVERIFY(f);
     QVERIFY(!w().spectrum()->view()->channels().empty());
 
     Study s = w().currentStudy();
