@@ -127,7 +127,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain_Intermod>()),
       results_(new ResultsModel(this)), host_(std::make_unique<HostAdapter>(*this)),
       report_(std::make_unique<ReportAdapter>(*this)),
-      files_(std::make_unique<FileCommands>(*host_)), spectrum_(nullptr), run_(new StudyRun(this)) {
+      files_(std::make_unique<FileCommands>(*host_)), run_(new StudyRun(this)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     // Named separators, as the menu's other items are named.

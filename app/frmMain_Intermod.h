@@ -132,7 +132,7 @@ class frmMain_Intermod : public QMainWindow {
     std::unique_ptr<FileCommands> files_;
     QPointer<frmPP> preview_;
     QPointer<frmFindChannels> finder_;
-    SpectrumPane* spectrum_;
+    SpectrumPane* spectrum_ = nullptr;
     ChannelSearch shadedFor_; // the search whose channels the spectrum shades
     StudyRun* run_;
     QTimer progressDelay_;        // a study shows its progress once it has run this long
