@@ -42,8 +42,7 @@ int ResultsModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !result_ || !result_->ran()) return 0;
     if (receiver_ >= 0) return static_cast<int>(shown_.size());
     // A view counts its rows in an int; the engine keeps fewer lines than that.
-    const size_t n = std::max<size_t>(result_->lineCount(), 1);
-    return static_cast<int>(std::min<size_t>(n, std::numeric_limits<int>::max()));
+    return static_cast<int>(std::min<qint64>(allLineCount(), std::numeric_limits<int>::max()));
 }
 
 QString ResultsModel::lineText(int row) const {
@@ -51,10 +50,7 @@ QString ResultsModel::lineText(int row) const {
         return row >= 0 && size_t(row) < shown_.size()
                    ? QString::fromStdString(result_->line(shown_[size_t(row)]))
                    : QString();
-    if (!result_ || row < 0) return {};
-    if (result_->lineCount() == 0) return row == 0 ? QString(kNoInterferenceLine) : QString();
-    if (static_cast<size_t>(row) >= result_->lineCount()) return {};
-    return QString::fromStdString(result_->line(static_cast<size_t>(row)));
+    return allLineText(row);
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {

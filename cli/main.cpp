@@ -323,6 +323,21 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
 }
 
 // The clean channels of a band for the study's transmitters.
+// Why the output is not whole, as an exit status with its reason on standard error:
+// a Ctrl+C, or a write that failed. Nothing when it is whole.
+std::optional<int> outputFailure(bool written, const Output& out, const Interrupt& interrupt) {
+    if (interrupt.happened()) {
+        std::fputs("intermod-study: stopped\n", stderr);
+        return kExitInterrupted;
+    }
+    if (!written) {
+        std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
+                     std::strerror(out.error()));
+        return kExitFailed;
+    }
+    return std::nullopt;
+}
+
 int findChannels(const kim::Study& study, const Options& o, const Interrupt& interrupt) {
     kim::ChannelSearch search;
     search.transmit = study.transmit;
@@ -349,15 +364,7 @@ int findChannels(const kim::Study& study, const Options& o, const Interrupt& int
         !res.cancelled && kim::exportChannels(res, exportFormat(o), [&](std::string_view block) {
             return !interrupt.happened() && out.write(block);
         });
-    if (interrupt.happened()) {
-        std::fputs("intermod-study: stopped\n", stderr);
-        return kExitInterrupted;
-    }
-    if (!written) {
-        std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
-                     std::strerror(out.error()));
-        return kExitFailed;
-    }
+    if (const auto failed = outputFailure(written, out, interrupt)) return *failed;
     if (o.format == "text" && !o.quiet) {
         std::fprintf(stderr, "%llu of %llu channels clean\n",
                      static_cast<unsigned long long>(res.clean),
@@ -392,15 +399,7 @@ int study(const Options& o, const Interrupt& interrupt) {
     }
     Output out;
     const bool written = !res.cancelled() && writeResult(res, o, out, interrupt);
-    if (interrupt.happened()) {
-        std::fputs("intermod-study: stopped\n", stderr);
-        return kExitInterrupted;
-    }
-    if (!written) {
-        std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
-                     std::strerror(out.error()));
-        return kExitFailed;
-    }
+    if (const auto failed = outputFailure(written, out, interrupt)) return *failed;
     if ((o.format == "text" || o.format == "summary") && !o.quiet) {
         if (!res.ran()) {
             std::fprintf(stderr, "The study did not run: the %s list is empty.\n",
