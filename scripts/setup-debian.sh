@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev fontconfig
           fonts-liberation2 xvfb xauth xdotool imagemagick poppler-utils
-          desktop-file-utils appstream lintian "$@")
+          desktop-file-utils appstream lintian ccache "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
