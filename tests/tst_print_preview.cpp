@@ -292,11 +292,11 @@ void TstPrintPreview::cancelledOrFailedPrints() {
     printTo(pp, QString()); // cancelled: nothing printed, nothing said
     QVERIFY(log_->messages.isEmpty());
     QVERIFY(QDir(files_->path()).isEmpty());
-    QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
     printTo(pp, files_->filePath("no folder/report.pdf"));
     QCOMPARE(log_->messages.size(), 1);
     QCOMPARE(log_->messages[0].title, kProgramTitle);
     QVERIFY(log_->messages[0].text.startsWith("The Printer Returned the following error: "));
+    QVERIFY(log_->messages[0].text.endsWith(": " + QString::fromLocal8Bit(strerror(ENOENT)) + "."));
     QVERIFY(pp->isVisible());
     QCOMPARE(pp->OutObject, frmPP::Output::Paper);
     // Two clicks, two documents.

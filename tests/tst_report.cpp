@@ -197,6 +197,7 @@ class TstReport : public QObject {
     void pageRangeDrawsOnlyThosePages();
     void stopEndsAfterThePageInProgress();
     void tooManyPagesAreRefused();
+    void cancelledPrintLeavesNoFile_data();
     void cancelledPrintLeavesNoFile();
     void setupErrorMessage();
 };
@@ -587,8 +588,16 @@ void TstReport::tooManyPagesAreRefused() {
     QVERIFY(!QFile::exists(pdf));
 }
 
-// Cancel in the progress window stops the print: the half-written PDF is removed.
+// Cancel in the progress window stops the print: the half-written PDF is removed, and an
+// earlier file of that name stays as it was.
+void TstReport::cancelledPrintLeavesNoFile_data() {
+    QTest::addColumn<QByteArray>("earlier"); // the file there before; empty: none
+    QTest::newRow("new file") << QByteArray();
+    QTest::newRow("over an earlier report") << QByteArray("%PDF-1.4 the earlier report %%EOF");
+}
+
 void TstReport::cancelledPrintLeavesNoFile() {
+    QFETCH(QByteArray, earlier);
     testing::TempSettings settings;
     testing::MessageLog log;
     QTemporaryDir dir;
@@ -596,6 +605,11 @@ void TstReport::cancelledPrintLeavesNoFile() {
     FakeStudy study;
     study.generated = 400 * measurePrinter(appPrinter()).nextPageRows();
     const QString pdf = dir.filePath("long.pdf");
+    if (!earlier.isEmpty()) {
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
     setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
         printer.setOutputFileName(pdf);
         return true;
@@ -612,7 +626,14 @@ void TstReport::cancelledPrintLeavesNoFile() {
     QCOMPARE(outcome, PrintOutcome::Cancelled);
     QVERIFY2(shown.startsWith("Printing page "), qPrintable(shown));
     QVERIFY(log.messages.isEmpty());
-    QVERIFY(!QFile::exists(pdf));
+    if (earlier.isEmpty()) {
+        QVERIFY(QDir(dir.path()).isEmpty());
+    } else {
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"long.pdf"});
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), earlier);
+    }
 }
 
 void TstReport::setupErrorMessage() {
