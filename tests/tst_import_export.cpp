@@ -212,6 +212,18 @@ void TstImportExport::exportProgressFollowsTheBytes() {
              qPrintable(QString::number(shares[shares.size() - 2])));
     QVERIFY2(shares.back() > 0.95 && shares.back() <= 1.0,
              qPrintable(QString::number(shares.back())));
+    // Cancel part-way: the file written before stays whole, nothing is left beside it.
+    QFile before(path);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray whole = before.readAll();
+    stop = false;
+    QVERIFY(!writeResultsFile(*result, path, format, stop, &error,
+                              [&](double share) { stop = share > 0.3; }));
+    QVERIFY(error.isEmpty());
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), whole);
+    QCOMPARE(QDir(dir_.path()).entryList({"progress*"}, QDir::Files), QStringList{"progress"});
 }
 
 void TstImportExport::fullDiskKeepsTheEarlierFile_data() {
