@@ -253,6 +253,8 @@ void TstImportExport::fullDiskKeepsTheEarlierFile() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(earlier);
     }
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, permissions));
     setFileDialogHook([&](const FileDialogRequest&) { return path; });
     setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
         printer.setOutputFileName(path);
@@ -289,6 +291,8 @@ void TstImportExport::fullDiskKeepsTheEarlierFile() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(f.readAll() != earlier);
     QCOMPARE(disk.files(), QStringList{name});
+    const auto ownerGroupOther = QFileDevice::Permissions(0x7077);          // not the user's
+    QCOMPARE(QFileInfo(path).permissions() & ownerGroupOther, permissions); // the earlier file's
 }
 
 QTEST_MAIN(TstImportExport)
