@@ -76,8 +76,22 @@ template <class F> void forEachLine(std::string_view text, F&& f) {
     }
 }
 
+// A short word in lower case, without allocating: the words looked for are short.
+struct SmallWord {
+    explicit SmallWord(std::string_view s) {
+        s = trim(s);
+        if (s.size() >= sizeof text) return;
+        for (size_t i = 0; i < s.size(); ++i)
+            text[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+        size = s.size();
+    }
+    bool operator==(std::string_view w) const { return std::string_view(text, size) == w; }
+    char text[16] = {};
+    size_t size = 0;
+};
+
 ImportList listWord(std::string_view cell) {
-    const std::string w = lower(trim(cell));
+    const SmallWord w(cell);
     if (w == "t" || w == "tx" || w == "transmit" || w == "transmitter") return ImportList::Transmit;
     if (w == "r" || w == "rx" || w == "receive" || w == "receiver") return ImportList::Receive;
     return ImportList::Unknown;
@@ -85,7 +99,7 @@ ImportList listWord(std::string_view cell) {
 
 // A unit word as the power of ten that turns it into MHz.
 bool unitPower(std::string_view word, int& power) {
-    const std::string w = lower(trim(word));
+    const SmallWord w(word);
     if (w == "mhz") power = 0;
     else if (w == "khz") power = -3;
     else if (w == "hz") power = -6;
@@ -276,7 +290,8 @@ Number readNumber(std::string_view cell, int power, bool decimalComma, char sepa
 // The range the Add dialog allows, on the value as it will be listed (five decimals).
 std::string outOfRange(double mhz) {
     if (!(mhz > 0)) return "out of range: not above 0 MHz";
-    if (!(roundDecimals(mhz, 5) < 1e6)) return "out of range: 1,000,000 MHz or more";
+    if (!(mhz < 999999.9999) && !(roundDecimals(mhz, 5) < 1e6))
+        return "out of range: 1,000,000 MHz or more";
     return {};
 }
 
@@ -587,7 +602,9 @@ ImportTable parse(std::string_view bytes, const ImportColumns* chosen) {
     const std::string_view text = table.text;
 
     std::vector<std::string_view> sample;
-    forEachLine(text, [&](int, size_t, std::string_view line) {
+    int firstLine = 0;
+    forEachLine(text, [&](int number, size_t, std::string_view line) {
+        if (sample.empty()) firstLine = number;
         sample.push_back(line);
         return sample.size() < 20;
     });
@@ -596,8 +613,16 @@ ImportTable parse(std::string_view bytes, const ImportColumns* chosen) {
     table.columns = std::move(found.names);
     if (layout.separator != 0) table.used = {layout.frequency, layout.direction};
     table.hasListColumn = layout.direction >= 0;
-    if (found.heading) table.heading = std::string(sample[0]);
+    if (found.heading) {
+        table.heading = std::string(sample[0]);
+        table.headingLine = firstLine;
+    }
 
+    // Room for every line at once: no copy of millions of lines as the vector grows.
+    size_t lineEnds = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        lineEnds += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+    table.lines.reserve(lineEnds + 1);
     bool skipHeading = found.heading;
     std::vector<std::string> row;
     Row read;
@@ -623,7 +648,6 @@ ImportTable parse(std::string_view bytes, const ImportColumns* chosen) {
         if (layout.pairs != ImportPairs::None) table.pairMhz.push_back(read.pairMhz);
         return true;
     });
-    table.lines.shrink_to_fit();
     return table;
 }
 

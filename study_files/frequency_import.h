@@ -62,6 +62,7 @@ struct ImportTable {
     bool hasListColumn = false;
     // The first line when it was read as the columns' names; empty otherwise.
     std::string heading;
+    int headingLine = 0;
     // The columns' names (from the heading, or "Column 1"...); empty for a plain list.
     std::vector<std::string> columns;
     // The frequency and direction columns the lines were read with.
