@@ -254,17 +254,21 @@ void TstFrequencyImport::planPairs_data() {
                               "Simplex,146.52,,0,FM\n"
                               "Bad,147.1,+,abc,FM\n"
                               "Again,146.34,+,0.6,FM\n"
-                              "Twin,446,split,441,FM\n");
+                              "Twin,446,split,441,FM\n"
+                              "Float,147.33,-,0.6,FM\n");
     QTest::newRow("channel list, both")
         << channels << true
         << QStringList{"3 T 446.00000", "3 R 441.00000", "4 R 146.52000", "5 T 147.10000",
-                       "6 T 146.34000", "6 R 146.94000"}
+                       "6 T 146.34000", "6 R 146.94000", "8 T 147.33000"}
         << QStringList{"2 duplicate of 146.94000 in the transmit list",
                        "2 duplicate of 146.34000 in the receive list", "5 Offset: not a number",
-                       "7 duplicate of line 3", "7 duplicate of line 3"};
+                       "7 duplicate of line 3", "7 duplicate of line 3",
+                       // 147.33 - 0.6 in doubles is 146.73000000000002
+                       "8 duplicate of 146.73000 in the receive list"};
     QTest::newRow("channel list, the channel frequency only")
         << channels << false
-        << QStringList{"2 R 146.94000", "3 R 446.00000", "4 R 146.52000", "5 R 147.10000"}
+        << QStringList{"2 R 146.94000", "3 R 446.00000", "4 R 146.52000", "5 R 147.10000",
+                       "8 R 147.33000"}
         << QStringList{"6 duplicate of 146.34000 in the receive list", "7 duplicate of line 3"};
     const QByteArray columns("Site;TX;RX\nA;150,5;155,5\nB;151;\nC;;156\nD;x;157\n");
     QTest::newRow("transmit and receive columns, both")
@@ -282,7 +286,7 @@ void TstFrequencyImport::planPairs() {
     QFETCH(QStringList, added);
     QFETCH(QStringList, refused);
     const ImportTable t = parseFrequencies(bytes.toStdString());
-    const std::vector<std::string> transmit{"146.94000"}, receive{"146.34000"};
+    const std::vector<std::string> transmit{"146.94000"}, receive{"146.34000", "146.73000"};
     const ImportPlan p = planImport(t, ImportList::Receive, transmit, receive, both);
     QCOMPARE(addedOf(p), added);
     QCOMPARE(refusedOf(t, p, transmit, receive), refused);
