@@ -20,8 +20,8 @@ QString listName(ImportList l) {
 // window nor slows its painting.
 QString shortened(std::string_view text, int most) {
     // Four bytes a character at most: convert no more than can be shown.
-    QString s = QString::fromUtf8(text.data(),
-                                  qsizetype(std::min(text.size(), size_t(most) * 4 + 4)));
+    QString s =
+        QString::fromUtf8(text.data(), qsizetype(std::min(text.size(), size_t(most) * 4 + 4)));
     if (s.size() > most || text.size() > size_t(most) * 4 + 4) {
         s.truncate(most - 1);
         s += QChar(0x2026);
@@ -93,8 +93,8 @@ frmImport::frmImport(QWidget* owner, ImportTable table, std::vector<std::string>
     : QDialog(owner), ui(std::make_unique<Ui::frmImport>()), table_(std::move(table)),
       transmit_(std::move(transmit)), receive_(std::move(receive)) {
     ui->setupUi(this);
-    cmdAddAll_ = ui->buttons->addButton(QStringLiteral("&Add Frequencies"),
-                                        QDialogButtonBox::AcceptRole);
+    cmdAddAll_ =
+        ui->buttons->addButton(QStringLiteral("&Add Frequencies"), QDialogButtonBox::AcceptRole);
     cmdAddAll_->setObjectName(QStringLiteral("cmdAddAll"));
     cmdAddAll_->setDefault(true);
     ui->lblSource->setText(QStringLiteral("From: %1").arg(source) +
@@ -168,7 +168,8 @@ void frmImport::showPairs() {
                              "to the %5 list.")
                   .arg(paired)
                   .arg(first, toTransmit ? QStringLiteral("transmit") : QStringLiteral("receive"),
-                       second, toTransmit ? QStringLiteral("receive") : QStringLiteral("transmit")));
+                       second,
+                       toTransmit ? QStringLiteral("receive") : QStringLiteral("transmit")));
 }
 
 void frmImport::replan() {

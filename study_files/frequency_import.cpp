@@ -39,7 +39,11 @@ std::string_view trim(std::string_view s) {
 bool validUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
-        const int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        const int len = b < 0x80         ? 1
+                        : (b >> 5) == 6  ? 2
+                        : (b >> 4) == 14 ? 3
+                        : (b >> 3) == 30 ? 4
+                                         : 0;
         if (len == 0 || i + static_cast<size_t>(len) > s.size()) return false;
         for (int k = 1; k < len; ++k)
             if ((static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0xC0) != 0x80)
@@ -100,11 +104,16 @@ ImportList listWord(std::string_view cell) {
 // A unit word as the power of ten that turns it into MHz.
 bool unitPower(std::string_view word, int& power) {
     const SmallWord w(word);
-    if (w == "mhz") power = 0;
-    else if (w == "khz") power = -3;
-    else if (w == "hz") power = -6;
-    else if (w == "ghz") power = 3;
-    else return false;
+    if (w == "mhz")
+        power = 0;
+    else if (w == "khz")
+        power = -3;
+    else if (w == "hz")
+        power = -6;
+    else if (w == "ghz")
+        power = 3;
+    else
+        return false;
     return true;
 }
 
@@ -174,8 +183,10 @@ ImportList frequencySide(std::string_view heading) {
 int frequencyHeading(std::string_view heading) {
     bool named = false, other = false;
     for (const std::string& w : words(heading)) {
-        if (isFrequencyWord(w)) named = true;
-        else if (frequencySide(w) == ImportList::Unknown) other = true;
+        if (isFrequencyWord(w))
+            named = true;
+        else if (frequencySide(w) == ImportList::Unknown)
+            other = true;
     }
     if (named && !other) return 2;
     int power;
@@ -415,11 +426,11 @@ void readRow(std::string_view text, const ImportLayout& layout, std::vector<std:
 
 // What each column holds over the whole file.
 struct ColumnStats {
-    bool point = false;      // a number with a decimal point
-    bool numbers = false;    // a cell that holds a number
-    size_t filled = 0;       // cells not blank
-    size_t directions = 0;   // cells that name transmit or receive
-    size_t units = 0;        // cells that name a unit
+    bool point = false;    // a number with a decimal point
+    bool numbers = false;  // a cell that holds a number
+    size_t filled = 0;     // cells not blank
+    size_t directions = 0; // cells that name transmit or receive
+    size_t units = 0;      // cells that name a unit
 };
 
 // Which separator, whether the first line names the columns, and which cell is which.
@@ -479,15 +490,18 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
         }
         first = false;
         splitCells(line, sep, row);
-        if (stats.size() < row.size()) stats.resize(std::min(row.size(), size_t{kMaxImportColumns}));
+        if (stats.size() < row.size())
+            stats.resize(std::min(row.size(), size_t{kMaxImportColumns}));
         for (size_t i = 0; i < row.size() && i < stats.size(); ++i) {
             const std::string& c = row[i];
             if (c.empty()) continue;
             ColumnStats& s = stats[i];
             ++s.filled;
             int power;
-            if (listWord(c) != ImportList::Unknown) ++s.directions;
-            else if (unitPower(c, power)) ++s.units;
+            if (listWord(c) != ImportList::Unknown)
+                ++s.directions;
+            else if (unitPower(c, power))
+                ++s.units;
             else if (looksNumeric(c)) {
                 s.numbers = true;
                 s.point = s.point || c.substr(0, numberEnd(c)).find('.') != std::string::npos;
@@ -497,8 +511,8 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
     });
     std::vector<std::string> heading;
     if (out.heading) splitCells(sample[0], sep, heading);
-    const int count = static_cast<int>(std::min(std::max(heading.size(), stats.size()),
-                                                size_t{kMaxImportColumns}));
+    const int count = static_cast<int>(
+        std::min(std::max(heading.size(), stats.size()), size_t{kMaxImportColumns}));
     stats.resize(size_t(count));
     heading.resize(size_t(count));
     for (int i = 0; i < count; ++i)
@@ -535,8 +549,7 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
     // heading that names the direction where there is a heading ("Mode" holds FM).
     L.direction = -1;
     if (chosen) {
-        if (chosen->direction >= 0 && chosen->direction < count &&
-            chosen->direction != L.frequency)
+        if (chosen->direction >= 0 && chosen->direction < count && chosen->direction != L.frequency)
             L.direction = chosen->direction;
     } else {
         for (int i = 0; i < count && L.direction < 0; ++i)
@@ -570,8 +583,7 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
         } else if (side != ImportList::Unknown) {
             for (int i = 0; i < count && L.second < 0; ++i)
                 if (i != L.frequency && i != L.direction && stats[size_t(i)].numbers &&
-                    frequencySide(name(i)) != ImportList::Unknown &&
-                    frequencySide(name(i)) != side)
+                    frequencySide(name(i)) != ImportList::Unknown && frequencySide(name(i)) != side)
                     L.second = i;
             if (L.second >= 0) {
                 L.pairs = ImportPairs::Columns;
@@ -621,7 +633,8 @@ ImportTable parse(std::string_view bytes, const ImportColumns* chosen) {
     // Room for every line at once: no copy of millions of lines as the vector grows.
     size_t lineEnds = 0;
     for (size_t i = 0; i < text.size(); ++i)
-        lineEnds += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+        lineEnds +=
+            text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
     table.lines.reserve(lineEnds + 1);
     bool skipHeading = found.heading;
     std::vector<std::string> row;
@@ -793,8 +806,8 @@ ImportPlan planImport(const ImportTable& table, ImportList whole,
             ++plan.refused;
         } else if (plan.error.empty()) {
             const double mhz = entryMhz(table, e);
-            plan.added.push_back({e.list, formatNumber(mhz, pattern::ListText), mhz,
-                                  table.lines[e.index].line});
+            plan.added.push_back(
+                {e.list, formatNumber(mhz, pattern::ListText), mhz, table.lines[e.index].line});
         }
     }
     return plan;

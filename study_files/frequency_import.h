@@ -25,7 +25,7 @@ enum class ImportPairs : uint8_t {
 struct ImportLine {
     uint32_t offset = 0; // the line's text within ImportTable::text
     uint32_t length = 0;
-    int line = 0; // 1-based line of the file
+    int line = 0;                          // 1-based line of the file
     ImportList list = ImportList::Unknown; // from the file; Unknown takes the dialog's choice
     bool refused = false;     // the line's own frequency is refused (ImportTable::refusal)
     bool paired = false;      // the line names a second frequency (ImportTable::pairMhz)
@@ -44,8 +44,8 @@ struct ImportColumns {
 struct ImportLayout {
     char separator = 0; // 0: a plain list, a number and perhaps a unit and a list word a line
     int frequency = 0, direction = -1, unit = -1;
-    int frequencyPower = 0;     // the unit its heading names, as a power of ten of MHz
-    bool decimalComma = false;  // the column writes 150,5 for 150.5
+    int frequencyPower = 0;    // the unit its heading names, as a power of ten of MHz
+    bool decimalComma = false; // the column writes 150,5 for 150.5
     ImportPairs pairs = ImportPairs::None;
     int duplex = -1, second = -1; // the Duplex column; the Offset or second frequency column
     int secondPower = 0;
@@ -113,12 +113,12 @@ struct ImportEntry {
 };
 
 struct ImportPlan {
-    std::string error;                 // the whole import is refused
-    std::vector<ImportChoice> added;   // in file order; empty when the import is refused
-    std::vector<ImportEntry> entries;  // every frequency of the file, in file order
-    size_t transmit = 0, receive = 0;  // entries that would go to each list
-    size_t refused = 0;                // entries refused, duplicates included
-    size_t unnamed = 0;                // entries that go to `whole`, the file naming no list
+    std::string error;                // the whole import is refused
+    std::vector<ImportChoice> added;  // in file order; empty when the import is refused
+    std::vector<ImportEntry> entries; // every frequency of the file, in file order
+    size_t transmit = 0, receive = 0; // entries that would go to each list
+    size_t refused = 0;               // entries refused, duplicates included
+    size_t unnamed = 0;               // entries that go to `whole`, the file naming no list
 };
 
 // What adding the table's lines to the two lists would do, by the Add dialog's rules:

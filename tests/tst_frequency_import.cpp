@@ -20,9 +20,9 @@ QStringList described(const ImportTable& t) {
                         ? QString("%1!%2").arg(l.line).arg(QString::fromStdString(t.refusal(l)))
                         : QString("%1:%2:%3").arg(l.line).arg(l.mhz, 0, 'g', 12).arg(list);
         if (l.paired)
-            d += l.pairRefused ? "+!" + QString::fromStdString(t.pairRefusal(l))
-                               : QString("+%1").arg(t.pairMhz[size_t(&l - t.lines.data())], 0,
-                                                    'g', 12);
+            d += l.pairRefused
+                     ? "+!" + QString::fromStdString(t.pairRefusal(l))
+                     : QString("+%1").arg(t.pairMhz[size_t(&l - t.lines.data())], 0, 'g', 12);
         out << d;
     }
     return out;
@@ -85,8 +85,7 @@ void TstFrequencyImport::parsing_data() {
     QTest::newRow("heading with a unit")
         << QByteArray("Frequency (kHz)\n150012.5\n") << QStringList{"2:150.0125:-"} << false;
     QTest::newRow("list word on a plain line")
-        << QByteArray("150.5 TX\nRx 160.5\n")
-        << QStringList{"1:150.5:T", "2:160.5:R"} << true;
+        << QByteArray("150.5 TX\nRx 160.5\n") << QStringList{"1:150.5:T", "2:160.5:R"} << true;
     QTest::newRow("refusals with their line numbers")
         << QByteArray("150.5\nabc\n0\n-5\n150.5 160.5\n1.2.3\n2000000\n12 furlongs\n")
         << QStringList{"1:150.5:-",
@@ -114,11 +113,12 @@ void TstFrequencyImport::parsing_data() {
         << QByteArray("150.5,T\n160.5,R\n170,\n")
         << QStringList{"1:150.5:T", "2:160.5:R", "3:170:-"} << true;
     QTest::newRow("quoted cells and doubled quotes")
-        << QByteArray("\"Site \"\"A\"\"\",\"1,234.5\",\"T\"\n")
-        << QStringList{"1:1234.5:T"} << true;
-    QTest::newRow("Windows-1252 text") << QByteArray("Fr\xe9quence\n150\n")
-                                       << QStringList{"2:150:-"} << false;
-    QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf" "150\n")
+        << QByteArray("\"Site \"\"A\"\"\",\"1,234.5\",\"T\"\n") << QStringList{"1:1234.5:T"}
+        << true;
+    QTest::newRow("Windows-1252 text")
+        << QByteArray("Fr\xe9quence\n150\n") << QStringList{"2:150:-"} << false;
+    QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf"
+                                                   "150\n")
                                      << QStringList{"1:150:-"} << false;
     QTest::newRow("comments") << QByteArray("# site list\nFrequency,Type\n150.5,T\n  # spare\n"
                                             "160.5,R\n#170,R\n")
@@ -131,9 +131,11 @@ void TstFrequencyImport::parsing_data() {
         << QByteArray("1000000\n999999.999995\n999999.999994\n1,000,000\n1000000000 kHz\n"
                       "999999999 kHz\n")
         << QStringList{"1!out of range: 1,000,000 MHz or more",
-                       "2!out of range: 1,000,000 MHz or more", "3:999999.999994:-",
+                       "2!out of range: 1,000,000 MHz or more",
+                       "3:999999.999994:-",
                        "4!out of range: 1,000,000 MHz or more",
-                       "5!out of range: 1,000,000 MHz or more", "6:999999.999:-"}
+                       "5!out of range: 1,000,000 MHz or more",
+                       "6:999999.999:-"}
         << false;
     QTest::newRow("a lone Hz heading") << QByteArray("Hz\n150000000\n162550000\n")
                                        << QStringList{"2:150:-", "3:162.55:-"} << false;
@@ -147,11 +149,10 @@ void TstFrequencyImport::parsing_data() {
     QTest::newRow("decimal commas, semicolons")
         << QByteArray("Name;Frequency;Type\nA;150,5;T\nB;155,34;R\nC;1,234;T\nD;150;T\n"
                       "E;1,2,3;T\n")
-        << QStringList{"2:150.5:T", "3:155.34:R", "4:1.234:T", "5:150:T", "6!not a number"}
-        << true;
+        << QStringList{"2:150.5:T", "3:155.34:R", "4:1.234:T", "5:150:T", "6!not a number"} << true;
     QTest::newRow("decimal commas, tabs, no heading")
-        << QByteArray("150,5\tT\n155,0125 MHz\tR\n")
-        << QStringList{"1:150.5:T", "2:155.0125:R"} << true;
+        << QByteArray("150,5\tT\n155,0125 MHz\tR\n") << QStringList{"1:150.5:T", "2:155.0125:R"}
+        << true;
     QTest::newRow("a decimal comma beside points")
         << QByteArray("Frequency;Type\n150.5;T\n150,5;T\n1.234,5;R\n1,234.5;R\n")
         << QStringList{"2:150.5:T", QString("3!") + kCommaBesidePoints,
@@ -159,8 +160,11 @@ void TstFrequencyImport::parsing_data() {
         << true;
     QTest::newRow("a decimal comma in a plain list")
         << QByteArray("150,5\n155,34\n1,234\n12,34,567\n,5\n1,2345.5\n")
-        << QStringList{QString("1!") + kCommaInList, QString("2!") + kCommaInList, "3:1234:-",
-                       QString("4!") + kCommaInList, QString("5!") + kCommaInList,
+        << QStringList{QString("1!") + kCommaInList,
+                       QString("2!") + kCommaInList,
+                       "3:1234:-",
+                       QString("4!") + kCommaInList,
+                       QString("5!") + kCommaInList,
                        QString("6!") + kCommaInList}
         << false;
     QTest::newRow("a decimal comma in a comma-separated file")
@@ -172,8 +176,8 @@ void TstFrequencyImport::parsing_data() {
         << QByteArray("Frequency,Mode\n150.5,FM\n160.5,NFM\n")
         << QStringList{"2:150.5:-", "3:160.5:-"} << false;
     QTest::newRow("direction words under another heading")
-        << QByteArray("Frequency,Note\n150.5,T\n160.5,R\n")
-        << QStringList{"2:150.5:-", "3:160.5:-"} << false;
+        << QByteArray("Frequency,Note\n150.5,T\n160.5,R\n") << QStringList{"2:150.5:-", "3:160.5:-"}
+        << false;
     QTest::newRow("TX/RX heading") << QByteArray("Frequency;TX/RX\n150.5;TX\n160.5;\n")
                                    << QStringList{"2:150.5:T", "3:160.5:-"} << true;
 
@@ -189,9 +193,13 @@ void TstFrequencyImport::parsing_data() {
                       "4,Bad,147.100000,+,abc,,88.5,88.5,023,NN,FM,5.00,,\n"
                       "5,Low,0.300000,-,0.600000,,88.5,88.5,023,NN,FM,5.00,,\n"
                       "6,Off,147.200000,off,0.600000,,88.5,88.5,023,NN,FM,5.00,,\n")
-        << QStringList{"2:146.94:-+146.34", "3:446:-+441", "4:146.52:-", "5:147:-+147.6",
+        << QStringList{"2:146.94:-+146.34",
+                       "3:446:-+441",
+                       "4:146.52:-",
+                       "5:147:-+147.6",
                        "6:147.1:-+!Offset: not a number",
-                       "7:0.3:-+!Offset: out of range: not above 0 MHz", "8:147.2:-"}
+                       "7:0.3:-+!Offset: out of range: not above 0 MHz",
+                       "8:147.2:-"}
         << false;
     QTest::newRow("transmit and receive columns")
         << QByteArray("Name;RX Freq (kHz);TX Freq (kHz)\nA;155500;150500\nB;160500;\nC;;170000\n")
@@ -226,8 +234,8 @@ void TstFrequencyImport::planFollowsTheAddDialog() {
         parseFrequencies("150.5\n150.500001\n160 R\n150.5 R\n151\n151\n0.000001\nabc\n");
     const ImportPlan p = planImport(t, ImportList::Transmit, {"150.50000"}, {"160.00000"});
     QVERIFY(p.error.empty());
-    QCOMPARE(addedOf(p), (QStringList{"2 T 150.50000", "4 R 150.50000", "5 T 151.00000",
-                                      "7 T 000.00000"}));
+    QCOMPARE(addedOf(p),
+             (QStringList{"2 T 150.50000", "4 R 150.50000", "5 T 151.00000", "7 T 000.00000"}));
     QCOMPARE(refusedOf(t, p, {"150.50000"}, {"160.00000"}),
              (QStringList{"1 duplicate of 150.50000 in the transmit list",
                           "3 duplicate of 160.00000 in the receive list", "6 duplicate of line 5",
@@ -303,8 +311,8 @@ void TstFrequencyImport::chosenColumns() {
     const ImportTable chosen = parseFrequencies(text, {1, 2});
     QCOMPARE(chosen.used.direction, 2);
     QVERIFY(chosen.hasListColumn);
-    QCOMPARE(described(chosen), (QStringList{"2:150.5:T", "3:160.5:R",
-                                             "4!neither transmit nor receive: \"both\""}));
+    QCOMPARE(described(chosen),
+             (QStringList{"2:150.5:T", "3:160.5:R", "4!neither transmit nor receive: \"both\""}));
     // Another column holds its numbers with points; "x" is no number.
     QCOMPARE(described(parseFrequencies(text, {3, -1})),
              (QStringList{"2:2.5:-", "3:3:-", "4!not a number"}));
@@ -319,8 +327,8 @@ void TstFrequencyImport::planKeepsTheListLimit() {
     for (int i = 1; i <= 32767; ++i)
         many += std::to_string(i) + "\n";
     QVERIFY(planImport(parseFrequencies(many), ImportList::Receive, {}, {}).error.empty());
-    const ImportPlan over = planImport(parseFrequencies(many), ImportList::Receive, {},
-                                       {"99999.00000"});
+    const ImportPlan over =
+        planImport(parseFrequencies(many), ImportList::Receive, {}, {"99999.00000"});
     QCOMPARE(QString::fromStdString(over.error),
              "The receive list would hold 32768 frequencies; a list holds at most 32767. "
              "Nothing was added.");

@@ -2,18 +2,18 @@
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QScreen>
 #include <QTableView>
-#include <QProcess>
 #include <QtTest>
 
 using namespace kim;
@@ -139,10 +139,10 @@ void TstImportExport::importColumnsAreChosen() {
 // receive list, as the dialog says; unticked, the channel frequency alone.
 void TstImportExport::importAddsBothOfAPair() {
     w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
-    const QString path = writeFile(
-        "channels.csv", "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,Mode\n"
-                        "0,Rptr,146.940000,-,0.600000,Tone,100.0,FM\n"
-                        "1,Simplex,146.520000,,0.000000,,88.5,FM\n");
+    const QString path =
+        writeFile("channels.csv", "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,Mode\n"
+                                  "0,Rptr,146.940000,-,0.600000,Tone,100.0,FM\n"
+                                  "1,Simplex,146.520000,,0.000000,,88.5,FM\n");
     setFileDialogHook([&](const FileDialogRequest&) { return path; });
     QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
                     [&](QWidget* d) {
