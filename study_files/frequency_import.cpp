@@ -248,11 +248,31 @@ struct Number {
 
 const char* const kCommaInList = "decimal comma: read only in semicolon- or tab-separated files";
 const char* const kCommaBesidePoints = "decimal comma in a column that also has decimal points";
+const char* const kCommaUnclear =
+    "unclear comma: a decimal comma or a thousands separator (nothing in the column says which)";
+
+// Commas that group thousands: 1 to 3 digits, then groups of exactly three, before any
+// decimal point.
+bool groupsThousands(std::string_view number) {
+    const size_t point = std::min(number.find('.'), number.size());
+    if (number.find(',', point) != std::string_view::npos) return false;
+    size_t group = 0, digits = 0;
+    for (size_t i = 0; i < point; ++i) {
+        if (number[i] != ',') {
+            ++digits;
+            continue;
+        }
+        if (digits < 1 || digits > 3 || (group > 0 && digits != 3)) return false;
+        ++group;
+        digits = 0;
+    }
+    return group == 0 || digits == 3;
+}
 
 // A number with an optional unit after it ("450 kHz", "150.5MHz"); `power` when none.
-// With `decimalComma` the comma is the decimal point; otherwise a comma only groups
-// thousands ("1,234.5"), and any other comma is refused rather than read as something else.
-Number readNumber(std::string_view cell, int power, bool decimalComma, char separator) {
+// A comma is read as the column writes it; a comma that is not a thousands separator
+// is refused rather than read as something else.
+Number readNumber(std::string_view cell, int power, ImportComma comma, char separator) {
     cell = trim(cell);
     if (cell.empty()) return {0, 0, "no frequency"};
     const size_t end = numberEnd(cell);
@@ -261,26 +281,17 @@ Number readNumber(std::string_view cell, int power, bool decimalComma, char sepa
     if (!rest.empty() && !unitPower(rest, power))
         return {0, 0, end == 0 ? "not a number" : "unknown unit \"" + std::string(rest) + "\""};
     std::string number(written);
-    if (decimalComma) {
+    if (number.find(',') == std::string::npos) {
+        // nothing to decide
+    } else if (comma == ImportComma::Unclear) {
+        return {0, 0, kCommaUnclear};
+    } else if (comma == ImportComma::Decimal) {
         if (std::count(number.begin(), number.end(), ',') > 1 ||
             number.find('.') != std::string::npos)
             return {0, 0, "not a number"};
         std::replace(number.begin(), number.end(), ',', '.');
-    } else if (number.find(',') != std::string::npos) {
-        const size_t point = std::min(number.find('.'), number.size());
-        bool grouped = number.find(',', point) == std::string::npos;
-        // 1 to 3 digits, then groups of exactly three.
-        size_t group = 0, digits = 0;
-        for (size_t i = 0; grouped && i < point; ++i) {
-            if (number[i] != ',') {
-                ++digits;
-                continue;
-            }
-            grouped = digits >= 1 && digits <= 3 && (group == 0 || digits == 3);
-            ++group;
-            digits = 0;
-        }
-        if (!grouped || digits != 3)
+    } else {
+        if (!groupsThousands(number))
             return {0, 0,
                     separator == ';' || separator == '\t' ? kCommaBesidePoints : kCommaInList};
         number.erase(std::remove(number.begin(), number.end(), ','), number.end());
@@ -306,8 +317,8 @@ std::string outOfRange(double mhz) {
     return {};
 }
 
-Number readFrequency(std::string_view cell, int power, bool decimalComma, char separator) {
-    Number n = readNumber(cell, power, decimalComma, separator);
+Number readFrequency(std::string_view cell, int power, ImportComma comma, char separator) {
+    Number n = readNumber(cell, power, comma, separator);
     if (n.refusal.empty()) n.refusal = outOfRange(n.mhz);
     return n;
 }
@@ -344,7 +355,7 @@ void readPlainLine(std::string_view text, const ImportLayout& layout, Row& out) 
             return;
         }
     }
-    const Number n = readFrequency(number, layout.frequencyPower, false, 0);
+    const Number n = readFrequency(number, layout.frequencyPower, ImportComma::Thousands, 0);
     out.mhz = n.mhz;
     out.refusal = n.refusal;
 }
@@ -360,7 +371,7 @@ void readPair(const std::vector<std::string>& row, const ImportLayout& layout, i
     if (layout.pairs == ImportPairs::Columns) {
         if (trim(second).empty()) return; // one side only
         out.paired = true;
-        const Number n = readFrequency(second, power, layout.secondDecimalComma, layout.separator);
+        const Number n = readFrequency(second, power, layout.secondComma, layout.separator);
         out.pairMhz = n.mhz;
         out.pairRefusal = n.refusal;
         return;
@@ -368,7 +379,7 @@ void readPair(const std::vector<std::string>& row, const ImportLayout& layout, i
     const std::string duplex = lower(trim(cell(layout.duplex)));
     if (duplex != "+" && duplex != "-" && duplex != "split") return; // simplex, or off
     out.paired = true;
-    Number n = readNumber(second, power, layout.secondDecimalComma, layout.separator);
+    Number n = readNumber(second, power, layout.secondComma, layout.separator);
     if (!n.refusal.empty()) {
         out.pairRefusal = n.refusal;
         return;
@@ -402,8 +413,7 @@ void readRow(std::string_view text, const ImportLayout& layout, std::vector<std:
         }
         secondPower = power;
     }
-    const Number n =
-        readFrequency(cell(layout.frequency), power, layout.decimalComma, layout.separator);
+    const Number n = readFrequency(cell(layout.frequency), power, layout.comma, layout.separator);
     out.mhz = n.mhz;
     out.refusal = n.refusal;
     // A line of a transmit and a receive column may fill only the other one.
@@ -426,12 +436,24 @@ void readRow(std::string_view text, const ImportLayout& layout, std::vector<std:
 
 // What each column holds over the whole file.
 struct ColumnStats {
-    bool point = false;    // a number with a decimal point
-    bool numbers = false;  // a cell that holds a number
-    size_t filled = 0;     // cells not blank
-    size_t directions = 0; // cells that name transmit or receive
-    size_t units = 0;      // cells that name a unit
+    bool point = false;       // a number with a decimal point
+    bool decimalSign = false; // a number with one comma that cannot group thousands (150,5)
+    bool groupSign = false;   // a number with commas that cannot be decimal (1,234,567)
+    bool numbers = false;     // a cell that holds a number
+    size_t filled = 0;        // cells not blank
+    size_t directions = 0;    // cells that name transmit or receive
+    size_t units = 0;         // cells that name a unit
 };
+
+// A semicolon-separated column without decimal points writes decimal commas. A tab-
+// separated one may come from either side of the Atlantic: its own cells must show which.
+ImportComma commaRule(char sep, const ColumnStats& s) {
+    if (sep == ',' || s.point) return ImportComma::Thousands;
+    if (sep == ';') return ImportComma::Decimal;
+    if (s.decimalSign != s.groupSign)
+        return s.decimalSign ? ImportComma::Decimal : ImportComma::Thousands;
+    return ImportComma::Unclear;
+}
 
 // Which separator, whether the first line names the columns, and which cell is which.
 struct Found {
@@ -504,7 +526,11 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
                 ++s.units;
             else if (looksNumeric(c)) {
                 s.numbers = true;
-                s.point = s.point || c.substr(0, numberEnd(c)).find('.') != std::string::npos;
+                const std::string_view n = std::string_view(c).substr(0, numberEnd(c));
+                const auto commas = std::count(n.begin(), n.end(), ',');
+                s.point = s.point || n.find('.') != std::string_view::npos;
+                s.decimalSign = s.decimalSign || (commas == 1 && !groupsThousands(n));
+                s.groupSign = s.groupSign || commas > 1;
             }
         }
         return true;
@@ -563,7 +589,7 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
         if (out.heading ? h == "unit" || h == "units" : all(i, &ColumnStats::units)) L.unit = i;
     }
     if (out.heading) headerUnit(name(L.frequency), L.frequencyPower);
-    L.decimalComma = sep != ',' && !stats[size_t(L.frequency)].point;
+    L.comma = commaRule(sep, stats[size_t(L.frequency)]);
 
     // Pairs: a Duplex and an Offset column, or a transmit and a receive frequency column.
     if (out.heading) {
@@ -593,7 +619,7 @@ Found findLayout(std::string_view text, const std::vector<std::string_view>& sam
         if (L.second >= 0) {
             L.secondPower = L.frequencyPower;
             headerUnit(name(L.second), L.secondPower);
-            L.secondDecimalComma = sep != ',' && !stats[size_t(L.second)].point;
+            L.secondComma = commaRule(sep, stats[size_t(L.second)]);
         }
     }
     return out;

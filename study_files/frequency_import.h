@@ -40,16 +40,23 @@ struct ImportColumns {
     int direction = -1;
 };
 
+// What a comma in a column's numbers is.
+enum class ImportComma : uint8_t {
+    Thousands, // groups thousands in threes (1,234.5); any other comma is refused
+    Decimal,   // the decimal point (150,5)
+    Unclear,   // either (150,125 in a tab-separated column): refused, never guessed
+};
+
 // How the lines are read: which cell holds what, and how its numbers are written.
 struct ImportLayout {
     char separator = 0; // 0: a plain list, a number and perhaps a unit and a list word a line
     int frequency = 0, direction = -1, unit = -1;
-    int frequencyPower = 0;    // the unit its heading names, as a power of ten of MHz
-    bool decimalComma = false; // the column writes 150,5 for 150.5
+    int frequencyPower = 0; // the unit its heading names, as a power of ten of MHz
+    ImportComma comma = ImportComma::Thousands;
     ImportPairs pairs = ImportPairs::None;
     int duplex = -1, second = -1; // the Duplex column; the Offset or second frequency column
     int secondPower = 0;
-    bool secondDecimalComma = false;
+    ImportComma secondComma = ImportComma::Thousands;
     ImportList first = ImportList::Transmit; // where the line's own frequency of a pair goes
 };
 

@@ -55,6 +55,8 @@ QStringList refusedOf(const ImportTable& t, const ImportPlan& p,
 
 const char* const kCommaInList = "decimal comma: read only in semicolon- or tab-separated files";
 const char* const kCommaBesidePoints = "decimal comma in a column that also has decimal points";
+const char* const kCommaUnclear =
+    "unclear comma: a decimal comma or a thousands separator (nothing in the column says which)";
 } // namespace
 
 class TstFrequencyImport : public QObject {
@@ -152,6 +154,16 @@ void TstFrequencyImport::parsing_data() {
         << QStringList{"2:150.5:T", "3:155.34:R", "4:1.234:T", "5:150:T", "6!not a number"} << true;
     QTest::newRow("decimal commas, tabs, no heading")
         << QByteArray("150,5\tT\n155,0125 MHz\tR\n") << QStringList{"1:150.5:T", "2:155.0125:R"}
+        << true;
+    // A tab-separated column decides by its own cells; where nothing does, it refuses.
+    QTest::newRow("tabs, commas that cannot group thousands")
+        << QByteArray("150,125\tT\n150,5\tR\n") << QStringList{"1:150.125:T", "2:150.5:R"} << true;
+    QTest::newRow("tabs, commas that cannot be decimal")
+        << QByteArray("1,234,567 kHz\tT\n150,000 kHz\tR\n")
+        << QStringList{"1:1234.567:T", "2:150:R"} << true;
+    QTest::newRow("tabs, commas unclear")
+        << QByteArray("150,125\tT\n155,375\tR\n170\tT\n")
+        << QStringList{QString("1!") + kCommaUnclear, QString("2!") + kCommaUnclear, "3:170:T"}
         << true;
     QTest::newRow("a decimal comma beside points")
         << QByteArray("Frequency;Type\n150.5;T\n150,5;T\n1.234,5;R\n1,234.5;R\n")
