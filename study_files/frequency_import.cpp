@@ -299,10 +299,10 @@ Number readNumber(std::string_view cell, int power, ImportComma comma, char sepa
     if (!isPlainNumber(number)) return {0, 0, "not a number"};
     const double value = readLeadingNumber(number);
     const size_t point = number.find('.');
-    const int written_decimals =
+    const int writtenDecimals =
         point == std::string::npos ? 0 : static_cast<int>(number.size() - point - 1);
     Number out;
-    out.decimals = std::clamp(written_decimals - power, 0, 15);
+    out.decimals = std::clamp(writtenDecimals - power, 0, 15);
     // Divided by an exact power of ten, so that 162550000 Hz is the double nearest 162.55.
     static constexpr double kPow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
     out.mhz = power < 0 ? value / kPow10[-power] : value * kPow10[power];
