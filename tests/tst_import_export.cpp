@@ -7,7 +7,9 @@
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListView>
@@ -16,6 +18,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -31,6 +35,10 @@ class TstImportExport : public QObject, testing::MainWindowFixture {
 
     void importShowsEverythingBeforeAdding();
     void pasteIntoAListImportsToIt();
+    void importColumnsAreChosen();
+    void importAddsBothOfAPair();
+    void importLongHeadingFitsTheScreen_data();
+    void importLongHeadingFitsTheScreen();
     void copyingResultLines();
     void exportEqualsTheCommandLine_data();
     void exportEqualsTheCommandLine();
@@ -58,12 +66,12 @@ void TstImportExport::importShowsEverythingBeforeAdding() {
     // Cancel: nothing changes.
     QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
                     [&](QWidget* d) {
-                        auto* table = d->findChild<QTableWidget*>("tblLines");
+                        auto* table = d->findChild<QTableView*>("tblLines")->model();
                         QCOMPARE(table->rowCount(), 4);
-                        QCOMPARE(table->item(0, 4)->text(),
+                        QCOMPARE(table->index(0, 4).data().toString(),
                                  "refused: duplicate of 150.50000 in the transmit list");
-                        QCOMPARE(table->item(3, 0)->text(), "5");
-                        QCOMPARE(table->item(3, 4)->text(), "refused: not a number");
+                        QCOMPARE(table->index(3, 0).data().toString(), "5");
+                        QCOMPARE(table->index(3, 4).data().toString(), "refused: not a number");
                         QCOMPARE(d->findChild<QLabel*>("lblSummary")->text(),
                                  "2 to add (1 transmit, 1 receive); 2 refused.");
                     }));
@@ -101,6 +109,96 @@ void TstImportExport::pasteIntoAListImportsToIt() {
     QCOMPARE(items("lstTransmit"), QStringList{"160.50000"});
     // "Calculate as you go" is on: one run over the pasted frequencies.
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+}
+
+// The guess is preselected; another direction or frequency column reads the file again.
+void TstImportExport::importColumnsAreChosen() {
+    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
+    const QString path = writeFile("plan.csv", "Ch;Freq;Note;Spare\n1;150,5;T;2.5\n2;160,5;R;3\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        auto* frequency = d->findChild<QComboBox*>("cboFrequency");
+                        auto* direction = d->findChild<QComboBox*>("cboDirection");
+                        auto* summary = d->findChild<QLabel*>("lblSummary");
+                        auto* table = d->findChild<QTableView*>("tblLines")->model();
+                        QVERIFY(frequency->isVisible());
+                        QCOMPARE(frequency->currentText(), "2: Freq");
+                        QCOMPARE(direction->currentText(), "(none)");
+                        QCOMPARE(summary->text(), "2 to add (2 transmit, 0 receive); 0 refused.");
+                        direction->setCurrentIndex(3); // "3: Note"
+                        QCOMPARE(summary->text(), "2 to add (1 transmit, 1 receive); 0 refused.");
+                        QVERIFY(!d->findChild<QRadioButton*>("optReceive")->isEnabled());
+                        frequency->setCurrentIndex(3); // "4: Spare"
+                        QCOMPARE(table->index(0, 2).data().toString(), "002.50000");
+                        QCOMPARE(table->index(1, 3).data().toString(), "Receive");
+                        d->findChild<QPushButton*>("cmdAddAll")->click();
+                    }));
+    QCOMPARE(items("lstTransmit"), QStringList{"002.50000"});
+    QCOMPARE(items("lstReceive"), QStringList{"003.00000"});
+    // A plain list has no columns to choose.
+    const QString plain = writeFile("plain.txt", "150.5\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return plain; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        QVERIFY(!d->findChild<QComboBox*>("cboFrequency")->isVisible());
+                        QVERIFY(!d->findChild<QCheckBox*>("chkPairs")->isVisible());
+                    }));
+}
+
+// A channel list's repeater pairs: the output to the transmit list, the input to the
+// receive list, as the dialog says; unticked, the channel frequency alone.
+void TstImportExport::importAddsBothOfAPair() {
+    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
+    const QString path =
+        writeFile("channels.csv", "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,Mode\n"
+                                  "0,Rptr,146.940000,-,0.600000,Tone,100.0,FM\n"
+                                  "1,Simplex,146.520000,,0.000000,,88.5,FM\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        QCOMPARE(d->findChild<QComboBox*>("cboDirection")->currentText(),
+                                 "(none)"); // not Mode
+                        auto* pairs = d->findChild<QCheckBox*>("chkPairs");
+                        QVERIFY(pairs->isVisible() && pairs->isChecked());
+                        QVERIFY(d->findChild<QLabel*>("lblPairs")
+                                    ->text()
+                                    .contains("The site's repeater transmits on the channel's "
+                                              "output and receives on its input"));
+                        auto* summary = d->findChild<QLabel*>("lblSummary");
+                        QCOMPARE(summary->text(), "3 to add (2 transmit, 1 receive); 0 refused.");
+                        pairs->click();
+                        QCOMPARE(summary->text(), "2 to add (2 transmit, 0 receive); 0 refused.");
+                        pairs->click();
+                        d->findChild<QPushButton*>("cmdAddAll")->click();
+                    }));
+    QCOMPARE(items("lstTransmit"), (QStringList{"146.52000", "146.94000"}));
+    QCOMPARE(items("lstReceive"), QStringList{"146.34000"});
+}
+
+void TstImportExport::importLongHeadingFitsTheScreen_data() {
+    QTest::addColumn<QByteArray>("heading");
+    QTest::newRow("one word") << QByteArray(200'000, 'F');
+    QByteArray columns;
+    while (columns.size() < 200'000)
+        columns += "Frequency of the transmitter at the north mast,";
+    QTest::newRow("many columns") << columns;
+    QTest::newRow("one long column name") << "Frequency," + QByteArray(200'000, 'n');
+}
+
+// However long the line read as the heading, the dialog fits the screen.
+void TstImportExport::importLongHeadingFitsTheScreen() {
+    QFETCH(QByteArray, heading);
+    const QString path = writeFile("wide.csv", heading + "\n150.5,T\n160.5,R\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        const int room = d->screen()->availableGeometry().width();
+                        QVERIFY(d->findChild<QLabel*>("lblSource")->text().contains("heading"));
+                        QVERIFY2(d->frameGeometry().width() <= room,
+                                 qPrintable(QString::number(d->frameGeometry().width())));
+                        QVERIFY(d->minimumSizeHint().width() <= room);
+                    }));
 }
 
 void TstImportExport::copyingResultLines() {
