@@ -1,13 +1,10 @@
 #include "export_results.h"
 
+#include "off_thread_run.h"
 #include "safe_file.h"
 
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QTimer>
-
 #include <atomic>
-#include <thread>
+#include <stop_token>
 
 namespace kim {
 
@@ -41,46 +38,41 @@ bool writeResultsFile(const StudyResult& result, const QString& path, ExportForm
     return ok;
 }
 
-namespace {
-// What the writing thread and the window share.
-struct Shared {
-    std::atomic<bool> stop{false};
-    std::atomic<bool> done{false};
-    std::atomic<double> share{0};
-    bool written = false;
-    QString error;
-};
-} // namespace
-
-bool exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> result,
-                         const QString& path, ExportFormat format, QString* error) {
-    auto shared = std::make_shared<Shared>();
-    std::jthread writer([shared, result, path, format] {
-        shared->written = writeResultsFile(*result, path, format, shared->stop, &shared->error,
-                                           [&](double share) { shared->share = share; });
-        shared->done = true;
-    });
-    QProgressDialog progress(QStringLiteral("Exporting the results..."), QStringLiteral("Cancel"),
-                             0, 1000, parent);
-    progress.setWindowTitle(QStringLiteral("Export Results"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (progress.wasCanceled()) shared->stop = true;
-        if (shared->done.load()) {
-            loop.quit();
-            return;
-        }
-        progress.setValue(int(std::min(999.0, 1000 * shared->share.load())));
-    });
-    poll.start(30);
-    if (!shared->done.load()) loop.exec();
-    writer.join();
-    progress.reset();
-    *error = shared->error;
-    return shared->written;
+void exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> result,
+                         const QString& path, ExportFormat format, ExportDone done) {
+    auto* progress = new RunProgressWindow(parent, QStringLiteral("Export Results"),
+                                           QStringLiteral("Exporting the results..."), 1000,
+                                           Qt::WindowModal, kShowProgressAfter);
+    struct Written {
+        bool ok = false;
+        QString error;
+    };
+    auto ended = [progress, done = std::move(done)](const Written& w) {
+        progress->hide();
+        progress->deleteLater();
+        done(w.ok, w.error);
+    };
+    OffThreadRun* run = OffThreadRun::startOwn(
+        parent,
+        [result, path, format](const OffThreadRun::Job& job) {
+            std::atomic<bool> stop{false};
+            std::stop_callback onStop(job.stop(), [&] { stop = true; });
+            Written w;
+            w.ok = writeResultsFile(*result, path, format, stop, &w.error,
+                                    [&](double share) { job.progress(share); });
+            return w;
+        },
+        {.finished = ended,
+         .failed =
+             [ended](std::exception_ptr e) {
+                 ended({false, failureText(e, QStringLiteral("There is not enough memory to "
+                                                             "export the results."))});
+             },
+         .progress =
+             [progress](double share) {
+                 progress->setBarValue(int(std::min(999.0, 1000 * share)));
+             }});
+    progress->follow(run);
 }
 
 } // namespace kim

@@ -14,9 +14,12 @@ class QWidget;
 
 namespace kim {
 
-// True when the file was written; false with an empty `error` when the user cancelled.
-bool exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> result,
-                         const QString& path, ExportFormat format, QString* error);
+// Writes the file off the window's thread, with a progress window and Cancel, and
+// returns at once. `done` hears whether the file was written, and why not: an empty
+// `error` when the user cancelled.
+using ExportDone = std::function<void(bool written, const QString& error)>;
+void exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> result,
+                         const QString& path, ExportFormat format, ExportDone done);
 
 // The writing itself, on the calling thread: `progress` hears the share written after
 // each block. Stops, leaving the earlier file, once `stop` is set.

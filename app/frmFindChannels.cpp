@@ -54,7 +54,7 @@ QString basisText(const ChannelSearch& s) {
 
 frmFindChannels::frmFindChannels(QWidget* owner, std::function<ChannelSearch()> study)
     : QDialog(owner), ui(std::make_unique<Ui::frmFindChannels>()), study_(std::move(study)),
-      table_(new ChannelTable(this)), shown_(new QSortFilterProxyModel(this)), run_(this) {
+      table_(new ChannelTable(this)), shown_(new QSortFilterProxyModel(this)) {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);
@@ -173,29 +173,25 @@ void frmFindChannels::cmdFind_Click() {
     ui->cmdFind->setEnabled(false);
     ui->cmdCancelFind->setFocus();
     setCursor(Qt::BusyCursor);
-    run_.start([this, next = std::move(next)](std::stop_token stop,
-                                              const OffThreadRun::Post& post) {
-        RunOptions options;
-        options.stop = stop;
-        options.progress = [this, post](double share) {
-            post([this, share] { ui->prgFind->setValue(static_cast<int>(share * 1000)); });
-        };
-        try {
-            auto result = std::make_shared<const ChannelResult>(findChannels(next.search, options));
-            post([this, result, next] {
-                run_.end();
-                showResult(result, next);
-            });
-        } catch (const std::bad_alloc&) {
-            post([this] {
-                run_.end();
-                searchEnded(QString());
-                showMessage(this, QStringLiteral("Search Too Large!"),
-                            QStringLiteral("There is not enough memory for this search."),
-                            MessageIcon::Error);
-            });
-        }
-    });
+    run_.start(
+        [search = next.search](const OffThreadRun::Job& job) {
+            RunOptions options;
+            options.stop = job.stop();
+            options.progress = [&job](double share) { job.progress(share); };
+            return std::make_shared<const ChannelResult>(findChannels(search, options));
+        },
+        {.finished = [this, next](
+                         std::shared_ptr<const ChannelResult> result) { showResult(result, next); },
+         .failed =
+             [this](std::exception_ptr e) {
+                 searchEnded(QString());
+                 showMessage(
+                     this, QStringLiteral("Search Too Large!"),
+                     failureText(e, QStringLiteral("There is not enough memory for this search.")),
+                     MessageIcon::Error);
+             },
+         .progress =
+             [this](double share) { ui->prgFind->setValue(static_cast<int>(share * 1000)); }});
 }
 
 // Back to waiting for Find; `note` leads the status line, which then says what the

@@ -585,6 +585,7 @@ void frmMain_Intermod::mnu_File_Import_Click() {
 
 // The results of the last finished run, as intermod-study writes them.
 void frmMain_Intermod::mnu_File_Export_Click() {
+    if (exporting_) return; // one file at a time
     const std::shared_ptr<const StudyResult> result = results_->sharedResult();
     if (!result || !result->ran()) {
         showMessage(this, QStringLiteral("No Results!"),
@@ -603,9 +604,12 @@ void frmMain_Intermod::mnu_File_Export_Click() {
     const ExportFormat format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
                                     ? ExportFormat::Json
                                     : ExportFormat::Csv;
-    QString error;
-    if (!exportResultsToFile(this, result, path, format, &error) && !error.isEmpty())
-        showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
+    exporting_ = true;
+    exportResultsToFile(this, result, path, format, [this](bool written, const QString& error) {
+        exporting_ = false;
+        if (!written && !error.isEmpty())
+            showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
+    });
 }
 
 void frmMain_Intermod::importFrequencies(const std::string& text, const QString& source,

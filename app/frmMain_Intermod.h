@@ -44,6 +44,9 @@ class frmMain_Intermod : public QMainWindow {
     // A study is running off this thread.
     bool studyRunning() const;
 
+    // Export Results is writing its file.
+    bool exporting() const { return exporting_; }
+
     // Loads a study file named on the command line, before the window shows.
     void AutoLoad(const QString& strPathAndFile);
 
@@ -139,6 +142,7 @@ class frmMain_Intermod : public QMainWindow {
     QElapsedTimer runClock_;      // for the time left
     QString calcsBefore_;         // the calculation count before "Working..." 
     bool CalcOnFly = true;
+    bool exporting_ = false;
     uint64_t lineLimit_ = kDefaultLineLimit;
 };
 

@@ -2,42 +2,34 @@
 
 namespace kim {
 
-StudyRun::StudyRun(QObject* parent) : QObject(parent), run_(this) {
+StudyRun::StudyRun(QObject* parent) : QObject(parent) {
     qRegisterMetaType<std::shared_ptr<const kim::StudyResult>>();
 }
 
 StudyRun::~StudyRun() = default;
 
 void StudyRun::start(StudyInput input, uint64_t lineLimit) {
-    // The posted calls run on this object's thread, only while this run is current.
-    run_.start([this, input = std::move(input), lineLimit](std::stop_token stop,
-                                                           const OffThreadRun::Post& post) {
-        RunOptions options;
-        options.lineLimit = lineLimit;
-        options.stop = stop;
-        options.progress = [this, post](double share) {
-            post([this, share] { emit progress(share); });
-        };
-        try {
-            auto result = std::make_shared<const StudyResult>(runStudy(input, options));
-            if (result->cancelled()) {
-                post([this] {
-                    run_.end();
-                    emit cancelled();
-                });
-                return;
-            }
-            post([this, result] {
-                run_.end();
-                emit finished(result);
-            });
-        } catch (const std::bad_alloc&) {
-            post([this] {
-                run_.end();
-                emit failed(QStringLiteral("There is not enough memory for this study."));
-            });
-        }
-    });
+    run_.start(
+        [input = std::move(input), lineLimit](const OffThreadRun::Job& job) {
+            RunOptions options;
+            options.lineLimit = lineLimit;
+            options.stop = job.stop();
+            options.progress = [&job](double share) { job.progress(share); };
+            return std::make_shared<const StudyResult>(runStudy(input, options));
+        },
+        {.finished =
+             [this](std::shared_ptr<const StudyResult> result) {
+                 if (result->cancelled())
+                     emit cancelled();
+                 else
+                     emit finished(std::move(result));
+             },
+         .failed =
+             [this](std::exception_ptr e) {
+                 emit failed(
+                     failureText(e, QStringLiteral("There is not enough memory for this study.")));
+             },
+         .progress = [this](double share) { emit progress(share); }});
 }
 
 void StudyRun::cancel() {

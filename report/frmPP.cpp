@@ -274,14 +274,15 @@ bool frmPP::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void frmPP::cmdPrint_Click() {
+    if (printing()) return;
     OutObject = Output::Printer;
-    QString error;
-    const PrintOutcome outcome = printReport(this, study_, PageNum, &error);
-    OutObject = Output::Paper;
-    if (outcome == PrintOutcome::Failed)
-        showMessage(this, kProgramTitle,
-                    QStringLiteral("The Printer Returned the following error: ") + error,
-                    MessageIcon::Error);
+    printReport(this, study_, PageNum, [this](PrintOutcome outcome, const QString& error) {
+        OutObject = Output::Paper;
+        if (outcome == PrintOutcome::Failed)
+            showMessage(this, kProgramTitle,
+                        QStringLiteral("The Printer Returned the following error: ") + error,
+                        MessageIcon::Error);
+    });
 }
 
 void frmPP::cmdClose_Click() {

@@ -33,6 +33,8 @@ class frmPP : public QWidget {
     qint16 Orient = 1;
     qint16 ZoomCounter = 2;
     enum class Output { Paper, Printer } OutObject = Output::Paper;
+    // A print started from here has not ended yet.
+    bool printing() const { return OutObject == Output::Printer; }
     // Pages are counted in 64 bits: ten million result lines make some 180,000 pages.
     qint64 PageCount = 1;
     qint64 PageNum = 1;

@@ -1,27 +1,26 @@
 #include "printing.h"
 
 #include "message_box.h"
+#include "off_thread_run.h"
 #include "painter_surface.h"
 #include "safe_file.h"
 #include "settings_store.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
+#include <stop_token>
 
 namespace kim {
 
@@ -137,84 +136,89 @@ QString defaultPdfName() {
 // Prints the pages on a thread of its own while the window shows how far it got. A PDF
 // file is written beside the earlier one and takes its place only once whole; a cancel or
 // a failure leaves the earlier file as it was.
-PrintOutcome printInBackground(QWidget* parent, QPrinter& printer, const ReportSource& study,
-                               const ReportPages& pages, qint64 first, qint64 last,
-                               QString* error) {
-    std::unique_ptr<SafeFile> file;
+void printInBackground(QWidget* parent, QPrinter& printer,
+                       std::shared_ptr<const ReportSource> study,
+                       std::shared_ptr<const ReportPages> pages, qint64 first, qint64 last,
+                       PrintDone done) {
+    std::shared_ptr<SafeFile> file;
     if (printer.outputFormat() == QPrinter::PdfFormat) {
-        file = std::make_unique<SafeFile>(printer.outputFileName());
+        file = std::make_shared<SafeFile>(printer.outputFileName());
         if (!file->open()) {
-            *error = QStringLiteral("The file %1 could not be written: %2.")
-                         .arg(printer.outputFileName(), file->reason());
-            return PrintOutcome::Failed;
+            done(PrintOutcome::Failed, QStringLiteral("The file %1 could not be written: %2.")
+                                           .arg(printer.outputFileName(), file->reason()));
+            return;
         }
     }
-    std::atomic<bool> stop{false};
-    std::atomic<qint64> done{0};
-    PrintOutcome outcome = PrintOutcome::Failed;
-    bool started = false;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        // The PDF is drawn as the printer would draw it: its page, resolution and names.
-        std::unique_ptr<QPdfWriter> pdf;
-        QPagedPaintDevice* device = &printer;
-        if (file) {
-            pdf = std::make_unique<QPdfWriter>(file.get());
-            pdf->setPdfVersion(printer.pdfVersion());
-            pdf->setResolution(printer.resolution());
-            pdf->setPageLayout(printer.pageLayout());
-            pdf->setTitle(printer.docName());
-            pdf->setCreator(printer.creator());
-            device = pdf.get();
-        }
-        QPainter painter;
-        if (!painter.begin(device)) return;
-        started = true;
-        PainterSurface surface = PainterSurface::onPrinter(*device, &painter);
-        outcome = printPages(surface, study, pages, first, last, &stop, &done);
-        if (outcome == PrintOutcome::Cancelled && !pdf && printer.abort()) return;
-        if (painter.isActive()) painter.end();
-    }));
 
     // Modal from the start: nothing may reach the printer or close the windows meanwhile.
-    QProgressDialog progress(parent);
-    progress.setWindowTitle(kProgramTitle);
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    progress.setMinimumDuration(0);
-    progress.setRange(0, static_cast<int>(last - first + 1));
-    auto show = [&] {
-        const qint64 n = done.load();
-        progress.setLabelText(QStringLiteral("Printing page %1 of %2...")
-                                  .arg(std::min(first + n, last))
-                                  .arg(pages.pageCount()));
-        progress.setValue(static_cast<int>(n));
+    auto* progress =
+        new RunProgressWindow(parent, kProgramTitle, QString(), static_cast<int>(last - first + 1),
+                              Qt::ApplicationModal, std::chrono::milliseconds(0));
+    const qint64 pageCount = pages->pageCount();
+    auto show = [progress, first, last, pageCount](qint64 drawn) {
+        progress->setLabelText(QStringLiteral("Printing page %1 of %2...")
+                                   .arg(std::min(first + drawn, last))
+                                   .arg(pageCount));
+        progress->setBarValue(static_cast<int>(drawn));
     };
-    show();
-    QObject::connect(&progress, &QProgressDialog::canceled, [&] { stop = true; });
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, show);
-    QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    tick.start(100);
-    loop.exec();
-    worker->wait();
+    show(0);
 
-    if (file) {
-        if (outcome == PrintOutcome::Printed && !file->commit()) outcome = PrintOutcome::Failed;
-        if (outcome != PrintOutcome::Printed) file->cancel();
-        if (outcome == PrintOutcome::Failed)
-            *error = file->reason().isEmpty()
-                         ? QStringLiteral("The file %1 could not be written.")
-                               .arg(printer.outputFileName())
-                         : QStringLiteral("The file %1 could not be written: %2.")
-                               .arg(printer.outputFileName(), file->reason());
-    } else if (outcome == PrintOutcome::Failed) {
-        *error = started ? QStringLiteral("The pages could not be sent to the printer.")
-                         : QStringLiteral("The printer could not start the document.");
-    }
-    return outcome;
+    struct Printed {
+        PrintOutcome outcome = PrintOutcome::Failed;
+        bool started = false; // the printer took the document
+    };
+    auto ended = [progress, file, &printer, done = std::move(done)](Printed p) {
+        progress->hide();
+        progress->deleteLater();
+        QString error;
+        if (file) {
+            if (p.outcome == PrintOutcome::Printed && !file->commit())
+                p.outcome = PrintOutcome::Failed;
+            if (p.outcome != PrintOutcome::Printed) file->cancel();
+            if (p.outcome == PrintOutcome::Failed)
+                error = file->reason().isEmpty()
+                            ? QStringLiteral("The file %1 could not be written.")
+                                  .arg(printer.outputFileName())
+                            : QStringLiteral("The file %1 could not be written: %2.")
+                                  .arg(printer.outputFileName(), file->reason());
+        } else if (p.outcome == PrintOutcome::Failed) {
+            error = p.started ? QStringLiteral("The pages could not be sent to the printer.")
+                              : QStringLiteral("The printer could not start the document.");
+        }
+        done(p.outcome, error);
+    };
+    OffThreadRun* run = OffThreadRun::startOwn(
+        parent,
+        [&printer, study, pages, first, last, file](const OffThreadRun::Job& job) {
+            Printed p;
+            // The PDF is drawn as the printer would draw it: its page, resolution and names.
+            std::unique_ptr<QPdfWriter> pdf;
+            QPagedPaintDevice* device = &printer;
+            if (file) {
+                pdf = std::make_unique<QPdfWriter>(file.get());
+                pdf->setPdfVersion(printer.pdfVersion());
+                pdf->setResolution(printer.resolution());
+                pdf->setPageLayout(printer.pageLayout());
+                pdf->setTitle(printer.docName());
+                pdf->setCreator(printer.creator());
+                device = pdf.get();
+            }
+            QPainter painter;
+            if (!painter.begin(device)) return p;
+            p.started = true;
+            std::atomic<bool> stop{false};
+            std::stop_callback onStop(job.stop(), [&] { stop = true; });
+            PainterSurface surface = PainterSurface::onPrinter(*device, &painter);
+            p.outcome = printPages(surface, *study, *pages, first, last, &stop,
+                                   [&](qint64 drawn) { job.progress(double(drawn)); });
+            if (p.outcome == PrintOutcome::Cancelled && !pdf && printer.abort()) return p;
+            if (painter.isActive()) painter.end();
+            return p;
+        },
+        {.finished = ended,
+         .failed = [ended](std::exception_ptr) { ended({}); },
+         .progress = [show](double drawn) { show(static_cast<qint64>(drawn)); }});
+    progress->follow(run);
 }
 
 } // namespace
@@ -223,8 +227,7 @@ void setPrintDialogHook(PrintDialogHook hook) {
     dialogHook() = std::move(hook);
 }
 
-PrintOutcome printReport(QWidget* parent, const ReportSource& study, qint64 currentPage,
-                         QString* error) {
+void printReport(QWidget* parent, const ReportSource& study, qint64 currentPage, PrintDone done) {
     QPrinter& printer = appPrinter();
     if (QPrinterInfo::availablePrinterNames().isEmpty())
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -236,13 +239,15 @@ PrintOutcome printReport(QWidget* parent, const ReportSource& study, qint64 curr
     request.currentPage = std::clamp<qint64>(currentPage, 1, request.pageCount);
     request.first = 1;
     request.last = std::min(request.pageCount, kMaxPrintPages);
-    if (!askForPages(parent, printer, request)) return PrintOutcome::Cancelled;
-    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())
-        return PrintOutcome::Cancelled;
+    if (!askForPages(parent, printer, request) ||
+        (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())) {
+        done(PrintOutcome::Cancelled, QString());
+        return;
+    }
 
     // The dialog may have changed the paper: the pages are counted again for it.
-    const ReportPages pages(study, measurePrinter(printer));
-    const qint64 last = std::clamp<qint64>(request.last, 1, pages.pageCount());
+    auto pages = std::make_shared<const ReportPages>(study, measurePrinter(printer));
+    const qint64 last = std::clamp<qint64>(request.last, 1, pages->pageCount());
     const qint64 first = std::clamp<qint64>(request.first, 1, last);
     if (last - first + 1 > kMaxPrintPages) {
         const QLocale c = QLocale::c();
@@ -250,15 +255,17 @@ PrintOutcome printReport(QWidget* parent, const ReportSource& study, qint64 curr
                     QStringLiteral("The report has %1 pages, and one print holds at most %2. "
                                    "Print it in parts: choose a page range of up to %2 pages "
                                    "in the print dialog, such as pages %3 to %4.")
-                        .arg(c.toString(pages.pageCount()), c.toString(kMaxPrintPages),
+                        .arg(c.toString(pages->pageCount()), c.toString(kMaxPrintPages),
                              c.toString(first), c.toString(first + kMaxPrintPages - 1)),
                     MessageIcon::Information);
-        return PrintOutcome::Cancelled;
+        done(PrintOutcome::Cancelled, QString());
+        return;
     }
-    const ReportSnapshot snapshot(study);
-    printer.setDocName(reportTitle(snapshot.siteName()));
+    auto snapshot = std::make_shared<const ReportSnapshot>(study);
+    printer.setDocName(reportTitle(snapshot->siteName()));
     printer.setCreator(kProgramTitle);
-    return printInBackground(parent, printer, snapshot, pages, first, last, error);
+    printInBackground(parent, printer, std::move(snapshot), std::move(pages), first, last,
+                      std::move(done));
 }
 
 } // namespace kim

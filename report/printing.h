@@ -42,8 +42,10 @@ void setPrintDialogHook(PrintDialogHook hook);
 // Prints the report: the print dialog, where the user picks the printer (a PDF file
 // where none is installed) and the pages, then the pages, off the window's thread with
 // progress and Cancel. A range of more than kMaxPrintPages pages is refused with a
-// message before anything is drawn. *error says why a print failed.
-PrintOutcome printReport(QWidget* parent, const ReportSource& study, qint64 currentPage,
-                         QString* error);
+// message before anything is drawn. Returns once the pages are on their way; `done`
+// hears how the print ended (at once when nothing was printed) and, for a failed print,
+// why.
+using PrintDone = std::function<void(PrintOutcome outcome, const QString& error)>;
+void printReport(QWidget* parent, const ReportSource& study, qint64 currentPage, PrintDone done);
 
 } // namespace kim

@@ -158,12 +158,12 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
 
 PrintOutcome printPages(DrawSurface& printer, const ReportSource& study, const ReportPages& pages,
                         qint64 first, qint64 last, const std::atomic<bool>* stop,
-                        std::atomic<qint64>* done) {
+                        const std::function<void(qint64 drawn)>& drawn) {
     for (qint64 page = first; page <= last; ++page) {
         if (stop && stop->load()) return PrintOutcome::Cancelled;
         if (page > first && !printer.newPage()) return PrintOutcome::Failed;
         DrawReport(printer, study, pages, page, 1.0);
-        if (done) ++*done;
+        if (drawn) drawn(page - first + 1);
     }
     return printer.endDocument() ? PrintOutcome::Printed : PrintOutcome::Failed;
 }

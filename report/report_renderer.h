@@ -7,6 +7,7 @@
 #include "report_source.h"
 
 #include <atomic>
+#include <functional>
 
 namespace kim {
 
@@ -21,11 +22,11 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
 enum class PrintOutcome { Printed, Cancelled, Failed };
 
 // Draws pages first to last on the printer as one document and ends it. When *stop is
-// set, returns Cancelled after the page being drawn, the document not ended; *done
-// counts the pages drawn.
+// set, returns Cancelled after the page being drawn, the document not ended; `drawn`
+// hears the count of pages drawn after each page.
 PrintOutcome printPages(DrawSurface& printer, const ReportSource& study, const ReportPages& pages,
                         qint64 first, qint64 last, const std::atomic<bool>* stop = nullptr,
-                        std::atomic<qint64>* done = nullptr);
+                        const std::function<void(qint64 drawn)>& drawn = {});
 
 // "Page 2 of 3".
 QString pageText(qint64 page, qint64 count);

@@ -240,6 +240,7 @@ void TstImportExport::exportEqualsTheCommandLine() {
         return r.filter == "CSV files (*.csv);;JSON files (*.json)" ? path : QString();
     });
     child<QAction>("mnu_File_Export")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!w().exporting(), 30000);
     QVERIFY(log_->messages.isEmpty());
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
@@ -259,6 +260,7 @@ void TstImportExport::exportSaysWhenTheListWasCut() {
         const QString path = dir_.filePath(QString("cut.") + format);
         setFileDialogHook([&](const FileDialogRequest&) { return path; });
         child<QAction>("mnu_File_Export")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w().exporting(), 30000);
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
@@ -370,6 +372,9 @@ void TstImportExport::fullDiskKeepsTheEarlierFile() {
             child<QAction>("mnu_File_Print")->trigger();
             w().preview()->findChild<QPushButton*>("cmdPrint")->click();
         }
+        // Export and print write off the window's thread.
+        QTRY_VERIFY_WITH_TIMEOUT(!w().exporting() && (!w().preview() || !w().preview()->printing()),
+                                 30000);
     };
     disk.fill(room);
     write();

@@ -81,6 +81,7 @@ class TstPrintPreview : public QObject {
         });
         button(pp, "cmdPrint")->click();
         setPrintDialogHook(nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!pp->printing(), 30000);
     }
     frmPP* openStudy(const char* file) {
         window_->AutoLoad(QString(KIM_TEST_DATA) + "/" + file);
@@ -484,6 +485,7 @@ void TstPrintPreview::pageRangePrintsOnlyThosePages() {
         return true;
     });
     button(pp, "cmdPrint")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!pp->printing(), 30000);
     QCOMPARE(pdfInfo(current, "Pages"), "1");
     QVERIFY(pdfText(current).contains(QString("Page 2 of %1").arg(pp->PageCount)));
 }

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <optional>
+
 #include <random>
 
 using namespace kim;
@@ -641,7 +643,8 @@ void TstReport::stopEndsAfterThePageInProgress() {
     RecordingSurface out(true);
     std::atomic<bool> stop{false};
     std::atomic<qint64> done{0};
-    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), &stop, &done),
+    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), &stop,
+                        [&](qint64 drawn) { done = drawn; }),
              PrintOutcome::Printed);
     QCOMPARE(done.load(), pages.pageCount());
     stop = true;
@@ -673,8 +676,10 @@ void TstReport::tooManyPagesAreRefused() {
         request.last = request.pageCount;
         return true;
     });
-    QString error;
-    QCOMPARE(printReport(nullptr, study, 3, &error), PrintOutcome::Cancelled);
+    std::optional<PrintOutcome> outcome;
+    printReport(nullptr, study, 3, [&](PrintOutcome o, const QString&) { outcome = o; });
+    QTRY_VERIFY(outcome);
+    QCOMPARE(*outcome, PrintOutcome::Cancelled);
     setPrintDialogHook(nullptr);
     QCOMPARE(offered.pageCount, kMaxPrintPages + 1);
     QCOMPARE(offered.currentPage, 3);
@@ -714,16 +719,20 @@ void TstReport::cancelledPrintLeavesNoFile() {
         printer.setOutputFileName(pdf);
         return true;
     });
-    QString error;
-    PrintOutcome outcome = PrintOutcome::Printed;
+    std::optional<PrintOutcome> outcome;
     QString shown;
-    QVERIFY(testing::onModal([&] { outcome = printReport(nullptr, study, 1, &error); },
-                             [&](QWidget* progress) {
-                                 shown = progress->findChild<QLabel*>()->text();
-                                 progress->findChild<QPushButton*>()->click();
-                             }));
+    QVERIFY(testing::onModal(
+        [&] {
+            printReport(nullptr, study, 1, [&](PrintOutcome o, const QString&) { outcome = o; });
+        },
+        [&](QWidget* progress) {
+            shown = progress->findChild<QLabel*>()->text();
+            progress->findChild<QPushButton*>()->click();
+        },
+        10000));
     setPrintDialogHook(nullptr);
-    QCOMPARE(outcome, PrintOutcome::Cancelled);
+    QTRY_VERIFY(outcome);
+    QCOMPARE(*outcome, PrintOutcome::Cancelled);
     QVERIFY2(shown.startsWith("Printing page "), qPrintable(shown));
     QVERIFY(log.messages.isEmpty());
     if (earlier.isEmpty()) {
