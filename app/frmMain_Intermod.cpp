@@ -236,13 +236,15 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         ui->lstIntermodProducts->scrollToTop();
     });
 
-    // "&Tools", after every other menu (the pane has just made "&View").
+    // "&Tools" after "&View" (the panes have just made it), and "&Help" last of all.
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("mnu_Tools"));
     QAction* find = tools->addAction(QStringLiteral("&Find Clean Channels..."));
     find->setObjectName(QStringLiteral("mnu_Tools_FindChannels"));
     find->setMenuRole(QAction::NoRole);
     connect(find, &QAction::triggered, this, &frmMain_Intermod::mnu_Tools_FindChannels_Click);
+    menuBar()->removeAction(ui->mnu_Help->menuAction());
+    menuBar()->addAction(ui->mnu_Help->menuAction());
 
     Form_Load();
     ui->txtSiteName->setFocus();
@@ -444,9 +446,7 @@ void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& resu
     ui->lblImodProdCalcsAnswer->setText(QString::number(result->products()));
     if (!result->complete()) {
         // Grouped with "," as every number of the program.
-        auto grouped = [](uint64_t n) {
-            return QString::fromStdString(formatNumber(double(n), NumberPattern{1, 0, 0, true}));
-        };
+        auto grouped = [](uint64_t n) { return QString::fromStdString(formatCount(n)); };
         showMessage(this, QStringLiteral("List Incomplete!"),
                     QStringLiteral("The study found %1 interfering products. The list shows the "
                                    "first %2 of them.")
@@ -488,8 +488,7 @@ int frmMain_Intermod::addFrequencies(bool transmit, const std::vector<double>& m
                     QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
                                    "most 32,767. Nothing was added.")
                         .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"),
-                             QString::fromStdString(formatNumber(
-                                 double(list->count() + fresh.size()), {1, 0, 0, true}))),
+                             QString::fromStdString(formatCount(list->count() + fresh.size()))),
                     MessageIcon::Information);
         return 0;
     }

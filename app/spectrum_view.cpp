@@ -60,8 +60,7 @@ QString mhzText(double mhz) {
 }
 
 QString countText(uint64_t n) {
-    return QString::fromStdString(
-        formatNumber(static_cast<double>(n), NumberPattern{1, 0, 0, true}));
+    return QString::fromStdString(formatCount(n));
 }
 
 enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean, NotClean };

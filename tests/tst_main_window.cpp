@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -39,6 +40,7 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
 
     void startUpState();
     void formHasTheNamedControls();
+    void menusKeepTheirOrder();
     void tabOrderAndSelectAll();
     void enterPressesAdd();
 
@@ -148,6 +150,30 @@ void TstMainWindow::formHasTheNamedControls() {
         QVERIFY2(w().findChild<QObject*>(name), name);
     for (QAction* a : w().findChildren<QAction*>())
         QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
+}
+
+// The items that were keep their order; new File items stand in a group of their own
+// before Exit, and Help stays the last menu.
+void TstMainWindow::menusKeepTheirOrder() {
+    auto names = [](const QList<QAction*>& actions) {
+        QStringList out;
+        for (const QAction* a : actions)
+            out << (a->menu() ? a->menu()->objectName() : a->objectName());
+        return out;
+    };
+    QCOMPARE(names(w().menuBar()->actions()),
+             (QStringList{"mnu_File", "mnu_Configuration", "mnu_View", "mnu_Tools", "mnu_Help"}));
+    const QList<QAction*> file = child<QMenu>("mnu_File")->actions();
+    QCOMPARE(names(file), (QStringList{"mnu_File_New", "mnu_File_Open", "mnu_File_Save",
+                                       "mnu_File_Sep1", "mnu_File_Print", "mnu_File_PrinterSetup",
+                                       "mnu_File_Sep3", "mnu_File_Import", "mnu_File_Export",
+                                       "mnu_Sep2", "mnu_File_Exit"}));
+    for (int i : {3, 6, 9})
+        QVERIFY(file[i]->isSeparator());
+    QCOMPARE(names(child<QMenu>("mnu_Configuration")->actions()),
+             (QStringList{"mnu_Config_User", "mnu_Config_CalcAsGo"}));
+    QCOMPARE(names(child<QMenu>("mnu_Help")->actions()),
+             (QStringList{"mnu_Help_Email", "mnu_Help_OnlineSupport"}));
 }
 
 void TstMainWindow::tabOrderAndSelectAll() {
