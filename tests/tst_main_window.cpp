@@ -164,10 +164,10 @@ void TstMainWindow::menusKeepTheirOrder() {
     QCOMPARE(names(w().menuBar()->actions()),
              (QStringList{"mnu_File", "mnu_Configuration", "mnu_View", "mnu_Tools", "mnu_Help"}));
     const QList<QAction*> file = child<QMenu>("mnu_File")->actions();
-    QCOMPARE(names(file), (QStringList{"mnu_File_New", "mnu_File_Open", "mnu_File_Save",
-                                       "mnu_File_Sep1", "mnu_File_Print", "mnu_File_PrinterSetup",
-                                       "mnu_File_Sep3", "mnu_File_Import", "mnu_File_Export",
-                                       "mnu_Sep2", "mnu_File_Exit"}));
+    QCOMPARE(names(file),
+             (QStringList{"mnu_File_New", "mnu_File_Open", "mnu_File_Save", "mnu_File_Sep1",
+                          "mnu_File_Print", "mnu_File_PrinterSetup", "mnu_File_Sep3",
+                          "mnu_File_Import", "mnu_File_Export", "mnu_Sep2", "mnu_File_Exit"}));
     for (int i : {3, 6, 9})
         QVERIFY(file[i]->isSeparator());
     QCOMPARE(names(child<QMenu>("mnu_Configuration")->actions()),
