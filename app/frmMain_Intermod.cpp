@@ -374,6 +374,7 @@ void frmMain_Intermod::AddDirectInterferance() {
         ui->prgStudy->setValue(0);
         ui->lblStudyProgress->setText(QStringLiteral("Studying..."));
         runClock_.start();
+        timeLeft_.reset();
         if (!progressDelay_.isActive() && ui->frmStudyProgress->isHidden()) progressDelay_.start();
         setCursor(Qt::BusyCursor);
         run_->start(input, lineLimit_);
@@ -406,13 +407,11 @@ bool frmMain_Intermod::studyRunning() const {
 
 void frmMain_Intermod::studyProgress(double share) {
     ui->prgStudy->setValue(static_cast<int>(share * 1000));
-    const double elapsed = runClock_.elapsed() / 1000.0;
-    // An estimate only once a little of the work shows its pace.
-    if (share < 0.01 || elapsed < 0.5) return;
-    const double left = elapsed * (1 - share) / share;
+    const std::optional<double> left = timeLeft_.update(runClock_.elapsed() / 1000.0, share);
+    if (!left) return;
     ui->lblStudyProgress->setText(
-        left < 60 ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(left)))
-                  : QStringLiteral("Studying... about %1 min left").arg(qRound(left / 60)));
+        *left < 60 ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(*left)))
+                   : QStringLiteral("Studying... about %1 min left").arg(qRound(*left / 60)));
 }
 
 void frmMain_Intermod::studyEnded() {

@@ -7,6 +7,7 @@
 #include "spectrum_data.h"
 #include "study.h"
 #include "study_engine.h"
+#include "study_run.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -27,7 +28,6 @@ namespace kim {
 class FileCommands;
 class ResultsModel;
 class SpectrumPane;
-class StudyRun;
 class frmFindChannels;
 class frmPP;
 
@@ -137,6 +137,7 @@ class frmMain_Intermod : public QMainWindow {
     StudyRun* run_;
     QTimer progressDelay_;        // a study shows its progress once it has run this long
     QElapsedTimer runClock_;      // for the time left
+    TimeLeftEstimate timeLeft_;
     QString calcsBefore_;         // the calculation count before "Working..." 
     bool CalcOnFly = true;
     uint64_t lineLimit_ = kDefaultLineLimit;
