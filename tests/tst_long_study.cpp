@@ -228,8 +228,9 @@ void TstLongStudy::timeLeftCountsDown() {
         last = shown;
         const double truth = kRun - t;
         if (pace(t) >= 2.0 / 3)
-            QVERIFY2(std::fabs(*left - truth) <= std::max(tolerance, truth / 2),
-                     qPrintable(QString("at %1 s: %2 s left, truly %3").arg(t).arg(*left).arg(truth)));
+            QVERIFY2(
+                std::fabs(*left - truth) <= std::max(tolerance, truth / 2),
+                qPrintable(QString("at %1 s: %2 s left, truly %3").arg(t).arg(*left).arg(truth)));
     }
     QVERIFY2(risen <= 2, qPrintable(QString("rose by %1 s in all").arg(risen)));
     // A new run starts from nothing.
