@@ -1,5 +1,6 @@
 #include "docked_pane.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +24,17 @@ QMenu* DockedPane::viewMenu(QMainWindow* window) {
     QMenu* menu = window->menuBar()->addMenu(QStringLiteral("&View"));
     menu->setObjectName(QStringLiteral("mnu_View"));
     return menu;
+}
+
+QLabel* DockedPane::earlierStudyNotice(QWidget* parent) {
+    auto* notice = new QLabel(QStringLiteral("Results of an earlier study: the frequencies, "
+                                             "separation or order have changed since. Press "
+                                             "Calculate in the main window."),
+                              parent);
+    notice->setWordWrap(true);
+    notice->setStyleSheet(QStringLiteral("color: #a03000;"));
+    notice->hide();
+    return notice;
 }
 
 void DockedPane::keepHostArea(bool opening) {

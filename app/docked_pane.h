@@ -4,6 +4,7 @@
 
 #include <QDockWidget>
 
+class QLabel;
 class QMainWindow;
 class QMenu;
 
@@ -16,6 +17,10 @@ class DockedPane : public QDockWidget {
 
     // The window's "&View" menu, made after every menu it has when there is none yet.
     static QMenu* viewMenu(QMainWindow* window);
+
+  protected:
+    // A hidden notice that the pane shows the results of an earlier study.
+    static QLabel* earlierStudyNotice(QWidget* parent);
 
   private:
     // Grows the window while the pane is docked; a pane just opened floats when the

@@ -1,5 +1,9 @@
 #include "study_run.h"
 
+#include "number_format.h"
+
+#include <QTimer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -39,6 +43,50 @@ std::optional<double> TimeLeftEstimate::update(double seconds, double share) {
     return shown_;
 }
 
+ShownResult::ShownResult(std::function<StudyInput()> current, QObject* parent)
+    : QObject(parent), current_(std::move(current)) {}
+
+ShownResult::Basis ShownResult::basisOf(const StudyInput& study) {
+    Basis b;
+    for (const std::string& t : study.transmit)
+        b.transmit.push_back(readStudyNumber(t));
+    for (const std::string& r : study.receive)
+        b.receive.push_back(readStudyNumber(r));
+    b.separation = readStudyNumber(study.separation);
+    b.order = study.order;
+    return b;
+}
+
+void ShownResult::shown(const StudyInput& study) {
+    basis_ = basisOf(study);
+    recheck();
+}
+
+void ShownResult::clear() {
+    basis_.reset();
+    recheck();
+}
+
+bool ShownResult::stale() const {
+    return basis_ && !(*basis_ == basisOf(current_()));
+}
+
+void ShownResult::studyEdited() {
+    if (recheckDue_) return;
+    recheckDue_ = true;
+    QTimer::singleShot(0, this, [this] {
+        recheckDue_ = false;
+        recheck();
+    });
+}
+
+void ShownResult::recheck() {
+    const bool now = stale();
+    if (now == told_) return;
+    told_ = now;
+    emit staleChanged(now);
+}
+
 StudyRun::StudyRun(QObject* parent) : QObject(parent), run_(this) {
     qRegisterMetaType<std::shared_ptr<const kim::StudyResult>>();
 }
@@ -46,6 +94,7 @@ StudyRun::StudyRun(QObject* parent) : QObject(parent), run_(this) {
 StudyRun::~StudyRun() = default;
 
 void StudyRun::start(StudyInput input, uint64_t lineLimit) {
+    input_ = input;
     // The posted calls run on this object's thread, only while this run is current.
     run_.start([this, input = std::move(input), lineLimit](std::stop_token stop,
                                                            const OffThreadRun::Post& post) {

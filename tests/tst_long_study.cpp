@@ -121,6 +121,10 @@ void TstLongStudy::longStudyCancelledKeepsTheLastResults() {
     QCOMPARE((QStringList{calcs(), products()}), beforeCounts_);
     QCOMPARE(child<QLabel>("lblStudyStatus")->text(), "Study cancelled.");
     QVERIFY(!child<QWidget>("frmStudyProgress")->isVisible());
+    // They are the results of the small study, and say so.
+    QVERIFY(w().shownResult()->stale());
+    QTRY_COMPARE(child<QLabel>("Label10")->text(),
+                 "Intermodulation Products: results of an earlier study (press Calculate)");
 }
 
 // An order chosen while a study runs drops it: the list shows the final values' study.

@@ -1,7 +1,11 @@
+#include "file_commands.h"
 #include "frmFreqAdd.h"
 #include "frmMain_Intermod.h"
+#include "frmPP.h"
+#include "printing.h"
 #include "results_model.h"
 #include "settings_store.h"
+#include "study_run.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
@@ -15,12 +19,35 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
 using namespace kim;
 using testing::onModal;
+
+namespace {
+// Answers the program's questions with the buttons' indices given, in turn, and keeps
+// what was asked.
+class QuestionLog {
+  public:
+    explicit QuestionLog(QList<int> answers) : answers_(std::move(answers)) {
+        setQuestionHook([this](const QString& title, const QString& text, const QStringList& b) {
+            asked << title;
+            texts << text;
+            buttons = b;
+            return answers_.isEmpty() ? int(b.size()) - 1 : answers_.takeFirst();
+        });
+    }
+    ~QuestionLog() { setQuestionHook(nullptr); }
+    QStringList asked, texts, buttons;
+
+  private:
+    QList<int> answers_;
+};
+} // namespace
 
 // Receives the addresses the help commands hand to the desktop.
 class UrlRecorder : public QObject {
@@ -69,6 +96,11 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
     void cutListIsReported();
     void studyTooLargeIsRefused();
     void largeResultsShowAtOnce();
+    void earlierResultsAreMarked_data();
+    void earlierResultsAreMarked();
+    void printAndExportOfferToCalculateFirst_data();
+    void printAndExportOfferToCalculateFirst();
+    void earlierResultsPrintWithANotice();
 
     void settingsSurviveARestart_data();
     void settingsSurviveARestart();
@@ -99,6 +131,26 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
     void setCalcOnFly(bool on) {
         auto* a = child<QAction>("mnu_Config_CalcAsGo");
         if (a->isChecked() != on) a->trigger();
+    }
+    // A small study calculated, then "Calculate as you go" off.
+    void calculatedThenOff() {
+        Study s;
+        s.transmit = {"150.00000", "160.00000"};
+        s.receive = {"140.00000", "170.00000"};
+        w().loadStudy(s);
+        child<QPushButton>("cmdCalculate")->click();
+        setCalcOnFly(false);
+        QVERIFY(!w().shownResult()->stale());
+    }
+    // Every place the results show says whether they are those of an earlier study.
+    void checkMarked(bool stale) {
+        QCOMPARE(w().shownResult()->stale(), stale);
+        QTRY_COMPARE(child<QLabel>("Label10")->text(),
+                     stale ? "Intermodulation Products: results of an earlier study (press "
+                             "Calculate)"
+                           : "Intermodulation Products:");
+        QCOMPARE(!child<QLabel>("lblSummaryStale")->isHidden(), stale);
+        QCOMPARE(!child<QLabel>("lblSpectrumStale")->isHidden(), stale);
     }
 };
 
@@ -729,6 +781,136 @@ void TstMainWindow::largeResultsShowAtOnce() {
     auto* view = child<QListView>("lstIntermodProducts");
     view->scrollToBottom();
     QVERIFY(w().results()->lineText(rows - 1).startsWith("A-B-C-D: "));
+}
+
+void TstMainWindow::earlierResultsAreMarked_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("stale");
+    QTest::newRow("a transmitter added") << "add" << true;
+    QTest::newRow("a receiver removed") << "remove" << true;
+    QTest::newRow("the separation changed") << "30" << true;
+    QTest::newRow("the same separation written otherwise") << "25" << false;
+    QTest::newRow("added and removed again") << "add and remove" << false;
+    QTest::newRow("the site renamed") << "site" << false;
+}
+
+// The list keeps the last results while the study changes under it, and says so in its
+// heading and in both panes, until the study is calculated again.
+void TstMainWindow::earlierResultsAreMarked() {
+    QFETCH(QString, edit);
+    QFETCH(bool, stale);
+    calculatedThenOff();
+    const QStringList before = resultLines();
+    checkMarked(false);
+    auto* rx = child<QListWidget>("lstReceive");
+    if (edit.startsWith("add")) addThroughDialog({"155"});
+    if (edit == "add and remove") {
+        child<QListWidget>("lstTransmit")->setCurrentRow(1); // 155.00000
+        child<QPushButton>("cmdRemove")->click();
+    }
+    if (edit == "remove") {
+        rx->setCurrentRow(0);
+        child<QPushButton>("cmdRemove")->click();
+    }
+    if (edit == "site") QTest::keyClicks(child<QLineEdit>("txtSiteName"), "Hill");
+    if (edit[0].isDigit()) child<QLineEdit>("txtFreqSeparation")->setText(edit);
+    checkMarked(stale);
+    QCOMPARE(resultLines(), before); // the list stays as it was
+    child<QPushButton>("cmdCalculate")->click();
+    checkMarked(false);
+    QCOMPARE(resultLines(), testing::toQt(runStudy(w().currentStudy().input()).listLines()));
+}
+
+void TstMainWindow::printAndExportOfferToCalculateFirst_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("answer");
+    for (const char* command : {"mnu_File_Print", "mnu_File_Export"}) {
+        QTest::addRow("%s, calculate first", command) << command << 0;
+        QTest::addRow("%s, earlier results", command) << command << 1;
+        QTest::addRow("%s, cancel", command) << command << 2;
+    }
+}
+
+// Print and Export say when the results are those of an earlier study, and offer to
+// calculate first; the command then goes on with the new results.
+void TstMainWindow::printAndExportOfferToCalculateFirst() {
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    calculatedThenOff();
+    const QStringList earlier = resultLines();
+    addThroughDialog({}, {"300.01"});
+    QStringList exportAsked;
+    setFileDialogHook([&](const FileDialogRequest& r) {
+        exportAsked << r.title;
+        return QString();
+    });
+    QuestionLog questions({answer});
+    child<QAction>(qPrintable(command))->trigger();
+    QCOMPARE(questions.asked, QStringList{"Results of an Earlier Study!"});
+    QCOMPARE(questions.buttons, (QStringList{"Calculate First", "Use Earlier Results", "Cancel"}));
+    const bool goesOn = answer != 2;
+    const bool print = command == "mnu_File_Print";
+    QTRY_COMPARE(w().preview() != nullptr, print && goesOn);
+    QTRY_COMPARE(exportAsked, !print && goesOn ? QStringList{"Export Results"} : QStringList{});
+    if (answer == 0) {
+        checkMarked(false);
+        QCOMPARE(resultLines(), testing::toQt(runStudy(w().currentStudy().input()).listLines()));
+    } else {
+        checkMarked(true);
+        QCOMPARE(resultLines(), earlier);
+    }
+    // Once current, nothing is asked.
+    if (print && w().preview()) w().preview()->close();
+    QTRY_VERIFY(!w().preview());
+    child<QPushButton>("cmdCalculate")->click();
+    child<QAction>(qPrintable(command))->trigger();
+    QCOMPARE(questions.asked.size(), 1);
+    setFileDialogHook(nullptr);
+    if (w().preview()) w().preview()->close();
+}
+
+// What leaves the program on paper says it holds the results of an earlier study,
+// before their first line.
+void TstMainWindow::earlierResultsPrintWithANotice() {
+    calculatedThenOff();
+    const QString firstLine = resultLines().first();
+    addThroughDialog({"155"});
+    QuestionLog questions({1, 1}); // the menu, then the preview's Print button
+    child<QAction>("mnu_File_Print")->trigger();
+    frmPP* pp = w().preview();
+    QVERIFY(pp);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("report.pdf");
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    pp->findChild<QPushButton*>("cmdPrint")->click();
+    setPrintDialogHook(nullptr);
+    QCOMPARE(questions.asked.size(), 2);
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished());
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    const qsizetype notice = printed.indexOf("These are the results of an earlier study: the "
+                                             "frequencies, separation or order above have "
+                                             "changed since they were calculated.");
+    QVERIFY2(notice > printed.indexOf("Receiver Frequencies:"), qPrintable(printed));
+    QVERIFY(notice < printed.indexOf(firstLine.left(20)));
+    // Once calculated, the paper has no such notice; Print asks nothing.
+    child<QPushButton>("cmdCalculate")->click();
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    pp->findChild<QPushButton*>("cmdPrint")->click();
+    setPrintDialogHook(nullptr);
+    QCOMPARE(questions.asked.size(), 2);
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished());
+    QVERIFY(!QString::fromUtf8(text.readAllStandardOutput()).contains("earlier study"));
+    pp->close();
 }
 
 void TstMainWindow::settingsSurviveARestart_data() {
