@@ -148,6 +148,10 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
       files_(std::make_unique<FileCommands>(*host_)), run_(new StudyRun(this)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The window's own controls keep their places and sizes: height beyond them goes
+    // to the docked panes, never to a blank band above them.
+    ui->centralwidget->setMaximumHeight(std::max(height() - menuBar()->sizeHint().height(),
+                                                 ui->lblVersion->geometry().bottom() + 8));
     // Named separators, as the menu's other items are named.
     for (QAction* a : ui->mnu_File->actions())
         if (a->isSeparator()) ui->mnu_File->removeAction(a);

@@ -5,7 +5,10 @@
 #include "printing.h"
 #include "results_model.h"
 #include "settings_store.h"
+#include "spectrum_pane.h"
+#include "spectrum_view.h"
 #include "study_run.h"
+#include "summary_pane.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
@@ -23,6 +26,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
 #include <QtTest>
 
 using namespace kim;
@@ -101,6 +106,8 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
     void printAndExportOfferToCalculateFirst_data();
     void printAndExportOfferToCalculateFirst();
     void earlierResultsPrintWithANotice();
+    void panesTakeTheRoom_data();
+    void panesTakeTheRoom();
 
     void settingsSurviveARestart_data();
     void settingsSurviveARestart();
@@ -913,6 +920,116 @@ void TstMainWindow::earlierResultsPrintWithANotice() {
     pp->close();
 }
 
+void TstMainWindow::panesTakeTheRoom_data() {
+    QTest::addColumn<QString>("screen"); // see main()
+    QTest::addColumn<bool>("spectrumFirst");
+    for (const char* screen : {"1600x1000", "1920x1080"}) {
+        QTest::addRow("%s, Spectrum first", screen) << screen << true;
+        QTest::addRow("%s, Summary first", screen) << screen << false;
+    }
+}
+
+// On a desktop screen, the Summary and the Spectrum dock below the window's own
+// controls, which keep their places and sizes; the panes take the room below them, and
+// the Spectrum's note fits its picture.
+void TstMainWindow::panesTakeTheRoom() {
+    QFETCH(QString, screen);
+    QFETCH(bool, spectrumFirst);
+    closeWindow();
+    openWindow(false);
+    QScreen* desktop = nullptr;
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->name() == screen) desktop = s;
+    QVERIFY(desktop);
+    w().setScreen(desktop);
+    w().move(desktop->availableGeometry().center() - w().rect().center());
+    w().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w()));
+    QCOMPARE(w().screen(), desktop);
+    // A study whose list is cut, and a band searched: the longest note the picture has.
+    setCalcOnFly(false);
+    w().setLineLimit(20);
+    Study s;
+    s.transmit = {"150.00000", "150.02500", "150.05000", "150.07500", "150.10000"};
+    s.receive = {"150.12500", "150.15000", "150.17500", "150.20000"};
+    w().loadStudy(s);
+    child<QPushButton>("cmdCalculate")->click();
+    QVERIFY(w().results()->result()->products() > 20);
+    std::vector<ShadedChannel> channels;
+    for (int i = 0; i < 1000; ++i)
+        channels.push_back({150 + i * 0.0125, i % 3 == 0});
+    w().spectrum()->setChannels(channels, 12.5);
+    log_->messages.clear();
+
+    QWidget* central = w().centralWidget();
+    const QSize centralSize = central->size();
+    QMap<QString, QRect> places;
+    for (QWidget* c : central->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        places[c->objectName()] = c->geometry();
+    auto* spectrum = w().findChild<QDockWidget*>("dockSpectrum");
+    auto* summary = w().findChild<QDockWidget*>("dockSummary");
+    QList<QDockWidget*> panes{spectrum, summary};
+    if (!spectrumFirst) std::swap(panes[0], panes[1]);
+    const int separator = w().style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    auto settled = [&] {
+        for (QDockWidget* p : panes)
+            if (p->isVisible() && !p->isFloating() &&
+                p->geometry().top() > central->geometry().bottom() + separator + 2)
+                return false;
+        return true;
+    };
+    for (QDockWidget* pane : panes) {
+        pane->toggleViewAction()->trigger();
+        QTRY_VERIFY(pane->isVisible());
+        // The window grows to hold it: its own area stays as it was.
+        QTRY_COMPARE(central->size(), centralSize);
+        QTRY_VERIFY2(settled(), "a band lies empty above the panes");
+    }
+    for (QDockWidget* pane : panes) {
+        QVERIFY2(!pane->isFloating(), qPrintable(pane->objectName()));
+        QCOMPARE(w().dockWidgetArea(pane), Qt::BottomDockWidgetArea);
+        // Side by side, as high as each other, below the controls.
+        QCOMPARE(pane->geometry().top(), panes[0]->geometry().top());
+        QVERIFY(pane->height() >= pane->minimumSizeHint().height());
+    }
+    QVERIFY(desktop->availableGeometry().contains(w().frameGeometry()));
+    QCOMPARE(central->size(), centralSize);
+    for (QWidget* c : central->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QCOMPARE(c->geometry(), places[c->objectName()]);
+    QVERIFY(log_->messages.isEmpty());
+
+    // Every row of the Spectrum's note within its picture, nothing of it lost.
+    SpectrumView* view = w().spectrum()->view();
+    QTRY_VERIFY(view->ready());
+    view->grab();
+    const QStringList note = view->note();
+    QVERIFY(note.join(' ').contains("channels clean;"));
+    QVERIFY(note.join(' ').contains("; the study found "));
+    const QFontMetricsF fm(view->font());
+    const double room = view->width() - std::ceil(fm.horizontalAdvance("MHz") + 14) - 16;
+    for (const QString& row : note)
+        QVERIFY2(fm.horizontalAdvance(row) <= room + 0.5, qPrintable(row));
+    // A narrower picture breaks it into more rows, and a part too wide alone at blanks.
+    view->resize(200, view->height());
+    view->grab();
+    QVERIFY(view->note().size() > note.size());
+    QCOMPARE(view->note().join(' '), note.join(' '));
+
+    // Maximized, the panes take the room that the window's own controls leave.
+    w().showMaximized();
+    QTRY_VERIFY(w().height() > desktop->availableGeometry().height() - 10);
+    QTRY_VERIFY2(settled(), "a band lies empty above the panes");
+    QCOMPARE(central->height(), centralSize.height());
+    w().showNormal();
+    QTRY_COMPARE(central->size(), centralSize);
+
+    // Closed again, the window is as it was.
+    const QSize designed(860, 580);
+    for (QDockWidget* pane : panes)
+        pane->toggleViewAction()->trigger();
+    QTRY_COMPARE(w().size(), designed);
+}
+
 void TstMainWindow::settingsSurviveARestart_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("on");
@@ -956,5 +1073,22 @@ void TstMainWindow::exitClosesWithoutQuestion() {
     QVERIFY(log_->messages.isEmpty());
 }
 
-QTEST_MAIN(TstMainWindow)
+// The offscreen platform with three screens side by side: its own (800 by 800), where
+// the other tests run, and two desktops on which the panes are laid out.
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    QFile config(dir.filePath("screens.json"));
+    if (!config.open(QIODevice::WriteOnly)) return 1;
+    config.write(R"({"screens": [
+        {"name": "offscreen", "x": 0, "y": 0, "width": 800, "height": 800, "logicalDpi": 96},
+        {"name": "1600x1000", "x": 800, "y": 0, "width": 1600, "height": 1000, "logicalDpi": 96},
+        {"name": "1920x1080", "x": 2400, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96}
+    ]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TstMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_main_window.moc"
