@@ -81,6 +81,9 @@ const QString kEarlierHeading =
     QStringLiteral("Intermodulation Products: results of an earlier study (press Calculate)");
 const QString kEarlierWhy = QStringLiteral(
     "The frequencies, separation or order have changed since these results were calculated.");
+const QString kPrintEarlier =
+    QStringLiteral("print the earlier results, with a notice on the paper that says so");
+const QString kExportEarlier = QStringLiteral("export the earlier results as they are");
 const QString kEarlierOnPaper = QStringLiteral(
     "These are the results of an earlier study: the frequencies, separation or order above "
     "have changed since they were calculated.");
@@ -132,7 +135,7 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
         return w_.shown_->stale() ? kEarlierOnPaper : QString();
     }
     bool beforePrint(QWidget* parent) const override {
-        return w_.goOnWithEarlierResults(parent, QStringLiteral("print"), [w = &w_] {
+        return w_.goOnWithEarlierResults(parent, kPrintEarlier, [w = &w_] {
             if (w->preview_) w->preview_->cmdPrint_Click();
         });
     }
@@ -488,14 +491,14 @@ void frmMain_Intermod::clearResults() {
     shown_->clear();
 }
 
-bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& what,
+bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
                                               std::function<void()> again) {
     if (!shown_->stale()) return true;
     const int answer = askQuestion(
         parent, QStringLiteral("Results of an Earlier Study!"),
         QStringLiteral("The results list holds the results of an earlier study. %1\n\nCalculate "
-                       "the study first, or %2 the earlier results, marked as such?")
-            .arg(kEarlierWhy, what),
+                       "the study first, or %2?")
+            .arg(kEarlierWhy, otherwise),
         {QStringLiteral("Calculate First"), QStringLiteral("Use Earlier Results"),
          QStringLiteral("Cancel")});
     if (answer == 1) return true;
@@ -666,9 +669,7 @@ void frmMain_Intermod::mnu_File_Import_Click() {
 
 // The results of the last finished run, as intermod-study writes them.
 void frmMain_Intermod::mnu_File_Export_Click() {
-    if (!goOnWithEarlierResults(this, QStringLiteral("export"),
-                                [this] { mnu_File_Export_Click(); }))
-        return;
+    if (!goOnWithEarlierResults(this, kExportEarlier, [this] { mnu_File_Export_Click(); })) return;
     const std::shared_ptr<const StudyResult> result = results_->sharedResult();
     if (!result || !result->ran()) {
         showMessage(this, QStringLiteral("No Results!"),
@@ -885,8 +886,7 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain_Intermod::mnu_File_Print_Click() {
-    if (!goOnWithEarlierResults(this, QStringLiteral("print"), [this] { mnu_File_Print_Click(); }))
-        return;
+    if (!goOnWithEarlierResults(this, kPrintEarlier, [this] { mnu_File_Print_Click(); })) return;
     // An open preview is only brought forward; it is neither set up nor drawn again.
     if (!preview_) {
         preview_ = new frmPP(this, *report_);

@@ -125,7 +125,8 @@ class frmMain_Intermod : public QMainWindow {
     // Print and Export, over results that no longer belong to the window's study: asks
     // whether to calculate first (`again` repeats the command once the results are in).
     // True to go on with the results as they are.
-    bool goOnWithEarlierResults(QWidget* parent, const QString& what, std::function<void()> again);
+    bool goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
+                                std::function<void()> again);
     void studyProgress(double share);
     void studyEnded();
     void cancelStudy();

@@ -857,6 +857,11 @@ void TstMainWindow::printAndExportOfferToCalculateFirst() {
     QCOMPARE(questions.buttons, (QStringList{"Calculate First", "Use Earlier Results", "Cancel"}));
     const bool goesOn = answer != 2;
     const bool print = command == "mnu_File_Print";
+    QVERIFY(questions.texts[0].startsWith("The results list holds the results of an earlier "
+                                          "study."));
+    QVERIFY(questions.texts[0].endsWith(
+        print ? "or print the earlier results, with a notice on the paper that says so?"
+              : "or export the earlier results as they are?"));
     QTRY_COMPARE(w().preview() != nullptr, print && goesOn);
     QTRY_COMPARE(exportAsked, !print && goesOn ? QStringList{"Export Results"} : QStringList{});
     if (answer == 0) {
