@@ -159,12 +159,13 @@ void frmPP::placePaper() {
 const ReportPages& frmPP::pages() {
     const std::shared_ptr<const StudyResult> results = study_.resultStudy();
     const PagesOf now{results, study_.transmitTexts().size(), study_.receiveTexts().size(),
-                      study_.resultLineCount()};
+                      study_.resultLineCount(), study_.resultNotice()};
     // Lines that are not a study's are few: they are counted at every drawing.
-    const bool same =
-        pages_ && results && !pagesOf_.study.expired() && !pagesOf_.study.owner_before(now.study) &&
-        !now.study.owner_before(pagesOf_.study) && pagesOf_.transmit == now.transmit &&
-        pagesOf_.receive == now.receive && pagesOf_.results == now.results;
+    const bool same = pages_ && results && !pagesOf_.study.expired() &&
+                      !pagesOf_.study.owner_before(now.study) &&
+                      !now.study.owner_before(pagesOf_.study) &&
+                      pagesOf_.transmit == now.transmit && pagesOf_.receive == now.receive &&
+                      pagesOf_.results == now.results && pagesOf_.notice == now.notice;
     if (!same) {
         pages_ = std::make_unique<ReportPages>(study_, measures_);
         pagesOf_ = now;
@@ -275,6 +276,7 @@ bool frmPP::eventFilter(QObject* watched, QEvent* e) {
 
 void frmPP::cmdPrint_Click() {
     if (printing()) return;
+    if (!study_.beforePrint(this)) return;
     OutObject = Output::Printer;
     printReport(this, study_, PageNum, [this](PrintOutcome outcome, const QString& error) {
         OutObject = Output::Paper;

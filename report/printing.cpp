@@ -62,7 +62,7 @@ class ReportSnapshot : public ReportSource {
         : company_(s.company()), engineer_(s.engineer()), site_(s.siteName()),
           description_(s.siteDescription()), date_(s.siteDate()), separation_(s.separationText()),
           transmit_(s.transmitTexts()), receive_(s.receiveTexts()), count_(s.resultLineCount()),
-          study_(s.resultStudy()) {
+          study_(s.resultStudy()), notice_(s.resultNotice()) {
         if (!byStudy())
             for (qint64 i = 0; i < count_; ++i)
                 lines_ << s.resultLine(i);
@@ -81,6 +81,7 @@ class ReportSnapshot : public ReportSource {
                          : lines_.value(row);
     }
     std::shared_ptr<const StudyResult> resultStudy() const override { return study_; }
+    QString resultNotice() const override { return notice_; }
 
   private:
     // A study's lines are written when drawn (it may hold millions), others copied.
@@ -91,6 +92,7 @@ class ReportSnapshot : public ReportSource {
     QStringList transmit_, receive_;
     qint64 count_;
     std::shared_ptr<const StudyResult> study_;
+    QString notice_;
     QStringList lines_;
 };
 

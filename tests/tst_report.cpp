@@ -134,6 +134,8 @@ class FakeStudy : public ReportSource {
         return row < results.size() ? results.at(row) : QString("line %1").arg(row);
     }
     std::shared_ptr<const StudyResult> resultStudy() const override { return study; }
+    QString notice;
+    QString resultNotice() const override { return notice; }
     mutable int asked = 0;
 };
 
@@ -197,6 +199,8 @@ class TstReport : public QObject {
     void shortPages_data();
     void shortPages();
     void continuationRowsIndented();
+    void noticeStandsBeforeTheResults_data();
+    void noticeStandsBeforeTheResults();
     void countingFromPartsMatchesTheText_data();
     void countingFromPartsMatchesTheText();
     void pageRangeDrawsOnlyThosePages();
@@ -342,6 +346,57 @@ void TstReport::lineBreaks() {
     advance.fill(1);
     const LineWrap wrap(advance, first, 16);
     QCOMPARE(wrap.rows(line), rows);
+}
+
+void TstReport::noticeStandsBeforeTheResults_data() {
+    QTest::addColumn<int>("words"); // of the notice
+    QTest::addColumn<int>("lines"); // result lines
+    QTest::addColumn<int>("pages");
+    // Page 1 holds 46 lines below two transmitters and a receiver; a row of the notice
+    // takes the place of one, and 16 words of "earlier " take two rows.
+    QTest::newRow("no notice") << 0 << 46 << 1;
+    QTest::newRow("one row, page 1 full") << 3 << 45 << 1;
+    QTest::newRow("one row, a line over") << 3 << 46 << 2;
+    QTest::newRow("two rows, page 1 full") << 16 << 44 << 1;
+    QTest::newRow("two rows, a line over") << 16 << 45 << 2;
+    QTest::newRow("two rows, many pages") << 16 << 300 << 5;
+}
+
+// The paper says when its results are not those of the frequencies above them: the
+// notice stands at the head of the results, whole, and the pages make room for it.
+void TstReport::noticeStandsBeforeTheResults() {
+    QFETCH(int, words);
+    QFETCH(int, lines);
+    QFETCH(int, pages);
+    FakeStudy study;
+    study.transmit = {"150", "151"};
+    study.receive = {"152"};
+    for (int i = 0; i < lines; ++i)
+        study.results << QString("line %1").arg(i);
+    study.notice = QString("earlier ").repeated(words).trimmed();
+    const ReportPages layout(study, measures());
+    QCOMPARE(layout.pageCount(), pages);
+    RecordingSurface out = printAll(study, layout);
+    QCOMPARE(resultLinesDrawn(out, 1200), study.results);
+    const QStringList texts = out.texts();
+    const qsizetype first = texts.indexOf("line 0");
+    QStringList notice;
+    for (const auto& d : out.drawn)
+        if (d.text.startsWith("earlier")) {
+            notice << d.text;
+            QCOMPARE(d.left, 1200.0);
+            QCOMPARE(d.page, 1);
+        }
+    QCOMPARE(notice.join(' '), study.notice);
+    // Right before the first line, after the receivers.
+    QCOMPARE(texts.mid(first - notice.size(), notice.size()), notice);
+    QCOMPARE(texts[first - notice.size() - 1], "00,152.00000  MHz");
+    const double bottom = 15000 - 720;
+    for (const auto& d : out.drawn) {
+        if (d.text.startsWith("Page ") && d.top >= bottom) continue; // the footer
+        QVERIFY2(d.top + 200 <= bottom + 1e-6, qPrintable(d.text));
+        QVERIFY2(d.right <= 12000 - 720 + 1e-6, qPrintable(d.text));
+    }
 }
 
 void TstReport::pagesHoldEveryLineInOrder_data() {
