@@ -20,7 +20,7 @@
 #include "spectrum_pane.h"
 #include "summary_pane.h"
 #include "spectrum_view.h"
-#include "study_run.h"
+#include "study_controller.h"
 #include "study_text_field.h"
 #include "text_order.h"
 #include "ui_frmMain_Intermod.h"
@@ -35,6 +35,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QShortcut>
+#include <QTimer>
 #include <QLocale>
 #include <QMenuBar>
 #include <QUrl>
@@ -120,7 +121,7 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
     QString company() const override { return settings::company(QStringLiteral("Unkown")); }
     QString engineer() const override { return settings::engineer(QStringLiteral("Unknown")); }
     std::shared_ptr<const StudyResult> resultStudy() const override {
-        return w_.results_->sharedResult();
+        return w_.study_->result();
     }
     QString siteName() const override { return w_.ui->txtSiteName->text(); }
     QString siteDescription() const override { return w_.ui->txtDescription->text(); }
@@ -132,7 +133,7 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
     qint64 resultLineCount() const override { return w_.results_->allLineCount(); }
     QString resultLine(qint64 row) const override { return w_.results_->allLineText(row); }
     QString resultNotice() const override {
-        return w_.shown_->stale() ? kEarlierOnPaper : QString();
+        return w_.study_->stale() ? kEarlierOnPaper : QString();
     }
     bool beforePrint(QWidget* parent) const override {
         return w_.goOnWithEarlierResults(parent, kPrintEarlier, [w = &w_] {
@@ -146,9 +147,10 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
 
 frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain_Intermod>()),
-      results_(new ResultsModel(this)), host_(std::make_unique<HostAdapter>(*this)),
+      study_(new StudyController([this] { return currentStudy().input(); }, this)),
+      results_(new ResultsModel(*study_, this)), host_(std::make_unique<HostAdapter>(*this)),
       report_(std::make_unique<ReportAdapter>(*this)),
-      files_(std::make_unique<FileCommands>(*host_)), run_(new StudyRun(this)) {
+      files_(std::make_unique<FileCommands>(*host_)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     // The window's own controls keep their places and sizes: height beyond them goes
@@ -218,44 +220,53 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
             &frmMain_Intermod::mnu_File_Export_Click);
 
 
-    progressDelay_.setSingleShot(true);
-    progressDelay_.setInterval(330);
-    connect(&progressDelay_, &QTimer::timeout, this, [this] {
+    connect(study_, &StudyController::calculating, this, [this](bool quick, bool first) {
+        ui->lblStudyStatus->clear();
+        // The count a run's "Working..." stands in for, until the run has its own.
+        if (first) calcsBefore_ = ui->lblCalcsPerformed->text();
+        ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
+        if (quick) {
+            ui->lblCalcsPerformed->repaint();
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            waitCursor_ = true;
+            return;
+        }
+        // The list keeps the last results until this run has its own.
+        ui->prgStudy->setValue(0);
+        ui->lblStudyProgress->setText(QStringLiteral("Studying..."));
+        setCursor(Qt::BusyCursor);
+    });
+    connect(study_, &StudyController::showProgress, this, [this] {
         ui->frmStudyProgress->show();
         ui->frmStudyProgress->raise();
     });
-    connect(run_, &StudyRun::progress, this, &frmMain_Intermod::studyProgress);
-    connect(run_, &StudyRun::finished, this,
-            [this](const std::shared_ptr<const StudyResult>& result) {
-                showResult(result, run_->input());
-            });
-    connect(run_, &StudyRun::failed, this, [this](const QString& why) {
-        afterRun_ = nullptr;
-        studyEnded();
+    connect(study_, &StudyController::progress, this, &frmMain_Intermod::studyProgress);
+    connect(study_, &StudyController::ended, this, &frmMain_Intermod::studyEnded);
+    connect(study_, &StudyController::resultChanged, this, &frmMain_Intermod::showResult);
+    connect(study_, &StudyController::failed, this, [this](const QString& why) {
+        // Nothing to show: the counters keep the last study's counts.
         ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"), why, MessageIcon::Error);
     });
-    connect(run_, &StudyRun::cancelled, this, [this] {
-        afterRun_ = nullptr;
-        studyEnded();
+    connect(study_, &StudyController::cancelled, this, [this] {
         ui->lblCalcsPerformed->setText(calcsBefore_);
         ui->lblStudyStatus->setText(QStringLiteral("Study cancelled."));
     });
-    connect(ui->cmdCancelStudy, &QPushButton::clicked, this, &frmMain_Intermod::cancelStudy);
+    connect(ui->cmdCancelStudy, &QPushButton::clicked, study_, &StudyController::cancel);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &frmMain_Intermod::cancelStudy);
+    connect(escape, &QShortcut::activated, study_, &StudyController::cancel);
 
     // The spectrum pane draws whatever the results list shows.
     spectrum_ = SpectrumPane::addTo(this);
     connect(results_, &QAbstractItemModel::modelReset, spectrum_, [this] {
-        spectrum_->setResult(results_->sharedResult());
+        spectrum_->setResult(study_->result());
         dropStaleChannels();
     });
 
     // The summary too; a double-click there lists one receiver's lines alone.
     SummaryPane* summary = SummaryPane::addTo(this);
     connect(results_, &QAbstractItemModel::modelReset, summary, [this, summary] {
-        summary->setResult(results_->sharedResult());
+        summary->setResult(study_->result());
         const int r = results_->receiverFilter();
         summary->showFilter(r, r < 0 ? QString() : QString::fromStdString(formatNumber(
                                                        results_->result()->receiveValue(size_t(r)),
@@ -268,18 +279,18 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
 
     // The results shown may stop belonging to the lists, separation and order: every
     // view of them says so.
-    shown_ = new ShownResult([this] { return currentStudy().input(); }, this);
     for (QListWidget* list : {ui->lstTransmit, ui->lstReceive}) {
         QAbstractItemModel* model = list->model();
-        connect(model, &QAbstractItemModel::rowsInserted, shown_, &ShownResult::studyEdited);
-        connect(model, &QAbstractItemModel::rowsRemoved, shown_, &ShownResult::studyEdited);
-        connect(model, &QAbstractItemModel::modelReset, shown_, &ShownResult::studyEdited);
-        connect(model, &QAbstractItemModel::dataChanged, shown_, &ShownResult::studyEdited);
+        connect(model, &QAbstractItemModel::rowsInserted, study_, &StudyController::studyEdited);
+        connect(model, &QAbstractItemModel::rowsRemoved, study_, &StudyController::studyEdited);
+        connect(model, &QAbstractItemModel::modelReset, study_, &StudyController::studyEdited);
+        connect(model, &QAbstractItemModel::dataChanged, study_, &StudyController::studyEdited);
     }
-    connect(ui->txtFreqSeparation, &QLineEdit::textChanged, shown_, &ShownResult::studyEdited);
+    connect(ui->txtFreqSeparation, &QLineEdit::textChanged, study_,
+            &StudyController::studyEdited);
     for (QRadioButton* opt : {ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th})
-        connect(opt, &QRadioButton::toggled, shown_, &ShownResult::studyEdited);
-    connect(shown_, &ShownResult::staleChanged, this, [this, summary](bool stale) {
+        connect(opt, &QRadioButton::toggled, study_, &StudyController::studyEdited);
+    connect(study_, &StudyController::staleChanged, this, [this, summary](bool stale) {
         ui->Label10->setText(stale ? kEarlierHeading : kHeading);
         ui->Label10->setToolTip(stale ? QLatin1Char(' ') + kEarlierWhy + QLatin1Char(' ')
                                       : QString());
@@ -310,7 +321,7 @@ void frmMain_Intermod::Form_Load() {
     ui->txtDate->setText(longDate());
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
-    clearResults();
+    study_->clear();
     // The project's version: major, minor and revision, plain decimal numbers.
     ui->lblVersion->setText(QStringLiteral("Version: " KIM_VERSION));
     CalcOnFly = settings::calcOnFly();
@@ -362,17 +373,14 @@ void frmMain_Intermod::loadStudy(const Study& study) {
 }
 
 void frmMain_Intermod::clearStudy() {
-    // A study of what is gone is dropped, and a command waiting for it.
-    afterRun_ = nullptr;
-    run_->drop();
-    studyEnded();
     ui->lblStudyStatus->clear();
     ui->txtSiteName->clear();
     ui->txtDescription->clear();
     ui->txtDate->setText(longDate());
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
-    clearResults();
+    // A run of what is gone is dropped, and a command waiting for it.
+    study_->clear();
     ui->lblCalcsPerformed->setText(QStringLiteral("0"));
     ui->lblImodProdCalcsAnswer->setText(QStringLiteral("0"));
 }
@@ -406,94 +414,40 @@ void startUp(frmMain_Intermod& window, const QStringList& arguments) {
     window.show();
 }
 
-// A study this small runs at once on this thread, as it always has: no thread, no
-// flash of progress.
-constexpr uint64_t kQuickStudyTests = 2'000'000;
-
 void frmMain_Intermod::AddDirectInterferance() {
-    ui->lblStudyStatus->clear();
-    if (ui->lstTransmit->count() == 0 || ui->lstReceive->count() == 0) {
-        run_->drop();
-        studyEnded();
-        clearResults();
-        // A command waiting for the study goes on: there is nothing to calculate.
-        if (afterRun_) QTimer::singleShot(0, this, std::exchange(afterRun_, nullptr));
-        return;
-    }
-    const StudyInput input = currentStudy().input();
-    const auto tests = calculationCount(input.transmit.size(), input.receive.size(), input.order);
-    const bool quick = tests && *tests <= kQuickStudyTests;
-    // The count a run's "Working..." stands in for, until the run has its own.
-    if (!run_->running()) calcsBefore_ = ui->lblCalcsPerformed->text();
-    if (!quick) {
-        // The list keeps the last results until this run has its own.
-        ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
-        ui->prgStudy->setValue(0);
-        ui->lblStudyProgress->setText(QStringLiteral("Studying..."));
-        runClock_.start();
-        timeLeft_.reset();
-        if (!progressDelay_.isActive() && ui->frmStudyProgress->isHidden()) progressDelay_.start();
-        setCursor(Qt::BusyCursor);
-        run_->start(input, lineLimit_);
-        return;
-    }
-    run_->drop();
-    studyEnded();
-    clearResults();
-    ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
-    ui->lblCalcsPerformed->repaint();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::shared_ptr<const StudyResult> result;
-    try {
-        result = std::make_shared<const StudyResult>(runStudy(input, lineLimit_));
-    } catch (const std::bad_alloc&) {
-        afterRun_ = nullptr;
-        QApplication::restoreOverrideCursor();
-        ui->lblCalcsPerformed->setText(calcsBefore_);
-        showMessage(this, QStringLiteral("Study Too Large!"),
-                    QStringLiteral("There is not enough memory for this study."),
-                    MessageIcon::Error);
-        return;
-    }
-    QApplication::restoreOverrideCursor();
-    showResult(result, input);
+    study_->calculate();
 }
 
 bool frmMain_Intermod::studyRunning() const {
-    return run_->running();
+    return study_->running();
 }
 
-void frmMain_Intermod::studyProgress(double share) {
+void frmMain_Intermod::setLineLimit(uint64_t limit) {
+    study_->setLineLimit(limit);
+}
+
+void frmMain_Intermod::studyProgress(double share, double secondsLeft) {
     ui->prgStudy->setValue(static_cast<int>(share * 1000));
-    const std::optional<double> left = timeLeft_.update(runClock_.elapsed() / 1000.0, share);
-    if (!left) return;
+    if (secondsLeft < 0) return;
     ui->lblStudyProgress->setText(
-        *left < 60 ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(*left)))
-                   : QStringLiteral("Studying... about %1 min left").arg(qRound(*left / 60)));
+        secondsLeft < 60
+            ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(secondsLeft)))
+            : QStringLiteral("Studying... about %1 min left").arg(qRound(secondsLeft / 60)));
 }
 
 void frmMain_Intermod::studyEnded() {
-    progressDelay_.stop();
     ui->frmStudyProgress->hide();
     unsetCursor();
-}
-
-void frmMain_Intermod::cancelStudy() {
-    run_->cancel();
+    if (std::exchange(waitCursor_, false)) QApplication::restoreOverrideCursor();
 }
 
 void frmMain_Intermod::listsChanged() {
-    if (run_->running()) AddDirectInterferance();
-}
-
-void frmMain_Intermod::clearResults() {
-    results_->clear();
-    shown_->clear();
+    study_->listsChanged();
 }
 
 bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
                                               std::function<void()> again) {
-    if (!shown_->stale()) return true;
+    if (!study_->stale()) return true;
     const int answer = askQuestion(
         parent, QStringLiteral("Results of an Earlier Study!"),
         QStringLiteral("The results list holds the results of an earlier study. %1\n\nCalculate "
@@ -504,26 +458,16 @@ bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& ot
     if (answer == 1) return true;
     if (answer == 0) {
         // The command comes again once the study has its results.
-        afterRun_ = std::move(again);
+        study_->whenCalculated(std::move(again));
         AddDirectInterferance();
     }
     return false;
 }
 
-void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& result,
-                                  const StudyInput& input) {
-    studyEnded();
-    if (!result->error().empty()) {
-        afterRun_ = nullptr;
-        // Nothing to show: the counters keep the last study's counts.
-        ui->lblCalcsPerformed->setText(calcsBefore_);
-        showMessage(this, QStringLiteral("Study Too Large!"),
-                    QString::fromStdString(result->error()), MessageIcon::Error);
-        return;
-    }
-    results_->setResult(result);
-    shown_->shown(input);
-    if (afterRun_) QTimer::singleShot(0, this, std::exchange(afterRun_, nullptr));
+void frmMain_Intermod::showResult() {
+    ui->lblStudyStatus->clear();
+    const std::shared_ptr<const StudyResult> result = study_->result();
+    if (!result) return;
     ui->lstIntermodProducts->scrollToTop();
     // Again once laid out: a study run before the window shows lands mid-list otherwise.
     QTimer::singleShot(0, ui->lstIntermodProducts, &QListView::scrollToTop);
@@ -671,7 +615,7 @@ void frmMain_Intermod::mnu_File_Import_Click() {
 void frmMain_Intermod::mnu_File_Export_Click() {
     if (exporting_) return; // one file at a time
     if (!goOnWithEarlierResults(this, kExportEarlier, [this] { mnu_File_Export_Click(); })) return;
-    const std::shared_ptr<const StudyResult> result = results_->sharedResult();
+    const std::shared_ptr<const StudyResult> result = study_->result();
     if (!result || !result->ran()) {
         showMessage(this, QStringLiteral("No Results!"),
                     QStringLiteral("There are no results to export: calculate the study first."));

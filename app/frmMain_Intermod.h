@@ -7,12 +7,9 @@
 #include "spectrum_data.h"
 #include "study.h"
 #include "study_engine.h"
-#include "study_run.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -29,6 +26,7 @@ namespace kim {
 class FileCommands;
 class ResultsModel;
 class SpectrumPane;
+class StudyController;
 class frmFindChannels;
 class frmPP;
 
@@ -59,15 +57,16 @@ class frmMain_Intermod : public QMainWindow {
     bool calcOnFly() const { return CalcOnFly; }
     // The results list's rows (the last study that ran).
     const ResultsModel* results() const { return results_; }
-    // Whether those rows still belong to the lists, separation and order shown.
-    const ShownResult* shownResult() const { return shown_; }
+    // The study: its runs, its last result and whether that still belongs to the lists,
+    // separation and order shown.
+    const StudyController* study() const { return study_; }
     // The open print preview, if any.
     frmPP* preview() const;
     // The open "Find Clean Channels" window, if any.
     frmFindChannels* finder() const;
     SpectrumPane* spectrum() const { return spectrum_; }
     // Lines a study keeps at most (the counts stay exact); tests make it small.
-    void setLineLimit(uint64_t limit) { lineLimit_ = limit; }
+    void setLineLimit(uint64_t limit);
 
     // Inserts a list text at its sorted place.
     static void insertSorted(QListWidget* list, const QString& text);
@@ -123,21 +122,20 @@ class frmMain_Intermod : public QMainWindow {
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
-    void showResult(const std::shared_ptr<const StudyResult>& result, const StudyInput& input);
-    void clearResults();
+    void showResult();
     // Print and Export, over results that no longer belong to the window's study: asks
     // whether to calculate first (`again` repeats the command once the results are in).
     // True to go on with the results as they are.
     bool goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
                                 std::function<void()> again);
-    void studyProgress(double share);
+    void studyProgress(double share, double secondsLeft);
     void studyEnded();
-    void cancelStudy();
     // Shows what the text would add (the import dialog) and adds it on the user's word.
     void importFrequencies(const std::string& text, const QString& source, bool toTransmit);
     void copySelectedResults();
 
     std::unique_ptr<Ui::frmMain_Intermod> ui;
+    StudyController* study_;
     ResultsModel* results_;
     std::unique_ptr<HostAdapter> host_;
     std::unique_ptr<ReportAdapter> report_;
@@ -146,16 +144,10 @@ class frmMain_Intermod : public QMainWindow {
     QPointer<frmFindChannels> finder_;
     SpectrumPane* spectrum_ = nullptr;
     ChannelSearch shadedFor_; // the search whose channels the spectrum shades
-    StudyRun* run_;
-    ShownResult* shown_ = nullptr;
-    std::function<void()> afterRun_; // a command waiting for the study's results
-    QTimer progressDelay_;        // a study shows its progress once it has run this long
-    QElapsedTimer runClock_;      // for the time left
-    TimeLeftEstimate timeLeft_;
-    QString calcsBefore_;         // the calculation count before "Working..." 
+    QString calcsBefore_;     // the calculation count before "Working..."
+    bool waitCursor_ = false; // a study runs on this thread
     bool CalcOnFly = true;
     bool exporting_ = false;
-    uint64_t lineLimit_ = kDefaultLineLimit;
 };
 
 // The file named by the command line's arguments (after the program's name): joined

@@ -1,45 +1,53 @@
 #include "results_model.h"
 
+#include "study_controller.h"
+
 #include <limits>
 
 namespace kim {
 
-void ResultsModel::setResult(std::shared_ptr<const StudyResult> result) {
-    beginResetModel();
-    result_ = std::move(result);
-    receiver_ = -1;
-    shown_.clear();
-    endResetModel();
+ResultsModel::ResultsModel(const StudyController& study, QObject* parent)
+    : QAbstractListModel(parent), study_(study) {
+    connect(&study, &StudyController::resultChanged, this, [this] {
+        beginResetModel();
+        receiver_ = -1;
+        shown_.clear();
+        endResetModel();
+    });
+}
+
+const StudyResult* ResultsModel::result() const {
+    return study_.result().get();
 }
 
 void ResultsModel::setReceiverFilter(int receiver) {
+    const StudyResult* r = result();
     beginResetModel();
-    receiver_ = result_ ? receiver : -1;
+    receiver_ = r ? receiver : -1;
     shown_.clear();
     if (receiver_ >= 0)
-        for (size_t i = 0; i < result_->lineCount(); ++i)
-            if (result_->match(i).receiver == receiver_) shown_.push_back(i);
+        for (size_t i = 0; i < r->lineCount(); ++i)
+            if (r->match(i).receiver == receiver_) shown_.push_back(i);
     endResetModel();
 }
 
 qint64 ResultsModel::allLineCount() const {
-    if (!result_ || !result_->ran()) return 0;
-    return qint64(std::max<size_t>(result_->lineCount(), 1));
+    const StudyResult* r = result();
+    if (!r || !r->ran()) return 0;
+    return qint64(std::max<size_t>(r->lineCount(), 1));
 }
 
 QString ResultsModel::allLineText(qint64 line) const {
-    if (!result_ || line < 0) return {};
-    if (result_->lineCount() == 0) return line == 0 ? QString(kNoInterferenceLine) : QString();
-    if (size_t(line) >= result_->lineCount()) return {};
-    return QString::fromStdString(result_->line(size_t(line)));
-}
-
-void ResultsModel::clear() {
-    setResult(nullptr);
+    const StudyResult* r = result();
+    if (!r || line < 0) return {};
+    if (r->lineCount() == 0) return line == 0 ? QString(kNoInterferenceLine) : QString();
+    if (size_t(line) >= r->lineCount()) return {};
+    return QString::fromStdString(r->line(size_t(line)));
 }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !result_ || !result_->ran()) return 0;
+    const StudyResult* r = result();
+    if (parent.isValid() || !r || !r->ran()) return 0;
     if (receiver_ >= 0) return static_cast<int>(shown_.size());
     // A view counts its rows in an int; the engine keeps fewer lines than that.
     return static_cast<int>(std::min<qint64>(allLineCount(), std::numeric_limits<int>::max()));
@@ -48,7 +56,7 @@ int ResultsModel::rowCount(const QModelIndex& parent) const {
 QString ResultsModel::lineText(int row) const {
     if (receiver_ >= 0)
         return row >= 0 && size_t(row) < shown_.size()
-                   ? QString::fromStdString(result_->line(shown_[size_t(row)]))
+                   ? QString::fromStdString(result()->line(shown_[size_t(row)]))
                    : QString();
     return allLineText(row);
 }

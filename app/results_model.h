@@ -1,5 +1,5 @@
-// The results list's rows: the study's lines, formatted when the view asks for them, so
-// that a million lines show at once.
+// The results list's rows: the lines of the study controller's result, formatted when
+// the view asks for them, so that a million lines show at once.
 #pragma once
 
 #include "study_engine.h"
@@ -11,16 +11,16 @@
 
 namespace kim {
 
+class StudyController;
+
 class ResultsModel : public QAbstractListModel {
     Q_OBJECT
   public:
-    using QAbstractListModel::QAbstractListModel;
+    // Lines of a study that ran: its lines, or "No Interfering Frequencies..." alone. A
+    // new result shows all its lines.
+    ResultsModel(const StudyController& study, QObject* parent);
 
-    // Lines of a study that ran: its lines, or "No Interfering Frequencies..." alone.
-    void setResult(std::shared_ptr<const StudyResult> result);
-    void clear();
-    const StudyResult* result() const { return result_.get(); }
-    std::shared_ptr<const StudyResult> sharedResult() const { return result_; }
+    const StudyResult* result() const;
 
     // Shows only the lines of one receiver (its index in the receive list), or all
     // lines again with -1.
@@ -36,7 +36,7 @@ class ResultsModel : public QAbstractListModel {
     QString allLineText(qint64 line) const;
 
   private:
-    std::shared_ptr<const StudyResult> result_;
+    const StudyController& study_;
     int receiver_ = -1;
     std::vector<size_t> shown_; // the lines of the filtered receiver
 };

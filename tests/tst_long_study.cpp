@@ -1,7 +1,8 @@
 #include "file_commands.h"
 #include "number_format.h"
 #include "study_file.h"
-#include "study_run.h"
+#include "study_controller.h"
+#include "time_left.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
@@ -122,7 +123,7 @@ void TstLongStudy::longStudyCancelledKeepsTheLastResults() {
     QCOMPARE(child<QLabel>("lblStudyStatus")->text(), "Study cancelled.");
     QVERIFY(!child<QWidget>("frmStudyProgress")->isVisible());
     // They are the results of the small study, and say so.
-    QVERIFY(w().shownResult()->stale());
+    QVERIFY(w().study()->stale());
     QTRY_COMPARE(child<QLabel>("Label10")->text(),
                  "Intermodulation Products: results of an earlier study (press Calculate)");
 }

@@ -7,7 +7,7 @@
 #include "settings_store.h"
 #include "spectrum_pane.h"
 #include "spectrum_view.h"
-#include "study_run.h"
+#include "study_controller.h"
 #include "summary_pane.h"
 #include "test_support.h"
 #include "window_fixture.h"
@@ -147,11 +147,11 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
         w().loadStudy(s);
         child<QPushButton>("cmdCalculate")->click();
         setCalcOnFly(false);
-        QVERIFY(!w().shownResult()->stale());
+        QVERIFY(!w().study()->stale());
     }
     // Every place the results show says whether they are those of an earlier study.
     void checkMarked(bool stale) {
-        QCOMPARE(w().shownResult()->stale(), stale);
+        QCOMPARE(w().study()->stale(), stale);
         QTRY_COMPARE(child<QLabel>("Label10")->text(),
                      stale ? "Intermodulation Products: results of an earlier study (press "
                              "Calculate)"

@@ -1,0 +1,29 @@
+// How long a run has left, from how far it got when.
+#pragma once
+
+#include <deque>
+#include <optional>
+
+namespace kim {
+
+// The time a run has left, from the pace of the work done lately. The work comes in
+// bursts (a stage, then a pause while its lines are gathered), so what is smoothed is
+// the time the whole run will take: the figure shown then counts down with the clock,
+// and it never rises by more than a tenth in a second.
+class TimeLeftEstimate {
+  public:
+    // The share of the work done (0..1) at `seconds` since the start. The seconds left
+    // to show, or nothing while too little is done to know the pace.
+    std::optional<double> update(double seconds, double share);
+    void reset();
+
+  private:
+    struct Sample {
+        double seconds, share;
+    };
+    std::deque<Sample> samples_{{0, 0}};
+    std::optional<double> total_; // the run's whole time, smoothed
+    double shown_ = 0, shownAt_ = 0;
+};
+
+} // namespace kim
