@@ -673,8 +673,10 @@ class StudyRunner {
         if (exhaustive_ || !std::isfinite(scale) || !(scale > 0)) scale = 0;
         for (size_t i = from, j = 0; i < to; ++i) {
             for (size_t q = 0; q < Q_; ++q, ++j) {
-                const double key =
-                    std::clamp((rx_.value[q] - ch.lv[i] - lo) * scale, 0.0, 4294967295.0);
+                // Without a scale (values too far apart to place) every key is 0; a NaN
+                // would not convert.
+                const double x = scale > 0 ? (rx_.value[q] - ch.lv[i] - lo) * scale : 0.0;
+                const double key = x > 0 ? std::min(x, 4294967295.0) : 0.0;
                 t[j] = (static_cast<uint64_t>(key) << 32) | (i * Q_ + q);
             }
         }
