@@ -236,8 +236,14 @@ void TstChannelFinder::rasterHasNoDrift() {
 
 void TstChannelFinder::cleanExactlyWhereNoLine_data() {
     QTest::addColumn<int>("seed");
+    QTest::addColumn<QString>("far"); // a transmitter far beyond any frequency, or none
     for (int s = 1; s <= 200; ++s)
-        QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
+        QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s << QString();
+    // Sums with it still move by the others, or it swallows them.
+    const QString far[] = {"10,000,000,000.00000", QString(308, '9')};
+    for (int s = 1; s <= 30; ++s)
+        QTest::newRow(qPrintable(QString("seed %1, far transmitter").arg(s)))
+            << s << far[s % 2];
 }
 
 // Random sites: a channel is clean exactly when the study with it as a receiver lists
@@ -246,7 +252,9 @@ void TstChannelFinder::cleanExactlyWhereNoLine_data() {
 // of the least distance when the separation is widened to the nearest's bound.
 void TstChannelFinder::cleanExactlyWhereNoLine() {
     QFETCH(int, seed);
-    const ChannelSearch s = randomSearch(seed);
+    QFETCH(QString, far);
+    ChannelSearch s = randomSearch(seed);
+    if (!far.isEmpty()) s.transmit.insert(s.transmit.begin() + seed % 2, far.toStdString());
     RunOptions one, two;
     one.threads = 1;
     two.threads = 2;

@@ -96,6 +96,42 @@ StudyInput randomStudy(int seed, bool larger = false) {
 
 constexpr int kRandomStudies = 300;
 
+// A random study with some transmitters far beyond any radio frequency, from 10^10 MHz
+// (sums of the others still change them) to 308 digits (they swallow the others and
+// overflow when added twice); receivers on such values, on their differences and near
+// the others' products.
+StudyInput farStudy(int seed) {
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
+                                         OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
+    const int T = 2 + pick(order == OrderChoice::FirstToFifth ? 5 : 9);
+    const std::vector<std::string> far = {
+        "10,000,000,000.00000", "123,456,789,012.34567", "100,000,000,000,000,000,000.00000",
+        std::string(300, '9'), std::string(308, '9'), std::string(309, '9')};
+    StudyInput in;
+    in.order = order;
+    std::vector<double> tx;
+    for (int i = 0; i < T; ++i) {
+        in.transmit.push_back(pick(3) == 0 ? far[static_cast<size_t>(pick(6))]
+                                           : listText(150 + 0.0125 * pick(400)));
+        tx.push_back(readStudyNumber(in.transmit.back()));
+    }
+    auto anyTx = [&] { return tx[static_cast<size_t>(pick(T))]; };
+    for (int i = 0, R = 1 + pick(5); i < R; ++i) {
+        switch (pick(5)) {
+        case 0: in.receive.push_back(in.transmit[static_cast<size_t>(pick(T))]); break;
+        case 1: in.receive.push_back(listText(std::fabs(anyTx() - anyTx() + anyTx()))); break;
+        case 2: in.receive.push_back(listText(0.0125 * pick(3))); break;
+        default: in.receive.push_back(listText(std::fabs(anyTx() + anyTx() - anyTx()) +
+                                               0.001 * (pick(41) - 20)));
+        }
+    }
+    if (pick(4) == 0) in.transmit.push_back(in.transmit.front());
+    in.separation = std::array<std::string, 4>{"25.0", "30", "1,000,000", "0.5"}[static_cast<size_t>(pick(4))];
+    return in;
+}
+
 // Distinct transmitters and receivers on the 12.5 kHz raster of a VHF band: a study of
 // some seconds on one core.
 StudyInput rasterStudy(int T, int R) {
@@ -216,6 +252,8 @@ class TstEngine : public QObject {
     void equalFrequenciesCountTogether();
     void hugeValuesMatchLoops_data();
     void hugeValuesMatchLoops();
+    void farValuesMatchLoops_data();
+    void farValuesMatchLoops();
     void repeatedRunsAgree();
     void fewTransmittersManyReceivers_data();
     void fewTransmittersManyReceivers();
@@ -747,6 +785,46 @@ void TstEngine::hugeValuesMatchLoops() {
         QCOMPARE(toQt(fast.listLines()), toQt(ref.lines));
     }
     QVERIFY(ref.products > 0);
+}
+
+void TstEngine::farValuesMatchLoops_data() {
+    QTest::addColumn<unsigned>("threads");
+    QTest::addColumn<qulonglong>("limit");
+    QTest::newRow("1 thread") << 1u << qulonglong(kDefaultLineLimit);
+    QTest::newRow("2 threads, 5 lines") << 2u << qulonglong(5);
+    QTest::newRow("3 threads, 60 lines") << 3u << qulonglong(60);
+}
+
+// Values far beyond any frequency are studied apart from the others: the loops' lines,
+// counts and receiver summaries all the same.
+void TstEngine::farValuesMatchLoops() {
+    QFETCH(unsigned, threads);
+    QFETCH(qulonglong, limit);
+    RunOptions options;
+    options.threads = threads;
+    options.lineLimit = limit;
+    uint64_t products = 0;
+    for (int seed = 1; seed <= 150; ++seed) {
+        const StudyInput in = farStudy(seed);
+        const ReferenceResult ref = runReferenceStudy(in);
+        const StudyResult fast = runStudy(in, options);
+        QCOMPARE(fast.products(), ref.products);
+        std::vector<std::string> lines = ref.lines;
+        if (lines.size() > limit) lines.resize(limit);
+        if (toQt(fast.listLines()) != toQt(lines))
+            QFAIL(qPrintable(QString("seed %1\n%2\nagainst\n%3")
+                                 .arg(seed)
+                                 .arg(toQt(fast.listLines()).join('\n'))
+                                 .arg(toQt(lines).join('\n'))));
+        const auto want = summariesOfLines(ref.lines), got = summariesOf(fast);
+        if (got != want)
+            QFAIL(qPrintable(QString("seed %1\nengine:\n%2\nlines:\n%3")
+                                 .arg(seed)
+                                 .arg(describe(got))
+                                 .arg(describe(want))));
+        products += ref.products;
+    }
+    QVERIFY(products > 1000);
 }
 
 void TstEngine::repeatedRunsAgree() {
