@@ -130,9 +130,8 @@ class ProgressLine {
             std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done\033[K", share * 100);
         } else {
             const double left = elapsed * (1 - share) / share;
-            std::snprintf(text, sizeof text,
-                          "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K", share * 100,
-                          left < 90 ? left : left / 60, left < 90 ? "s" : "min");
+            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K",
+                          share * 100, left < 90 ? left : left / 60, left < 90 ? "s" : "min");
         }
         std::fputs(text, stderr);
         std::fflush(stderr);
