@@ -1152,35 +1152,36 @@ class StudyRunner {
                 grouped |= 1u << i;
                 groupWeight *= ordinaryMembers_;
             }
-            skeletonProducts(f, s, [&](const std::array<uint16_t, 5>& c, double p, double from,
-                                       double to) {
-                auto it = std::lower_bound(rxByValue_.begin(), rxByValue_.end(), from,
-                                           [](const Sum& x, double v) { return x.value < v; });
-                for (; it != rxByValue_.end() && it->value <= to; ++it) {
-                    const size_t q = it->index;
-                    const bool hit = productInterferes(p, rx_.value[q], r_.sepMHz_).has_value();
-                    Nearest at;
-                    at.distance = roundToHertz(std::fabs(p - rx_.value[q]));
-                    at.rank = rank;
-                    placeOf(pl, c, at);
-                    if ((nearBound_ > 0 ? at.distance <= nearBound_ : hit) &&
-                        at.before(tally.nearest[q]))
-                        tally.nearest[q] = at;
-                    if (!hit) continue;
-                    uint64_t weight = groupWeight;
-                    for (size_t i = 0; i < k; ++i)
-                        if (!((grouped >> i) & 1)) weight *= tx_.size(c[i]);
-                    perReceiver[q] += weight;
-                    r_.products_ += weight * rx_.size(q);
-                    if (room == 0) continue;
-                    groups.push_back({c, static_cast<uint16_t>(q), grouped});
-                    if (groups.size() == cutAt) {
-                        std::nth_element(groups.begin(), groups.begin() + static_cast<ptrdiff_t>(room),
-                                         groups.end(), keyLess);
-                        groups.resize(static_cast<size_t>(room));
+            skeletonProducts(
+                f, s, [&](const std::array<uint16_t, 5>& c, double p, double from, double to) {
+                    auto it = std::lower_bound(rxByValue_.begin(), rxByValue_.end(), from,
+                                               [](const Sum& x, double v) { return x.value < v; });
+                    for (; it != rxByValue_.end() && it->value <= to; ++it) {
+                        const size_t q = it->index;
+                        const bool hit = productInterferes(p, rx_.value[q], r_.sepMHz_).has_value();
+                        Nearest at;
+                        at.distance = roundToHertz(std::fabs(p - rx_.value[q]));
+                        at.rank = rank;
+                        placeOf(pl, c, at);
+                        if ((nearBound_ > 0 ? at.distance <= nearBound_ : hit) &&
+                            at.before(tally.nearest[q]))
+                            tally.nearest[q] = at;
+                        if (!hit) continue;
+                        uint64_t weight = groupWeight;
+                        for (size_t i = 0; i < k; ++i)
+                            if (!((grouped >> i) & 1)) weight *= tx_.size(c[i]);
+                        perReceiver[q] += weight;
+                        r_.products_ += weight * rx_.size(q);
+                        if (room == 0) continue;
+                        groups.push_back({c, static_cast<uint16_t>(q), grouped});
+                        if (groups.size() == cutAt) {
+                            std::nth_element(groups.begin(),
+                                             groups.begin() + static_cast<ptrdiff_t>(room),
+                                             groups.end(), keyLess);
+                            groups.resize(static_cast<size_t>(room));
+                        }
                     }
-                }
-            });
+                });
             progress_->add(triedCount(s) / 8);
         });
         if (groups.empty()) return;
@@ -1306,10 +1307,10 @@ class StudyRunner {
         });
         checkStop();
         if (!apartClasses_.empty())
-            ss.size = static_cast<size_t>(std::remove_if(sums, sums + ss.size, [](const Sum& x) {
-                                              return std::isnan(x.value);
-                                          }) -
-                                          sums);
+            ss.size = static_cast<size_t>(
+                std::remove_if(sums, sums + ss.size,
+                               [](const Sum& x) { return std::isnan(x.value); }) -
+                sums);
         progress_->add(work);
         if (!exhaustive_) {
             Buffer<Sum> tmp; // as large as the sums: not kept

@@ -507,7 +507,8 @@ void TstCli::stoppedDuringOutput() {
 // Signals that interrupt a write, before it wrote anything or halfway, lose no byte and
 // double none.
 void TstCli::writeCutBySignalsLosesNothing() {
-    struct sigaction handler {}, before{};
+    struct sigaction handler = {};
+    struct sigaction before = {};
     handler.sa_handler = [](int) {}; // no SA_RESTART: a write cut short returns at once
     sigemptyset(&handler.sa_mask);
     QCOMPARE(sigaction(SIGUSR1, &handler, &before), 0);
@@ -641,7 +642,9 @@ void TstCli::summaryKeepsNoLines() {
     QVERIFY(p.waitForFinished(60000));
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QCOMPARE(p.exitCode(), 0);
-    QVERIFY2(QRegularExpression("^\\d+ calculations, \\d+ interfering products\n$").match(err).hasMatch(),
+    QVERIFY2(QRegularExpression("^\\d+ calculations, \\d+ interfering products\n$")
+                 .match(err)
+                 .hasMatch(),
              qPrintable(err));
     QCOMPARE(p.readAllStandardOutput().count('\n'), 61);
 }

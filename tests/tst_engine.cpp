@@ -108,7 +108,7 @@ StudyInput farStudy(int seed) {
     const int T = 2 + pick(order == OrderChoice::FirstToFifth ? 5 : 9);
     const std::vector<std::string> far = {
         "10,000,000,000.00000", "123,456,789,012.34567", "100,000,000,000,000,000,000.00000",
-        std::string(300, '9'), std::string(308, '9'), std::string(309, '9')};
+        std::string(300, '9'),  std::string(308, '9'),   std::string(309, '9')};
     StudyInput in;
     in.order = order;
     std::vector<double> tx;
@@ -120,15 +120,23 @@ StudyInput farStudy(int seed) {
     auto anyTx = [&] { return tx[static_cast<size_t>(pick(T))]; };
     for (int i = 0, R = 1 + pick(5); i < R; ++i) {
         switch (pick(5)) {
-        case 0: in.receive.push_back(in.transmit[static_cast<size_t>(pick(T))]); break;
-        case 1: in.receive.push_back(listText(std::fabs(anyTx() - anyTx() + anyTx()))); break;
-        case 2: in.receive.push_back(listText(0.0125 * pick(3))); break;
-        default: in.receive.push_back(listText(std::fabs(anyTx() + anyTx() - anyTx()) +
-                                               0.001 * (pick(41) - 20)));
+        case 0:
+            in.receive.push_back(in.transmit[static_cast<size_t>(pick(T))]);
+            break;
+        case 1:
+            in.receive.push_back(listText(std::fabs(anyTx() - anyTx() + anyTx())));
+            break;
+        case 2:
+            in.receive.push_back(listText(0.0125 * pick(3)));
+            break;
+        default:
+            in.receive.push_back(
+                listText(std::fabs(anyTx() + anyTx() - anyTx()) + 0.001 * (pick(41) - 20)));
         }
     }
     if (pick(4) == 0) in.transmit.push_back(in.transmit.front());
-    in.separation = std::array<std::string, 4>{"25.0", "30", "1,000,000", "0.5"}[static_cast<size_t>(pick(4))];
+    in.separation =
+        std::array<std::string, 4>{"25.0", "30", "1,000,000", "0.5"}[static_cast<size_t>(pick(4))];
     return in;
 }
 
@@ -376,8 +384,8 @@ void TstEngine::edgesOfTheSeparation() {
 }
 
 void TstEngine::separationEdgeInEveryStage_data() {
-    QTest::addColumn<StudyInput>("input");  // receiver list empty: filled by the test
-    QTest::addColumn<double>("product");    // MHz, a product of the study
+    QTest::addColumn<StudyInput>("input");   // receiver list empty: filled by the test
+    QTest::addColumn<double>("product");     // MHz, a product of the study
     QTest::addColumn<QString>("separation"); // kHz
     QTest::addColumn<QString>("label");      // the family that lands there
     const char* seps[] = {"7.9", "15.8", "31.6", "12.5"};
@@ -385,15 +393,15 @@ void TstEngine::separationEdgeInEveryStage_data() {
         QTest::addRow("harmonic, %s kHz", sep)
             << study({"150.00000"}, {}, OrderChoice::First, sep) << 150.0 << sep << "1A = R: ";
         QTest::addRow("two letters, %s kHz", sep)
-            << study({"100.00000", "71.00000"}, {}, OrderChoice::FirstToThird, sep) << 171.0
-            << sep << "A+B: ";
+            << study({"100.00000", "71.00000"}, {}, OrderChoice::FirstToThird, sep) << 171.0 << sep
+            << "A+B: ";
         QTest::addRow("four letters, %s kHz", sep)
-            << study({"100.00000", "71.00000"}, {}, OrderChoice::FirstToFifth, sep) << 171.0
-            << sep << "A+B+C-D: ";
+            << study({"100.00000", "71.00000"}, {}, OrderChoice::FirstToFifth, sep) << 171.0 << sep
+            << "A+B+C-D: ";
         // So high that the sums round apart from the exact products near the edge.
         QTest::addRow("four letters at 10^9 MHz, %s kHz", sep)
-            << study({"1,000,000,000.00000", "1,000,000,001.00000"}, {},
-                     OrderChoice::FirstToFifth, sep)
+            << study({"1,000,000,000.00000", "1,000,000,001.00000"}, {}, OrderChoice::FirstToFifth,
+                     sep)
             << 2000000001.0 << sep << "A+B+C-D: ";
     }
 }
@@ -406,7 +414,8 @@ void TstEngine::separationEdgeInEveryStage() {
     QFETCH(QString, separation);
     QFETCH(QString, label);
     const double sep = separation.toDouble() / 1000;
-    const QString atEdge = QString::fromStdString(formatNumber(separation.toDouble(), pattern::Distance));
+    const QString atEdge =
+        QString::fromStdString(formatNumber(separation.toDouble(), pattern::Distance));
     const QString inside =
         QString::fromStdString(formatNumber(separation.toDouble() - 0.01, pattern::Distance));
     for (double side : {1.0, -1.0}) {
@@ -421,8 +430,9 @@ void TstEngine::separationEdgeInEveryStage() {
             for (const std::string& l : fast.listLines())
                 found += QString::fromStdString(l).startsWith(label) &&
                          QString::fromStdString(l).endsWith(want);
-            QVERIFY2(edge ? found == 0 : found > 0,
-                     qPrintable(QString("%1 %2: %3").arg(in.receive[0].c_str()).arg(want).arg(found)));
+            QVERIFY2(
+                edge ? found == 0 : found > 0,
+                qPrintable(QString("%1 %2: %3").arg(in.receive[0].c_str()).arg(want).arg(found)));
             // The receiver's nearest product is the line's.
             const ReceiverSummary& s = fast.receivers()[0];
             if (!edge) QVERIFY(s.nearest && s.nearestDistanceMHz < sep);
@@ -1131,13 +1141,14 @@ void TstEngine::jsonAndCsvOfFewLines_data() {
                              << QStringList{};
     QTest::newRow("no line") << study({"150.00000"}, {"160.00000"}, OrderChoice::First)
                              << qulonglong(10) << QStringList{kNoInterferenceLine};
-    QTest::newRow("one line")
-        << study({"150.00000"}, {"300.01000"}, OrderChoice::First) << qulonglong(10)
-        << QStringList{"2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
-    QTest::newRow("two lines")
-        << study({"150.00000"}, {"300.01000", "150.02000"}, OrderChoice::First) << qulonglong(10)
-        << QStringList{"1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz",
-                       "2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
+    QTest::newRow("one line") << study({"150.00000"}, {"300.01000"}, OrderChoice::First)
+                              << qulonglong(10)
+                              << QStringList{"2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
+    QTest::newRow("two lines") << study({"150.00000"}, {"300.01000", "150.02000"},
+                                        OrderChoice::First)
+                               << qulonglong(10)
+                               << QStringList{"1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz",
+                                              "2A = R: 300.00000 and 300.01000, Sep: 10.0 KHz"};
     QTest::newRow("cut to one line")
         << study({"150.00000"}, {"300.01000", "150.02000"}, OrderChoice::First) << qulonglong(1)
         << QStringList{"1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz"};
@@ -1194,13 +1205,15 @@ void TstEngine::escapedTexts() {
     res.channels.push_back({150, "150.00000", 1, 20.0, t, false});
     std::string csv, channelJson;
     exportChannels(res, ExportFormat::Csv, [&](std::string_view b) { return csv += b, true; });
-    exportChannels(res, ExportFormat::Json, [&](std::string_view b) { return channelJson += b, true; });
+    exportChannels(res, ExportFormat::Json,
+                   [&](std::string_view b) { return channelJson += b, true; });
     const QJsonDocument channels = QJsonDocument::fromJson(QByteArray::fromStdString(channelJson));
     QCOMPARE(channels["channels"][0]["nearest"].toString(), text);
     // RFC 4180: a field with a comma, quote or line break is quoted, quotes doubled.
     const std::string prefix = "frequency,products,nearest_khz,nearest,clean\n150.00000,1,20.0,";
     QVERIFY(csv.rfind(prefix, 0) == 0);
-    std::string field = csv.substr(prefix.size(), csv.size() - prefix.size() - std::string(",false\n").size());
+    std::string field =
+        csv.substr(prefix.size(), csv.size() - prefix.size() - std::string(",false\n").size());
     if (t.find_first_of(",\"\r\n") != std::string::npos) {
         QVERIFY2(field.size() >= 2 && field.front() == '"' && field.back() == '"', field.c_str());
         std::string inner = field.substr(1, field.size() - 2), unquoted;
@@ -1222,7 +1235,8 @@ void TstEngine::cutListOnThreadsWithProgress_data() {
     QTest::addColumn<qulonglong>("limit");
     QTest::newRow("2 threads, 1 line") << 2u << qulonglong(0) << qulonglong(1);
     QTest::newRow("3 threads, 4 KiB, 999 lines") << 3u << qulonglong(4096) << qulonglong(999);
-    QTest::newRow("4 threads, 64 KiB, 123,457 lines") << 4u << qulonglong(65536) << qulonglong(123457);
+    QTest::newRow("4 threads, 64 KiB, 123,457 lines")
+        << 4u << qulonglong(65536) << qulonglong(123457);
 }
 
 // A list cut on several threads is the first lines of the whole list, with exact counts,
