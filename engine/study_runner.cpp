@@ -1016,8 +1016,7 @@ class StudyRunner {
         const size_t options = apartClasses_.size() + 1; // kOpen, then the classes
         std::array<size_t, 5> digit{};
         Skeleton s;
-        for (size_t n = 0;; ++n) {
-            if ((n & 1023) == 1023) checkStop();
+        for (;;) {
             int i = k;
             while (i > 0 && ++digit[static_cast<size_t>(i - 1)] == options)
                 digit[static_cast<size_t>(--i)] = 0;
@@ -1093,8 +1092,11 @@ class StudyRunner {
             if ((s.tried >> i) & 1) tried[nt++] = i;
         }
         const double lowest = rxByValue_.front().value, highest = rxByValue_.back().value;
-        for (size_t n = 0;; ++n) {
-            if ((n & 65535) == 65535) checkStop();
+        for (size_t n = 1;; ++n) {
+            if ((n & 65535) == 0) {
+                checkStop();
+                progress_->add(65536.0 / 8);
+            }
             double p = 0;
             for (size_t i = 0; i < k; ++i) {
                 const double x = tx_.value[c[i]];
@@ -1109,7 +1111,10 @@ class StudyRunner {
                 c[tried[t - 1]] = ordinary_[0];
                 --t;
             }
-            if (t == 0) return;
+            if (t == 0) {
+                progress_->add(static_cast<double>(n & 65535) / 8);
+                return;
+            }
             c[tried[t - 1]] = ordinary_[digit[t - 1]];
         }
     }
@@ -1143,7 +1148,9 @@ class StudyRunner {
         // the first `room` by their first line have none among them.
         std::vector<Group> groups;
         const size_t cutAt = 2 * static_cast<size_t>(std::min<uint64_t>(room, 1u << 26)) + 65536;
+        size_t skeletons = 0;
         forEachSkeleton(f.letters, [&](Skeleton s) {
+            if ((++skeletons & 1023) == 0) checkStop();
             if (!analyse(f, s)) return;
             unsigned grouped = 0;
             uint64_t groupWeight = 1;
@@ -1182,7 +1189,6 @@ class StudyRunner {
                         }
                     }
                 });
-            progress_->add(triedCount(s) / 8);
         });
         if (groups.empty()) return;
         const std::vector<Match> apart = linesOfGroups(pl.family, groups, room, keyLess);
@@ -1225,7 +1231,8 @@ class StudyRunner {
             heap.push_back({g, {}});
         std::make_heap(heap.begin(), heap.end(), later);
         std::vector<Match> out;
-        while (!heap.empty() && out.size() < room) {
+        for (size_t n = 1; !heap.empty() && out.size() < room; ++n) {
+            if ((n & 65535) == 0) checkStop();
             std::pop_heap(heap.begin(), heap.end(), later);
             Cursor& cur = heap.back();
             Match hit;

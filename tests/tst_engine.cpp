@@ -271,6 +271,7 @@ class TstEngine : public QObject {
     void hugeValuesMatchLoops();
     void farValuesMatchLoops_data();
     void farValuesMatchLoops();
+    void farValuesShowProgressAndStop();
     void repeatedRunsAgree();
     void fewTransmittersManyReceivers_data();
     void fewTransmittersManyReceivers();
@@ -901,6 +902,28 @@ void TstEngine::farValuesMatchLoops() {
         products += ref.products;
     }
     QVERIFY(products > 1000);
+}
+
+// Most of this study is its far transmitter's combinations: the progress rises through
+// them, and a stop ends it there.
+void TstEngine::farValuesShowProgressAndStop() {
+    StudyInput in = rasterStudy(40, 10);
+    in.transmit.push_back("123,456,789,012.34567");
+    RunOptions options;
+    options.threads = 2;
+    std::vector<double> shares;
+    options.progress = [&](double share) { shares.push_back(share); };
+    const StudyResult done = runStudy(in, options);
+    QVERIFY(done.ran());
+    QVERIFY2(shares.size() >= 20, qPrintable(QString::number(shares.size())));
+    QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+    QCOMPARE(shares.back(), 1.0);
+    std::stop_source stop;
+    options.stop = stop.get_token();
+    options.progress = [&](double share) {
+        if (share > 0.5) stop.request_stop();
+    };
+    QVERIFY(runStudy(in, options).cancelled());
 }
 
 void TstEngine::repeatedRunsAgree() {
