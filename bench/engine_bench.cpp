@@ -109,12 +109,12 @@ Timed timedStudy(const StudyInput& in, unsigned threads) {
     return {std::move(r), since(a)};
 }
 
-// Formats every kept line in list order on every core, as intermod-study prints them;
-// returns the bytes.
-size_t formatLines(const StudyResult& r) {
+// Formats every kept line in list order on every core (or the threads given), as
+// intermod-study prints them; returns the bytes.
+size_t formatLines(const StudyResult& r, unsigned threads = 0) {
     size_t bytes = 0;
     formatInOrder(
-        r.lineCount(), 0,
+        r.lineCount(), threads,
         [&](size_t i, std::string& out) {
             r.appendLine(out, i);
             out += '\n';
@@ -173,6 +173,19 @@ void linesCase(const char* name, StudyInput in, OrderChoice order, bool withLoop
                 name, orderName(order), in.transmit.size(), in.receive.size(),
                 (unsigned long long)t.result.products(), t.result.lineCount(), t.seconds, linesS,
                 t.seconds + linesS, double(bytes) / 1e6, peakMiB(), loops);
+}
+
+// The study and its lines on a given number of threads, however many cores there are.
+void manyThreadsCase(const char* name, StudyInput in, unsigned threads) {
+    in.order = OrderChoice::FirstToFifth;
+    const Timed t = timedStudy(in, threads);
+    const auto a = Clock::now();
+    const size_t bytes = formatLines(t.result, threads);
+    std::printf("%-34s T %3zu R %3zu  %4u threads  products %11llu  study %7.3f s  lines %6.3f s  "
+                "text %7.1f MB  peak %5ld MiB\n",
+                name, in.transmit.size(), in.receive.size(), threads,
+                (unsigned long long)t.result.products(), t.seconds, since(a), double(bytes) / 1e6,
+                peakMiB());
 }
 
 // How long a stop takes to end a running study.
@@ -287,6 +300,30 @@ int main(int argc, char** argv) {
              header("Clean-channel finder, many channels for many transmitters");
              finderCase("60 on 136-174, 1.25 kHz raster", 60, {136, 174},
                         OrderChoice::FirstToFifth, 136, 174, 1.25);
+         }},
+        {"far: one transmitter of 308 digits", true,
+         [] {
+             header("(60, 30) 1st to 5th, one transmitter far beyond any frequency");
+             StudyInput in = vhf(60, 30);
+             linesCase("every transmitter on VHF", in, OrderChoice::FirstToFifth, false);
+             in.transmit.back() = std::string(308, '9');
+             linesCase("one of 308 digits", in, OrderChoice::FirstToFifth, false);
+             in.transmit.back() = "123,456,789,012.34567";
+             linesCase("one of 123,456,789,012 MHz", in, OrderChoice::FirstToFifth, false);
+         }},
+        {"threads: far more threads than cores", true,
+         [] {
+             header("(60, 30) 1st to 5th on more threads than cores (each run its own process)");
+             for (unsigned threads : {2u, 128u, 1024u}) {
+                 std::fflush(stdout);
+                 if (fork() == 0) {
+                     manyThreadsCase("vhf 84 MHz", vhf(60, 30), threads);
+                     std::fflush(stdout);
+                     _exit(0);
+                 }
+                 int status = 0;
+                 wait(&status);
+             }
          }},
         {"stop: a running study stopped", true,
          [] {

@@ -1,6 +1,7 @@
 // intermod-study: runs the study of a ".int" file from a script and prints its lines, its
 // per-receiver summary, or the clean channels of a band.
 #include "channel_finder.h"
+#include "descriptor_output.h"
 #include "number_format.h"
 #include "ordered_text.h"
 #include "result_export.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-constexpr int kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130;
+constexpr int kExitFailed = 1, kExitUsage = 2;
 
 constexpr const char* kUsage =
     "Usage: intermod-study [OPTION]... STUDY.int\n"
@@ -46,7 +47,7 @@ constexpr const char* kUsage =
     "  --                  the next argument is the study file, even if it begins with -\n"
     "\n"
     "Exit status: 0 done, 1 failed (the reason on standard error), 2 bad usage, 130 stopped\n"
-    "by Ctrl+C.\n";
+    "by Ctrl+C, 143 stopped by SIGTERM.\n";
 
 struct Options {
     kim::OrderChoice order = kim::OrderChoice::FirstToFifth;
@@ -64,29 +65,20 @@ struct Options {
 
 // Standard output through write(2), in blocks of whole lines: a failure is known at
 // once, and a run stopped between blocks leaves no half line.
-class Output {
+class Output : public DescriptorOutput {
   public:
-    bool write(std::string_view text) {
-        while (!text.empty() && error_ == 0) {
-            const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
-            if (n < 0 && errno != EINTR) error_ = errno;
-            if (n > 0) text.remove_prefix(static_cast<size_t>(n));
-        }
-        return error_ == 0;
-    }
-    int error() const { return error_; }
-
-  private:
-    int error_ = 0;
+    Output() : DescriptorOutput(STDOUT_FILENO) {}
 };
 
-// Ctrl+C. SIGINT is blocked in every thread and waited for by one of its own, which asks
-// the study and the output to stop; a second Ctrl+C ends the program at once.
+// Ctrl+C, and SIGTERM as timeout and service managers send it: both are blocked in every
+// thread and waited for by one of its own, which asks the study and the output to stop;
+// a second signal ends the program at once.
 class Interrupt {
   public:
     Interrupt() {
         sigemptyset(&set_);
         sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
         pthread_sigmask(SIG_BLOCK, &set_, nullptr); // before any other thread starts
         watcher_ = std::thread([this] { watch(); });
     }
@@ -97,6 +89,8 @@ class Interrupt {
     }
     std::stop_token token() const { return source_.get_token(); }
     bool happened() const { return source_.stop_requested(); }
+    // The exit status of a program ended by the signal: 130 for SIGINT, 143 for SIGTERM.
+    int status() const { return 128 + signal_; }
 
   private:
     void watch() {
@@ -104,13 +98,15 @@ class Interrupt {
             int signal = 0;
             if (sigwait(&set_, &signal) != 0) continue;
             if (done_) return;
-            if (source_.stop_requested()) _exit(kExitInterrupted);
+            if (source_.stop_requested()) _exit(128 + signal);
+            signal_ = signal;
             source_.request_stop();
         }
     }
 
     sigset_t set_;
     std::atomic<bool> done_{false};
+    std::atomic<int> signal_{SIGINT};
     std::stop_source source_;
     std::thread watcher_;
 };
@@ -324,11 +320,11 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
 
 // The clean channels of a band for the study's transmitters.
 // Why the output is not whole, as an exit status with its reason on standard error:
-// a Ctrl+C, or a write that failed. Nothing when it is whole.
+// a Ctrl+C or SIGTERM, or a write that failed. Nothing when it is whole.
 std::optional<int> outputFailure(bool written, const Output& out, const Interrupt& interrupt) {
     if (interrupt.happened()) {
         std::fputs("intermod-study: stopped\n", stderr);
-        return kExitInterrupted;
+        return interrupt.status();
     }
     if (!written) {
         std::fprintf(stderr, "intermod-study: the output could not be written: %s\n",
@@ -391,6 +387,8 @@ int study(const Options& o, const Interrupt& interrupt) {
     run.threads = o.threads;
     run.stop = interrupt.token();
     run.progress = [&](double share) { progress.update(share); };
+    // The summary prints no line: it keeps none (its nearest products need none).
+    if (o.format == "summary") run.lineLimit = 0;
     const kim::StudyResult res = kim::runStudy(study.input(), run);
     progress.clear();
     if (!res.error().empty()) {
@@ -408,7 +406,7 @@ int study(const Options& o, const Interrupt& interrupt) {
             std::fprintf(stderr, "%llu calculations, %llu interfering products",
                          static_cast<unsigned long long>(res.calculations()),
                          static_cast<unsigned long long>(res.products()));
-            if (!res.complete())
+            if (!res.complete() && o.format != "summary")
                 std::fprintf(stderr, " (the list holds the first %llu)",
                              static_cast<unsigned long long>(res.lineCount()));
             std::fputs("\n", stderr);

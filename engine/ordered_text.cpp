@@ -12,14 +12,18 @@ namespace kim {
 
 namespace {
 constexpr size_t kBlock = 16384; // pieces a block: about 2 MB of result lines
-}
+// Formatters at most. Each holds the block it formats and two formatted ones waiting for
+// the one writer, so the text in flight stays about 50 MB of result lines however many
+// threads are asked for; more would only wait for the writer.
+constexpr size_t kMaxFormatters = 8;
+} // namespace
 
 bool formatInOrder(size_t count, unsigned threads,
                    const std::function<void(size_t, std::string&)>& format,
                    const std::function<bool(std::string_view)>& write) {
     const size_t blocks = (count + kBlock - 1) / kBlock;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    const size_t workers = std::min<size_t>(threads, blocks);
+    const size_t workers = std::min({size_t{threads}, blocks, kMaxFormatters});
     if (workers <= 1) {
         std::string text;
         for (size_t b = 0; b < blocks; ++b) {

@@ -63,7 +63,10 @@ void radixSort(T* a, size_t n, Buffer<T>& tmp, int from, int to, Key key, Worker
         return;
     }
     constexpr size_t digits = size_t{1} << Bits, mask = digits - 1;
-    const unsigned parts = pool && n >= (1u << 16) ? pool->size() : 1;
+    // A part's counts take as much memory as eight of its elements' digits at most: with
+    // many threads, fewer parts rather than more counts than elements.
+    const size_t parts =
+        pool && n >= (1u << 16) ? std::clamp<size_t>(n / (8 * digits), 1, pool->size()) : 1;
     std::vector<size_t> count(parts * digits);
     T* src = a;
     T* dst = tmp.room(n);

@@ -46,6 +46,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cfloat>
 #include <chrono>
 #include <cmath>
@@ -57,6 +58,12 @@ namespace kim {
 namespace {
 
 constexpr size_t kDefaultMemory = size_t{384} << 20;
+// Below this many MHz a double holds every frequency to the hertz, and sums of five stay
+// far from overflowing: the sorted sums serve. Transmitters beyond it are studied apart.
+constexpr double kExactRangeMHz = 0x1p33;
+// A partial sum this many times larger than every other value swallows it: adding or
+// subtracting one leaves the sum as it is (2^55 would do; the rest is room for rounding).
+constexpr double kSwallow = 0x1p56;
 // Below this much work (in entries sorted and targets swept) one thread does it all.
 constexpr double kThreadedWork = 2e6;
 
@@ -174,6 +181,8 @@ class StudyRunner {
         rx_ = classesOf(r_.rx_, r_.rxText_);
         U_ = tx_.value.size();
         Q_ = rx_.value.size();
+        txClassOf_ = classOfEach(tx_, r_.tx_.size());
+        rxClassOf_ = classOfEach(rx_, r_.rx_.size());
         tally_.assign(1, Tally(Q_));
         if (!setThreshold()) { // a separation of zero or less lets nothing through
             summarise();
@@ -185,7 +194,7 @@ class StudyRunner {
         for (int f : fams_) {
             if (familyInfo(f).harmonic) continue;
             plans.push_back(plan(f));
-            work += plans.back().work;
+            work += plans.back().work + plans.back().apartWork;
         }
         plans_ = plans;
         if (threads == 0)
@@ -248,6 +257,7 @@ class StudyRunner {
         uint64_t choices = 0; // U^lead choices of the first letters
         uint64_t sums = 0;    // U^m sums
         double work = 0;      // for the progress
+        double apartWork = 0; // of the combinations holding a value studied apart
     };
 
     // The sorted sums of the last letters of a family, and the running total of their
@@ -300,7 +310,16 @@ class StudyRunner {
         uint64_t first = 0; // choice index of the first one
         std::vector<double> lv;       // value of the first letters, left to right
         std::vector<uint64_t> weight; // products each choice stands for
+        std::vector<char> apart;      // the choice holds a value studied apart
     };
+
+    static std::vector<uint16_t> classOfEach(const Classes& c, size_t count) {
+        std::vector<uint16_t> of(count);
+        for (size_t k = 0; k < c.members.size(); ++k)
+            for (uint16_t i : c.members[k])
+                of[i] = static_cast<uint16_t>(k);
+        return of;
+    }
 
     static Classes classesOf(const std::vector<double>& values,
                              const std::vector<std::string>& texts) {
@@ -330,11 +349,35 @@ class StudyRunner {
         const double sep = r_.sepMHz_;
         const bool interferes = sep > 0;
         if (!interferes && !(nearBound_ > 0)) return false;
+        // Transmitters beyond the exact range are studied apart; receivers that no sum of
+        // the others comes near are left out of the sweeps of sorted sums.
         double maxAbs = 0;
-        for (double v : tx_.value)
-            maxAbs = std::max(maxAbs, std::fabs(v));
-        for (double v : rx_.value)
-            maxAbs = std::max(maxAbs, std::fabs(v));
+        apart_.assign(U_, 0);
+        ordinary_.clear();
+        apartClasses_.clear();
+        ordinaryMembers_ = 0;
+        for (size_t c = 0; c < U_; ++c) {
+            const double a = std::fabs(tx_.value[c]);
+            apart_[c] = !(a < kExactRangeMHz);
+            (apart_[c] ? apartClasses_ : ordinary_).push_back(static_cast<uint16_t>(c));
+            if (apart_[c]) continue;
+            maxAbs = std::max(maxAbs, a);
+            ordinaryMembers_ += tx_.size(c);
+        }
+        maxOrdinary_ = maxAbs;
+        reachMHz_ = std::max(sep, nearBound_);
+        const double reach = 5 * maxAbs + reachMHz_ + 1;
+        swept_.assign(Q_, 0);
+        rxByValue_.clear();
+        for (size_t q = 0; q < Q_; ++q) {
+            const double a = std::fabs(rx_.value[q]);
+            rxByValue_.push_back({rx_.value[q], static_cast<uint32_t>(q)});
+            if (!(a <= reach)) continue;
+            swept_[q] = 1;
+            maxAbs = std::max(maxAbs, a);
+        }
+        std::stable_sort(rxByValue_.begin(), rxByValue_.end(),
+                         [](const Sum& a, const Sum& b) { return a.value < b.value; });
         // Sums of values this large could overflow; then every combination is tested.
         exhaustive_ = !(maxAbs * 8 < DBL_MAX);
         // The error of adding in another order, of the targets and edges, and of the
@@ -442,7 +485,10 @@ class StudyRunner {
             auto interferes = [&](size_t i) {
                 return productInterferes(pc, sorted[i].value, r_.sepMHz_);
             };
-            edges.move(sorted, Q_, pc, *this);
+            if (apart_[c])
+                edges.every(Q_); // far from the others: the rounding bound does not hold
+            else
+                edges.move(sorted, Q_, pc, *this);
             uint64_t count = rx.weight(edges.sureFrom, edges.sureTo);
             hitRange(edges.sureFrom, edges.sureTo, tx_.size(c));
             hits.clear();
@@ -560,8 +606,7 @@ class StudyRunner {
 
         void move(const Sum* s, size_t n, double target, const StudyRunner& r) {
             if (r.exhaustive_) {
-                from = 0;
-                sureFrom = sureTo = to = n;
+                every(n);
                 return;
             }
             const double outer = r.threshold_ + r.slack_, inner = r.threshold_ - r.slack_;
@@ -576,6 +621,12 @@ class StudyRunner {
             } else {
                 sureFrom = sureTo = to;
             }
+        }
+
+        // Every one of n sums a candidate.
+        void every(size_t n) {
+            from = 0;
+            sureFrom = sureTo = to = n;
         }
 
         // Few, but all the sums when values are huge: checks for a stop as it goes.
@@ -615,11 +666,14 @@ class StudyRunner {
                 best.work = work;
             }
         }
+        if (!apartClasses_.empty()) best.apartWork = apartWork(familyInfo(family));
         return best;
     }
 
     void multiSignal(const Plan& pl, uint32_t rank) {
         const FamilyInfo& f = familyInfo(pl.family);
+        const size_t before = r_.matches_.size();
+        const uint64_t room = need();
         const SortedSums& ss = trailingSums(pl);
         const uint64_t perChunk = std::max<uint64_t>(1, chunkTargets_ / Q_);
         Chunk chunk;
@@ -631,6 +685,7 @@ class StudyRunner {
             countChunk(f, pl, ss, chunk, perChoice, rank);
             if (lines) linesOfChunk(f, pl, ss, chunk, perChoice);
         }
+        if (!apartClasses_.empty()) apartFamily(f, pl, rank, before, room);
     }
 
     // Values and weights of `count` choices of the first letters from choice `first`.
@@ -640,17 +695,21 @@ class StudyRunner {
         ch.first = first;
         ch.lv.resize(count);
         ch.weight.resize(count);
+        ch.apart.resize(count);
         std::vector<uint16_t> d = digitsOf(first, pl.lead);
         for (uint64_t n = 0; n < count; ++n) {
             double lv = 0;
             uint64_t w = 1;
+            char apart = 0;
             for (size_t i = 0; i < lead; ++i) {
                 const double x = tx_.value[d[i]];
                 lv = i == 0 ? x : (f.minus[i] ? lv - x : lv + x);
                 w *= tx_.size(d[i]);
+                apart |= apart_[d[i]];
             }
-            ch.lv[n] = lv;
+            ch.lv[n] = apart ? 0 : lv;
             ch.weight[n] = w;
+            ch.apart[n] = apart;
             for (size_t i = lead; i-- > 0 && ++d[i] == U_;)
                 d[i] = 0;
         }
@@ -662,24 +721,36 @@ class StudyRunner {
     // Returns their number; they are in scratch.targets.
     size_t targets(const Chunk& ch, size_t from, size_t to, WorkerPool* pool,
                    Scratch& scratch) const {
-        const size_t n = (to - from) * Q_;
-        uint64_t* t = scratch.targets.room(n);
-        const auto [lvMin, lvMax] =
-            std::minmax_element(ch.lv.begin() + static_cast<std::ptrdiff_t>(from),
-                                ch.lv.begin() + static_cast<std::ptrdiff_t>(to));
-        const auto [rxMin, rxMax] = std::minmax_element(rx_.value.begin(), rx_.value.end());
-        const double lo = *rxMin - *lvMax, hi = *rxMax - *lvMin;
+        // Choices holding a value studied apart, and receivers out of reach, have none.
+        uint64_t* t = scratch.targets.room((to - from) * Q_);
+        double lvMin = HUGE_VAL, lvMax = -HUGE_VAL, rxMin = HUGE_VAL, rxMax = -HUGE_VAL;
+        for (size_t i = from; i < to; ++i) {
+            if (ch.apart[i]) continue;
+            lvMin = std::min(lvMin, ch.lv[i]);
+            lvMax = std::max(lvMax, ch.lv[i]);
+        }
+        for (size_t q = 0; q < Q_; ++q) {
+            if (!swept_[q]) continue;
+            rxMin = std::min(rxMin, rx_.value[q]);
+            rxMax = std::max(rxMax, rx_.value[q]);
+        }
+        const double lo = rxMin - lvMax, hi = rxMax - lvMin;
         double scale = 4294967295.0 / (hi - lo);
         if (exhaustive_ || !std::isfinite(scale) || !(scale > 0)) scale = 0;
-        for (size_t i = from, j = 0; i < to; ++i) {
-            for (size_t q = 0; q < Q_; ++q, ++j) {
-                const double key =
-                    std::clamp((rx_.value[q] - ch.lv[i] - lo) * scale, 0.0, 4294967295.0);
-                t[j] = (static_cast<uint64_t>(key) << 32) | (i * Q_ + q);
+        size_t j = 0;
+        for (size_t i = from; i < to; ++i) {
+            if (ch.apart[i]) continue;
+            for (size_t q = 0; q < Q_; ++q) {
+                if (!swept_[q]) continue;
+                // Without a scale (values too far apart to place) every key is 0; a NaN
+                // would not convert.
+                const double x = scale > 0 ? (rx_.value[q] - ch.lv[i] - lo) * scale : 0.0;
+                const double key = x > 0 ? std::min(x, 4294967295.0) : 0.0;
+                t[j++] = (static_cast<uint64_t>(key) << 32) | (i * Q_ + q);
             }
         }
-        radixSort<8>(t, n, scratch.tmp, 32, 64, [](uint64_t x) { return x; }, pool);
-        return n;
+        radixSort<8>(t, j, scratch.tmp, 32, 64, [](uint64_t x) { return x; }, pool);
+        return j;
     }
 
     // Walks sorted targets [b, e), calling visit(choice, q, lv, edges) for each.
@@ -911,6 +982,286 @@ class StudyRunner {
         }
     }
 
+    // -----------------------------------------------------------------------------------
+    // Transmitters beyond the exact range, studied apart.
+    //
+    // Each combination of a family that holds one of them is evaluated as written and
+    // looked up among the receivers sorted by value. A skeleton fixes the letters that
+    // hold such values and leaves the others open (any class in the exact range). Where
+    // the partial sum before an open letter is so large that it swallows every value in
+    // the range, or a later value swallows the partial sum, every class of the letter
+    // gives the same product: the letter is grouped, and only the other open letters are
+    // tried class by class. A group's product stands for all its combinations: it counts
+    // for each, its nearest is its first in list order, and its lines follow in list
+    // order, merged into the family's.
+
+    static constexpr uint16_t kOpen = UINT16_MAX;
+
+    struct Skeleton {
+        std::array<uint16_t, 5> cls{}; // a class studied apart, or kOpen
+        unsigned tried = 0;            // bit i: open letter i is tried class by class
+    };
+
+    // A hit of a group: its first combination (grouped letters at their first class), the
+    // receiver class and the grouped letters.
+    struct Group {
+        std::array<uint16_t, 5> cls{};
+        uint16_t receiver = 0;
+        unsigned grouped = 0;
+    };
+
+    // Calls fn(skeleton) for every skeleton of k letters with a class studied apart.
+    template <class Fn>
+    void forEachSkeleton(int k, Fn&& fn) const {
+        const size_t options = apartClasses_.size() + 1; // kOpen, then the classes
+        std::array<size_t, 5> digit{};
+        Skeleton s;
+        for (;;) {
+            int i = k;
+            while (i > 0 && ++digit[static_cast<size_t>(i - 1)] == options)
+                digit[static_cast<size_t>(--i)] = 0;
+            if (i == 0) return; // back to all open: done
+            for (size_t j = 0; j < static_cast<size_t>(k); ++j)
+                s.cls[j] = digit[j] == 0 ? kOpen : apartClasses_[digit[j] - 1];
+            fn(s);
+        }
+    }
+
+    // Sets the letters tried class by class; false when no combination of the skeleton
+    // can interfere: its products are all infinite or NaN, or an open letter has no class.
+    bool analyse(const FamilyInfo& f, Skeleton& s) const {
+        double p = 0, bound = 0; // the partial sum where known, else a bound of its size
+        bool known = true;
+        unsigned pending = 0; // open letters of the unknown partial sum
+        for (int i = 0; i < f.letters; ++i) {
+            if (s.cls[static_cast<size_t>(i)] == kOpen) {
+                if (ordinary_.empty()) return false;
+                if (known && std::fabs(p) >= kSwallow * maxOrdinary_) continue;
+                if (known) bound = std::fabs(p);
+                known = false;
+                bound += maxOrdinary_;
+                pending |= 1u << i;
+                continue;
+            }
+            const double x = tx_.value[s.cls[static_cast<size_t>(i)]];
+            if (known) {
+                p = f.minus[i] ? p - x : p + x;
+                if (!std::isfinite(p)) return false; // and stays so
+            } else if (std::fabs(x) >= kSwallow * bound) {
+                p = f.minus[i] ? -x : x;
+                known = true;
+                pending = 0;
+            } else {
+                bound += std::fabs(x);
+            }
+        }
+        s.tried = pending;
+        return true;
+    }
+
+    // Combinations tried for a skeleton.
+    double triedCount(const Skeleton& s) const {
+        return std::pow(static_cast<double>(ordinary_.size()), std::popcount(s.tried));
+    }
+
+    // The progress work of a family's combinations studied apart: counted where the
+    // skeletons are few, else as if every combination were tried.
+    double apartWork(const FamilyInfo& f) const {
+        const double k = f.letters, all = std::pow(static_cast<double>(U_), k);
+        const double skeletons = std::pow(static_cast<double>(apartClasses_.size() + 1), k);
+        if (skeletons > 1e6) return (all - std::pow(static_cast<double>(ordinary_.size()), k)) / 8;
+        double work = 0;
+        forEachSkeleton(f.letters, [&](Skeleton s) {
+            if (analyse(f, s)) work += triedCount(s) / 8;
+        });
+        return work;
+    }
+
+    // The combinations of a skeleton, the grouped letters at their first class: calls
+    // visit(classes, product, from, to) for each whose product may be near a receiver, the
+    // receivers within [from, to) of it to be tested.
+    template <class Visit>
+    void skeletonProducts(const FamilyInfo& f, const Skeleton& s, Visit&& visit) const {
+        const auto k = static_cast<size_t>(f.letters);
+        std::array<uint16_t, 5> c = s.cls;
+        std::array<size_t, 5> tried{}, digit{};
+        size_t nt = 0;
+        for (size_t i = 0; i < k; ++i) {
+            if (c[i] != kOpen) continue;
+            c[i] = ordinary_[0];
+            if ((s.tried >> i) & 1) tried[nt++] = i;
+        }
+        const double lowest = rxByValue_.front().value, highest = rxByValue_.back().value;
+        for (size_t n = 1;; ++n) {
+            if ((n & 65535) == 0) {
+                checkStop();
+                progress_->add(65536.0 / 8);
+            }
+            double p = 0;
+            for (size_t i = 0; i < k; ++i) {
+                const double x = tx_.value[c[i]];
+                p = f.minus[i] ? p - x : p + x;
+            }
+            // Wide enough for the rounding to whole hertz and of the subtraction.
+            const double w = (reachMHz_ + 1e-6) * (1 + 1e-9) + 8 * DBL_EPSILON * std::fabs(p);
+            if (std::isfinite(p) && p + w >= lowest && p - w <= highest) visit(c, p, p - w, p + w);
+            size_t t = nt;
+            while (t > 0 && ++digit[t - 1] == ordinary_.size()) {
+                digit[t - 1] = 0;
+                c[tried[t - 1]] = ordinary_[0];
+                --t;
+            }
+            if (t == 0) {
+                progress_->add(static_cast<double>(n & 65535) / 8);
+                return;
+            }
+            c[tried[t - 1]] = ordinary_[digit[t - 1]];
+        }
+    }
+
+    // Where a combination of classes stands in the list among the family's: its choice of
+    // first letters and the index of its last ones.
+    void placeOf(const Plan& pl, const std::array<uint16_t, 5>& c, Nearest& at) const {
+        at.choice = 0;
+        at.sum = 0;
+        for (int i = 0; i < pl.lead; ++i)
+            at.choice = at.choice * U_ + c[static_cast<size_t>(i)];
+        for (int i = pl.lead; i < pl.lead + pl.m; ++i)
+            at.sum = static_cast<uint32_t>(at.sum * U_ + c[static_cast<size_t>(i)]);
+    }
+
+    // Counts the family's combinations studied apart, looks for nearest products among
+    // them, and merges the lines of the first into the family's lines, matches_[before,
+    // end), which were room at most.
+    void apartFamily(const FamilyInfo& f, const Plan& pl, uint32_t rank, size_t before,
+                     uint64_t room) {
+        const auto k = static_cast<size_t>(f.letters);
+        const size_t bucket = f.letters <= 3 ? 1 : 2;
+        Tally& tally = tally_[0];
+        uint64_t* perReceiver = tally.products.data() + bucket * Q_;
+        auto keyLess = [k](const Group& a, const Group& b) {
+            for (size_t i = 0; i < k; ++i)
+                if (a.cls[i] != b.cls[i]) return a.cls[i] < b.cls[i];
+            return a.receiver < b.receiver;
+        };
+        // The hits whose lines may come first: each has a line at least, so those after
+        // the first `room` by their first line have none among them.
+        std::vector<Group> groups;
+        const size_t cutAt = 2 * static_cast<size_t>(std::min<uint64_t>(room, 1u << 26)) + 65536;
+        size_t skeletons = 0;
+        forEachSkeleton(f.letters, [&](Skeleton s) {
+            if ((++skeletons & 1023) == 0) checkStop();
+            if (!analyse(f, s)) return;
+            unsigned grouped = 0;
+            uint64_t groupWeight = 1;
+            for (size_t i = 0; i < k; ++i) {
+                if (s.cls[i] != kOpen || ((s.tried >> i) & 1)) continue;
+                grouped |= 1u << i;
+                groupWeight *= ordinaryMembers_;
+            }
+            skeletonProducts(
+                f, s, [&](const std::array<uint16_t, 5>& c, double p, double from, double to) {
+                    auto it = std::lower_bound(rxByValue_.begin(), rxByValue_.end(), from,
+                                               [](const Sum& x, double v) { return x.value < v; });
+                    for (; it != rxByValue_.end() && it->value <= to; ++it) {
+                        const size_t q = it->index;
+                        const bool hit = productInterferes(p, rx_.value[q], r_.sepMHz_).has_value();
+                        Nearest at;
+                        at.distance = roundToHertz(std::fabs(p - rx_.value[q]));
+                        at.rank = rank;
+                        placeOf(pl, c, at);
+                        if ((nearBound_ > 0 ? at.distance <= nearBound_ : hit) &&
+                            at.before(tally.nearest[q]))
+                            tally.nearest[q] = at;
+                        if (!hit) continue;
+                        uint64_t weight = groupWeight;
+                        for (size_t i = 0; i < k; ++i)
+                            if (!((grouped >> i) & 1)) weight *= tx_.size(c[i]);
+                        perReceiver[q] += weight;
+                        r_.products_ += weight * rx_.size(q);
+                        if (room == 0) continue;
+                        groups.push_back({c, static_cast<uint16_t>(q), grouped});
+                        if (groups.size() == cutAt) {
+                            std::nth_element(groups.begin(),
+                                             groups.begin() + static_cast<ptrdiff_t>(room),
+                                             groups.end(), keyLess);
+                            groups.resize(static_cast<size_t>(room));
+                        }
+                    }
+                });
+        });
+        if (groups.empty()) return;
+        const std::vector<Match> apart = linesOfGroups(pl.family, groups, room, keyLess);
+        // Both runs are in list order, and no combination is in both.
+        auto key = [&](const Match& m) {
+            Group g;
+            for (size_t i = 0; i < k; ++i)
+                g.cls[i] = txClassOf_[m.letter[i]];
+            g.receiver = rxClassOf_[m.receiver];
+            return g;
+        };
+        std::vector<Match> merged;
+        merged.reserve(static_cast<size_t>(
+            std::min<uint64_t>(room, r_.matches_.size() - before + apart.size())));
+        auto a = r_.matches_.begin() + static_cast<ptrdiff_t>(before);
+        auto b = apart.begin();
+        while (merged.size() < room && (a != r_.matches_.end() || b != apart.end())) {
+            const bool fromApart =
+                a == r_.matches_.end() || (b != apart.end() && keyLess(key(*b), key(*a)));
+            merged.push_back(fromApart ? *b++ : *a++);
+        }
+        r_.matches_.resize(before);
+        r_.matches_.insert(r_.matches_.end(), merged.begin(), merged.end());
+    }
+
+    // The first `room` lines of the groups, in list order: every combination of a group
+    // (its grouped letters over the classes in the exact range) for each member.
+    template <class Less>
+    std::vector<Match> linesOfGroups(int family, const std::vector<Group>& groups, uint64_t room,
+                                     Less keyLess) const {
+        const FamilyInfo& f = familyInfo(family);
+        const auto k = static_cast<size_t>(f.letters);
+        struct Cursor {
+            Group at;
+            std::array<size_t, 5> digit{};
+        };
+        auto later = [&](const Cursor& a, const Cursor& b) { return keyLess(b.at, a.at); };
+        std::vector<Cursor> heap;
+        for (const Group& g : groups)
+            heap.push_back({g, {}});
+        std::make_heap(heap.begin(), heap.end(), later);
+        std::vector<Match> out;
+        for (size_t n = 1; !heap.empty() && out.size() < room; ++n) {
+            if ((n & 65535) == 0) checkStop();
+            std::pop_heap(heap.begin(), heap.end(), later);
+            Cursor& cur = heap.back();
+            Match hit;
+            hit.family = static_cast<uint8_t>(family);
+            uint64_t lines = rx_.size(cur.at.receiver);
+            for (size_t i = 0; i < k; ++i) {
+                hit.letter[i] = cur.at.cls[i];
+                lines *= tx_.size(cur.at.cls[i]);
+            }
+            hit.receiver = cur.at.receiver;
+            const size_t at = out.size();
+            out.resize(at + static_cast<size_t>(std::min<uint64_t>(room - at, lines)));
+            expand(hit, f.letters, out.data() + at, out.size() - at);
+            // The next combination of the group: the last grouped letter turns fastest.
+            bool next = false;
+            for (size_t i = k; i-- > 0 && !next;) {
+                if (!((cur.at.grouped >> i) & 1)) continue;
+                next = ++cur.digit[i] < ordinary_.size();
+                if (!next) cur.digit[i] = 0;
+                cur.at.cls[i] = ordinary_[cur.digit[i]];
+            }
+            if (next)
+                std::push_heap(heap.begin(), heap.end(), later);
+            else
+                heap.pop_back();
+        }
+        return out;
+    }
+
     // The classes standing for `count` letters in choice number x, first letter first.
     std::vector<uint16_t> digitsOf(uint64_t x, int count) const {
         std::vector<uint16_t> d(static_cast<size_t>(count));
@@ -949,16 +1300,24 @@ class StudyRunner {
             for (uint64_t n = b; n < e; ++n) {
                 if ((n & 65535) == 0) checkStop();
                 double v = 0;
+                bool apart = false;
                 for (int j = 0; j < pl.m; ++j) {
                     const double x = tx_.value[d[static_cast<size_t>(j)]];
                     v = f.minus[pl.lead + j] ? v - x : v + x;
+                    apart |= apart_[d[static_cast<size_t>(j)]] != 0;
                 }
-                sums[n] = {v, static_cast<uint32_t>(n)};
+                // Sums of values in the exact range are never NaN: the mark of those left out.
+                sums[n] = {apart ? std::nan("") : v, static_cast<uint32_t>(n)};
                 for (int j = pl.m; j-- > 0 && ++d[static_cast<size_t>(j)] == U_;)
                     d[static_cast<size_t>(j)] = 0;
             }
         });
         checkStop();
+        if (!apartClasses_.empty())
+            ss.size = static_cast<size_t>(
+                std::remove_if(sums, sums + ss.size,
+                               [](const Sum& x) { return std::isnan(x.value); }) -
+                sums);
         progress_->add(work);
         if (!exhaustive_) {
             Buffer<Sum> tmp; // as large as the sums: not kept
@@ -995,6 +1354,15 @@ class StudyRunner {
     double threshold_ = 0, slack_ = 0;
     double nearBound_ = 0, nearSlack_ = 0;
     bool exhaustive_ = false;
+    // Transmitter classes beyond the exact range (apart_[c]), and the others.
+    std::vector<char> apart_;
+    std::vector<uint16_t> apartClasses_, ordinary_;
+    uint64_t ordinaryMembers_ = 0; // transmitters of the ordinary classes
+    double maxOrdinary_ = 0;       // their largest magnitude
+    double reachMHz_ = 0;          // the separation, or the nearest products' bound if wider
+    std::vector<char> swept_;      // receiver classes that sums of the others can come near
+    std::vector<Sum> rxByValue_;   // receiver classes sorted by value
+    std::vector<uint16_t> txClassOf_, rxClassOf_; // the class of each list entry
     std::vector<int> fams_;    // the families of the order, in list order
     std::vector<Plan> plans_;  // how each multi-signal family is searched
     std::vector<Tally> tally_; // one for each worker

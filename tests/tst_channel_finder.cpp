@@ -99,6 +99,8 @@ class TstChannelFinder : public QObject {
     void withoutTransmittersOrSeparation();
     void stopAndProgress();
     void exportedChannels();
+    void edgesToTheHertz_data();
+    void edgesToTheHertz();
 };
 
 void TstChannelFinder::badBands_data() {
@@ -236,8 +238,13 @@ void TstChannelFinder::rasterHasNoDrift() {
 
 void TstChannelFinder::cleanExactlyWhereNoLine_data() {
     QTest::addColumn<int>("seed");
+    QTest::addColumn<QString>("far"); // a transmitter far beyond any frequency, or none
     for (int s = 1; s <= 200; ++s)
-        QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s;
+        QTest::newRow(qPrintable(QString("seed %1").arg(s))) << s << QString();
+    // Sums with it still move by the others, or it swallows them.
+    const QString far[] = {"10,000,000,000.00000", QString(308, '9')};
+    for (int s = 1; s <= 30; ++s)
+        QTest::newRow(qPrintable(QString("seed %1, far transmitter").arg(s))) << s << far[s % 2];
 }
 
 // Random sites: a channel is clean exactly when the study with it as a receiver lists
@@ -246,7 +253,9 @@ void TstChannelFinder::cleanExactlyWhereNoLine_data() {
 // of the least distance when the separation is widened to the nearest's bound.
 void TstChannelFinder::cleanExactlyWhereNoLine() {
     QFETCH(int, seed);
-    const ChannelSearch s = randomSearch(seed);
+    QFETCH(QString, far);
+    ChannelSearch s = randomSearch(seed);
+    if (!far.isEmpty()) s.transmit.insert(s.transmit.begin() + seed % 2, far.toStdString());
     RunOptions one, two;
     one.threads = 1;
     two.threads = 2;
@@ -421,4 +430,63 @@ void TstChannelFinder::exportedChannels() {
 }
 
 QTEST_APPLESS_MAIN(TstChannelFinder)
+void TstChannelFinder::edgesToTheHertz_data() {
+    QTest::addColumn<QStringList>("transmit");
+    QTest::addColumn<QStringList>("receive");
+    QTest::addColumn<QString>("separation");
+    QTest::addColumn<double>("channel");
+    QTest::addColumn<bool>("near");         // closer than the separation to a study frequency
+    QTest::addColumn<double>("nearestKHz"); // -1: no product near
+    auto row = [](const char* name, QStringList tx, QStringList rx, const char* sep, double ch,
+                  bool near,
+                  double khz) { QTest::newRow(name) << tx << rx << sep << ch << near << khz; };
+    // 12.34 kHz from the receiver: 0.6 or 0.4 Hz inside a separation of 12.3406 or
+    // 12.3404 kHz, after rounding to the hertz; at or outside 12.34 and 12.3395.
+    const QStringList far{"400.00000"}, site{"150.00000"};
+    row("0.6 Hz inside", far, site, "12.3406", 150.01234, true, -1);
+    row("0.4 Hz inside", far, site, "12.3404", 150.01234, true, -1);
+    row("at the separation", far, site, "12.34", 150.01234, false, -1);
+    row("0.5 Hz outside", far, site, "12.3395", 150.01234, false, -1);
+    row("below the channel, 0.6 Hz inside", far, {"150.02468"}, "12.3406", 150.01234, true, -1);
+    // So high that a double holds 10 Hz steps as about 10.5 Hz: the nearest product is
+    // 12.341 kHz away, a distance with a third decimal.
+    row("nearest to the hertz", {"10,000,000,000.01234"}, {}, "25", 1e10, true, 12.341);
+}
+
+// A channel keeps the separation from the study's frequencies to the hertz, as a
+// receiver does; its nearest product's distance is shown to the hertz.
+void TstChannelFinder::edgesToTheHertz() {
+    QFETCH(QStringList, transmit);
+    QFETCH(QStringList, receive);
+    QFETCH(QString, separation);
+    QFETCH(double, channel);
+    QFETCH(bool, near);
+    QFETCH(double, nearestKHz);
+    ChannelSearch s;
+    for (const QString& t : transmit)
+        s.transmit.push_back(t.toStdString());
+    for (const QString& r : receive)
+        s.receive.push_back(r.toStdString());
+    s.separation = separation.toStdString();
+    s.order = OrderChoice::First;
+    s.fromMHz = s.toMHz = channel;
+    s.rasterKHz = 12.5;
+    s.keepFromStudy = true;
+    const ChannelResult r = findChannels(s, RunOptions{});
+    QVERIFY2(r.error.empty(), r.error.c_str());
+    QCOMPARE(r.channels.size(), size_t{1});
+    const TestedChannel& c = r.channels[0];
+    QCOMPARE(c.nearStudyFrequency, near);
+    QCOMPARE(c.clean(), !near && c.products == 0);
+    if (nearestKHz >= 0) {
+        QVERIFY(c.nearestKHz);
+        QCOMPARE(*c.nearestKHz, nearestKHz);
+        QCOMPARE(QString::fromStdString(c.nearestLine),
+                 "1A = R: 10,000,000,000.01234 and 10,000,000,000.00000, Sep: 12.341 KHz");
+        QCOMPARE(c.products, quint64(1));
+    } else {
+        QVERIFY(!c.nearestKHz);
+    }
+}
+
 #include "tst_channel_finder.moc"

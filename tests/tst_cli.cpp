@@ -1,3 +1,5 @@
+#include "../cli/descriptor_output.h"
+
 #include <QtTest>
 
 #include <fcntl.h>
@@ -6,6 +8,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <thread>
 
 namespace {
 
@@ -52,9 +56,21 @@ void writeSpreadStudy(const QString& path, int transmitters, int receivers) {
     writeStudy(path, tx, rx);
 }
 
+// Sixteen transmitters 12.5 kHz apart and four receivers among their products: some
+// 460,000 lines, 50 MB of text.
+void writeCrowdedStudy(const QString& path) {
+    QStringList tx, rx;
+    for (int i = 0; i < 16; ++i)
+        tx << QString::number(150 + 0.0125 * i, 'f', 5);
+    for (int i = 0; i < 4; ++i)
+        rx << QString::number(150.05 + 0.0125 * i, 'f', 5);
+    writeStudy(path, tx, rx);
+}
+
 // Runs the program with standard error on a terminal; returns what the terminal got.
-// `until`: text on the terminal at which to send SIGINT, or empty to let it end.
-QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& until) {
+// `until`: text on the terminal at which to send `signal`, or empty to let it end.
+QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& until,
+                      int signal = SIGINT) {
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "no terminal";
     p.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
@@ -73,7 +89,7 @@ QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& un
     };
     if (!until.isEmpty()) {
         readAll(60000);
-        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(p.processId()), signal);
     }
     p.waitForFinished(60000);
     readAll(100);
@@ -103,11 +119,16 @@ class TstCli : public QObject {
     void fileNamedLikeAnOption();
     void threadsAndQuiet_data();
     void threadsAndQuiet();
+    void progressOnATerminalAndCtrlC_data();
     void progressOnATerminalAndCtrlC();
+    void stoppedDuringOutput_data();
+    void stoppedDuringOutput();
+    void writeCutBySignalsLosesNothing();
     void noProgressOffATerminalOrQuiet();
     void lostOutputFails_data();
     void lostOutputFails();
     void outOfMemoryFails();
+    void summaryKeepsNoLines();
 };
 
 void TstCli::textLinesAndSummary() {
@@ -414,18 +435,112 @@ void TstCli::threadsAndQuiet() {
     QCOMPARE(r.err, summary ? all.err : QString());
 }
 
-// With standard error on a terminal a progress line shows; Ctrl+C stops the study, with
-// exit status 130 and nothing on standard output.
+void TstCli::progressOnATerminalAndCtrlC_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+// With standard error on a terminal a progress line shows; Ctrl+C or SIGTERM stops the
+// study, with exit status 130 or 143 and nothing on standard output.
 void TstCli::progressOnATerminalAndCtrlC() {
+    QFETCH(int, signal);
+    QFETCH(int, status);
     QTemporaryDir dir;
     const QString file = dir.filePath("big.int");
     writeSpreadStudy(file, 300, 150);
     QProcess p;
-    const QByteArray terminal = onTerminal(p, {file}, "% done");
+    const QByteArray terminal = onTerminal(p, {file}, "% done", signal);
     QVERIFY2(terminal.startsWith("\rintermod-study: "), terminal.constData());
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 130);
+    QCOMPARE(p.exitCode(), status);
     QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
+}
+
+void TstCli::stoppedDuringOutput_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+    QTest::newRow("text, Ctrl+C") << "text" << int(SIGINT) << 130;
+    QTest::newRow("text, SIGTERM") << "text" << int(SIGTERM) << 143;
+    QTest::newRow("csv, SIGTERM") << "csv" << int(SIGTERM) << 143;
+}
+
+// A signal while the lines are being written cuts them short after a whole line: what
+// was written is the start of the whole output, and the program says it stopped.
+void TstCli::stoppedDuringOutput() {
+    QFETCH(QString, format);
+    QFETCH(int, signal);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("crowded.int");
+    writeCrowdedStudy(file);
+    const QStringList args{"--format", format, file};
+    QProcess whole;
+    whole.start(KIM_CLI, args);
+    QVERIFY(whole.waitForFinished(60000));
+    QCOMPARE(whole.exitCode(), 0);
+    const QByteArray all = whole.readAllStandardOutput();
+    QVERIFY(all.size() > 20'000'000);
+
+    // The reader takes a megabyte and stops reading; the program then waits in a write
+    // with more to say when the signal comes.
+    QProcess p;
+    p.setReadChannel(QProcess::StandardOutput);
+    p.start(KIM_CLI, args);
+    QByteArray got;
+    while (got.size() < (1 << 20) && p.waitForReadyRead(60000))
+        got += p.readAllStandardOutput();
+    ::kill(static_cast<pid_t>(p.processId()), signal);
+    QVERIFY(p.waitForFinished(60000));
+    got += p.readAllStandardOutput();
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), status);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()), "intermod-study: stopped\n");
+    QVERIFY2(got.size() >= (1 << 20) && got.size() < all.size() / 2,
+             qPrintable(QString::number(got.size())));
+    QVERIFY(got.endsWith('\n'));
+    QVERIFY(all.startsWith(got));
+}
+
+// Signals that interrupt a write, before it wrote anything or halfway, lose no byte and
+// double none.
+void TstCli::writeCutBySignalsLosesNothing() {
+    struct sigaction handler = {};
+    struct sigaction before = {};
+    handler.sa_handler = [](int) {}; // no SA_RESTART: a write cut short returns at once
+    sigemptyset(&handler.sa_mask);
+    QCOMPARE(sigaction(SIGUSR1, &handler, &before), 0);
+    int fds[2];
+    QCOMPARE(pipe(fds), 0);
+    std::string text;
+    for (int i = 0; text.size() < (8 << 20); ++i)
+        text += std::to_string(i) + " a line of the results\n";
+    bool written = false;
+    int error = 0;
+    std::thread writer([&] {
+        DescriptorOutput out(fds[1]);
+        written = out.write(text);
+        error = out.error();
+        ::close(fds[1]);
+    });
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
+        if (n < 0) {
+            QCOMPARE(errno, EINTR);
+            continue;
+        }
+        got.append(buf, static_cast<size_t>(n));
+        if (got.size() < text.size()) pthread_kill(writer.native_handle(), SIGUSR1);
+    }
+    writer.join();
+    ::close(fds[0]);
+    sigaction(SIGUSR1, &before, nullptr);
+    QVERIFY(written);
+    QCOMPARE(error, 0);
+    QVERIFY(got == text);
 }
 
 // A study of about a second: no progress line when standard error is not a terminal, or
@@ -510,6 +625,28 @@ void TstCli::outOfMemoryFails() {
         if (file == study)
             QCOMPARE(err, "intermod-study: " + file + ": there is not enough memory for this study\n");
     }
+}
+
+// The summary prints no line and keeps none: a study whose kept lines would not fit in
+// 100 MB of address space gives its summary within it, without saying the list is cut.
+void TstCli::summaryKeepsNoLines() {
+    QTemporaryDir dir;
+    const QString study = dir.filePath("mid.int");
+    writeSpreadStudy(study, 120, 60);
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit limit{100 << 20, 100 << 20};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    p.start(KIM_CLI, {"--format", "summary", "--threads", "2", study});
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY2(QRegularExpression("^\\d+ calculations, \\d+ interfering products\n$")
+                 .match(err)
+                 .hasMatch(),
+             qPrintable(err));
+    QCOMPARE(p.readAllStandardOutput().count('\n'), 61);
 }
 
 QTEST_GUILESS_MAIN(TstCli)
