@@ -1,7 +1,10 @@
 #include "export_results.h"
 
+#include "file_commands.h"
+#include "message_box.h"
 #include "off_thread_run.h"
 #include "safe_file.h"
+#include "settings_store.h"
 
 #include <atomic>
 #include <stop_token>
@@ -73,6 +76,38 @@ void exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> res
                  progress->setBarValue(int(std::min(999.0, 1000 * share)));
              }});
     progress->follow(run);
+}
+
+void exportResultsCommand(QWidget* parent, std::shared_ptr<const StudyResult> result,
+                          std::function<void()> ended) {
+    if (!result || !result->ran()) {
+        showMessage(parent, QStringLiteral("No Results!"),
+                    QStringLiteral("There are no results to export: calculate the study first."));
+        ended();
+        return;
+    }
+    FileDialogRequest r;
+    r.save = true;
+    r.title = QStringLiteral("Export Results");
+    r.directory = settings::lastDir(programFolder());
+    r.fileName = QStringLiteral("Intermodulation Results.csv");
+    r.filter = QStringLiteral("CSV files (*.csv);;JSON files (*.json)");
+    r.defaultSuffix = QStringLiteral("csv");
+    const QString path = askForFileName(parent, r);
+    if (path.isEmpty()) {
+        ended();
+        return;
+    }
+    const ExportFormat format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
+                                    ? ExportFormat::Json
+                                    : ExportFormat::Csv;
+    exportResultsToFile(parent, std::move(result), path, format,
+                        [parent, ended = std::move(ended)](bool written, const QString& error) {
+                            ended();
+                            if (!written && !error.isEmpty())
+                                showMessage(parent, QStringLiteral("Error!"), error,
+                                            MessageIcon::Error);
+                        });
 }
 
 } // namespace kim

@@ -14,6 +14,12 @@ class QWidget;
 
 namespace kim {
 
+// File, Export Results...: asks for the file (CSV, or JSON by its name) and writes the
+// results to it; a failure is said in a message. `ended` follows once the writing is
+// over, at once when nothing is written (no results, or no file chosen).
+void exportResultsCommand(QWidget* parent, std::shared_ptr<const StudyResult> result,
+                          std::function<void()> ended);
+
 // Writes the file off the window's thread, with a progress window and Cancel, and
 // returns at once. `done` hears whether the file was written, and why not: an empty
 // `error` when the user cancelled.

@@ -1,8 +1,10 @@
 #include "frmMain_Intermod.h"
 
+#include "finder_link.h"
 #include "frmFindChannels.h"
 #include "frmFreqAdd.h"
-#include "frmImport.h"
+#include "import_command.h"
+#include "copy_results.h"
 #include "export_results.h"
 #include "file_commands.h"
 #include "frequency_import.h"
@@ -27,8 +29,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
-#include <QFileInfo>
 #include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
@@ -258,9 +258,11 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
 
     // The spectrum pane draws whatever the results list shows.
     spectrum_ = SpectrumPane::addTo(this);
+    finder_ = new FinderLink(this, [this] { return channelSearch(); }, spectrum_);
+    connect(finder_, &FinderLink::channelsChosen, this, &frmMain_Intermod::channelsChosen);
     connect(results_, &QAbstractItemModel::modelReset, spectrum_, [this] {
         spectrum_->setResult(study_->result());
-        dropStaleChannels();
+        finder_->studyChanged();
     });
 
     // The summary too; a double-click there lists one receiver's lines alone.
@@ -369,7 +371,7 @@ void frmMain_Intermod::loadStudy(const Study& study) {
     txtFreqSeparation_Change();
     fillSorted(ui->lstTransmit, study.transmit);
     fillSorted(ui->lstReceive, study.receive);
-    dropStaleChannels();
+    finder_->studyChanged();
 }
 
 void frmMain_Intermod::clearStudy() {
@@ -498,7 +500,7 @@ void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
 }
 
 void frmMain_Intermod::channelsChosen(const std::vector<double>& mhz) {
-    if (addFrequencies(false, mhz, finder_) > 0) frequenciesAdded();
+    if (addFrequencies(false, mhz, finder_->window()) > 0) frequenciesAdded();
 }
 
 // Each value is compared unrounded with each listed value; a new one takes its sorted
@@ -540,16 +542,7 @@ void frmMain_Intermod::frequenciesAdded() {
 }
 
 void frmMain_Intermod::mnu_Tools_FindChannels_Click() {
-    // One at a time: an open one comes forward.
-    if (!finder_) {
-        finder_ = new frmFindChannels(this, [this] { return channelSearch(); });
-        finder_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(finder_, &frmFindChannels::channelsChosen, this, &frmMain_Intermod::channelsChosen);
-        connect(finder_, &frmFindChannels::channelsFound, this, &frmMain_Intermod::channelsFound);
-    }
-    finder_->show();
-    finder_->raise();
-    finder_->activateWindow();
+    finder_->open();
 }
 
 ChannelSearch frmMain_Intermod::channelSearch() const {
@@ -562,135 +555,41 @@ ChannelSearch frmMain_Intermod::channelSearch() const {
     return search;
 }
 
-void frmMain_Intermod::channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,
-                                     const ChannelSearch& search) {
-    shadedFor_ = search;
-    spectrum_->setChannels(std::move(channels), rasterKHz);
-    // The study may have changed while the search ran.
-    dropStaleChannels();
-}
-
-// Channels shaded clean for another study would read as clean for this one.
-void frmMain_Intermod::dropStaleChannels() {
-    if (spectrum_->view()->channels().empty()) return;
-    const ChannelSearch now = channelSearch();
-    const bool same =
-        now.transmit == shadedFor_.transmit && now.order == shadedFor_.order &&
-        readLeadingNumber(now.separation) == readLeadingNumber(shadedFor_.separation) &&
-        (!shadedFor_.keepFromStudy || now.receive == shadedFor_.receive);
-    if (!same) spectrum_->setChannels({}, 0);
-}
-
 frmFindChannels* frmMain_Intermod::finder() const {
-    return finder_;
+    return finder_->window();
 }
 
 void frmMain_Intermod::mnu_File_Import_Click() {
-    FileDialogRequest r;
-    r.title = QStringLiteral("Import Frequencies");
-    r.directory = settings::lastDir(programFolder());
-    r.filter = QStringLiteral("Frequency lists (*.csv *.txt);;All files (*)");
-    const QString path = askForFileName(this, r);
-    if (path.isEmpty()) return;
-    const QFileInfo info(path);
-    QFile file(path);
-    QString failure;
-    if (!info.exists())
-        failure = QStringLiteral("The file does not exist.");
-    else if (!info.isFile())
-        failure = QStringLiteral("This is not a regular file.");
-    else if (info.size() > qint64(kMaxImportBytes))
-        failure = QStringLiteral("The file is larger than 16 MB: it is not a list of frequencies.");
-    else if (!file.open(QIODevice::ReadOnly))
-        failure = file.errorString();
-    if (!failure.isEmpty()) {
-        showMessage(this, QStringLiteral("Error!"), failure, MessageIcon::Error);
-        return;
-    }
-    const QByteArray bytes = file.read(qint64(kMaxImportBytes) + 1);
-    importFrequencies(bytes.toStdString(), info.fileName(), true);
+    std::string text;
+    QString name;
+    if (readImportFile(this, &text, &name)) importFrequencies(text, name, true);
 }
 
 // The results of the last finished run, as intermod-study writes them.
 void frmMain_Intermod::mnu_File_Export_Click() {
     if (exporting_) return; // one file at a time
     if (!goOnWithEarlierResults(this, kExportEarlier, [this] { mnu_File_Export_Click(); })) return;
-    const std::shared_ptr<const StudyResult> result = study_->result();
-    if (!result || !result->ran()) {
-        showMessage(this, QStringLiteral("No Results!"),
-                    QStringLiteral("There are no results to export: calculate the study first."));
-        return;
-    }
-    FileDialogRequest r;
-    r.save = true;
-    r.title = QStringLiteral("Export Results");
-    r.directory = settings::lastDir(programFolder());
-    r.fileName = QStringLiteral("Intermodulation Results.csv");
-    r.filter = QStringLiteral("CSV files (*.csv);;JSON files (*.json)");
-    r.defaultSuffix = QStringLiteral("csv");
-    const QString path = askForFileName(this, r);
-    if (path.isEmpty()) return;
-    const ExportFormat format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
-                                    ? ExportFormat::Json
-                                    : ExportFormat::Csv;
     exporting_ = true;
-    exportResultsToFile(this, result, path, format, [this](bool written, const QString& error) {
-        exporting_ = false;
-        if (!written && !error.isEmpty())
-            showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
-    });
+    exportResultsCommand(this, study_->result(), [this] { exporting_ = false; });
 }
 
 void frmMain_Intermod::importFrequencies(const std::string& text, const QString& source,
                                          bool toTransmit) {
-    ImportTable table = parseFrequencies(text);
-    if (!table.error.empty()) {
-        showMessage(this, QStringLiteral("Import Refused!"), QString::fromStdString(table.error),
-                    MessageIcon::Error);
-        return;
-    }
-    frmImport dialog(this, std::move(table), toStd(itemTexts(ui->lstTransmit)),
-                     toStd(itemTexts(ui->lstReceive)),
-                     toTransmit ? ImportList::Transmit : ImportList::Receive, source);
-    if (dialog.exec() != QDialog::Accepted || dialog.plan().added.empty()) return;
+    const std::vector<ImportChoice> added =
+        chooseImport(this, text, source, toStd(itemTexts(ui->lstTransmit)),
+                     toStd(itemTexts(ui->lstReceive)), toTransmit);
+    if (added.empty()) return;
     // Merged once, as inserting each at its sorted place would order them.
     for (const bool transmit : {true, false}) {
         QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
         std::vector<std::string> texts = toStd(itemTexts(list));
         const size_t before = texts.size();
-        for (const ImportChoice& c : dialog.plan().added)
+        for (const ImportChoice& c : added)
             if ((c.list == ImportList::Transmit) == transmit) texts.push_back(c.listText);
         if (texts.size() != before) fillSorted(list, std::move(texts));
     }
     // Once for the whole import, as Add would for one frequency.
     frequenciesAdded();
-}
-
-// The selected result lines as text, in list order; a selection of millions is refused
-// (Export Results writes any number).
-void frmMain_Intermod::copySelectedResults() {
-    constexpr qint64 kMaxCopied = 1'000'000;
-    QList<int> rows;
-    qint64 count = 0;
-    const QItemSelection selection = ui->lstIntermodProducts->selectionModel()->selection();
-    for (const QItemSelectionRange& range : selection)
-        count += range.height();
-    if (count == 0) return;
-    if (count > kMaxCopied) {
-        showMessage(this, QStringLiteral("Too Many Lines!"),
-                    QStringLiteral("Copy at most 1,000,000 lines at a time; File, Export "
-                                   "Results... writes the whole list."));
-        return;
-    }
-    std::vector<std::pair<int, int>> spans;
-    for (const QItemSelectionRange& range : selection)
-        spans.emplace_back(range.top(), range.bottom());
-    std::sort(spans.begin(), spans.end());
-    QString text;
-    for (const auto& [top, bottom] : spans)
-        for (int row = top; row <= bottom; ++row)
-            text += results_->lineText(row) + QLatin1Char('\n');
-    QApplication::clipboard()->setText(text);
 }
 
 void frmMain_Intermod::cmdRemove_Click() {
@@ -816,7 +715,8 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (watched == ui->lstIntermodProducts && key->matches(QKeySequence::Copy)) {
-        copySelectedResults();
+        copySelectedResults(this, ui->lstIntermodProducts->selectionModel()->selection(),
+                            *results_);
         return true;
     }
     if (key->key() == Qt::Key_Delete && inList) {
@@ -856,7 +756,7 @@ void frmMain_Intermod::mnu_File_PrinterSetup_Click() {
 void frmMain_Intermod::closeEvent(QCloseEvent* event) {
     // The preview reads this window, and the finder searches its study: they go with it.
     if (preview_) preview_->close();
-    if (finder_) finder_->close();
+    finder_->close();
     QMainWindow::closeEvent(event);
 }
 

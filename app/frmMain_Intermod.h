@@ -24,6 +24,7 @@ class frmMain_Intermod;
 namespace kim {
 
 class FileCommands;
+class FinderLink;
 class ResultsModel;
 class SpectrumPane;
 class StudyController;
@@ -96,9 +97,6 @@ class frmMain_Intermod : public QMainWindow {
     void frequencyEntered(bool transmit, double value);
     // Channels from the finder, for the receive list.
     void channelsChosen(const std::vector<double>& mhz);
-    // A search's channels, for the spectrum to shade while the study is the one searched.
-    void channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,
-                       const ChannelSearch& search);
     void mnu_Tools_FindChannels_Click();
     void mnu_File_Import_Click();
     void mnu_File_Export_Click();
@@ -117,8 +115,6 @@ class frmMain_Intermod : public QMainWindow {
     void frequenciesAdded();
     // The study as the finder searches it: transmitters, receivers, separation, order.
     ChannelSearch channelSearch() const;
-    // The spectrum's shaded channels go once the study is no longer the one searched.
-    void dropStaleChannels();
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
@@ -132,7 +128,6 @@ class frmMain_Intermod : public QMainWindow {
     void studyEnded();
     // Shows what the text would add (the import dialog) and adds it on the user's word.
     void importFrequencies(const std::string& text, const QString& source, bool toTransmit);
-    void copySelectedResults();
 
     std::unique_ptr<Ui::frmMain_Intermod> ui;
     StudyController* study_;
@@ -141,9 +136,8 @@ class frmMain_Intermod : public QMainWindow {
     std::unique_ptr<ReportAdapter> report_;
     std::unique_ptr<FileCommands> files_;
     QPointer<frmPP> preview_;
-    QPointer<frmFindChannels> finder_;
+    FinderLink* finder_ = nullptr;
     SpectrumPane* spectrum_ = nullptr;
-    ChannelSearch shadedFor_; // the search whose channels the spectrum shades
     QString calcsBefore_;     // the calculation count before "Working..."
     bool waitCursor_ = false; // a study runs on this thread
     bool CalcOnFly = true;
