@@ -1,9 +1,11 @@
 #include "frmMain_Intermod.h"
 
 #include "finder_link.h"
+#include "frequency_lists.h"
 #include "frmFindChannels.h"
 #include "frmFreqAdd.h"
 #include "import_command.h"
+#include "window_keys.h"
 #include "copy_results.h"
 #include "export_results.h"
 #include "file_commands.h"
@@ -40,37 +42,11 @@
 #include <QMenuBar>
 #include <QUrl>
 
-#include <set>
-
 namespace kim {
 
 namespace {
 QString longDate() {
     return QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
-}
-
-QStringList itemTexts(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-// Sorted once, as inserting each at its sorted place (after its equals) would order them.
-void fillSorted(QListWidget* list, std::vector<std::string> texts) {
-    std::stable_sort(texts.begin(), texts.end(), listTextLess);
-    QStringList items;
-    for (const auto& t : texts)
-        items << QString::fromStdString(t);
-    list->clear();
-    list->addItems(items);
-}
-
-std::vector<std::string> toStd(const QStringList& texts) {
-    std::vector<std::string> out;
-    for (const QString& t : texts)
-        out.push_back(t.toStdString());
-    return out;
 }
 
 const QUrl kSupportMail(QStringLiteral("mailto:support@korvane.example"));
@@ -89,9 +65,6 @@ const QString kEarlierOnPaper = QStringLiteral(
     "These are the results of an earlier study: the frequencies, separation or order above "
     "have changed since they were calculated.");
 
-const QString kDuplicateEnd =
-    QStringLiteral("frequencies - even if duplicate frequencies exist. This calculation "
-                   "program calculate in such a way that there is no need.");
 } // namespace
 
 // What the file commands do to the study, done on this window.
@@ -175,10 +148,8 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     ui->lstIntermodProducts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Many lines at once, for copying.
     ui->lstIntermodProducts->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    for (QListWidget* list : {ui->lstTransmit, ui->lstReceive}) {
+    for (QListWidget* list : {ui->lstTransmit, ui->lstReceive})
         list->setSelectionMode(QAbstractItemView::SingleSelection);
-        list->viewport()->installEventFilter(this);
-    }
     for (QLineEdit* field :
          {ui->txtSiteName, ui->txtDescription, ui->txtDate, ui->txtFreqSeparation})
         SelectOnFocus::install(field);
@@ -188,9 +159,21 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     // A file's separation comes back whole too.
     ui->txtFreqSeparation->setMaxLength(ui->txtSiteName->maxLength());
     keepOnlyChosenTabStop({ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th});
-    // Enter anywhere but on a button presses Add; the window is no dialog, so by hand.
-    for (QWidget* w : ui->centralwidget->findChildren<QWidget*>())
-        if (w->focusPolicy() != Qt::NoFocus) w->installEventFilter(this);
+    new WindowKeys(
+        *ui,
+        {.separationLeft = [this] { txtFreqSeparation_LostFocus(); },
+         .paste =
+             [this](bool toTransmit) {
+                 importFrequencies(QApplication::clipboard()->text().toStdString(),
+                                   QStringLiteral("the clipboard"), toTransmit);
+             },
+         .copy =
+             [this] {
+                 copySelectedResults(this, ui->lstIntermodProducts->selectionModel()->selection(),
+                                     *results_);
+             },
+         .remove = [this](QListWidget* list) { removeSelected(list); }},
+        this);
 
     connect(ui->cmdAddFreq, &QPushButton::clicked, this, &frmMain_Intermod::cmdAddFreq_Click);
     connect(ui->cmdRemove, &QPushButton::clicked, this, &frmMain_Intermod::cmdRemove_Click);
@@ -330,18 +313,6 @@ void frmMain_Intermod::Form_Load() {
     ui->mnu_Config_CalcAsGo->setChecked(CalcOnFly);
 }
 
-void frmMain_Intermod::insertSorted(QListWidget* list, const QString& text) {
-    const std::string key = text.toStdString();
-    int lo = 0, hi = list->count();
-    while (lo < hi) {
-        const int mid = (lo + hi) / 2;
-        if (compareListText(list->item(mid)->text().toStdString(), key) <= 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    list->insertItem(lo, text);
-}
 
 Study frmMain_Intermod::currentStudy() const {
     Study s;
@@ -486,6 +457,10 @@ void frmMain_Intermod::showResult() {
     }
 }
 
+void frmMain_Intermod::insertSorted(QListWidget* list, const QString& text) {
+    kim::insertSorted(list, text);
+}
+
 void frmMain_Intermod::cmdAddFreq_Click() {
     frmFreqAdd dialog(this);
     connect(&dialog, &frmFreqAdd::frequencyEntered, this, &frmMain_Intermod::frequencyEntered);
@@ -494,45 +469,15 @@ void frmMain_Intermod::cmdAddFreq_Click() {
 
 void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
     auto* dialog = qobject_cast<frmFreqAdd*>(sender());
-    if (addFrequencies(transmit, {value}, dialog) == 0) return;
+    if (addFrequencies(transmit ? ui->lstTransmit : ui->lstReceive, transmit, {value}, dialog) == 0) return;
     if (dialog) dialog->clearEntry();
     frequenciesAdded();
 }
 
 void frmMain_Intermod::channelsChosen(const std::vector<double>& mhz) {
-    if (addFrequencies(false, mhz, finder_->window()) > 0) frequenciesAdded();
+    if (addFrequencies(ui->lstReceive, false, mhz, finder_->window()) > 0) frequenciesAdded();
 }
 
-// Each value is compared unrounded with each listed value; a new one takes its sorted
-// place as a list text. A list never passes its limit: then nothing goes in.
-int frmMain_Intermod::addFrequencies(bool transmit, const std::vector<double>& mhz,
-                                     QWidget* messageParent) {
-    QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
-    std::set<double> listed;
-    for (int i = 0; i < list->count(); ++i)
-        listed.insert(readStudyNumber(list->item(i)->text().toStdString()));
-    std::vector<double> fresh;
-    for (const double v : mhz)
-        if (!listed.count(v)) fresh.push_back(v);
-    if (list->count() + fresh.size() > kMaxListEntries) {
-        showMessage(messageParent, QStringLiteral("Too Many Frequencies!"),
-                    QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
-                                   "most 32,767. Nothing was added.")
-                        .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"),
-                             QString::fromStdString(formatCount(list->count() + fresh.size()))),
-                    MessageIcon::Information);
-        return 0;
-    }
-    if (fresh.size() < mhz.size())
-        showMessage(messageParent, QStringLiteral("Duplicate Entry!"),
-                    QStringLiteral("Duplicate Entry... There is no purpose for duplicate ") +
-                        (transmit ? QStringLiteral("transmitter ") : QStringLiteral("receiver ")) +
-                        kDuplicateEnd,
-                    MessageIcon::Information);
-    for (const double v : fresh)
-        insertSorted(list, QString::fromStdString(formatNumber(v, pattern::ListText)));
-    return static_cast<int>(fresh.size());
-}
 
 void frmMain_Intermod::frequenciesAdded() {
     if (ui->mnu_Config_CalcAsGo->isChecked())
@@ -579,15 +524,7 @@ void frmMain_Intermod::importFrequencies(const std::string& text, const QString&
         chooseImport(this, text, source, toStd(itemTexts(ui->lstTransmit)),
                      toStd(itemTexts(ui->lstReceive)), toTransmit);
     if (added.empty()) return;
-    // Merged once, as inserting each at its sorted place would order them.
-    for (const bool transmit : {true, false}) {
-        QListWidget* list = transmit ? ui->lstTransmit : ui->lstReceive;
-        std::vector<std::string> texts = toStd(itemTexts(list));
-        const size_t before = texts.size();
-        for (const ImportChoice& c : added)
-            if ((c.list == ImportList::Transmit) == transmit) texts.push_back(c.listText);
-        if (texts.size() != before) fillSorted(list, std::move(texts));
-    }
+    addImported(ui->lstTransmit, ui->lstReceive, added);
     // Once for the whole import, as Add would for one frequency.
     frequenciesAdded();
 }
@@ -666,71 +603,6 @@ void frmMain_Intermod::mnu_Help_OnlineSupport_Click() {
 
 void frmMain_Intermod::mnu_File_Exit_Click() {
     close();
-}
-
-bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress) {
-        // A mouse selection is only ever in one list.
-        if (watched == ui->lstTransmit->viewport()) ui->lstReceive->clearSelection();
-        if (watched == ui->lstReceive->viewport()) ui->lstTransmit->clearSelection();
-        return false;
-    }
-    if (type == QEvent::FocusOut && watched == ui->txtFreqSeparation) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        // A menu (clicked or reached with Alt) or another window taking the focus is not
-        // leaving the field.
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
-            reason != Qt::MenuBarFocusReason)
-            txtFreqSeparation_LostFocus();
-        return false;
-    }
-    if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
-        // Alt+C is both "&Calculate" and the "&Configuration" menu; Qt would do neither.
-        // The button on the window wins; the menu opens with Alt and the arrow keys.
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_C && key->modifiers() == Qt::AltModifier) {
-            event->accept();
-            if (type == QEvent::KeyPress) {
-                ui->cmdCalculate->setFocus(Qt::ShortcutFocusReason);
-                ui->cmdCalculate->click();
-            }
-            return true;
-        }
-    }
-    if (type == QEvent::Shortcut) {
-        // A button's access key moves the focus to it, as a click does, so the field
-        // being left is left (and the separation formatted) before the button acts.
-        if (auto* button = qobject_cast<QPushButton*>(watched))
-            button->setFocus(Qt::ShortcutFocusReason);
-        return false;
-    }
-    if (type != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (watched == ui->txtFreqSeparation && dropsNumericKey(key)) return true;
-    const bool inList = watched == ui->lstTransmit || watched == ui->lstReceive;
-    if (inList && key->matches(QKeySequence::Paste)) {
-        importFrequencies(QApplication::clipboard()->text().toStdString(),
-                          QStringLiteral("the clipboard"), watched == ui->lstTransmit);
-        return true;
-    }
-    if (watched == ui->lstIntermodProducts && key->matches(QKeySequence::Copy)) {
-        copySelectedResults(this, ui->lstIntermodProducts->selectionModel()->selection(),
-                            *results_);
-        return true;
-    }
-    if (key->key() == Qt::Key_Delete && inList) {
-        removeSelected(static_cast<QListWidget*>(watched));
-        return true;
-    }
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(watched))
-            button->click();
-        else
-            ui->cmdAddFreq->click();
-        return true;
-    }
-    return false;
 }
 
 void frmMain_Intermod::mnu_File_Print_Click() {

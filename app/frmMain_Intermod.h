@@ -73,7 +73,6 @@ class frmMain_Intermod : public QMainWindow {
     static void insertSorted(QListWidget* list, const QString& text);
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private slots:
@@ -108,9 +107,6 @@ class frmMain_Intermod : public QMainWindow {
     void Form_Load();
     void txtFreqSeparation_LostFocus();
     void removeSelected(QListWidget* list);
-    // Puts frequencies into a list as the Add dialog does; duplicates are refused with
-    // one message over `messageParent`. Returns how many went in.
-    int addFrequencies(bool transmit, const std::vector<double>& mhz, QWidget* messageParent);
     // Frequencies were added: the study runs with "Calculate as you go" checked.
     void frequenciesAdded();
     // The study as the finder searches it: transmitters, receivers, separation, order.
