@@ -25,6 +25,7 @@
 #include "summary_pane.h"
 #include "spectrum_view.h"
 #include "study_controller.h"
+#include "study_display.h"
 #include "study_text_field.h"
 #include "text_order.h"
 #include "ui_frmMain_Intermod.h"
@@ -53,11 +54,6 @@ const QUrl kSupportMail(QStringLiteral("mailto:support@korvane.example"));
 const QUrl kOnlineHelp(QStringLiteral("https://korvane.example/intermod/help"));
 
 // What the window says where it shows results that an edit or a cancel left behind.
-const QString kHeading = QStringLiteral("Intermodulation Products:");
-const QString kEarlierHeading =
-    QStringLiteral("Intermodulation Products: results of an earlier study (press Calculate)");
-const QString kEarlierWhy = QStringLiteral(
-    "The frequencies, separation or order have changed since these results were calculated.");
 const QString kPrintEarlier =
     QStringLiteral("print the earlier results, with a notice on the paper that says so");
 const QString kExportEarlier = QStringLiteral("export the earlier results as they are");
@@ -202,39 +198,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(ui->mnu_File_Export, &QAction::triggered, this,
             &frmMain_Intermod::mnu_File_Export_Click);
 
-
-    connect(study_, &StudyController::calculating, this, [this](bool quick, bool first) {
-        ui->lblStudyStatus->clear();
-        // The count a run's "Working..." stands in for, until the run has its own.
-        if (first) calcsBefore_ = ui->lblCalcsPerformed->text();
-        ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
-        if (quick) {
-            ui->lblCalcsPerformed->repaint();
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            waitCursor_ = true;
-            return;
-        }
-        // The list keeps the last results until this run has its own.
-        ui->prgStudy->setValue(0);
-        ui->lblStudyProgress->setText(QStringLiteral("Studying..."));
-        setCursor(Qt::BusyCursor);
-    });
-    connect(study_, &StudyController::showProgress, this, [this] {
-        ui->frmStudyProgress->show();
-        ui->frmStudyProgress->raise();
-    });
-    connect(study_, &StudyController::progress, this, &frmMain_Intermod::studyProgress);
-    connect(study_, &StudyController::ended, this, &frmMain_Intermod::studyEnded);
-    connect(study_, &StudyController::resultChanged, this, &frmMain_Intermod::showResult);
-    connect(study_, &StudyController::failed, this, [this](const QString& why) {
-        // Nothing to show: the counters keep the last study's counts.
-        ui->lblCalcsPerformed->setText(calcsBefore_);
-        showMessage(this, QStringLiteral("Study Too Large!"), why, MessageIcon::Error);
-    });
-    connect(study_, &StudyController::cancelled, this, [this] {
-        ui->lblCalcsPerformed->setText(calcsBefore_);
-        ui->lblStudyStatus->setText(QStringLiteral("Study cancelled."));
-    });
+    new StudyDisplay(*ui, this, study_);
     connect(ui->cmdCancelStudy, &QPushButton::clicked, study_, &StudyController::cancel);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, study_, &StudyController::cancel);
@@ -276,10 +240,6 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     for (QRadioButton* opt : {ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th})
         connect(opt, &QRadioButton::toggled, study_, &StudyController::studyEdited);
     connect(study_, &StudyController::staleChanged, this, [this, summary](bool stale) {
-        ui->Label10->setText(stale ? kEarlierHeading : kHeading);
-        ui->Label10->setToolTip(stale ? QLatin1Char(' ') + kEarlierWhy + QLatin1Char(' ')
-                                      : QString());
-        ui->Label10->setStyleSheet(stale ? QStringLiteral("color: #a03000;") : QString());
         summary->setStale(stale);
         spectrum_->setStale(stale);
         // The preview's page says so too, at once.
@@ -346,7 +306,6 @@ void frmMain_Intermod::loadStudy(const Study& study) {
 }
 
 void frmMain_Intermod::clearStudy() {
-    ui->lblStudyStatus->clear();
     ui->txtSiteName->clear();
     ui->txtDescription->clear();
     ui->txtDate->setText(longDate());
@@ -399,21 +358,6 @@ void frmMain_Intermod::setLineLimit(uint64_t limit) {
     study_->setLineLimit(limit);
 }
 
-void frmMain_Intermod::studyProgress(double share, double secondsLeft) {
-    ui->prgStudy->setValue(static_cast<int>(share * 1000));
-    if (secondsLeft < 0) return;
-    ui->lblStudyProgress->setText(
-        secondsLeft < 60
-            ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(secondsLeft)))
-            : QStringLiteral("Studying... about %1 min left").arg(qRound(secondsLeft / 60)));
-}
-
-void frmMain_Intermod::studyEnded() {
-    ui->frmStudyProgress->hide();
-    unsetCursor();
-    if (std::exchange(waitCursor_, false)) QApplication::restoreOverrideCursor();
-}
-
 void frmMain_Intermod::listsChanged() {
     study_->listsChanged();
 }
@@ -425,7 +369,7 @@ bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& ot
         parent, QStringLiteral("Results of an Earlier Study!"),
         QStringLiteral("The results list holds the results of an earlier study. %1\n\nCalculate "
                        "the study first, or %2?")
-            .arg(kEarlierWhy, otherwise),
+            .arg(kEarlierResultsWhy, otherwise),
         {QStringLiteral("Calculate First"), QStringLiteral("Use Earlier Results"),
          QStringLiteral("Cancel")});
     if (answer == 1) return true;
@@ -435,26 +379,6 @@ bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& ot
         AddDirectInterferance();
     }
     return false;
-}
-
-void frmMain_Intermod::showResult() {
-    ui->lblStudyStatus->clear();
-    const std::shared_ptr<const StudyResult> result = study_->result();
-    if (!result) return;
-    ui->lstIntermodProducts->scrollToTop();
-    // Again once laid out: a study run before the window shows lands mid-list otherwise.
-    QTimer::singleShot(0, ui->lstIntermodProducts, &QListView::scrollToTop);
-    ui->lblCalcsPerformed->setText(QString::number(result->calculations()));
-    ui->lblImodProdCalcsAnswer->setText(QString::number(result->products()));
-    if (!result->complete()) {
-        // Grouped with "," as every number of the program.
-        auto grouped = [](uint64_t n) { return QString::fromStdString(formatCount(n)); };
-        showMessage(this, QStringLiteral("List Incomplete!"),
-                    QStringLiteral("The study found %1 interfering products. The list shows the "
-                                   "first %2 of them.")
-                        .arg(grouped(result->products()), grouped(result->lineCount())),
-                    MessageIcon::Information);
-    }
 }
 
 void frmMain_Intermod::insertSorted(QListWidget* list, const QString& text) {

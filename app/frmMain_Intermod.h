@@ -114,14 +114,11 @@ class frmMain_Intermod : public QMainWindow {
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
-    void showResult();
     // Print and Export, over results that no longer belong to the window's study: asks
     // whether to calculate first (`again` repeats the command once the results are in).
     // True to go on with the results as they are.
     bool goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
                                 std::function<void()> again);
-    void studyProgress(double share, double secondsLeft);
-    void studyEnded();
     // Shows what the text would add (the import dialog) and adds it on the user's word.
     void importFrequencies(const std::string& text, const QString& source, bool toTransmit);
 
@@ -134,8 +131,6 @@ class frmMain_Intermod : public QMainWindow {
     QPointer<frmPP> preview_;
     FinderLink* finder_ = nullptr;
     SpectrumPane* spectrum_ = nullptr;
-    QString calcsBefore_;     // the calculation count before "Working..."
-    bool waitCursor_ = false; // a study runs on this thread
     bool CalcOnFly = true;
     bool exporting_ = false;
 };
