@@ -342,12 +342,15 @@ int StudyLineRows::certainRows(const Pieces& p) const {
     return 0;
 }
 
-LineWrap::Width StudyLineRows::width(size_t line) const {
-    const Pieces p = linePieces(line);
+LineWrap::Width StudyLineRows::width(const Pieces& p) const {
     Width w = (p.count - 1) * blank_;
     for (int i = 0; i < p.count; ++i)
         w += p.width[i].lo;
     return w;
+}
+
+LineWrap::Width StudyLineRows::width(size_t line) const {
+    return width(linePieces(line));
 }
 
 // Most lines are settled from the widths known at once and the bounds of the product and
@@ -370,9 +373,7 @@ int StudyLineRows::rows(size_t line) const {
     if (lo > first && widest <= next && hi - first + widest <= next) return 2;
 
     const Pieces p = linePieces(line);
-    Width rest = (p.count - 1) * blank_;
-    for (int i = 0; i < p.count; ++i)
-        rest += p.width[i].lo;
+    Width rest = width(p);
     Width free = first;
     int rows = 1;
     for (int k = 0; rest > free; ++rows, free = next) {

@@ -107,6 +107,7 @@ class StudyLineRows {
     Pieces pieces(int family, const std::array<Range, 5>& letters, Range receiver, Range product,
                   Range distance) const;
     Pieces linePieces(size_t line) const; // as wide as they are
+    Width width(const Pieces& p) const;   // the pieces with the blanks between them
     // 1 or 2 where the bounds settle it, else 0.
     int certainRows(const Pieces& p) const;
     Width textWidth(const std::string& text) const;
