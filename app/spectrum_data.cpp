@@ -8,10 +8,6 @@
 
 namespace kim {
 
-int productOrder(const FamilyInfo& family) {
-    return family.harmonic ? family.harmonic : family.letters;
-}
-
 // ---- FrequencyScale ----
 
 FrequencyScale::FrequencyScale(double loMHz, double hiMHz, double left, double width) {

@@ -3,6 +3,7 @@
 // column, the clean channels, and the steps of the frequency scale.
 #pragma once
 
+#include "band_counts.h"
 #include "study_engine.h"
 
 #include <array>
@@ -13,11 +14,6 @@
 #include <vector>
 
 namespace kim {
-
-inline constexpr int kMaxProductOrder = 5;
-
-// The order of a product: n for the harmonic nA, the number of letters otherwise.
-int productOrder(const FamilyInfo& family);
 
 // A frequency window laid across a run of pixels. Column c of the run holds the
 // frequencies from edge(c) up to, not including, edge(c + 1).

@@ -1,6 +1,12 @@
 // Drawing cost of the spectrum picture with a study of a million products and more:
-// preparing the sorted products, then painting at several zooms. Prints figures;
+// preparing the sorted products, then painting at several zooms; and the exact counts of
+// the products in view for a site of 200 transmitters and 100 receivers. Prints figures;
 // asserts nothing. Runs offscreen.
+//
+//   spectrum-bench            the picture, then the counts of the large site
+//   spectrum-bench --large    the picture of a larger study as well
+//   spectrum-bench --counts   the counts alone
+#include "band_counts.h"
 #include "number_format.h"
 #include "spectrum_view.h"
 #include "study_engine.h"
@@ -102,12 +108,59 @@ void run(int T, int R) {
     paintCase(view, "one receiver close up", {1920, 400}, 30);
 }
 
+void countCase(const BandCounter& counter, const char* name, double lo, double hi, int width) {
+    QElapsedTimer t;
+    t.start();
+    const BandCounts c = counter.count(hertzEdges(lo, hi, static_cast<size_t>(width)), RunOptions{});
+    size_t busy = 0;
+    for (size_t b = 0; b < c.bins(); ++b)
+        busy += c.count(b) > 0;
+    std::printf("  count %-40s %4d columns %9.1f ms  %15llu products in %4zu columns\n", name,
+                width, millis(t), static_cast<unsigned long long>(c.total()), busy);
+}
+
+// The exact counts of the products in view, as the picture asks for them: the whole
+// band first, then zoomed and panned views.
+void counts(int T, int R) {
+    QElapsedTimer t;
+    t.start();
+    const StudyResult result = runStudy(site(T, R));
+    std::printf("study: %d transmitters, %d receivers, 1st to 5th: %llu products (%llu lines "
+                "kept) in %.0f ms\n",
+                T, R, static_cast<unsigned long long>(result.products()),
+                static_cast<unsigned long long>(result.lineCount()), millis(t));
+    BandCounter counter(result);
+    double lo = 1e9, hi = -1e9;
+    for (size_t i = 0; i < result.transmitCount(); ++i) {
+        lo = std::min(lo, result.transmitValue(i));
+        hi = std::max(hi, result.transmitValue(i));
+    }
+    for (size_t i = 0; i < result.receiveCount(); ++i) {
+        lo = std::min(lo, result.receiveValue(i));
+        hi = std::max(hi, result.receiveValue(i));
+    }
+    const double rx = result.receiveValue(result.receiveCount() / 2);
+    countCase(counter, "whole band, first count", lo - 1, hi + 1, 1000);
+    countCase(counter, "whole band again", lo - 1, hi + 1, 1000);
+    countCase(counter, "zoomed in by 1.25", lo - 0.5, hi - 4, 1000);
+    countCase(counter, "the receivers' band", 166.4, 174.1, 1000);
+    countCase(counter, "one receiver's neighbourhood", rx - 0.3, rx + 0.3, 1000);
+    countCase(counter, "one receiver close up", rx - 0.03, rx + 0.03, 1000);
+    countCase(counter, "panned along", rx - 0.02, rx + 0.04, 1000);
+    countCase(BandCounter(result), "one receiver close up, first count", rx - 0.03, rx + 0.03,
+              1000);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    run(40, 16);
-    if (argc > 1 && QByteArray(argv[1]) == "--large") run(40, 64);
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (mode != "--counts") {
+        run(40, 16);
+        if (mode == "--large") run(40, 64);
+    }
+    counts(200, 100);
     return 0;
 }
