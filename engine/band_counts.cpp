@@ -11,10 +11,16 @@
 //
 // A receiver whose reach (the separation and a little more either side) lies inside one
 // bin puts all its products there; only receivers that an edge cuts walk their sums bin
-// by bin, and the walk visits the bins that hold products, not every bin. Once a count
-// has seen a receiver's whole reach, its totals serve every later count whose bin holds
-// that reach: after the first picture of a band, zooming and panning sweep only the
-// receivers that an edge cuts.
+// by bin, and the walk visits the bins that hold products, not every bin.
+//
+// Bins on half hertz (hertzEdges()) hold whole hertz. List frequencies have five decimals,
+// so products lie on whole hertz but for rounding, far from a half hertz: bins on half
+// hertz never cut a crowd of equal products, and a receiver's products can be walked
+// hertz by hertz at the cost of the hertz that hold some. Where those are few (frequencies
+// on a channel raster put a receiver's products on a handful of hertz), a count that sees
+// a receiver's whole reach keeps them, and every later count of bins on half hertz reads
+// that receiver from them: after the first picture of a band, zooming and panning cost
+// next to nothing. Where they are many, the receiver keeps its totals by order only.
 //
 // Workers add whole numbers into tallies of their own, added up at the end, so any number
 // of threads gives the same counts.
@@ -24,11 +30,14 @@
 #include "worker_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 namespace kim {
@@ -63,6 +72,34 @@ namespace {
 constexpr size_t kDefaultMemory = size_t{384} << 20;
 // Below this much work one thread counts alone.
 constexpr double kThreadedWork = 2e6;
+// A receiver whose products land on more hertz than this is walked bin by bin.
+constexpr size_t kHistogramHertz = 4096;
+// Hertz kept for all receivers together, 48 bytes each.
+constexpr size_t kHistogramBudget = size_t{1} << 19;
+
+// The half hertz above whole hertz h, as hertzEdges() places it: bins on these hold the
+// whole hertz after their first edge up to their last.
+double halfHertzAbove(int64_t h) {
+    return (static_cast<double>(h) + 0.5) / 1e6;
+}
+
+// The whole hertz of p: the h with halfHertzAbove(h - 1) <= p < halfHertzAbove(h).
+int64_t wholeHertz(double p) {
+    auto h = static_cast<int64_t>(std::floor(p * 1e6 + 0.5));
+    while (p < halfHertzAbove(h - 1))
+        --h;
+    while (p >= halfHertzAbove(h))
+        ++h;
+    return h;
+}
+
+// Half hertz beyond this are not apart in a double.
+constexpr double kHertzRange = 0x1p50 / 1e6;
+
+bool onHalfHertz(double e) {
+    return std::fabs(e) < kHertzRange &&
+           halfHertzAbove(static_cast<int64_t>(std::floor(e * 1e6))) == e;
+}
 
 struct Sum {
     double value;
@@ -108,14 +145,14 @@ struct Plan {
 };
 
 // The split with the least work for `receivers` receivers, within the memory of the sums:
-// sorting a sum costs about what sorting and sweeping a target does.
+// sorting and sweeping a target costs a little more than sorting a sum.
 Plan planFor(int letters, size_t transmitters, size_t receivers, uint64_t maxSums) {
     const auto U = static_cast<double>(transmitters), Q = static_cast<double>(receivers);
     Plan best;
     for (int m = 1; m < letters; ++m) {
         const double sums = std::pow(U, m), choices = std::pow(U, letters - m);
         if (m > 1 && sums > static_cast<double>(maxSums)) break;
-        const double work = 3 * sums + 2 * choices * Q;
+        const double work = 3 * sums + 4 * choices * Q;
         if (work < best.work)
             best = {letters - m, m, static_cast<uint64_t>(choices), static_cast<uint64_t>(sums),
                     work};
@@ -168,7 +205,9 @@ class BandCount {
         for (Tally& t : tally_) {
             t.bins.assign(bins_ * kMaxProductOrder, 0);
             t.receivers.assign(swept_.size() * kMaxProductOrder, 0);
+            t.hertz.resize(swept_.size());
         }
+        tooDetailed_ = std::make_unique<std::atomic<bool>[]>(swept_.size());
         harmonics();
         for (int f : multiSignalFamilies(c_.order_))
             multiSignal(f);
@@ -183,11 +222,15 @@ class BandCount {
         size_t cls = 0;
         ptrdiff_t bin = -1; // the bin that holds its whole reach; -1 when an edge cuts it
         bool whole = false; // its whole reach lies in the band counted
+        bool hertz = false; // walked hertz by hertz, to keep its products by hertz
     };
+
+    using ByHertz = std::unordered_map<int64_t, std::array<uint64_t, kMaxProductOrder>>;
 
     struct Tally {
         std::vector<uint64_t> bins;      // [bin * kMaxProductOrder + order - 1]
         std::vector<uint64_t> receivers; // [swept * kMaxProductOrder + order - 1]
+        std::vector<ByHertz> hertz;      // [swept], for those walked hertz by hertz
     };
 
     struct SortedSums {
@@ -230,16 +273,55 @@ class BandCount {
                 out_.counts_[i] += tally_[w].bins[i];
         std::lock_guard lock(c_.mutex_);
         for (size_t k = 0; k < swept_.size(); ++k) {
-            if (!swept_[k].whole) continue;
-            auto& totals = c_.totals_[swept_[k].cls];
-            for (size_t o = 0; o < totals.size(); ++o) {
-                totals[o] = 0;
-                for (const Tally& t : tally_)
-                    totals[o] += t.receivers[k * kMaxProductOrder + o];
+            const size_t q = swept_[k].cls;
+            auto& totals = c_.totals_[q];
+            if (swept_[k].hertz && keepHistogram(k)) {
+                totals = {};
+                for (const auto& counts : c_.histograms_[q].counts)
+                    for (size_t o = 0; o < totals.size(); ++o)
+                        totals[o] += counts[o];
+            } else if (swept_[k].whole) {
+                for (size_t o = 0; o < totals.size(); ++o) {
+                    totals[o] = 0;
+                    for (const Tally& t : tally_)
+                        totals[o] += t.receivers[k * kMaxProductOrder + o];
+                }
+            } else {
+                continue;
             }
-            c_.known_[swept_[k].cls] = 1;
+            c_.known_[q] = 1;
         }
         if (report_) report_(1.0);
+    }
+
+    // Keeps the workers' products of swept receiver k by hertz as one histogram of its
+    // class, if they are few enough; true when kept.
+    bool keepHistogram(size_t k) {
+        const size_t q = swept_[k].cls;
+        std::vector<std::pair<int64_t, std::array<uint64_t, kMaxProductOrder>>> all;
+        if (!tooDetailed_[k].load())
+            for (const Tally& t : tally_)
+                all.insert(all.end(), t.hertz[k].begin(), t.hertz[k].end());
+        std::sort(all.begin(), all.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        BandCounter::Histogram h;
+        for (const auto& [hz, counts] : all) {
+            if (h.hertz.empty() || h.hertz.back() != hz) {
+                h.hertz.push_back(hz);
+                h.counts.push_back({});
+            }
+            for (size_t o = 0; o < counts.size(); ++o)
+                h.counts.back()[o] += counts[o];
+        }
+        if (tooDetailed_[k].load() || h.hertz.size() > kHistogramHertz) {
+            c_.detailed_[q] = 1;
+            return false;
+        }
+        if (c_.histogramEntries_ + h.hertz.size() > kHistogramBudget) return false;
+        c_.histogramEntries_ += h.hertz.size();
+        c_.histograms_[q] = std::move(h);
+        c_.histogramKnown_[q] = 1;
+        return true;
     }
 
     // The threshold of the distance, and the bound of the rounding around it and around
@@ -252,6 +334,11 @@ class BandCount {
                 maxAbs = std::max(maxAbs, std::fabs(v));
         // Sums of values this large could overflow; then every product is evaluated.
         exhaustive_ = !(maxAbs * 8 < DBL_MAX);
+        onHertz_ = !exhaustive_ &&
+                   std::all_of(edges_.begin(), edges_.end(), [](double e) { return onHalfHertz(e); });
+        if (onHertz_)
+            for (double e : edges_)
+                edgeHertz_.push_back(static_cast<int64_t>(std::floor(e * 1e6)));
         slack_ = 64 * DBL_EPSILON * (6 * maxAbs + sep);
         if (sep * 1e6 < 0x1p52) {
             // u: the first whole number of hertz that is not below the separation; a
@@ -279,6 +366,13 @@ class BandCount {
         return up > 0 && static_cast<size_t>(up) <= bins_ ? up - 1 : -1;
     }
 
+    // With bins on half hertz, the bin of the products on whole hertz h; -1 outside.
+    ptrdiff_t binOfHertz(int64_t h) const {
+        const auto at =
+            std::lower_bound(edgeHertz_.begin(), edgeHertz_.end(), h) - edgeHertz_.begin();
+        return at > 0 && static_cast<size_t>(at) <= bins_ ? at - 1 : -1;
+    }
+
     // The receivers whose products may lie in the band: those that one bin holds whole
     // and whose totals are known take them; the others are swept.
     void chooseReceivers() {
@@ -295,19 +389,51 @@ class BandCount {
                 const ptrdiff_t b = binOf(lo);
                 if (b >= 0 && hi < edges_[static_cast<size_t>(b) + 1]) s.bin = b;
             }
-            if (s.bin >= 0 && c_.known_[q]) {
-                for (int o = 1; o <= kMaxProductOrder; ++o)
-                    out_.counts_[static_cast<size_t>(s.bin) * kMaxProductOrder +
-                                 static_cast<size_t>(o - 1)] += c_.totals_[q][o - 1];
+            if (onHertz_ && c_.histogramKnown_[q]) {
+                const BandCounter::Histogram& h = c_.histograms_[q];
+                for (size_t i = 0; i < h.hertz.size(); ++i)
+                    addCounts(binOfHertz(h.hertz[i]), h.counts[i]);
                 continue;
             }
+            if (s.bin >= 0 && c_.known_[q]) {
+                addCounts(s.bin, c_.totals_[q]);
+                continue;
+            }
+            // Walked hertz by hertz, its whole reach, in or out of the band: the first count
+            // of a zoomed picture keeps what the next one needs.
+            s.hertz = onHertz_ && !c_.detailed_[q] && c_.histogramEntries_ < kHistogramBudget &&
+                      std::fabs(r) + reach(r) < kHertzRange;
             swept_.push_back(s);
         }
     }
 
-    void add(Tally& t, size_t bin, size_t swept, int order, uint64_t n) const {
-        t.bins[bin * kMaxProductOrder + static_cast<size_t>(order - 1)] += n;
+    void addCounts(ptrdiff_t bin, const std::array<uint64_t, kMaxProductOrder>& counts) {
+        if (bin < 0) return;
+        for (size_t o = 0; o < counts.size(); ++o)
+            out_.counts_[static_cast<size_t>(bin) * kMaxProductOrder + o] += counts[o];
+    }
+
+    void add(Tally& t, ptrdiff_t bin, size_t swept, int order, uint64_t n) const {
+        if (bin < 0) return;
+        t.bins[static_cast<size_t>(bin) * kMaxProductOrder + static_cast<size_t>(order - 1)] += n;
         t.receivers[swept * kMaxProductOrder + static_cast<size_t>(order - 1)] += n;
+    }
+
+    // Products of swept receiver k on whole hertz h: into their bin, and into its
+    // products by hertz until they land on too many hertz to keep.
+    void addHertz(Tally& t, int64_t h, size_t k, int order, uint64_t n) const {
+        add(t, binOfHertz(h), k, order, n);
+        if (tooDetailed_[k].load(std::memory_order_relaxed)) return;
+        ByHertz& byHertz = t.hertz[k];
+        byHertz[h][static_cast<size_t>(order - 1)] += n;
+        if (byHertz.size() > kHistogramHertz) {
+            tooDetailed_[k].store(true, std::memory_order_relaxed);
+            byHertz = ByHertz();
+        }
+    }
+
+    bool byHertz(size_t k) const {
+        return swept_[k].hertz && !tooDetailed_[k].load(std::memory_order_relaxed);
     }
 
     // -----------------------------------------------------------------------------------
@@ -325,10 +451,12 @@ class BandCount {
                     [](const Swept& s, double v) { return s.value < v; });
                 for (; it != swept_.end() && it->value <= p + reach(p); ++it) {
                     if (!productInterferes(p, it->value, c_.sepMHz_)) continue;
-                    const ptrdiff_t bin = binOf(p);
-                    if (bin >= 0)
-                        add(t, static_cast<size_t>(bin), static_cast<size_t>(it - swept_.begin()),
-                            n, tx.weight[c] * it->weight);
+                    const auto k = static_cast<size_t>(it - swept_.begin());
+                    const uint64_t count = tx.weight[c] * it->weight;
+                    if (byHertz(k))
+                        addHertz(t, wholeHertz(p), k, n, count);
+                    else
+                        add(t, binOf(p), k, n, count);
                 }
             }
         }
@@ -467,47 +595,73 @@ class BandCount {
                     }
                 }
             };
-            if (rx.bin >= 0) {
+            const bool hertz = byHertz(k);
+            if (rx.bin >= 0 && !hertz) {
                 uint64_t n = ss.weight(w.sureFrom, w.sureTo);
                 candidates([&](size_t j, double) { n += ss.weight(j, j + 1); });
-                if (n) add(tally, static_cast<size_t>(rx.bin), k, order, n * weight);
+                if (n) add(tally, rx.bin, k, order, n * weight);
                 continue;
             }
             candidates([&](size_t j, double p) {
-                const ptrdiff_t bin = binOf(p);
-                if (bin >= 0)
-                    add(tally, static_cast<size_t>(bin), k, order, ss.weight(j, j + 1) * weight);
+                const uint64_t n = ss.weight(j, j + 1) * weight;
+                if (hertz)
+                    addHertz(tally, wholeHertz(p), k, order, n);
+                else
+                    add(tally, binOf(p), k, order, n);
             });
-            walk(f, pl, ss, lv, w.sureFrom, w.sureTo, k, order, weight, tally);
+            if (hertz)
+                walk<true>(f, pl, ss, lv, w.sureFrom, w.sureTo, k, order, weight, tally);
+            else
+                walk<false>(f, pl, ss, lv, w.sureFrom, w.sureTo, k, order, weight, tally);
         }
     }
 
-    // Counts the sure sums [a, b) of one target bin by bin, visiting only the bins that
-    // hold some.
+    // Counts the sure sums [a, b) of one target bin by bin, or hertz by hertz, visiting
+    // only the bins or hertz that hold some.
+    template <bool Hertz>
     void walk(const FamilyInfo& f, const Plan& pl, const SortedSums& ss, double lv, size_t a,
               size_t b, size_t k, int order, uint64_t weight, Tally& tally) const {
         const Sum* s = ss.sums.data();
         const double* E = edges_.data();
-        const double below = E[0] - lv - slack_;
-        size_t i = a + partitionFrom(s + a, b - a, 0, [below](double v) { return v < below; });
+        size_t i = a;
+        if (!Hertz) {
+            const double below = E[0] - lv - slack_;
+            i += partitionFrom(s + a, b - a, 0, [below](double v) { return v < below; });
+        }
         size_t visited = 0;
         while (i < b) {
             if ((++visited & 4095) == 0) checkStop();
             const double v = s[i].value;
-            const auto up = static_cast<size_t>(std::upper_bound(E, E + bins_ + 1, lv + v) - E);
-            const double low = up > 0 ? E[up - 1] - lv + slack_ : -HUGE_VAL;
-            const double high = up <= bins_ ? E[up] - lv - slack_ : HUGE_VAL;
+            size_t up = 0; // bin by bin: the first edge above the product
+            int64_t hz = 0; // hertz by hertz: its whole hertz
+            double low, high; // the sums that lie in the same bin or hertz for sure
+            if (Hertz) {
+                hz = static_cast<int64_t>(std::floor((lv + v) * 1e6 + 0.5));
+                low = halfHertzAbove(hz - 1) - lv + slack_;
+                high = halfHertzAbove(hz) - lv - slack_;
+            } else {
+                up = static_cast<size_t>(std::upper_bound(E, E + bins_ + 1, lv + v) - E);
+                low = up > 0 ? E[up - 1] - lv + slack_ : -HUGE_VAL;
+                high = up <= bins_ ? E[up] - lv - slack_ : HUGE_VAL;
+            }
             if (!(v > low && v < high)) {
                 // Within the rounding bound of an edge: the exact product decides.
-                const ptrdiff_t bin = binOf(exactProduct(f, pl, lv, s[i].index));
-                if (bin >= 0)
-                    add(tally, static_cast<size_t>(bin), k, order, ss.weight(i, i + 1) * weight);
+                const double p = exactProduct(f, pl, lv, s[i].index);
+                const uint64_t n = ss.weight(i, i + 1) * weight;
+                if (Hertz)
+                    addHertz(tally, wholeHertz(p), k, order, n);
+                else
+                    add(tally, binOf(p), k, order, n);
                 ++i;
                 continue;
             }
-            if (up > bins_) break; // above the band, and so are the rest
+            if (!Hertz && up > bins_) break; // above the band, and so are the rest
             const size_t j = i + partitionFrom(s + i, b - i, 0, [high](double x) { return x < high; });
-            if (up > 0) add(tally, up - 1, k, order, ss.weight(i, j) * weight);
+            const uint64_t n = ss.weight(i, j) * weight;
+            if (Hertz)
+                addHertz(tally, hz, k, order, n);
+            else if (up > 0)
+                add(tally, static_cast<ptrdiff_t>(up) - 1, k, order, n);
             i = j;
         }
     }
@@ -583,6 +737,9 @@ class BandCount {
     uint64_t maxSums_ = 0, chunkTargets_ = 0;
     double threshold_ = 0, slack_ = 0;
     bool exhaustive_ = false;
+    bool onHertz_ = false;            // every edge on a half hertz
+    std::vector<int64_t> edgeHertz_;  // then the whole hertz below each
+    std::unique_ptr<std::atomic<bool>[]> tooDetailed_; // [swept]: too many hertz to keep
     std::vector<Swept> swept_; // by ascending frequency
     WorkerPool* pool_ = nullptr;
     std::vector<Tally> tally_; // one for each worker
@@ -599,9 +756,9 @@ std::vector<double> hertzEdges(double lo, double hi, size_t bins) {
     std::vector<double> edges(bins + 1);
     for (size_t b = 0; b <= bins; ++b) {
         const double e = lo + static_cast<double>(b) / static_cast<double>(bins) * (hi - lo);
-        const double hz = std::floor(e * 1e6);
-        // Beyond 2^52 Hz a double holds no half hertz.
-        edges[b] = std::fabs(hz) < 0x1p52 ? (hz + 0.5) / 1e6 : e;
+        edges[b] = std::fabs(e) < kHertzRange
+                       ? halfHertzAbove(static_cast<int64_t>(std::floor(e * 1e6)))
+                       : e;
     }
     return edges;
 }
@@ -635,6 +792,9 @@ BandCounter::BandCounter(const StudyResult& result) {
     order_ = result.order();
     totals_.assign(rx_.value.size(), {});
     known_.assign(rx_.value.size(), 0);
+    histograms_.resize(rx_.value.size());
+    histogramKnown_.assign(rx_.value.size(), 0);
+    detailed_.assign(rx_.value.size(), 0);
 }
 
 double BandCounter::work() const {

@@ -80,11 +80,21 @@ class BandCounter {
     Classes tx_, rx_;
     double sepMHz_ = 0;
     OrderChoice order_ = OrderChoice::First;
-    // Each receiver's products by order, once one count has seen all of them: a later
-    // count whose bin holds the whole reach of that receiver takes them from here.
+
+    // What counts learn of each receiver class, once one has seen its whole reach. Its
+    // products by order serve a later count whose bin holds that reach; its products by
+    // the whole hertz they land on, where they land on few, serve any count of bins on
+    // half hertz.
+    struct Histogram {
+        std::vector<int64_t> hertz; // ascending
+        std::vector<std::array<uint64_t, kMaxProductOrder>> counts;
+    };
     mutable std::mutex mutex_;
     mutable std::vector<std::array<uint64_t, kMaxProductOrder>> totals_;
     mutable std::vector<char> known_;
+    mutable std::vector<Histogram> histograms_;
+    mutable std::vector<char> histogramKnown_, detailed_; // detailed: too many hertz to keep
+    mutable size_t histogramEntries_ = 0;
 };
 
 } // namespace kim

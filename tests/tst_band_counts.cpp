@@ -127,19 +127,25 @@ RandomCase randomCase(unsigned seed) {
         tx.push_back(readStudyNumber(t));
     const int R = 1 + pick(6);
     for (int i = 0; i < R; ++i) {
-        // Near 2A - B, A + B - C or A itself: where products land.
+        // Near A itself, 2A - B, A + B - C, 3A - 2B or a harmonic: where products land.
         const double a = tx[static_cast<size_t>(pick(T))], b = tx[static_cast<size_t>(pick(T))];
-        const double near = std::array{a, 2 * a - b, a + b - tx[0], 3 * a - 2 * b}[static_cast<size_t>(pick(4))];
+        const double near = std::array{a,         2 * a - b, a + b - tx[0],
+                                       3 * a - 2 * b, 2 * a, 3 * a}[static_cast<size_t>(pick(6))];
         const double r = near + (raster > 0 ? raster * (pick(5) - 2) : uni(-0.03, 0.03));
         in.receive.push_back(pick(6) == 0 && i > 0 ? in.receive.front() : listText(std::fabs(r)));
     }
     in.separation = std::array<std::string, 6>{"25.0", "12.5", "30", "0.01", "250", "7.5"}[static_cast<size_t>(pick(6))];
     const double r = readStudyNumber(in.receive[static_cast<size_t>(pick(R))]);
+    // As a picture lays them (on half hertz), or anywhere.
+    const auto bins = pick(2) ? [](double lo, double hi, int n) { return columns(lo, hi, n); }
+                              : [](double lo, double hi, int n) {
+                                    return hertzEdges(lo, hi, static_cast<size_t>(n));
+                                };
     switch (pick(4)) {
-    case 0: c.edges = columns(140, 165, 1 + pick(1200)); break;
-    case 1: c.edges = columns(r - 0.05, r + 0.05, 1 + pick(1000)); break;
-    case 2: c.edges = columns(r - 0.0125 * 4, r + 0.0125 * 4, 8 * (1 + pick(20))); break;
-    default: c.edges = columns(r - 0.00005, r + 0.00005, 1 + pick(1000)); break;
+    case 0: c.edges = bins(140, r + 10, 1 + pick(1200)); break;
+    case 1: c.edges = bins(r - 0.05, r + 0.05, 1 + pick(1000)); break;
+    case 2: c.edges = bins(r - 0.0125 * 4, r + 0.0125 * 4, 8 * (1 + pick(20))); break;
+    default: c.edges = bins(r - 0.00005, r + 0.00005, 1 + pick(1000)); break;
     }
     return c;
 }
@@ -157,7 +163,8 @@ class TstBandCounts : public QObject {
     void cutListCountsTheSame();
     void threadsAndMemoryChangeNothing_data();
     void threadsAndMemoryChangeNothing();
-    void laterCountsReuseReceiverTotals();
+    void laterCountsReuseWhatEarlierOnesLearnt_data();
+    void laterCountsReuseWhatEarlierOnesLearnt();
     void edgesThatCountNothing_data();
     void edgesThatCountNothing();
     void stopAndProgress();
@@ -190,9 +197,12 @@ void TstBandCounts::matchesTheLoops_data() {
         << columns(100, 200, 500);
     const std::vector<std::string> high = {"1,000,000,000.01685", "1,000,000,000.11827",
                                            "1,000,000,000.14907"};
+    const auto coarse = study(high, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001");
     QTest::newRow("a double holds a tenth of a hertz")
-        << study(high, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001")
-        << columns(1e9 + 0.1490, 1e9 + 0.1491, 700);
+        << coarse << columns(1e9 + 0.1490, 1e9 + 0.1491, 700);
+    // Products half a hertz from a whole one: the walk hertz by hertz looks closer.
+    QTest::newRow("a tenth of a hertz, bins on half hertz")
+        << coarse << hertzEdges(1e9 + 0.1490, 1e9 + 0.1491, 700);
 }
 
 // Every bin holds what the loops find in it, and the band that holds every product
@@ -277,21 +287,55 @@ void TstBandCounts::threadsAndMemoryChangeNothing() {
     QCOMPARE(BandCounter(result).count({0, 1e6}, other).total(), result.products());
 }
 
-// After a count that saw every receiver whole, a count whose bins hold some receivers
-// whole takes their totals from it: the same counts as a counter that never counted.
-void TstBandCounts::laterCountsReuseReceiverTotals() {
-    for (unsigned seed = 1; seed <= 80; ++seed) {
-        const RandomCase c = randomCase(seed);
-        const StudyResult result = runStudy(c.input);
-        BandCounter used(result);
-        QCOMPARE(used.count({0, 1e6}, RunOptions{}).total(), result.products());
-        for (const auto& edges : {c.edges, columns(100, 200, 3), columns(140, 165, 60)}) {
-            const std::vector<uint64_t> again = countsOf(used.count(edges, RunOptions{}));
-            const std::vector<uint64_t> fresh =
-                countsOf(BandCounter(result).count(edges, RunOptions{}));
-            if (again != fresh)
-                QFAIL(qPrintable(QString("seed %1: %2").arg(seed).arg(firstDifference(again, fresh, edges))));
+void TstBandCounts::laterCountsReuseWhatEarlierOnesLearnt_data() {
+    QTest::addColumn<bool>("onHertz");
+    QTest::addColumn<bool>("manyHertz");
+    QTest::newRow("bins anywhere: each receiver's totals") << false << false;
+    QTest::newRow("bins on half hertz: products by hertz") << true << false;
+    QTest::newRow("bins on half hertz, products on too many hertz to keep") << true << true;
+}
+
+// A counter asked again, for a picture zoomed, panned or zoomed out, counts what one that
+// never counted does: what the loops find.
+void TstBandCounts::laterCountsReuseWhatEarlierOnesLearnt() {
+    QFETCH(bool, onHertz);
+    QFETCH(bool, manyHertz);
+    auto bins = [&](double lo, double hi, int n) {
+        return onHertz ? hertzEdges(lo, hi, static_cast<size_t>(n)) : columns(lo, hi, n);
+    };
+    for (unsigned seed = 1; seed <= (manyHertz ? 3u : 60u); ++seed) {
+        StudyInput in = randomCase(seed).input;
+        if (manyHertz) {
+            // Off every raster, a wide separation: thousands of hertz at each receiver.
+            std::mt19937 rng(seed);
+            std::uniform_real_distribution<double> anywhere(150, 153);
+            in.order = OrderChoice::FirstToFifth;
+            in.transmit.clear();
+            for (int i = 0; i < 12; ++i)
+                in.transmit.push_back(listText(anywhere(rng)));
+            in.receive = {listText(2 * readStudyNumber(in.transmit[0]) -
+                                   readStudyNumber(in.transmit[1]) + 0.0005),
+                          in.transmit[2]};
+            in.separation = "3,000";
         }
+        const StudyResult result = runStudy(in);
+        const double r = result.receiveValue(0);
+        BandCounter counter(result);
+        std::vector<std::vector<double>> views;
+        // The first picture may be zoomed already: a new run keeps the user's window.
+        if (seed % 2) views.push_back(bins(r - 0.0002, r + 0.0001, 300));
+        views.push_back(bins(100, 200, 700));
+        views.push_back(bins(r - 0.05, r + 0.05, 1000));
+        views.push_back(bins(r - 0.0125, r + 0.0375, 1000));
+        views.push_back(bins(r - 0.0000125, r + 0.0000375, 999));
+        views.push_back(bins(140, 165, 3));
+        for (const auto& edges : views) {
+            const std::vector<uint64_t> got = countsOf(counter.count(edges, RunOptions{}));
+            const std::vector<uint64_t> want = bruteCount(in, edges).bins;
+            if (got != want)
+                QFAIL(qPrintable(QString("seed %1: %2").arg(seed).arg(firstDifference(got, want, edges))));
+        }
+        QCOMPARE(counter.count({0, 1e6}, RunOptions{}).total(), result.products());
     }
 }
 
