@@ -59,6 +59,26 @@ struct ChannelResult {
 // whichever is larger.
 double nearestBoundMHz(double separationMHz);
 
+// A frequency tested as a channel is: its interfering products and the product nearest
+// to it, interfering or not, when one lies within nearestBoundMHz().
+struct NearestProduct {
+    uint64_t products = 0;
+    std::optional<double> nearestKHz; // whole hertz: three decimals
+    std::string nearestLine;
+};
+
+struct NearestProducts {
+    std::string error;                   // why the study was refused; empty otherwise
+    bool cancelled = false;              // stopped: nothing else is set
+    std::vector<NearestProduct> receivers; // one for each receive frequency, in list order
+};
+
+// Tests each receive frequency of the study as the finder tests a channel. Any number of
+// them (the study holds 32,767 at most, so more run as several studies). Nothing lands
+// anywhere without a transmitter. Threads, stop and progress as for runStudy(). Throws
+// std::bad_alloc when memory runs out.
+NearestProducts nearestProducts(const StudyInput& input, const RunOptions& options);
+
 // Tests every channel of the band. Threads, stop and progress as for runStudy(); the
 // line limit is not used. The result is the same for any number of threads. Throws
 // std::bad_alloc when memory runs out.
