@@ -120,6 +120,7 @@ class TstSpectrum : public QObject, testing::MainWindowFixture {
     void searchedChannelsShowCleanOrNot();
     void exportWritesPngAndSvg();
     void pictureCountsWhatTheListCuts();
+    void showAllHoldsEveryProduct();
     void countsComeOffTheWindowsThreadNewestFirst();
     void exportWaitsForTheCounts();
     void paintsAtAnySize_data();
@@ -653,6 +654,10 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
              QString("Receiver: 151.00000 MHz\nHit by %1 interfering products")
                  .arg(QString::fromStdString(
                      formatNumber(double(whole->receivers()[2].total()), {1, 0, 0, true}))));
+    // The orders' colours, 1st to 5th.
+    const QList<QRgb> orderColours = {qRgb(0xCC, 0x79, 0xA7), qRgb(0x56, 0xB4, 0xE9),
+                                      qRgb(0x00, 0x72, 0xB2), qRgb(0xE6, 0x9F, 0x00),
+                                      qRgb(0x00, 0x9E, 0x73)};
     bool unkeptSeen = false;
     for (const auto& [lo, hi] : {std::pair(150.6, 151.4), std::pair(150.997, 151.001),
                                  std::pair(148.0, 154.0)}) {
@@ -689,11 +694,26 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
                              .arg(QString::fromStdString(formatNumber(double(under), {1, 0, 0, true})))),
                      qPrintable(text));
             QVERIFY2(text.endsWith("\nThe results list does not keep their lines"), qPrintable(text));
-            QVERIFY(picture.pixelColor(int(x), int(view.axisY()) - 3) != QColor(Qt::white));
+            const QColor bar = picture.pixelColor(int(x), int(view.axisY()) - 3);
+            QVERIFY2(orderColours.contains(bar.rgb()), qPrintable(bar.name()));
             unkeptSeen = true;
         }
     }
     QVERIFY(unkeptSeen);
+}
+
+// The whole band reaches past the outermost marks to every product that interferes.
+void TstSpectrum::showAllHoldsEveryProduct() {
+    // Products up to a megahertz above the receiver, well past the transmitters.
+    auto result = std::make_shared<StudyResult>(runStudy(
+        {{"150.00000", "150.10000", "150.30000"}, {"150.05000"}, "1,000", OrderChoice::FirstToThird}));
+    SpectrumView view;
+    view.resize(900, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setResult(result);
+    QTRY_VERIFY(view.counted());
+    QCOMPARE(view.counts()->total(), result->products());
 }
 
 // A study whose counts take long is counted off the window's thread; a window asked for
