@@ -315,8 +315,8 @@ void SpectrumView::requestCounts() {
 
 void SpectrumView::startCount() {
     if (wanted_.empty() || !data_) return;
-    count_.start([this, counter = data_->counter(), edges = wanted_](
-                     std::stop_token stop, const OffThreadRun::Post& post) {
+    count_.start([this, counter = data_->counter(),
+                  edges = wanted_](std::stop_token stop, const OffThreadRun::Post& post) {
         RunOptions options;
         options.stop = stop;
         options.progress = [this, post](double share) {
@@ -534,7 +534,8 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
             const auto from = static_cast<int>(std::lround(std::max(x0, -1.0)));
             const int to =
                 std::max(from + 1, static_cast<int>(std::lround(std::min(x1, columns + 1.0))));
-            if (columnBars.empty() || from >= columnBars.back().to) columnBars.push_back({from, to});
+            if (columnBars.empty() || from >= columnBars.back().to)
+                columnBars.push_back({from, to});
             Bar& bar = columnBars.back();
             bar.to = std::max(bar.to, to);
             for (int o = 1; o <= kMaxProductOrder; ++o)
@@ -549,11 +550,10 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     std::vector<QRectF> bars[kMaxProductOrder];
     for (size_t i = 0; i < columnBars.size(); ++i) {
         const Bar& bar = columnBars[i];
-        const double h = kMinBar + (L.barMax() - kMinBar) *
-                                       std::log1p(static_cast<double>(bar.total)) / logMost;
+        const double h =
+            kMinBar + (L.barMax() - kMinBar) * std::log1p(static_cast<double>(bar.total)) / logMost;
         // A product alone in its neighbourhood is drawn three columns wide, to be seen.
-        const bool alone = bar.to - bar.from == 1 &&
-                           (i == 0 || columnBars[i - 1].to < bar.from) &&
+        const bool alone = bar.to - bar.from == 1 && (i == 0 || columnBars[i - 1].to < bar.from) &&
                            (i + 1 == columnBars.size() || columnBars[i + 1].from > bar.to);
         const double x = L.left + bar.from - (alone ? 1 : 0);
         const double w = alone ? 3 : bar.to - bar.from;
@@ -755,8 +755,8 @@ QString SpectrumView::markTextAt(QPointF pos) const {
         QStringList orders;
         for (int o = 1; o <= kMaxProductOrder; ++o)
             if (under[static_cast<size_t>(o - 1)])
-                orders << QStringLiteral("%1 order %2").arg(ordinal(o),
-                                                            countText(under[static_cast<size_t>(o - 1)]));
+                orders << QStringLiteral("%1 order %2")
+                              .arg(ordinal(o), countText(under[static_cast<size_t>(o - 1)]));
         return QStringLiteral("%1 under the pointer: %2\nThe results list does not keep their "
                               "lines")
             .arg(underAll == 1 ? QStringLiteral("1 product")

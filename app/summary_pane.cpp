@@ -101,7 +101,8 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(
                 formatNumber(r.nearestDistanceMHz * 1000, pattern::Distance));
         if (nearby_[row] && nearby_[row]->nearestKHz)
-            return QString::fromStdString(formatNumber(*nearby_[row]->nearestKHz, pattern::Distance));
+            return QString::fromStdString(
+                formatNumber(*nearby_[row]->nearestKHz, pattern::Distance));
         return QString();
     case NearestLine:
         if (r.nearest) return QString::fromStdString(result_->line(*r.nearest));

@@ -27,13 +27,13 @@
 #include "band_counts.h"
 
 #include "radix_sort.h"
+#include "sorted_sum.h"
 #include "worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -101,22 +101,9 @@ bool onHalfHertz(double e) {
            halfHertzAbove(static_cast<int64_t>(std::floor(e * 1e6))) == e;
 }
 
-struct Sum {
-    double value;
-    uint32_t index; // the classes of the last letters, as digits base U, first letter first
-};
-
-// An unsigned image of a double in the same order.
-uint64_t risingBits(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return (b >> 63) ? ~b : (b | (uint64_t{1} << 63));
-}
-
 // The first position of s[0, n) whose value is not before(value), s being partitioned by
 // `before`; looked for outward from the hint p, so that a near answer costs little.
-template <class Before>
-size_t partitionFrom(const Sum* s, size_t n, size_t p, Before before) {
+template <class Before> size_t partitionFrom(const Sum* s, size_t n, size_t p, Before before) {
     p = std::min(p, n);
     size_t lo = 0, hi = n; // the answer lies in [lo, hi]
     if (p < n && before(s[p].value)) {
@@ -194,8 +181,8 @@ class BandCount {
         }
         double work = 5.0 * static_cast<double>(c_.tx_.value.size());
         for (int f : multiSignalFamilies(c_.order_))
-            work += planFor(familyInfo(f).letters, c_.tx_.value.size(), swept_.size(), maxSums_)
-                        .work;
+            work +=
+                planFor(familyInfo(f).letters, c_.tx_.value.size(), swept_.size(), maxSums_).work;
         if (threads_ == 0)
             threads_ = work < kThreadedWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
         WorkerPool pool(threads_);
@@ -334,8 +321,8 @@ class BandCount {
                 maxAbs = std::max(maxAbs, std::fabs(v));
         // Sums of values this large could overflow; then every product is evaluated.
         exhaustive_ = !(maxAbs * 8 < DBL_MAX);
-        onHertz_ = !exhaustive_ &&
-                   std::all_of(edges_.begin(), edges_.end(), [](double e) { return onHalfHertz(e); });
+        onHertz_ = !exhaustive_ && std::all_of(edges_.begin(), edges_.end(),
+                                               [](double e) { return onHalfHertz(e); });
         if (onHertz_)
             for (double e : edges_)
                 edgeHertz_.push_back(static_cast<int64_t>(std::floor(e * 1e6)));
@@ -356,9 +343,7 @@ class BandCount {
     }
 
     // How far from a receiver at v a product may interfere, generously.
-    double reach(double v) const {
-        return c_.sepMHz_ + 2e-6 + 2 * slack_ + 1e-14 * std::fabs(v);
-    }
+    double reach(double v) const { return c_.sepMHz_ + 2e-6 + 2 * slack_ + 1e-14 * std::fabs(v); }
 
     // The bin of an exact product; -1 outside the band.
     ptrdiff_t binOf(double p) const {
@@ -432,6 +417,14 @@ class BandCount {
         }
     }
 
+    // An exact product of swept receiver k: into its hertz, or into its bin.
+    void addExact(Tally& t, bool hertz, double p, size_t k, int order, uint64_t n) const {
+        if (hertz)
+            addHertz(t, wholeHertz(p), k, order, n);
+        else
+            add(t, binOf(p), k, order, n);
+    }
+
     bool byHertz(size_t k) const {
         return swept_[k].hertz && !tooDetailed_[k].load(std::memory_order_relaxed);
     }
@@ -446,17 +439,12 @@ class BandCount {
             if ((c & 1023) == 1023) checkStop();
             for (int n = 1; n <= 5; ++n) {
                 const double p = familyProduct(n - 1, {tx.value[c]});
-                auto it = std::lower_bound(
-                    swept_.begin(), swept_.end(), p - reach(p),
-                    [](const Swept& s, double v) { return s.value < v; });
+                auto it = std::lower_bound(swept_.begin(), swept_.end(), p - reach(p),
+                                           [](const Swept& s, double v) { return s.value < v; });
                 for (; it != swept_.end() && it->value <= p + reach(p); ++it) {
                     if (!productInterferes(p, it->value, c_.sepMHz_)) continue;
                     const auto k = static_cast<size_t>(it - swept_.begin());
-                    const uint64_t count = tx.weight[c] * it->weight;
-                    if (byHertz(k))
-                        addHertz(t, wholeHertz(p), k, n, count);
-                    else
-                        add(t, binOf(p), k, n, count);
+                    addExact(t, byHertz(k), p, k, n, tx.weight[c] * it->weight);
                 }
             }
         }
@@ -480,8 +468,7 @@ class BandCount {
             const uint64_t* t = targets_.data();
             const size_t parts = pool_->size() == 1 ? 1 : 4 * pool_->size();
             pool_->run(parts, [&](size_t part, unsigned worker) {
-                sweep(f, pl, ss, t + n * part / parts, t + n * (part + 1) / parts,
-                      tally_[worker]);
+                sweep(f, pl, ss, t + n * part / parts, t + n * (part + 1) / parts, tally_[worker]);
                 progress(2.0 * static_cast<double>(n * (part + 1) / parts - n * part / parts));
             });
             checkStop();
@@ -530,7 +517,8 @@ class BandCount {
                 t[j] = (static_cast<uint64_t>(key) << 32) | j;
             }
         }
-        radixSort<8>(t, n, targetsTmp_, 32, 64, [](uint64_t x) { return x; }, pool_);
+        radixSort<8>(
+            t, n, targetsTmp_, 32, 64, [](uint64_t x) { return x; }, pool_);
         return n;
     }
 
@@ -603,11 +591,7 @@ class BandCount {
                 continue;
             }
             candidates([&](size_t j, double p) {
-                const uint64_t n = ss.weight(j, j + 1) * weight;
-                if (hertz)
-                    addHertz(tally, wholeHertz(p), k, order, n);
-                else
-                    add(tally, binOf(p), k, order, n);
+                addExact(tally, hertz, p, k, order, ss.weight(j, j + 1) * weight);
             });
             if (hertz)
                 walk<true>(f, pl, ss, lv, w.sureFrom, w.sureTo, k, order, weight, tally);
@@ -632,8 +616,8 @@ class BandCount {
         while (i < b) {
             if ((++visited & 4095) == 0) checkStop();
             const double v = s[i].value;
-            size_t up = 0; // bin by bin: the first edge above the product
-            int64_t hz = 0; // hertz by hertz: its whole hertz
+            size_t up = 0;    // bin by bin: the first edge above the product
+            int64_t hz = 0;   // hertz by hertz: its whole hertz
             double low, high; // the sums that lie in the same bin or hertz for sure
             if (Hertz) {
                 hz = static_cast<int64_t>(std::floor((lv + v) * 1e6 + 0.5));
@@ -646,17 +630,14 @@ class BandCount {
             }
             if (!(v > low && v < high)) {
                 // Within the rounding bound of an edge: the exact product decides.
-                const double p = exactProduct(f, pl, lv, s[i].index);
-                const uint64_t n = ss.weight(i, i + 1) * weight;
-                if (Hertz)
-                    addHertz(tally, wholeHertz(p), k, order, n);
-                else
-                    add(tally, binOf(p), k, order, n);
+                addExact(tally, Hertz, exactProduct(f, pl, lv, s[i].index), k, order,
+                         ss.weight(i, i + 1) * weight);
                 ++i;
                 continue;
             }
             if (!Hertz && up > bins_) break; // above the band, and so are the rest
-            const size_t j = i + partitionFrom(s + i, b - i, 0, [high](double x) { return x < high; });
+            const size_t j =
+                i + partitionFrom(s + i, b - i, 0, [high](double x) { return x < high; });
             const uint64_t n = ss.weight(i, j) * weight;
             if (Hertz)
                 addHertz(tally, hz, k, order, n);
@@ -705,8 +686,8 @@ class BandCount {
         checkStop();
         if (!exhaustive_) {
             Buffer<Sum> tmp; // as large as the sums: not kept
-            radixSort<16>(sums, ss.size, tmp, 0, 64,
-                          [](const Sum& s) { return risingBits(s.value); }, pool_);
+            radixSort<16>(
+                sums, ss.size, tmp, 0, 64, [](const Sum& s) { return sortKey(s.value); }, pool_);
         }
         checkStop();
         ss.weighted = c_.tx_.repeated;
@@ -737,15 +718,15 @@ class BandCount {
     uint64_t maxSums_ = 0, chunkTargets_ = 0;
     double threshold_ = 0, slack_ = 0;
     bool exhaustive_ = false;
-    bool onHertz_ = false;            // every edge on a half hertz
-    std::vector<int64_t> edgeHertz_;  // then the whole hertz below each
+    bool onHertz_ = false;                             // every edge on a half hertz
+    std::vector<int64_t> edgeHertz_;                   // then the whole hertz below each
     std::unique_ptr<std::atomic<bool>[]> tooDetailed_; // [swept]: too many hertz to keep
-    std::vector<Swept> swept_; // by ascending frequency
+    std::vector<Swept> swept_;                         // by ascending frequency
     WorkerPool* pool_ = nullptr;
     std::vector<Tally> tally_; // one for each worker
     SortedSums sums_;
-    std::vector<double> lv_;              // the chunk's choices: value of the first letters
-    std::vector<uint64_t> choiceWeight_;  // and the products each stands for
+    std::vector<double> lv_;             // the chunk's choices: value of the first letters
+    std::vector<uint64_t> choiceWeight_; // and the products each stands for
     Buffer<uint64_t> targets_, targetsTmp_;
     std::mutex progressMutex_;
     double total_ = 1, done_ = 0;
@@ -801,9 +782,9 @@ double BandCounter::work() const {
     if (!ran_) return 0;
     double work = 5.0 * static_cast<double>(tx_.value.size());
     for (int f : multiSignalFamilies(order_))
-        work += planFor(familyInfo(f).letters, tx_.value.size(), rx_.value.size(),
-                        kDefaultMemory / 48)
-                    .work;
+        work +=
+            planFor(familyInfo(f).letters, tx_.value.size(), rx_.value.size(), kDefaultMemory / 48)
+                .work;
     return work;
 }
 
@@ -813,10 +794,10 @@ BandCounts BandCounter::count(std::vector<double> edges, const RunOptions& optio
         out.cancelled_ = true;
         return out;
     }
-    const bool valid = edges.size() >= 2 &&
-                       std::all_of(edges.begin(), edges.end(),
-                                   [](double e) { return std::isfinite(e); }) &&
-                       std::is_sorted(edges.begin(), edges.end());
+    const bool valid =
+        edges.size() >= 2 &&
+        std::all_of(edges.begin(), edges.end(), [](double e) { return std::isfinite(e); }) &&
+        std::is_sorted(edges.begin(), edges.end());
     if (valid) out.edges_ = std::move(edges);
     out.counts_.assign(out.bins() * kMaxProductOrder, 0);
     if (!ran_ || out.bins() == 0 || !(sepMHz_ > 0)) {

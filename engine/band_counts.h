@@ -70,7 +70,7 @@ class BandCounter {
   private:
     friend class BandCount;
     struct Classes {
-        std::vector<double> value; // distinct values, ascending
+        std::vector<double> value;    // distinct values, ascending
         std::vector<uint64_t> weight; // how many list entries hold each
         bool repeated = false;
     };

@@ -68,8 +68,8 @@ struct NearestProduct {
 };
 
 struct NearestProducts {
-    std::string error;                   // why the study was refused; empty otherwise
-    bool cancelled = false;              // stopped: nothing else is set
+    std::string error;                     // why the study was refused; empty otherwise
+    bool cancelled = false;                // stopped: nothing else is set
     std::vector<NearestProduct> receivers; // one for each receive frequency, in list order
 };
 

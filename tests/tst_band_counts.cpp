@@ -2,6 +2,7 @@
 #include "number_format.h"
 #include "reference_study.h"
 #include "study_engine.h"
+#include "test_support.h"
 
 #include <QtTest>
 
@@ -9,6 +10,7 @@
 #include <random>
 
 using namespace kim;
+using testing::countsOf;
 
 Q_DECLARE_METATYPE(kim::StudyInput)
 
@@ -66,14 +68,6 @@ Brute bruteCount(const StudyInput& in, const std::vector<double>& edges) {
     return b;
 }
 
-std::vector<uint64_t> countsOf(const BandCounts& c) {
-    std::vector<uint64_t> out;
-    for (size_t b = 0; b < c.bins(); ++b)
-        for (int o = 1; o <= kMaxProductOrder; ++o)
-            out.push_back(c.count(b, o));
-    return out;
-}
-
 // The columns of a picture: `n` bins from lo to hi, as pixels map to frequencies.
 std::vector<double> columns(double lo, double hi, int n) {
     std::vector<double> e;
@@ -108,7 +102,9 @@ struct RandomCase {
 RandomCase randomCase(unsigned seed) {
     std::mt19937 rng(seed);
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-    auto uni = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
+    auto uni = [&](double a, double b) {
+        return std::uniform_real_distribution<double>(a, b)(rng);
+    };
     RandomCase c;
     StudyInput& in = c.input;
     in.order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
@@ -129,12 +125,13 @@ RandomCase randomCase(unsigned seed) {
     for (int i = 0; i < R; ++i) {
         // Near A itself, 2A - B, A + B - C, 3A - 2B or a harmonic: where products land.
         const double a = tx[static_cast<size_t>(pick(T))], b = tx[static_cast<size_t>(pick(T))];
-        const double near = std::array{a,         2 * a - b, a + b - tx[0],
-                                       3 * a - 2 * b, 2 * a, 3 * a}[static_cast<size_t>(pick(6))];
+        const double near = std::array{
+            a, 2 * a - b, a + b - tx[0], 3 * a - 2 * b, 2 * a, 3 * a}[static_cast<size_t>(pick(6))];
         const double r = near + (raster > 0 ? raster * (pick(5) - 2) : uni(-0.03, 0.03));
         in.receive.push_back(pick(6) == 0 && i > 0 ? in.receive.front() : listText(std::fabs(r)));
     }
-    in.separation = std::array<std::string, 6>{"25.0", "12.5", "30", "0.01", "250", "7.5"}[static_cast<size_t>(pick(6))];
+    in.separation = std::array<std::string, 6>{
+        "25.0", "12.5", "30", "0.01", "250", "7.5"}[static_cast<size_t>(pick(6))];
     const double r = readStudyNumber(in.receive[static_cast<size_t>(pick(R))]);
     // As a picture lays them (on half hertz), or anywhere.
     const auto bins = pick(2) ? [](double lo, double hi, int n) { return columns(lo, hi, n); }
@@ -142,10 +139,18 @@ RandomCase randomCase(unsigned seed) {
                                     return hertzEdges(lo, hi, static_cast<size_t>(n));
                                 };
     switch (pick(4)) {
-    case 0: c.edges = bins(140, r + 10, 1 + pick(1200)); break;
-    case 1: c.edges = bins(r - 0.05, r + 0.05, 1 + pick(1000)); break;
-    case 2: c.edges = bins(r - 0.0125 * 4, r + 0.0125 * 4, 8 * (1 + pick(20))); break;
-    default: c.edges = bins(r - 0.00005, r + 0.00005, 1 + pick(1000)); break;
+    case 0:
+        c.edges = bins(140, r + 10, 1 + pick(1200));
+        break;
+    case 1:
+        c.edges = bins(r - 0.05, r + 0.05, 1 + pick(1000));
+        break;
+    case 2:
+        c.edges = bins(r - 0.0125 * 4, r + 0.0125 * 4, 8 * (1 + pick(20)));
+        break;
+    default:
+        c.edges = bins(r - 0.00005, r + 0.00005, 1 + pick(1000));
+        break;
     }
     return c;
 }
@@ -174,7 +179,9 @@ void TstBandCounts::matchesTheLoops_data() {
     QTest::addColumn<StudyInput>("input");
     QTest::addColumn<std::vector<double>>("edges");
     auto study = [](std::vector<std::string> tx, std::vector<std::string> rx, OrderChoice o,
-                    std::string sep) { return StudyInput{tx, rx, sep, o}; };
+                    std::string sep) {
+        return StudyInput{tx, rx, sep, o};
+    };
     const auto small = study({"150.00000", "160.02500"}, {"150.02000", "165.00000", "170.05000"},
                              OrderChoice::FirstToThird, "25.0");
     QTest::newRow("whole band") << small << columns(140, 180, 900);
@@ -192,9 +199,9 @@ void TstBandCounts::matchesTheLoops_data() {
     QTest::newRow("raster, edges on channels") << raster << columns(150.0, 150.125, 10);
     QTest::newRow("raster, one receiver") << raster << columns(150.0875, 150.1125, 2000);
     const std::string big(400, '9');
-    QTest::newRow("sums overflow")
-        << study({big, "150.00000", "160.00000"}, {"170.00000", big}, OrderChoice::FirstToFifth, "25")
-        << columns(100, 200, 500);
+    QTest::newRow("sums overflow") << study({big, "150.00000", "160.00000"}, {"170.00000", big},
+                                            OrderChoice::FirstToFifth, "25")
+                                   << columns(100, 200, 500);
     const std::vector<std::string> high = {"1,000,000,000.01685", "1,000,000,000.11827",
                                            "1,000,000,000.14907"};
     const auto coarse = study(high, {"1,000,000,000.14905"}, OrderChoice::FirstToFifth, "0.02001");
@@ -232,7 +239,8 @@ void TstBandCounts::randomStudies() {
         const Brute brute = bruteCount(c.input, c.edges);
         const std::vector<uint64_t> got = countsOf(counts);
         if (got != brute.bins)
-            QFAIL(qPrintable(QString("seed %1: %2").arg(seed).arg(firstDifference(got, brute.bins, c.edges))));
+            QFAIL(qPrintable(
+                QString("seed %1: %2").arg(seed).arg(firstDifference(got, brute.bins, c.edges))));
         withProducts += counts.total() > 0;
     }
     // The views fall where products are.
@@ -333,7 +341,8 @@ void TstBandCounts::laterCountsReuseWhatEarlierOnesLearnt() {
             const std::vector<uint64_t> got = countsOf(counter.count(edges, RunOptions{}));
             const std::vector<uint64_t> want = bruteCount(in, edges).bins;
             if (got != want)
-                QFAIL(qPrintable(QString("seed %1: %2").arg(seed).arg(firstDifference(got, want, edges))));
+                QFAIL(qPrintable(
+                    QString("seed %1: %2").arg(seed).arg(firstDifference(got, want, edges))));
         }
         QCOMPARE(counter.count({0, 1e6}, RunOptions{}).total(), result.products());
     }
@@ -353,8 +362,8 @@ void TstBandCounts::edgesThatCountNothing_data() {
 void TstBandCounts::edgesThatCountNothing() {
     QFETCH(std::vector<double>, edges);
     QFETCH(size_t, bins);
-    const StudyResult result = runStudy(StudyInput{{"150.00000", "160.02500"}, {"170.05000"}, "25.0",
-                                                   OrderChoice::FirstToFifth});
+    const StudyResult result = runStudy(
+        StudyInput{{"150.00000", "160.02500"}, {"170.05000"}, "25.0", OrderChoice::FirstToFifth});
     QVERIFY(result.products() > 0);
     const BandCounts counts = BandCounter(result).count(edges, RunOptions{});
     QVERIFY(!counts.cancelled());

@@ -2,6 +2,7 @@
 #include "spectrum_data.h"
 #include "spectrum_pane.h"
 #include "spectrum_view.h"
+#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <random>
 
 using namespace kim;
+using testing::countsOf;
 
 namespace {
 
@@ -77,14 +79,6 @@ StudyInput rasterSite() {
     for (int i = 0; i < 30; ++i)
         in.receive.push_back(formatNumber(148 + 0.0125 * (i * 53 % 900), pattern::ListText));
     return in;
-}
-
-std::vector<uint64_t> countsOf(const BandCounts& c) {
-    std::vector<uint64_t> out;
-    for (size_t b = 0; b < c.bins(); ++b)
-        for (int o = 1; o <= kMaxProductOrder; ++o)
-            out.push_back(c.count(b, o));
-    return out;
 }
 
 } // namespace
@@ -659,8 +653,8 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
                                       qRgb(0x00, 0x72, 0xB2), qRgb(0xE6, 0x9F, 0x00),
                                       qRgb(0x00, 0x9E, 0x73)};
     bool unkeptSeen = false;
-    for (const auto& [lo, hi] : {std::pair(150.6, 151.4), std::pair(150.997, 151.001),
-                                 std::pair(148.0, 154.0)}) {
+    for (const auto& [lo, hi] :
+         {std::pair(150.6, 151.4), std::pair(150.997, 151.001), std::pair(148.0, 154.0)}) {
         view.setWindow(lo, hi);
         QTRY_VERIFY(view.counted());
         const BandCounts& c = *view.counts();
@@ -682,18 +676,20 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
         for (size_t b = 0; b < c.bins() && !unkeptSeen; ++b) {
             if (c.count(b) == 0) continue;
             const double x = view.scale().toPixel((edge[b] + edge[b + 1]) / 2);
-            const double from = view.scale().toFrequency(x - 4), to = view.scale().toFrequency(x + 4);
+            const double from = view.scale().toFrequency(x - 4),
+                         to = view.scale().toFrequency(x + 4);
             ProductIndex::Hit kept;
             if (view.data()->products().nearest(x, from, to, &kept)) continue;
             uint64_t under = 0;
             for (size_t u = 0; u < c.bins(); ++u)
                 if (edge[u + 1] > from && edge[u] <= to) under += c.count(u);
             const QString text = view.markTextAt(QPointF(x, view.axisY() - 4));
-            QVERIFY2(text.startsWith(
-                         QString("%1 products under the pointer: ")
-                             .arg(QString::fromStdString(formatNumber(double(under), {1, 0, 0, true})))),
+            QVERIFY2(text.startsWith(QString("%1 products under the pointer: ")
+                                         .arg(QString::fromStdString(
+                                             formatNumber(double(under), {1, 0, 0, true})))),
                      qPrintable(text));
-            QVERIFY2(text.endsWith("\nThe results list does not keep their lines"), qPrintable(text));
+            QVERIFY2(text.endsWith("\nThe results list does not keep their lines"),
+                     qPrintable(text));
             const QColor bar = picture.pixelColor(int(x), int(view.axisY()) - 3);
             QVERIFY2(orderColours.contains(bar.rgb()), qPrintable(bar.name()));
             unkeptSeen = true;
@@ -705,8 +701,10 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
 // The whole band reaches past the outermost marks to every product that interferes.
 void TstSpectrum::showAllHoldsEveryProduct() {
     // Products up to a megahertz above the receiver, well past the transmitters.
-    auto result = std::make_shared<StudyResult>(runStudy(
-        {{"150.00000", "150.10000", "150.30000"}, {"150.05000"}, "1,000", OrderChoice::FirstToThird}));
+    auto result = std::make_shared<StudyResult>(runStudy({{"150.00000", "150.10000", "150.30000"},
+                                                          {"150.05000"},
+                                                          "1,000",
+                                                          OrderChoice::FirstToThird}));
     SpectrumView view;
     view.resize(900, 300);
     view.show();

@@ -157,12 +157,13 @@ void TstSummaryPane::cleanReceiverNamesTheNearestAsTheFinderDoes() {
         const TestedChannel& c = found.channels.front();
         const int row = rowOf(rx);
         QCOMPARE(cell(row, SummaryModel::Total), QString("0"));
-        QCOMPARE(cell(row, SummaryModel::NearestLine),
-                 c.nearestKHz ? QString::fromStdString(c.nearestLine)
-                              : QString("none within 1,000.0 kHz"));
+        QCOMPARE(cell(row, SummaryModel::NearestLine), c.nearestKHz
+                                                           ? QString::fromStdString(c.nearestLine)
+                                                           : QString("none within 1,000.0 kHz"));
         QCOMPARE(cell(row, SummaryModel::NearestKHz),
-                 c.nearestKHz ? QString::fromStdString(formatNumber(*c.nearestKHz, pattern::Distance))
-                              : QString());
+                 c.nearestKHz
+                     ? QString::fromStdString(formatNumber(*c.nearestKHz, pattern::Distance))
+                     : QString());
     }
     QCOMPARE(cell(rowOf("160.50000"), SummaryModel::NearestLine),
              "1A = R: 160.02500 and 160.50000, Sep: 475.0 KHz");
