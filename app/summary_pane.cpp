@@ -203,16 +203,19 @@ void SummaryPane::lookForNearest() {
                                                          const OffThreadRun::Post& post) {
         RunOptions options;
         options.stop = stop;
-        auto found = std::make_shared<NearestProducts>();
+        auto found = std::make_shared<std::vector<NearestProduct>>(rows.size());
+        bool whole = false;
         try {
-            *found = nearestProducts(in, options);
+            const NearestSearch search = nearestProducts(
+                in, options, [&](size_t i, NearestProduct&& n) { (*found)[i] = std::move(n); });
+            whole = !search.cancelled && search.error.empty();
         } catch (const std::bad_alloc&) {
-            found->error = "memory"; // left blank, as before it was looked for
+            // Left blank, as before they were looked for.
         }
+        if (!whole) found->clear();
         post([this, rows, result, found] {
             near_.end();
-            if (found->cancelled || !found->error.empty()) found->receivers.clear();
-            model_->setNearby(result, rows, std::move(found->receivers), false);
+            model_->setNearby(result, rows, std::move(*found), false);
             table_->resizeColumnToContents(SummaryModel::NearestKHz);
         });
     });

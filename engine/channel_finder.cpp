@@ -186,9 +186,9 @@ double nearestBoundMHz(double separationMHz) {
     return std::max(1.0, 40 * separationMHz);
 }
 
-NearestProducts nearestProducts(const StudyInput& input, const RunOptions& options) {
-    NearestProducts out;
-    out.receivers.resize(input.receive.size());
+NearestSearch nearestProducts(const StudyInput& input, const RunOptions& options,
+                              const std::function<void(size_t, NearestProduct&&)>& found) {
+    NearestSearch out;
     const double bound = nearestBoundMHz(readStudyNumber(input.separation) / 1000);
     // One study for each batch of frequencies, its progress a share of the whole.
     const size_t batches = (input.receive.size() + kMaxListEntries - 1) / kMaxListEntries;
@@ -211,23 +211,23 @@ NearestProducts nearestProducts(const StudyInput& input, const RunOptions& optio
             };
         const StudyResult res = runStudyNear(in, run, bound);
         if (res.cancelled()) {
-            NearestProducts stopped;
-            stopped.cancelled = true;
-            return stopped;
+            out.cancelled = true;
+            return out;
         }
         if (!res.error().empty()) {
-            out = NearestProducts{};
             out.error = res.error();
             return out;
         }
         if (!res.ran()) break; // no transmitter: nothing lands anywhere
         for (size_t k = first; k < last; ++k) {
             const ReceiverSummary& s = res.receivers()[k - first];
-            NearestProduct& n = out.receivers[k];
+            NearestProduct n;
             n.products = s.total();
-            if (!s.nearest) continue;
-            n.nearestKHz = roundDecimals(s.nearestDistanceMHz * 1000, 3);
-            n.nearestLine = res.line(*s.nearest);
+            if (s.nearest) {
+                n.nearestKHz = roundDecimals(s.nearestDistanceMHz * 1000, 3);
+                n.nearestLine = res.line(*s.nearest);
+            }
+            found(k, std::move(n));
         }
     }
     if (options.progress && told < 1) options.progress(1);
@@ -253,7 +253,12 @@ ChannelResult findChannels(const ChannelSearch& search, const RunOptions& option
         c.mhz = readStudyNumber(in.receive.back());
     }
     const double sep = readStudyNumber(search.separation) / 1000;
-    NearestProducts near = nearestProducts(in, options);
+    const NearestSearch near = nearestProducts(in, options, [&](size_t k, NearestProduct&& n) {
+        TestedChannel& c = out.channels[k];
+        c.products = n.products;
+        c.nearestKHz = n.nearestKHz;
+        c.nearestLine = std::move(n.nearestLine);
+    });
     if (near.cancelled) {
         ChannelResult stopped;
         stopped.cancelled = true;
@@ -264,14 +269,8 @@ ChannelResult findChannels(const ChannelSearch& search, const RunOptions& option
         out.error = near.error;
         return out;
     }
-    for (size_t k = 0; k < out.channels.size(); ++k) {
-        TestedChannel& c = out.channels[k];
-        NearestProduct& n = near.receivers[k];
-        c.text = std::move(in.receive[k]);
-        c.products = n.products;
-        c.nearestKHz = n.nearestKHz;
-        c.nearestLine = std::move(n.nearestLine);
-    }
+    for (size_t k = 0; k < out.channels.size(); ++k)
+        out.channels[k].text = std::move(in.receive[k]);
     if (search.keepFromStudy) {
         std::vector<double> used;
         for (const auto* list : {&search.transmit, &search.receive})
