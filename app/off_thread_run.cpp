@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace kim {
 
 OffThreadRun::~OffThreadRun() {
@@ -41,6 +43,11 @@ void OffThreadRun::drop() {
     running_ = false;
     // Threads that have ended are joined now; the others later, or at the end.
     std::erase_if(workers_, [](const Worker& w) { return w.done->load(); });
+}
+
+bool OffThreadRun::settled() const {
+    return std::all_of(workers_.begin(), workers_.end(),
+                       [](const Worker& w) { return w.done->load(); });
 }
 
 } // namespace kim

@@ -36,6 +36,9 @@ class OffThreadRun {
     bool running() const { return running_; }
     // The run's last post calls this.
     void end() { running_ = false; }
+    // No thread of this object is still working, dropped ones included: whatever they
+    // post is queued already.
+    bool settled() const;
 
   private:
     // Stopped threads are kept until they end, so none outlives the receiver.
