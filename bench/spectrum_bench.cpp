@@ -1,6 +1,12 @@
 // Drawing cost of the spectrum picture with a study of a million products and more:
-// preparing the sorted products, then painting at several zooms. Prints figures;
+// preparing the sorted products, then painting at several zooms; and the exact counts of
+// the products in view for a site of 200 transmitters and 100 receivers. Prints figures;
 // asserts nothing. Runs offscreen.
+//
+//   spectrum-bench            the picture, then the counts of the large site
+//   spectrum-bench --large    the picture of a larger study as well
+//   spectrum-bench --counts   the counts alone
+#include "band_counts.h"
 #include "number_format.h"
 #include "spectrum_view.h"
 #include "study_engine.h"
@@ -12,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -67,28 +74,27 @@ void run(int T, int R) {
 
     t.restart();
     const auto data = SpectrumData::build(result);
-    std::printf("  prepare (sort by frequency)                        %7.1f ms\n", millis(t));
+    std::printf("  prepare (sort the kept lines by frequency)        %7.1f ms\n", millis(t));
 
     SpectrumView view;
     view.resize(1920, 400);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
     view.setResult(result);
-    while (!view.ready())
+    while (!view.ready() || !view.counted())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 
-    // The column counts alone: what the per-frame cost grows with.
+    // The column counts alone, first and again: what a new window costs.
     for (int width : {900, 1920, 3840}) {
-        FrequencyScale s = view.scale();
-        s.setPixels(0, width);
-        std::vector<uint32_t> counts;
-        t.restart();
-        const int rounds = 50;
-        for (int i = 0; i < rounds; ++i)
-            for (int o = 1; o <= kMaxProductOrder; ++o)
-                data->products().columnCounts(o, s, width, counts);
-        std::printf("  column counts, 5 orders, %4d columns              %7.3f ms\n", width,
-                    millis(t) / rounds);
+        const BandCounter counter(*result);
+        for (const char* when : {"first", "again"}) {
+            t.restart();
+            const BandCounts c = counter.count(
+                hertzEdges(view.scale().lo(), view.scale().hi(), static_cast<size_t>(width)),
+                RunOptions{});
+            std::printf("  column counts, %4d columns, %s                %7.3f ms\n", width, when,
+                        millis(t));
+        }
     }
 
     view.showAll();
@@ -97,9 +103,60 @@ void run(int T, int R) {
     paintCase(view, "whole band, 4K wide", {3840, 600}, 15);
     const double rx = data->receivers()[data->receivers().size() / 2].mhz;
     view.setWindow(rx - 0.3, rx + 0.3);
+    while (!view.counted())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     paintCase(view, "one receiver's neighbourhood", {1920, 400}, 30);
     view.setWindow(rx - 0.03, rx + 0.03);
+    while (!view.counted())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     paintCase(view, "one receiver close up", {1920, 400}, 30);
+}
+
+void countCase(const BandCounter& counter, const char* name, double lo, double hi, int width) {
+    QElapsedTimer t;
+    t.start();
+    const std::clock_t cpu = std::clock();
+    const BandCounts c =
+        counter.count(hertzEdges(lo, hi, static_cast<size_t>(width)), RunOptions{});
+    const double cpuMs = static_cast<double>(std::clock() - cpu) * 1000 / CLOCKS_PER_SEC;
+    size_t busy = 0;
+    for (size_t b = 0; b < c.bins(); ++b)
+        busy += c.count(b) > 0;
+    std::printf("  count %-38s %4d columns %8.1f ms (CPU %7.0f ms) %12llu products in %3zu "
+                "columns\n",
+                name, width, millis(t), cpuMs, static_cast<unsigned long long>(c.total()), busy);
+}
+
+// The exact counts of the products in view, as the picture asks for them: the whole
+// band first, then zoomed and panned views.
+void counts(int T, int R) {
+    QElapsedTimer t;
+    t.start();
+    const StudyResult result = runStudy(site(T, R));
+    std::printf("study: %d transmitters, %d receivers, 1st to 5th: %llu products (%llu lines "
+                "kept) in %.0f ms\n",
+                T, R, static_cast<unsigned long long>(result.products()),
+                static_cast<unsigned long long>(result.lineCount()), millis(t));
+    BandCounter counter(result);
+    double lo = 1e9, hi = -1e9;
+    for (size_t i = 0; i < result.transmitCount(); ++i) {
+        lo = std::min(lo, result.transmitValue(i));
+        hi = std::max(hi, result.transmitValue(i));
+    }
+    for (size_t i = 0; i < result.receiveCount(); ++i) {
+        lo = std::min(lo, result.receiveValue(i));
+        hi = std::max(hi, result.receiveValue(i));
+    }
+    const double rx = result.receiveValue(result.receiveCount() / 2);
+    countCase(counter, "whole band, first count", lo - 1, hi + 1, 1000);
+    countCase(counter, "whole band again", lo - 1, hi + 1, 1000);
+    countCase(counter, "zoomed in by 1.25", lo - 0.5, hi - 4, 1000);
+    countCase(counter, "the receivers' band", 166.4, 174.1, 1000);
+    countCase(counter, "one receiver's neighbourhood", rx - 0.3, rx + 0.3, 1000);
+    countCase(counter, "one receiver close up", rx - 0.03, rx + 0.03, 1000);
+    countCase(counter, "panned along", rx - 0.02, rx + 0.04, 1000);
+    countCase(BandCounter(result), "one receiver close up, first count", rx - 0.03, rx + 0.03,
+              1000);
 }
 
 } // namespace
@@ -107,7 +164,11 @@ void run(int T, int R) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    run(40, 16);
-    if (argc > 1 && QByteArray(argv[1]) == "--large") run(40, 64);
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (mode != "--counts") {
+        run(40, 16);
+        if (mode == "--large") run(40, 64);
+    }
+    counts(200, 100);
     return 0;
 }

@@ -186,6 +186,54 @@ double nearestBoundMHz(double separationMHz) {
     return std::max(1.0, 40 * separationMHz);
 }
 
+NearestSearch nearestProducts(const StudyInput& input, const RunOptions& options,
+                              const std::function<void(size_t, NearestProduct&&)>& found) {
+    NearestSearch out;
+    const double bound = nearestBoundMHz(readStudyNumber(input.separation) / 1000);
+    // One study for each batch of frequencies, its progress a share of the whole.
+    const size_t batches = (input.receive.size() + kMaxListEntries - 1) / kMaxListEntries;
+    double told = 0;
+    RunOptions run = options;
+    run.lineLimit = 0;
+    StudyInput in;
+    in.transmit = input.transmit;
+    in.separation = input.separation;
+    in.order = input.order;
+    for (size_t b = 0; b < batches; ++b) {
+        const size_t first = b * kMaxListEntries;
+        const size_t last = std::min(input.receive.size(), first + kMaxListEntries);
+        in.receive.assign(input.receive.begin() + static_cast<std::ptrdiff_t>(first),
+                          input.receive.begin() + static_cast<std::ptrdiff_t>(last));
+        if (options.progress)
+            run.progress = [&](double share) {
+                told = (static_cast<double>(b) + share) / static_cast<double>(batches);
+                options.progress(told);
+            };
+        const StudyResult res = runStudyNear(in, run, bound);
+        if (res.cancelled()) {
+            out.cancelled = true;
+            return out;
+        }
+        if (!res.error().empty()) {
+            out.error = res.error();
+            return out;
+        }
+        if (!res.ran()) break; // no transmitter: nothing lands anywhere
+        for (size_t k = first; k < last; ++k) {
+            const ReceiverSummary& s = res.receivers()[k - first];
+            NearestProduct n;
+            n.products = s.total();
+            if (s.nearest) {
+                n.nearestKHz = roundDecimals(s.nearestDistanceMHz * 1000, 3);
+                n.nearestLine = res.line(*s.nearest);
+            }
+            found(k, std::move(n));
+        }
+    }
+    if (options.progress && told < 1) options.progress(1);
+    return out;
+}
+
 ChannelResult findChannels(const ChannelSearch& search, const RunOptions& options) {
     ChannelResult out;
     const Raster band = rasterOf(search.fromMHz, search.toMHz, search.rasterKHz);
@@ -194,55 +242,35 @@ ChannelResult findChannels(const ChannelSearch& search, const RunOptions& option
         return out;
     }
     out.channels.resize(band.count);
-    for (uint64_t k = 0; k < band.count; ++k) {
-        TestedChannel& c = out.channels[k];
-        c.text = band.text(k);
-        c.mhz = readStudyNumber(c.text);
-    }
-    const double sep = readStudyNumber(search.separation) / 1000;
-    const double bound = nearestBoundMHz(sep);
-
-    // One study for each batch of channels, its progress a share of the whole.
-    const size_t batches = (out.channels.size() + kMaxListEntries - 1) / kMaxListEntries;
-    double told = 0;
-    RunOptions run = options;
-    run.lineLimit = 0;
     StudyInput in;
     in.transmit = search.transmit;
     in.separation = search.separation;
     in.order = search.order;
-    for (size_t b = 0; b < batches; ++b) {
-        const size_t first = b * kMaxListEntries;
-        const size_t last = std::min(out.channels.size(), first + kMaxListEntries);
-        in.receive.clear();
-        for (size_t k = first; k < last; ++k)
-            in.receive.push_back(out.channels[k].text);
-        if (options.progress)
-            run.progress = [&](double share) {
-                told = (static_cast<double>(b) + share) / static_cast<double>(batches);
-                options.progress(told);
-            };
-        const StudyResult res = runStudyNear(in, run, bound);
-        if (res.cancelled()) {
-            ChannelResult stopped;
-            stopped.cancelled = true;
-            return stopped;
-        }
-        if (!res.error().empty()) {
-            out = ChannelResult{};
-            out.error = res.error();
-            return out;
-        }
-        if (!res.ran()) break; // no transmitter: nothing lands anywhere
-        for (size_t k = first; k < last; ++k) {
-            const ReceiverSummary& s = res.receivers()[k - first];
-            TestedChannel& c = out.channels[k];
-            c.products = s.total();
-            if (!s.nearest) continue;
-            c.nearestKHz = roundDecimals(s.nearestDistanceMHz * 1000, 3);
-            c.nearestLine = res.line(*s.nearest);
-        }
+    in.receive.reserve(band.count);
+    for (uint64_t k = 0; k < band.count; ++k) {
+        TestedChannel& c = out.channels[k];
+        in.receive.push_back(band.text(k));
+        c.mhz = readStudyNumber(in.receive.back());
     }
+    const double sep = readStudyNumber(search.separation) / 1000;
+    const NearestSearch near = nearestProducts(in, options, [&](size_t k, NearestProduct&& n) {
+        TestedChannel& c = out.channels[k];
+        c.products = n.products;
+        c.nearestKHz = n.nearestKHz;
+        c.nearestLine = std::move(n.nearestLine);
+    });
+    if (near.cancelled) {
+        ChannelResult stopped;
+        stopped.cancelled = true;
+        return stopped;
+    }
+    if (!near.error.empty()) {
+        out = ChannelResult{};
+        out.error = near.error;
+        return out;
+    }
+    for (size_t k = 0; k < out.channels.size(); ++k)
+        out.channels[k].text = std::move(in.receive[k]);
     if (search.keepFromStudy) {
         std::vector<double> used;
         for (const auto* list : {&search.transmit, &search.receive})
@@ -258,7 +286,6 @@ ChannelResult findChannels(const ChannelSearch& search, const RunOptions& option
     }
     for (const TestedChannel& c : out.channels)
         out.clean += c.clean();
-    if (options.progress && told < 1) options.progress(1);
     return out;
 }
 

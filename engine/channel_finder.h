@@ -6,6 +6,7 @@
 #include "study_engine.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,27 @@ struct ChannelResult {
 // How far the nearest product of a channel is looked for: 1 MHz or 40 separations,
 // whichever is larger.
 double nearestBoundMHz(double separationMHz);
+
+// A frequency tested as a channel is: its interfering products and the product nearest
+// to it, interfering or not, when one lies within nearestBoundMHz().
+struct NearestProduct {
+    uint64_t products = 0;
+    std::optional<double> nearestKHz; // whole hertz: three decimals
+    std::string nearestLine;
+};
+
+struct NearestSearch {
+    std::string error;      // why the study was refused; empty otherwise
+    bool cancelled = false; // stopped before the end
+};
+
+// Tests each receive frequency of the study as the finder tests a channel, and tells
+// found(i, product) of the i-th, in list order; nothing lands anywhere without a
+// transmitter. Any number of frequencies: the study holds 32,767 at most, so more run as
+// several studies, and found() hears of each batch as it ends. Threads, stop and progress
+// as for runStudy(). Throws std::bad_alloc when memory runs out.
+NearestSearch nearestProducts(const StudyInput& input, const RunOptions& options,
+                              const std::function<void(size_t, NearestProduct&&)>& found);
 
 // Tests every channel of the band. Threads, stop and progress as for runStudy(); the
 // line limit is not used. The result is the same for any number of threads. Throws

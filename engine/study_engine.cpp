@@ -110,6 +110,7 @@ bool StudyResult::prepare(const StudyInput& in) {
     for (double v : rx_)
         rxText_.push_back(formatNumber(v, pattern::Frequency));
     sepMHz_ = readStudyNumber(in.separation) / 1000;
+    order_ = in.order;
     ran_ = true;
     return true;
 }

@@ -93,6 +93,7 @@ class StudyResult {
     double transmitValue(size_t i) const { return tx_[i]; }
     double receiveValue(size_t i) const { return rx_[i]; }
     double separationMHz() const { return sepMHz_; }
+    OrderChoice order() const { return order_; }
     double productValue(const Match& m) const;
     double distanceMHz(const Match& m) const; // rounded to whole hertz
 
@@ -107,6 +108,7 @@ class StudyResult {
     std::vector<double> tx_, rx_;
     std::vector<std::string> txText_, rxText_; // "##,##0.00000"
     double sepMHz_ = 0;
+    OrderChoice order_ = OrderChoice::FirstToFifth;
     std::vector<Match> matches_;
     std::vector<ReceiverSummary> receivers_;
 };

@@ -39,6 +39,7 @@
 // exact product unless its distance lies within the rounding bound of a half hertz.
 #include "number_format.h"
 #include "radix_sort.h"
+#include "sorted_sum.h"
 #include "study_engine.h"
 #include "study_near.h"
 #include "text_order.h"
@@ -66,17 +67,6 @@ constexpr double kExactRangeMHz = 0x1p33;
 constexpr double kSwallow = 0x1p56;
 // Below this much work (in entries sorted and targets swept) one thread does it all.
 constexpr double kThreadedWork = 2e6;
-
-struct Sum {
-    double value;
-    uint32_t index; // the classes of the last letters, as digits base U, first letter first
-};
-
-uint64_t sortKey(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return (b >> 63) ? ~b : (b | (uint64_t{1} << 63)); // unsigned order is numeric order
-}
 
 // The first position p at or after which no element is before the edge (so with
 // before = "value < e" the lower bound of e). Starts from a hint and gallops, so a sweep

@@ -2,6 +2,7 @@
 #include "spectrum_data.h"
 #include "spectrum_pane.h"
 #include "spectrum_view.h"
+#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <random>
 
 using namespace kim;
+using testing::countsOf;
 
 namespace {
 
@@ -59,6 +61,26 @@ Study smallSite() {
     return s;
 }
 
+// Four transmitters and a wide separation: hundreds of lines at five receivers.
+StudyInput crowdedSite() {
+    return {{"150.00000", "150.50000", "151.25000", "152.00000"},
+            {"148.50000", "149.00000", "151.00000", "153.50000", "300.00000"},
+            "300.0",
+            OrderChoice::FirstToFifth};
+}
+
+// A site on the 12.5 kHz raster whose counts are too much work for the window's thread.
+StudyInput rasterSite() {
+    StudyInput in;
+    in.order = OrderChoice::FirstToFifth;
+    in.separation = "25.0";
+    for (int i = 0; i < 40; ++i)
+        in.transmit.push_back(formatNumber(150 + 0.0125 * (i * 37 % 600), pattern::ListText));
+    for (int i = 0; i < 30; ++i)
+        in.receive.push_back(formatNumber(148 + 0.0125 * (i * 53 % 900), pattern::ListText));
+    return in;
+}
+
 } // namespace
 
 class TstSpectrum : public QObject, testing::MainWindowFixture {
@@ -91,6 +113,10 @@ class TstSpectrum : public QObject, testing::MainWindowFixture {
     void hoverNamesTheMark();
     void searchedChannelsShowCleanOrNot();
     void exportWritesPngAndSvg();
+    void pictureCountsWhatTheListCuts();
+    void showAllHoldsEveryProduct();
+    void countsComeOffTheWindowsThreadNewestFirst();
+    void exportWaitsForTheCounts();
     void paintsAtAnySize_data();
     void paintsAtAnySize();
     void largeStudyIsPreparedAside();
@@ -130,7 +156,7 @@ void TstSpectrum::binning_data() {
     }
 }
 
-// Counts per column equal the products in that column's range, counted one by one.
+// The kept lines' products in each column's range equal those counted one by one.
 void TstSpectrum::binning() {
     QFETCH(unsigned, seed);
     QFETCH(int, products);
@@ -141,20 +167,18 @@ void TstSpectrum::binning() {
     const RandomProducts p = makeProducts(seed, products, &index);
     FrequencyScale s(lo, hi, 37, columns);
     QCOMPARE(index.total(), size_t(products));
-    std::vector<uint32_t> counts;
     for (int o = 1; o <= kMaxProductOrder; ++o) {
-        index.columnCounts(o, s, columns, counts);
-        QCOMPARE(counts.size(), size_t(columns));
         size_t sum = 0;
         for (int c = 0; c < columns; ++c) {
+            const size_t counted = index.count(o, s.edge(c), s.edge(c + 1));
             const size_t expected = bruteCount(p.mhz[o - 1], s.edge(c), s.edge(c + 1));
-            if (counts[c] != expected)
+            if (counted != expected)
                 QFAIL(qPrintable(QString("order %1 column %2: %3 counted, %4 there")
                                      .arg(o)
                                      .arg(c)
-                                     .arg(counts[c])
+                                     .arg(counted)
                                      .arg(expected)));
-            sum += counts[c];
+            sum += counted;
         }
         QCOMPARE(sum, bruteCount(p.mhz[o - 1], s.edge(0), s.edge(columns)));
         QCOMPARE(index.count(o, lo, hi), bruteCount(p.mhz[o - 1], lo, hi));
@@ -408,15 +432,17 @@ void TstSpectrum::paneClosedAtStartAndOpenedFromTheMenu() {
     open->trigger();
     QTRY_VERIFY(pane->isVisible());
     QVERIFY(open->isChecked());
-    QTest::qWait(50);
+    // Once the pane has settled: floating on its own, or docked with the window grown.
+    if (floats)
+        QTRY_VERIFY(pane->isFloating());
+    else
+        QTRY_VERIFY(w().height() > window.height());
     QCOMPARE(pane->isFloating(), floats);
-    // The window's own area keeps its size either way.
-    QCOMPARE(w().centralWidget()->size(), central);
-    if (!floats) QVERIFY(w().height() > window.height());
+    // The window's own area keeps its size either way, once laid out again.
+    QTRY_COMPARE(w().centralWidget()->size(), central);
     open->trigger();
     QTRY_VERIFY(!pane->isVisible());
-    QTest::qWait(50);
-    QCOMPARE(w().size(), window);
+    QTRY_COMPARE(w().size(), window);
     QCOMPARE(w().centralWidget()->size(), central);
 }
 
@@ -599,6 +625,146 @@ void TstSpectrum::exportWritesPngAndSvg() {
     QCOMPARE(log_->messages.size(), 1);
 }
 
+// A study cut at its line limit is drawn from the engine's counts: each column holds what
+// the whole study's lines put there, at every zoom; the receivers' hits are the study's
+// counts; a product whose line the list does not keep is counted and drawn all the same.
+void TstSpectrum::pictureCountsWhatTheListCuts() {
+    const StudyInput in = crowdedSite();
+    auto whole = std::make_shared<StudyResult>(runStudy(in));
+    auto cut = std::make_shared<StudyResult>(runStudy(in, 5));
+    QVERIFY(whole->lineCount() > 200 && cut->lineCount() == 5);
+    const auto lines = SpectrumData::build(whole);
+    SpectrumView view;
+    view.resize(900, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setResult(cut);
+    QTRY_VERIFY(view.counted());
+    QVERIFY(!view.data()->complete() && lines->complete());
+    for (size_t r = 0; r < view.data()->receivers().size(); ++r)
+        QCOMPARE(view.data()->receivers()[r].hits, lines->receivers()[r].hits);
+    QCOMPARE(view.counts()->total(), whole->products());
+    QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(151), view.axisY() + 10)),
+             QString("Receiver: 151.00000 MHz\nHit by %1 interfering products")
+                 .arg(QString::fromStdString(
+                     formatNumber(double(whole->receivers()[2].total()), {1, 0, 0, true}))));
+    // The orders' colours, 1st to 5th.
+    const QList<QRgb> orderColours = {qRgb(0xCC, 0x79, 0xA7), qRgb(0x56, 0xB4, 0xE9),
+                                      qRgb(0x00, 0x72, 0xB2), qRgb(0xE6, 0x9F, 0x00),
+                                      qRgb(0x00, 0x9E, 0x73)};
+    bool unkeptSeen = false;
+    for (const auto& [lo, hi] :
+         {std::pair(150.6, 151.4), std::pair(150.997, 151.001), std::pair(148.0, 154.0)}) {
+        view.setWindow(lo, hi);
+        QTRY_VERIFY(view.counted());
+        const BandCounts& c = *view.counts();
+        const std::vector<double>& edge = c.edges();
+        for (size_t b = 0; b < c.bins(); ++b)
+            for (int o = 1; o <= kMaxProductOrder; ++o)
+                if (c.count(b, o) != lines->products().count(o, edge[b], edge[b + 1]))
+                    QFAIL(qPrintable(QString("[%1, %2) order %3: %4 counted, %5 lines")
+                                         .arg(edge[b], 0, 'f', 7)
+                                         .arg(edge[b + 1], 0, 'f', 7)
+                                         .arg(o)
+                                         .arg(c.count(b, o))
+                                         .arg(lines->products().count(o, edge[b], edge[b + 1]))));
+        QImage picture(view.size(), QImage::Format_RGB32);
+        QPainter painter(&picture);
+        view.paintPicture(painter, view.size());
+        painter.end();
+        // Where no line is kept, the pointer counts the products and the bar stands.
+        for (size_t b = 0; b < c.bins() && !unkeptSeen; ++b) {
+            if (c.count(b) == 0) continue;
+            const double x = view.scale().toPixel((edge[b] + edge[b + 1]) / 2);
+            const double from = view.scale().toFrequency(x - 4),
+                         to = view.scale().toFrequency(x + 4);
+            ProductIndex::Hit kept;
+            if (view.data()->products().nearest(x, from, to, &kept)) continue;
+            uint64_t under = 0;
+            for (size_t u = 0; u < c.bins(); ++u)
+                if (edge[u + 1] > from && edge[u] <= to) under += c.count(u);
+            const QString text = view.markTextAt(QPointF(x, view.axisY() - 4));
+            QVERIFY2(text.startsWith(QString("%1 products under the pointer: ")
+                                         .arg(QString::fromStdString(
+                                             formatNumber(double(under), {1, 0, 0, true})))),
+                     qPrintable(text));
+            QVERIFY2(text.endsWith("\nThe results list does not keep their lines"),
+                     qPrintable(text));
+            const QColor bar = picture.pixelColor(int(x), int(view.axisY()) - 3);
+            QVERIFY2(orderColours.contains(bar.rgb()), qPrintable(bar.name()));
+            unkeptSeen = true;
+        }
+    }
+    QVERIFY(unkeptSeen);
+}
+
+// The whole band reaches past the outermost marks to every product that interferes.
+void TstSpectrum::showAllHoldsEveryProduct() {
+    // Products up to a megahertz above the receiver, well past the transmitters.
+    auto result = std::make_shared<StudyResult>(runStudy({{"150.00000", "150.10000", "150.30000"},
+                                                          {"150.05000"},
+                                                          "1,000",
+                                                          OrderChoice::FirstToThird}));
+    SpectrumView view;
+    view.resize(900, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setResult(result);
+    QTRY_VERIFY(view.counted());
+    QCOMPARE(view.counts()->total(), result->products());
+}
+
+// A study whose counts take long is counted off the window's thread; a window asked for
+// before the last one never lands after it.
+void TstSpectrum::countsComeOffTheWindowsThreadNewestFirst() {
+    auto result = std::make_shared<StudyResult>(runStudy(rasterSite(), 1000));
+    SpectrumView view;
+    view.resize(900, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setResult(result);
+    QVERIFY(!view.counted() && view.counting());
+    QTRY_VERIFY_WITH_TIMEOUT(view.counted(), 20000);
+    QCOMPARE(view.counts()->total(), result->products());
+    QSignalSpy landed(&view, &SpectrumView::countsChanged);
+    const double rx = result->receiveValue(0);
+    view.setWindow(rx - 1, rx + 1);
+    QTRY_VERIFY(view.counting());
+    view.setWindow(rx - 0.05, rx + 0.05);
+    const int before = landed.count();
+    QTRY_VERIFY_WITH_TIMEOUT(view.counted(), 20000);
+    QTRY_VERIFY(view.settled());
+    QCoreApplication::processEvents();
+    QCOMPARE(landed.count(), before + 1);
+    QVERIFY(view.counted());
+    QCOMPARE(countsOf(*view.counts()),
+             countsOf(BandCounter(*result).count(view.counts()->edges(), RunOptions{})));
+}
+
+// Export writes the picture once its products are counted.
+void TstSpectrum::exportWaitsForTheCounts() {
+    testing::MessageLog messages;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("counted.png");
+    kim::setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    SpectrumPane pane;
+    pane.resize(1000, 400);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    auto result = std::make_shared<StudyResult>(runStudy(rasterSite(), 1000));
+    pane.setResult(result);
+    QTRY_VERIFY_WITH_TIMEOUT(pane.view()->counted(), 20000);
+    pane.view()->zoomAbout(400, 3);
+    QVERIFY(!pane.view()->counted());
+    pane.findChild<QPushButton*>("cmdSpectrumExport")->click();
+    QVERIFY(!QFile::exists(path));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 20000);
+    QVERIFY(pane.view()->counted());
+    QVERIFY(!QImage(path).isNull());
+    QVERIFY(messages.messages.isEmpty());
+    kim::setFileDialogHook(nullptr);
+}
+
 void TstSpectrum::paintsAtAnySize_data() {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<double>("span");
@@ -652,10 +818,19 @@ void TstSpectrum::largeStudyIsPreparedAside() {
     view.setResult(small);
     QVERIFY(view.ready());
     QCOMPARE(view.data()->products().total(), small->lineCount());
+    // Dropped while preparing, the large one leaves the small one in place even when its
+    // thread ends.
+    view.setResult(big);
+    QVERIFY(!view.ready());
+    view.setResult(small);
+    QTRY_VERIFY_WITH_TIMEOUT(view.settled(), 20000);
+    QCoreApplication::processEvents();
+    QCOMPARE(view.data()->products().total(), small->lineCount());
     view.setResult(big);
     QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 20000);
     QCOMPARE(view.data()->products().total(), big->lineCount());
-    QTest::qWait(50);
+    QTRY_VERIFY(view.settled());
+    QCoreApplication::processEvents();
     QCOMPARE(view.data()->products().total(), big->lineCount());
 }
 

@@ -1,3 +1,4 @@
+#include "channel_finder.h"
 #include "number_format.h"
 #include "summary_pane.h"
 #include "window_fixture.h"
@@ -21,6 +22,7 @@ class TstSummaryPane : public QObject, testing::MainWindowFixture {
     void rowsCountEachReceiversLines();
     void countsStayExactWhenTheListIsCut();
     void doubleClickListsOneReceiver();
+    void cleanReceiverNamesTheNearestAsTheFinderDoes();
 
   private:
     QTableView* table() { return child<QTableView>("tblSummary"); }
@@ -122,6 +124,59 @@ void TstSummaryPane::doubleClickListsOneReceiver() {
     child<QPushButton>("cmdSummaryShowAll")->click();
     QCOMPARE(resultLines().size(), all);
     QVERIFY(!child<QPushButton>("cmdSummaryShowAll")->isEnabled());
+}
+
+// A receiver no product hits shows the product nearest to it, interfering or not, out to
+// the finder's reach: what the finder says of that frequency as a channel.
+void TstSummaryPane::cleanReceiverNamesTheNearestAsTheFinderDoes() {
+    Study s;
+    s.transmit = {"150.00000", "160.02500"};
+    s.receive = {"143.00000", "150.02000", "160.50000"};
+    s.order = OrderChoice::FirstToThird;
+    w().loadStudy(s);
+    child<QPushButton>("cmdCalculate")->click();
+    QTRY_VERIFY(!w().studyRunning());
+    auto* pane = child<SummaryPane>("dockSummary");
+    // Nothing is looked for while the pane is closed.
+    QVERIFY(!pane->lookingForNearest());
+    QCOMPARE(cell(rowOf("160.50000"), SummaryModel::NearestLine), QString());
+    child<QAction>("mnu_View_Summary")->trigger();
+    QVERIFY(pane->lookingForNearest());
+    QCOMPARE(cell(rowOf("160.50000"), SummaryModel::NearestLine),
+             "looking for the nearest product...");
+    QTRY_VERIFY(!pane->lookingForNearest());
+    for (const char* rx : {"160.50000", "143.00000"}) {
+        ChannelSearch search;
+        search.transmit = s.transmit;
+        search.order = s.order;
+        search.separation = s.separation;
+        search.fromMHz = search.toMHz = readStudyNumber(rx);
+        search.rasterKHz = 12.5;
+        const ChannelResult found = findChannels(search, RunOptions{});
+        QCOMPARE(found.channels.size(), size_t(1));
+        const TestedChannel& c = found.channels.front();
+        const int row = rowOf(rx);
+        QCOMPARE(cell(row, SummaryModel::Total), QString("0"));
+        QCOMPARE(cell(row, SummaryModel::NearestLine), c.nearestKHz
+                                                           ? QString::fromStdString(c.nearestLine)
+                                                           : QString("none within 1,000.0 kHz"));
+        QCOMPARE(cell(row, SummaryModel::NearestKHz),
+                 c.nearestKHz
+                     ? QString::fromStdString(formatNumber(*c.nearestKHz, pattern::Distance))
+                     : QString());
+    }
+    QCOMPARE(cell(rowOf("160.50000"), SummaryModel::NearestLine),
+             "1A = R: 160.02500 and 160.50000, Sep: 475.0 KHz");
+    QCOMPARE(cell(rowOf("143.00000"), SummaryModel::NearestLine), "none within 1,000.0 kHz");
+    // A receiver that is hit names the nearest product that interferes.
+    QCOMPARE(cell(rowOf("150.02000"), SummaryModel::NearestLine),
+             "1A = R: 150.00000 and 150.02000, Sep: 20.0 KHz");
+    // Sorting by distance puts the clean receiver with a product in reach after the hit
+    // one, and the one without any last.
+    table()->sortByColumn(SummaryModel::NearestKHz, Qt::AscendingOrder);
+    QCOMPARE(cell(0, SummaryModel::Receiver), QString("150.02000"));
+    QCOMPARE(cell(1, SummaryModel::Receiver), QString("160.50000"));
+    QCOMPARE(cell(2, SummaryModel::Receiver), QString("143.00000"));
 }
 
 QTEST_MAIN(TstSummaryPane)

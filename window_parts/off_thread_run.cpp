@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtDebug>
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -118,6 +119,11 @@ void RunProgressWindow::follow(OffThreadRun* run) {
 
 void RunProgressWindow::setBarValue(int value) {
     if (!wasCanceled()) bar_->setValue(value);
+}
+
+bool OffThreadRun::settled() const {
+    return std::all_of(workers_.begin(), workers_.end(),
+                       [](const Worker& w) { return w.done->load(); });
 }
 
 QString failureText(std::exception_ptr e, const QString& outOfMemory) {

@@ -94,6 +94,9 @@ class OffThreadRun : public QObject {
     void drop();
     // A run started and its handlers have not been called.
     bool running() const { return running_; }
+    // No thread of this object is still working, dropped ones included: whatever they
+    // post is queued already.
+    bool settled() const;
 
   private:
     using Body = std::function<std::function<void()>(const Job&)>;

@@ -12,19 +12,40 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <new>
+
 namespace kim {
 
 namespace {
 QString grouped(uint64_t n) {
     return QString::fromStdString(formatCount(n));
 }
+// The study's texts from its values: five decimals read back as the same numbers.
+std::string studyText(double v) {
+    return formatNumber(v, pattern::ListText);
+}
 } // namespace
 
-void SummaryModel::setResult(std::shared_ptr<const StudyResult> result) {
-    if (result == result_) return; // the same study, the list only filtered
+bool SummaryModel::setResult(std::shared_ptr<const StudyResult> result) {
+    if (result == result_) return false; // the same study, the list only filtered
     beginResetModel();
     result_ = result && result->ran() ? std::move(result) : nullptr;
+    nearby_.assign(result_ ? result_->receivers().size() : 0, std::nullopt);
+    looking_.assign(nearby_.size(), 0);
+    boundKHz_ = result_ ? nearestBoundMHz(result_->separationMHz()) * 1000 : 0;
     endResetModel();
+    return true;
+}
+
+void SummaryModel::setNearby(const std::shared_ptr<const StudyResult>& of,
+                             const std::vector<size_t>& rows, std::vector<NearestProduct> found,
+                             bool looking) {
+    if (of != result_ || rows.empty()) return;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        looking_[rows[i]] = looking;
+        if (i < found.size()) nearby_[rows[i]] = std::move(found[i]);
+    }
+    emit dataChanged(index(0, NearestKHz), index(rowCount() - 1, NearestLine));
 }
 
 int SummaryModel::rowCount(const QModelIndex& parent) const {
@@ -37,8 +58,8 @@ int SummaryModel::columnCount(const QModelIndex& parent) const {
 
 QVariant SummaryModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* names[Columns] = {"Receiver (MHz)", "Products", "1st", "3rd",
-                                         "5th",            "Nearest (kHz)", "Nearest product"};
+    static const char* names[Columns] = {"Receiver (MHz)", "Products",       "1st", "3rd", "5th",
+                                         "Nearest (kHz)",  "Nearest product"};
     return QString::fromLatin1(names[section]);
 }
 
@@ -51,13 +72,19 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     // The sort role gives numbers, so that a column sorts by value.
     if (role == Qt::UserRole) {
         switch (col) {
-        case Receiver: return result_->receiveValue(row);
-        case Total: return qulonglong(total);
+        case Receiver:
+            return result_->receiveValue(row);
+        case Total:
+            return qulonglong(total);
         case First:
         case Third:
-        case Fifth: return qulonglong(r.products[size_t(col - First)]);
-        case NearestKHz: return r.nearest ? r.nearestDistanceMHz * 1000 : 1e300;
-        default: return data(index, Qt::DisplayRole);
+        case Fifth:
+            return qulonglong(r.products[size_t(col - First)]);
+        case NearestKHz:
+            if (r.nearest) return r.nearestDistanceMHz * 1000;
+            return nearby_[row] && nearby_[row]->nearestKHz ? *nearby_[row]->nearestKHz : 1e300;
+        default:
+            return data(index, Qt::DisplayRole);
         }
     }
     if (role == Qt::TextAlignmentRole)
@@ -69,16 +96,30 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     switch (col) {
     case Receiver:
         return QString::fromStdString(formatNumber(result_->receiveValue(row), pattern::ListText));
-    case Total: return grouped(total);
+    case Total:
+        return grouped(total);
     case First:
     case Third:
-    case Fifth: return grouped(r.products[size_t(col - First)]);
+    case Fifth:
+        return grouped(r.products[size_t(col - First)]);
     case NearestKHz:
-        return r.nearest ? QString::fromStdString(
-                               formatNumber(r.nearestDistanceMHz * 1000, pattern::Distance))
-                         : QString();
+        if (r.nearest)
+            return QString::fromStdString(
+                formatNumber(r.nearestDistanceMHz * 1000, pattern::Distance));
+        if (nearby_[row] && nearby_[row]->nearestKHz)
+            return QString::fromStdString(
+                formatNumber(*nearby_[row]->nearestKHz, pattern::Distance));
+        return QString();
     case NearestLine:
-        return r.nearest ? QString::fromStdString(result_->line(*r.nearest)) : QString();
+        if (r.nearest) return QString::fromStdString(result_->line(*r.nearest));
+        // A clean receiver: the nearest product that does not interfere, as the finder
+        // names it.
+        if (looking_[row]) return QStringLiteral("looking for the nearest product...");
+        if (!nearby_[row]) return QString();
+        return nearby_[row]->nearestKHz
+                   ? QString::fromStdString(nearby_[row]->nearestLine)
+                   : QStringLiteral("none within %1 kHz")
+                         .arg(QString::fromStdString(formatNumber(boundKHz_, {1, 1, 3, true})));
     }
     return {};
 }
@@ -138,12 +179,56 @@ SummaryPane* SummaryPane::addTo(QMainWindow* window) {
 }
 
 void SummaryPane::setResult(std::shared_ptr<const StudyResult> result) {
-    model_->setResult(std::move(result));
+    if (!model_->setResult(std::move(result))) return;
+    near_.drop();
+    nearPending_ = true;
+    lookForNearest();
     table_->resizeColumnsToContents();
 }
 
 void SummaryPane::setStale(bool stale) {
     stale_->setVisible(stale);
+}
+
+void SummaryPane::showEvent(QShowEvent* event) {
+    DockedPane::showEvent(event);
+    lookForNearest();
+}
+
+void SummaryPane::lookForNearest() {
+    const std::shared_ptr<const StudyResult> result = model_->result();
+    if (!nearPending_ || !isVisible() || !result) return;
+    nearPending_ = false;
+    std::vector<size_t> rows;
+    for (size_t i = 0; i < result->receivers().size(); ++i)
+        if (!result->receivers()[i].nearest) rows.push_back(i);
+    if (rows.empty()) return;
+    StudyInput in;
+    for (size_t i = 0; i < result->transmitCount(); ++i)
+        in.transmit.push_back(studyText(result->transmitValue(i)));
+    for (size_t row : rows)
+        in.receive.push_back(studyText(result->receiveValue(row)));
+    in.separation = formatNumber(result->separationMHz() * 1000, {1, 5, 5, false});
+    in.order = result->order();
+    model_->setNearby(result, rows, {}, true);
+    auto show = [this, rows, result](std::vector<NearestProduct> found) {
+        model_->setNearby(result, rows, std::move(found), false);
+        table_->resizeColumnToContents(SummaryModel::NearestKHz);
+    };
+    near_.start(
+        [in = std::move(in), count = rows.size()](const OffThreadRun::Job& job) {
+            RunOptions options;
+            options.stop = job.stop();
+            std::vector<NearestProduct> found(count);
+            const NearestSearch search = nearestProducts(
+                in, options, [&](size_t i, NearestProduct&& n) { found[i] = std::move(n); });
+            if (search.cancelled || !search.error.empty()) found.clear();
+            return found;
+        },
+        {.finished = show,
+         // Out of memory: left blank, as before they were looked for.
+         .failed = [show](std::exception_ptr) { show({}); },
+         .progress = {}});
 }
 
 void SummaryPane::showFilter(int receiver, const QString& text) {

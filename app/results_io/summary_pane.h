@@ -1,9 +1,13 @@
 // The "Summary" pane: one row a receiver, with its interfering products in all and by
 // order and the nearest of them, read from the engine's counts (exact when the list is
-// cut). A double-click shows that receiver's lines alone in the results list.
+// cut); for a clean receiver, the nearest product within the finder's reach, looked for
+// as the finder does. A double-click shows that receiver's lines alone in the results
+// list.
 #pragma once
 
+#include "channel_finder.h"
 #include "docked_pane.h"
+#include "off_thread_run.h"
 #include "study_engine.h"
 
 #include <QAbstractTableModel>
@@ -22,7 +26,13 @@ class SummaryModel : public QAbstractTableModel {
     enum Column { Receiver, Total, First, Third, Fifth, NearestKHz, NearestLine, Columns };
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setResult(std::shared_ptr<const StudyResult> result);
+    // False when it is the study shown already.
+    bool setResult(std::shared_ptr<const StudyResult> result);
+    const std::shared_ptr<const StudyResult>& result() const { return result_; }
+    // The nearest products of the clean receivers `rows` of the study, or that they are
+    // being looked for (`found` empty).
+    void setNearby(const std::shared_ptr<const StudyResult>& of, const std::vector<size_t>& rows,
+                   std::vector<NearestProduct> found, bool looking);
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -30,6 +40,10 @@ class SummaryModel : public QAbstractTableModel {
 
   private:
     std::shared_ptr<const StudyResult> result_;
+    // Clean receivers: the product nearest each, once looked for.
+    std::vector<std::optional<NearestProduct>> nearby_;
+    std::vector<char> looking_;
+    double boundKHz_ = 0;
 };
 
 class SummaryPane : public DockedPane {
@@ -45,17 +59,28 @@ class SummaryPane : public DockedPane {
     void showFilter(int receiver, const QString& text);
     // The results shown are those of an earlier study: a notice says so.
     void setStale(bool stale);
+    // The nearest products of clean receivers are being looked for.
+    bool lookingForNearest() const { return near_.running(); }
 
   signals:
     // The user asked for one receiver's lines (its index in the receive list), or all (-1).
     void receiverChosen(int receiver);
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
+    // Looks for the nearest products of the clean receivers, off the window's thread and
+    // only while the pane is shown.
+    void lookForNearest();
+
     SummaryModel* model_;
     QTableView* table_;
     QLabel* filter_;
     QLabel* stale_;
     QPushButton* showAll_;
+    bool nearPending_ = false; // a new study's clean receivers wait for the pane to show
+    OffThreadRun near_;
 };
 
 } // namespace kim

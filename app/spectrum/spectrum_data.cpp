@@ -8,10 +8,6 @@
 
 namespace kim {
 
-int productOrder(const FamilyInfo& family) {
-    return family.harmonic ? family.harmonic : family.letters;
-}
-
 // ---- FrequencyScale ----
 
 FrequencyScale::FrequencyScale(double loMHz, double hiMHz, double left, double width) {
@@ -132,21 +128,6 @@ size_t ProductIndex::count(int order, double lo, double hi) const {
     return std::lower_bound(v.begin(), v.end(), hi) - std::lower_bound(v.begin(), v.end(), lo);
 }
 
-void ProductIndex::columnCounts(int order, const FrequencyScale& scale, int columns,
-                                std::vector<uint32_t>& out) const {
-    out.assign(std::max(columns, 0), 0);
-    const auto& v = mhz_[order - 1];
-    if (v.empty() || columns <= 0) return;
-    // One search per column edge, each starting where the last one ended.
-    auto from = std::lower_bound(v.begin(), v.end(), scale.edge(0));
-    for (int c = 0; c < columns; ++c) {
-        if (from == v.end()) break;
-        const auto to = std::lower_bound(from, v.end(), scale.edge(c + 1));
-        out[c] = static_cast<uint32_t>(std::min<ptrdiff_t>(to - from, UINT32_MAX));
-        from = to;
-    }
-}
-
 bool ProductIndex::nearest(double mhz, double lo, double hi, Hit* hit) const {
     bool found = false;
     double best = 0;
@@ -186,7 +167,6 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
         data->transmitters_.push_back(r.transmitValue(i));
     std::sort(data->transmitters_.begin(), data->transmitters_.end());
 
-    std::vector<uint64_t> hits(r.receiveCount(), 0);
     std::array<std::vector<double>, kMaxProductOrder> mhz;
     std::array<std::vector<uint32_t>, kMaxProductOrder> lines;
     const size_t n = std::min(r.lineCount(), kMaxLines);
@@ -201,7 +181,6 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
     for (size_t i = 0; i < n; ++i) {
         if ((i & 0xFFFF) == 0 && stopped()) return std::make_shared<SpectrumData>();
         const Match& m = r.match(i);
-        ++hits[m.receiver];
         const int order = productOrder(familyInfo(m.family));
         mhz[order - 1].push_back(r.productValue(m));
         lines[order - 1].push_back(static_cast<uint32_t>(i));
@@ -211,12 +190,14 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
         data->products_.assign(order, std::move(mhz[order - 1]), std::move(lines[order - 1]));
     }
 
+    // Hits from the study's own counts, exact when the list is cut.
     for (size_t i = 0; i < r.receiveCount(); ++i)
-        data->receivers_.push_back({r.receiveValue(i), hits[i]});
+        data->receivers_.push_back({r.receiveValue(i), r.receivers()[i].total()});
     std::sort(data->receivers_.begin(), data->receivers_.end(),
               [](const ReceiverMark& a, const ReceiverMark& b) { return a.mhz < b.mhz; });
     data->separation_ = r.separationMHz();
     data->found_ = r.products();
+    data->counter_ = std::make_shared<const BandCounter>(r);
     data->result_ = std::move(result);
     return data;
 }
@@ -236,15 +217,15 @@ bool SpectrumData::extent(double* lo, double* hi) const {
         take(transmitters_.front());
         take(transmitters_.back());
     }
-    if (!receivers_.empty()) {
+    // A product interferes within the separation of a receiver, the half hertz of the
+    // rounding aside.
+    if (!receivers_.empty() && found_ > 0) {
+        const double reach = separation_ + 1e-6;
+        take(receivers_.front().mhz - reach);
+        take(receivers_.back().mhz + reach);
+    } else if (!receivers_.empty()) {
         take(receivers_.front().mhz);
         take(receivers_.back().mhz);
-    }
-    for (int order = 1; order <= kMaxProductOrder; ++order) {
-        const auto& v = products_.frequencies(order);
-        if (v.empty()) continue;
-        take(v.front());
-        take(v.back());
     }
     if (a > b) return false;
     // Room either side so the outermost marks stand clear of the edges.

@@ -1,8 +1,10 @@
 // What the spectrum pane draws, kept apart from the window: the study's marks sorted by
-// frequency, a frequency window laid across pixel columns, the products counted per
-// column, the clean channels, and the steps of the frequency scale.
+// frequency, a frequency window laid across pixel columns, the kept lines by frequency
+// (for naming a product under the pointer), the clean channels, and the steps of the
+// frequency scale. The products' counts come from the engine's band counts.
 #pragma once
 
+#include "band_counts.h"
 #include "study_engine.h"
 
 #include <array>
@@ -13,11 +15,6 @@
 #include <vector>
 
 namespace kim {
-
-inline constexpr int kMaxProductOrder = 5;
-
-// The order of a product: n for the harmonic nA, the number of letters otherwise.
-int productOrder(const FamilyInfo& family);
 
 // A frequency window laid across a run of pixels. Column c of the run holds the
 // frequencies from edge(c) up to, not including, edge(c + 1).
@@ -54,7 +51,7 @@ class FrequencyScale {
     double lo_ = 0, span_ = 1, left_ = 0, width_ = 1;
 };
 
-// The interfering products of each order, by ascending frequency with the index of each
+// The kept lines' products of each order, by ascending frequency with the index of each
 // one's line, so that the products in any range are a difference of two positions.
 class ProductIndex {
   public:
@@ -63,13 +60,9 @@ class ProductIndex {
 
     size_t size(int order) const { return mhz_[order - 1].size(); }
     size_t total() const;
-    const std::vector<double>& frequencies(int order) const { return mhz_[order - 1]; }
 
     // Products of the order from lo up to, not including, hi.
     size_t count(int order, double lo, double hi) const;
-    // Products of the order in each of the first `columns` columns of the scale.
-    void columnCounts(int order, const FrequencyScale& scale, int columns,
-                      std::vector<uint32_t>& out) const;
 
     // The product nearest mhz among those from lo to hi (both included), of any order.
     struct Hit {
@@ -87,14 +80,15 @@ class ProductIndex {
 
 struct ReceiverMark {
     double mhz = 0;
-    uint64_t hits = 0; // interfering products that landed on it
+    uint64_t hits = 0; // interfering products that land on it, kept in the list or not
 };
 
-// Everything the picture shows of one study. Built once a study has run; read-only then,
-// so a thread may build it while the window draws the previous one.
+// Everything the picture shows of one study. Built once a study has run; read-only then
+// (but for what its counter learns), so a thread may build it while the window draws the
+// previous one.
 class SpectrumData {
   public:
-    // Lines of one study beyond this are not drawn (indices are 32-bit).
+    // Lines of one study beyond this are not named (indices are 32-bit).
     static constexpr size_t kMaxLines = 0xFFFFFFFFu;
 
     // Empty when the study did not run. A set stop flag abandons the build (empty too).
@@ -104,17 +98,25 @@ class SpectrumData {
     bool empty() const { return transmitters_.empty() && receivers_.empty(); }
     const std::vector<double>& transmitters() const { return transmitters_; } // ascending
     const std::vector<ReceiverMark>& receivers() const { return receivers_; } // ascending
+    // The kept lines' products.
     const ProductIndex& products() const { return products_; }
     double separationMHz() const { return separation_; }
-    // Products the study found, and those it kept lines for (the ones drawn).
+    // Products the study found; the list may keep fewer lines.
     uint64_t productsFound() const { return found_; }
+    // Every product the study found has its line in products().
+    bool complete() const { return found_ == products_.total(); }
     std::string line(uint32_t index) const;
+    // Counts the products in any bins of the band, kept or not; shared with the threads
+    // that count.
+    const std::shared_ptr<const BandCounter>& counter() const { return counter_; }
 
-    // The band that holds every mark with a little room either side; false when empty.
+    // The band that holds every mark and every interfering product (the receivers with
+    // their separation either side), with a little room; false when empty.
     bool extent(double* lo, double* hi) const;
 
   private:
     std::shared_ptr<const StudyResult> result_;
+    std::shared_ptr<const BandCounter> counter_;
     std::vector<double> transmitters_;
     std::vector<ReceiverMark> receivers_;
     ProductIndex products_;

@@ -106,9 +106,12 @@ void SpectrumPane::exportImage() {
     r.defaultSuffix = QStringLiteral("png");
     const QString path = askForFileName(this, r);
     if (path.isEmpty()) return;
-    QString error;
-    if (!view_->exportImage(path, &error))
-        showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
+    // Written once the products in view are counted, so that the file shows them.
+    view_->whenCounted([this, path] {
+        QString error;
+        if (!view_->exportImage(path, &error))
+            showMessage(this, QStringLiteral("Error!"), error, MessageIcon::Error);
+    });
 }
 
 } // namespace kim

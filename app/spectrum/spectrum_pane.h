@@ -33,7 +33,8 @@ class SpectrumPane : public DockedPane {
 
     SpectrumView* view() const { return view_; }
 
-    // Asks for a file name and saves the picture there as PNG or SVG.
+    // Asks for a file name and saves the picture there as PNG or SVG, once its products
+    // are counted.
     void exportImage();
 
   private:

@@ -4,7 +4,6 @@
 #include "safe_file.h"
 
 #include <QBuffer>
-#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,10 +11,10 @@
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QWheelEvent>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace kim {
 
@@ -43,6 +42,12 @@ const QColor kNotClean(0xEF, 0xEA, 0xE8);
 
 // Studies with more lines than this are prepared off the window's thread.
 constexpr size_t kPrepareInline = 200'000;
+// Studies whose band counts take more work than this (a few milliseconds) are counted
+// off the window's thread.
+constexpr double kCountInline = 2e5;
+// A drag or a spin of the wheel asks for counts at every step; the count waits this long
+// for the last one.
+constexpr int kCountDelayMs = 40;
 // A mark answers the pointer this many pixels either side.
 constexpr double kReach = 4;
 // Products' bars take at most this share of the height above the axis, so that the
@@ -64,23 +69,22 @@ QString countText(uint64_t n) {
 }
 
 // What the picture counts, in parts: each but the last ends in ";".
-QStringList noteParts(const SpectrumData& d, const ChannelSet& channels, uint64_t inView,
-                      bool barHeights) {
+QStringList noteParts(const ChannelSet& channels, const QString& counted, bool barHeights) {
     QStringList parts;
     if (!channels.empty())
         parts << QStringLiteral("%1 of %2 channels clean")
                      .arg(countText(channels.cleanCount(0, channels.size())),
                           countText(channels.size()));
-    parts << (inView == 1 ? QStringLiteral("1 product in view")
-                          : QStringLiteral("%1 products in view").arg(countText(inView)));
-    const size_t drawn = d.products().total();
-    if (d.productsFound() > drawn)
-        parts << QStringLiteral("the study found %1, the list keeps the first %2")
-                     .arg(countText(d.productsFound()), countText(drawn));
+    parts << counted;
     if (barHeights) parts << QStringLiteral("bar height: products per column, log scale");
     for (qsizetype i = 0; i + 1 < parts.size(); ++i)
         parts[i] += QLatin1Char(';');
     return parts;
+}
+
+QString inViewText(uint64_t inView) {
+    return inView == 1 ? QStringLiteral("1 product in view")
+                       : QStringLiteral("%1 products in view").arg(countText(inView));
 }
 
 // The parts on as few rows as keep each row within the width: a narrow picture puts
@@ -171,14 +175,15 @@ void drawTransmitterMark(QPainter& p, double x, double top, double bottom, bool 
 }
 
 // The legend: only what the picture holds.
-std::vector<LegendItem> legendItems(const SpectrumData& d, const ChannelSet& channels) {
+std::vector<LegendItem> legendItems(const SpectrumData& d, const BandCounts* counts,
+                                    const ChannelSet& channels) {
     std::vector<LegendItem> items{{LegendKind::Transmitter, 0, QStringLiteral("Transmitter"), {}},
                                   {LegendKind::Receiver, 0, QStringLiteral("Receiver"), {}}};
     const auto& rx = d.receivers();
     if (std::any_of(rx.begin(), rx.end(), [](const ReceiverMark& m) { return m.hits > 0; }))
         items.push_back({LegendKind::Hit, 0, QStringLiteral("Receiver hit"), {}});
     for (int o = 1; o <= kMaxProductOrder; ++o)
-        if (d.products().size(o))
+        if (counts && counts->total(o))
             items.push_back({LegendKind::Order, o, ordinal(o) + QStringLiteral(" order"), {}});
     const size_t clean = channels.cleanCount(0, channels.size());
     if (clean > 0) items.push_back({LegendKind::Clean, 0, QStringLiteral("Clean channel"), {}});
@@ -204,11 +209,12 @@ SpectrumView::SpectrumView(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::WheelFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     scale_.setWindow(100, 200);
+    countDelay_.setSingleShot(true);
+    countDelay_.setInterval(kCountDelayMs);
+    connect(&countDelay_, &QTimer::timeout, this, &SpectrumView::startCount);
 }
 
-SpectrumView::~SpectrumView() {
-    cancelBuild();
-}
+SpectrumView::~SpectrumView() = default;
 
 SpectrumView::Layout SpectrumView::layoutFor(QSize size) const {
     const QFontMetricsF fm(font());
@@ -220,14 +226,14 @@ SpectrumView::Layout SpectrumView::layoutFor(QSize size) const {
     L.legendTop = 4;
     double legendHeight = 0;
     if (data_) {
-        L.legend = legendItems(*data_, channels_);
+        L.legend = legendItems(*data_, counts_.get(), channels_);
         legendHeight = placeLegend(L.legend, fm, L.left, size.width() - 8.0, L.legendTop);
     }
     // Rows below the legend for the note, as many as its longest form takes.
     qsizetype noteRows = 1;
     if (data_)
         noteRows =
-            fitRows(noteParts(*data_, channels_, data_->productsFound(), true), fm, L.width())
+            fitRows(noteParts(channels_, inViewText(data_->productsFound()), true), fm, L.width())
                 .size();
     L.noteTop = L.legendTop + legendHeight + 4;
     L.plotTop = L.noteTop + double(noteRows) * fm.height() + 4;
@@ -248,7 +254,11 @@ double SpectrumView::axisY() const {
 void SpectrumView::setResult(std::shared_ptr<const StudyResult> result) {
     // The results list filtered to one receiver still shows the same study.
     if (result == result_) return;
-    cancelBuild();
+    build_.drop();
+    count_.drop();
+    countDelay_.stop();
+    counts_.reset();
+    wanted_.clear();
     result_ = std::move(result);
     data_.reset();
     pending_ = true;
@@ -270,25 +280,20 @@ void SpectrumView::prepare() {
     }
     // A study of millions of lines takes a moment to sort: the window goes on meanwhile,
     // and a newer study abandons it.
-    stop_ = std::make_shared<std::atomic<bool>>(false);
-    auto* watcher = new QFutureWatcher<std::shared_ptr<const SpectrumData>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, stop = stop_] {
-        watcher->deleteLater();
-        if (stop->load()) return;
-        stop_.reset();
-        install(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run(
-        [r = result_, stop = stop_] { return SpectrumData::build(r, stop.get()); }));
-}
-
-void SpectrumView::cancelBuild() {
-    if (stop_) stop_->store(true);
-    stop_.reset();
+    build_.start(
+        [r = result_](const OffThreadRun::Job& job) {
+            std::atomic<bool> stopped{false};
+            const std::stop_callback onStop(job.stop(), [&stopped] { stopped = true; });
+            return SpectrumData::build(r, &stopped);
+        },
+        {.finished = [this](std::shared_ptr<const SpectrumData> data) { install(data); },
+         // Out of memory: drawn without the kept lines, whose products are still counted.
+         .failed = [this](std::exception_ptr) { install(SpectrumData::build(nullptr)); },
+         .progress = {}});
 }
 
 bool SpectrumView::ready() const {
-    return !pending_ && !stop_;
+    return !pending_ && !build_.running();
 }
 
 void SpectrumView::install(std::shared_ptr<const SpectrumData> data) {
@@ -301,6 +306,94 @@ void SpectrumView::install(std::shared_ptr<const SpectrumData> data) {
     double lo, hi;
     // The user's window stays for a new run of the same site, unless it shows none of it.
     if (!moved_ || !data_->extent(&lo, &hi) || hi < scale_.lo() || lo > scale_.hi()) showAll();
+    requestCounts();
+    update();
+}
+
+// ---- the products' counts ----
+
+std::vector<double> SpectrumView::columnEdges() const {
+    const Layout L = layoutFor(size());
+    FrequencyScale s = scale_;
+    s.setPixels(L.left, L.width());
+    return hertzEdges(s.lo(), s.hi(), static_cast<size_t>(std::floor(L.width())));
+}
+
+bool SpectrumView::counted() const {
+    return counts_ && counts_->edges() == columnEdges();
+}
+
+void SpectrumView::whenCounted(std::function<void()> fn) {
+    if (!data_ || data_->empty() || counted()) {
+        fn();
+        return;
+    }
+    whenCounted_.push_back(std::move(fn));
+    requestCounts();
+}
+
+void SpectrumView::requestCounts() {
+    if (!data_ || data_->empty() || !isVisible()) return;
+    std::vector<double> edges = columnEdges();
+    if (counts_ && counts_->edges() == edges) {
+        // Back where the last counts are: a count for elsewhere is of no use.
+        count_.drop();
+        countDelay_.stop();
+        wanted_.clear();
+        return;
+    }
+    if ((count_.running() || countDelay_.isActive()) && wanted_ == edges) return;
+    count_.drop();
+    wanted_ = std::move(edges);
+    countFailed_ = false;
+    countShare_ = 0;
+    if (data_->counter()->work() < kCountInline) {
+        countDelay_.stop();
+        installCounts(
+            std::make_shared<const BandCounts>(data_->counter()->count(wanted_, RunOptions{})));
+        return;
+    }
+    countDelay_.start();
+    update();
+}
+
+void SpectrumView::startCount() {
+    if (wanted_.empty() || !data_) return;
+    count_.start(
+        [counter = data_->counter(), edges = wanted_](const OffThreadRun::Job& job) {
+            RunOptions options;
+            options.stop = job.stop();
+            options.progress = [&job](double share) { job.progress(share); };
+            return std::make_shared<const BandCounts>(counter->count(edges, options));
+        },
+        {.finished =
+             [this](std::shared_ptr<const BandCounts> counts) {
+                 if (!counts->cancelled()) installCounts(counts);
+             },
+         .failed =
+             [this](std::exception_ptr) {
+                 countFailed_ = true;
+                 update();
+             },
+         .progress =
+             [this](double share) {
+                 countShare_ = share;
+                 update();
+             }});
+}
+
+void SpectrumView::installCounts(std::shared_ptr<const BandCounts> counts) {
+    counts_ = std::move(counts);
+    wanted_.clear();
+    update();
+    emit countsChanged();
+    if (!counted()) return;
+    for (auto& fn : std::exchange(whenCounted_, {}))
+        fn();
+}
+
+void SpectrumView::moved() {
+    requestCounts();
     update();
 }
 
@@ -309,20 +402,20 @@ void SpectrumView::install(std::shared_ptr<const SpectrumData> data) {
 void SpectrumView::setWindow(double loMHz, double hiMHz) {
     scale_.setWindow(loMHz, hiMHz);
     moved_ = true;
-    update();
+    moved();
 }
 
 void SpectrumView::zoomAbout(double x, double factor) {
     scale_.zoomAbout(x, factor);
     moved_ = true;
-    update();
+    moved();
 }
 
 void SpectrumView::showAll() {
     double lo, hi;
     if (data_ && data_->extent(&lo, &hi)) scale_.setWindow(lo, hi);
     moved_ = false;
-    update();
+    moved();
 }
 
 // ---- drawing ----
@@ -460,34 +553,55 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
         },
         L.plotTop + fm.ascent());
 
-    // Products: counted per pixel column and order, drawn as stacked bars whose height
-    // grows with the log of the column's count. Never more than the width's columns.
-    std::vector<uint32_t> counts[kMaxProductOrder];
-    std::vector<uint64_t> total(columns + 2, 0);
+    // Products: counted by the engine in each pixel column and order, kept in the list
+    // or not, drawn as stacked bars whose height grows with the log of the column's
+    // count. Counts of an earlier window, while the new ones come, are drawn where their
+    // bins now lie: narrow bins share a column, a wide one spans several.
+    struct Bar {
+        int from = 0, to = 0; // pixel columns
+        std::array<uint64_t, kMaxProductOrder> n{};
+        uint64_t total = 0;
+    };
+    std::vector<Bar> columnBars;
     uint64_t inView = 0, most = 0;
-    for (int o = 1; o <= kMaxProductOrder; ++o) {
-        d.products().columnCounts(o, s, columns, counts[o - 1]);
-        for (int c = 0; c < columns; ++c)
-            total[c + 1] += counts[o - 1][c];
+    if (counts_) {
+        const BandCounts& c = *counts_;
+        const std::vector<double>& edge = c.edges();
+        for (size_t b = 0; b < c.bins(); ++b) {
+            const uint64_t n = c.count(b);
+            if (n == 0) continue;
+            const double x0 = s.toPixel(edge[b]) - L.left, x1 = s.toPixel(edge[b + 1]) - L.left;
+            if (x1 <= 0 || x0 >= columns) continue;
+            const auto from = static_cast<int>(std::lround(std::max(x0, -1.0)));
+            const int to =
+                std::max(from + 1, static_cast<int>(std::lround(std::min(x1, columns + 1.0))));
+            if (columnBars.empty() || from >= columnBars.back().to)
+                columnBars.push_back({from, to});
+            Bar& bar = columnBars.back();
+            bar.to = std::max(bar.to, to);
+            for (int o = 1; o <= kMaxProductOrder; ++o)
+                bar.n[static_cast<size_t>(o - 1)] += c.count(b, o);
+            bar.total += n;
+            inView += n;
+        }
     }
-    for (int c = 1; c <= columns; ++c) {
-        inView += total[c];
-        most = std::max(most, total[c]);
-    }
+    for (const Bar& bar : columnBars)
+        most = std::max(most, bar.total);
     const double logMost = std::log1p(static_cast<double>(std::max<uint64_t>(most, 10)));
     std::vector<QRectF> bars[kMaxProductOrder];
-    for (int c = 0; c < columns; ++c) {
-        const uint64_t n = total[c + 1];
-        if (n == 0) continue;
+    for (size_t i = 0; i < columnBars.size(); ++i) {
+        const Bar& bar = columnBars[i];
         const double h =
-            kMinBar + (L.barMax() - kMinBar) * std::log1p(static_cast<double>(n)) / logMost;
+            kMinBar + (L.barMax() - kMinBar) * std::log1p(static_cast<double>(bar.total)) / logMost;
         // A product alone in its neighbourhood is drawn three columns wide, to be seen.
-        const bool alone = total[c] == 0 && total[c + 2] == 0;
-        const double x = L.left + c - (alone ? 1 : 0), w = alone ? 3 : 1;
+        const bool alone = bar.to - bar.from == 1 && (i == 0 || columnBars[i - 1].to < bar.from) &&
+                           (i + 1 == columnBars.size() || columnBars[i + 1].from > bar.to);
+        const double x = L.left + bar.from - (alone ? 1 : 0);
+        const double w = alone ? 3 : bar.to - bar.from;
         double y = L.axisY;
         for (int o = 0; o < kMaxProductOrder; ++o) {
-            if (!counts[o][c]) continue;
-            const double part = h * counts[o][c] / n;
+            if (!bar.n[o]) continue;
+            const double part = h * static_cast<double>(bar.n[o]) / static_cast<double>(bar.total);
             bars[o].emplace_back(x, y - part, w, part);
             y -= part;
         }
@@ -584,8 +698,18 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     }
     p.setRenderHint(QPainter::Antialiasing, false);
 
-    // What is counted: the products in view, and whether the list kept every one.
-    note_ = fitRows(noteParts(d, channels_, inView, most > 1), fm, L.width());
+    // What is counted: the products in view, every one, whether the list keeps its line
+    // or not; or how far the count of a new window is.
+    QString countNote;
+    if (countFailed_)
+        countNote = QStringLiteral("Not enough memory to count the products in view");
+    else if (!counts_ || !counted())
+        countNote = countShare_ > 0 ? QStringLiteral("Counting the products in view... %1 %")
+                                          .arg(static_cast<int>(countShare_ * 100))
+                                    : QStringLiteral("Counting the products in view...");
+    else
+        countNote = inViewText(inView);
+    note_ = fitRows(noteParts(channels_, countNote, most > 1), fm, L.width());
     p.setPen(kNote);
     for (qsizetype k = 0; k < note_.size(); ++k)
         p.drawText(QRectF(L.left, L.noteTop + double(k) * fm.height(), L.width(), fm.height()),
@@ -643,14 +767,48 @@ QString SpectrumView::markTextAt(QPointF pos) const {
         if (!txHit || std::fabs(*it - f) < std::fabs(*txHit - f)) txHit = &*it;
     ProductIndex::Hit product;
     const bool productHit = d.products().nearest(f, lo, hi, &product);
+    // Where the list keeps every line, they are the products; otherwise the counts of the
+    // columns under the pointer are, once counted.
+    std::array<uint64_t, kMaxProductOrder> under{};
+    uint64_t underAll = 0;
+    if (!d.complete() && counted()) {
+        const std::vector<double>& edge = counts_->edges();
+        const auto first = std::upper_bound(edge.begin(), edge.end(), lo) - edge.begin();
+        const auto last = std::upper_bound(edge.begin(), edge.end(), hi) - edge.begin();
+        for (auto b = std::max<ptrdiff_t>(first - 1, 0);
+             b < last && static_cast<size_t>(b) < counts_->bins(); ++b)
+            for (int o = 1; o <= kMaxProductOrder; ++o) {
+                under[static_cast<size_t>(o - 1)] += counts_->count(static_cast<size_t>(b), o);
+                underAll += counts_->count(static_cast<size_t>(b), o);
+            }
+    }
     // Above the tallest bar the pointer is on a transmitter; lower on a product.
     const bool high = pos.y() < L.axisY - L.barMax() - kReach;
-    if (txHit && (high || !productHit))
+    if (txHit && (high || (!productHit && underAll == 0)))
         return QStringLiteral("Transmitter: %1 MHz").arg(mhzText(*txHit));
-    if (!productHit) return channelText();
+    if (!productHit && underAll == 0) return channelText();
+    if (!productHit) {
+        // Products past the list's limit: their counts, without a line to name.
+        QStringList orders;
+        for (int o = 1; o <= kMaxProductOrder; ++o)
+            if (under[static_cast<size_t>(o - 1)])
+                orders << QStringLiteral("%1 order %2")
+                              .arg(ordinal(o), countText(under[static_cast<size_t>(o - 1)]));
+        return QStringLiteral("%1 under the pointer: %2\nThe results list does not keep their "
+                              "lines")
+            .arg(underAll == 1 ? QStringLiteral("1 product")
+                               : QStringLiteral("%1 products").arg(countText(underAll)),
+                 orders.join(QStringLiteral(", ")));
+    }
     QString text = QStringLiteral("%1 order product: %2 MHz\n%3")
                        .arg(ordinal(product.order), mhzText(product.mhz),
                             QString::fromStdString(d.line(product.line)));
+    if (!d.complete()) {
+        // The line named is one the list keeps; the count is of them all.
+        if (underAll > 1)
+            text += QStringLiteral("\n%1 products under the pointer").arg(countText(underAll));
+        return text;
+    }
     // Products within a hertz of it are one frequency to the planner.
     size_t same = 0;
     for (int o = 1; o <= kMaxProductOrder; ++o)
@@ -680,10 +838,12 @@ bool SpectrumView::event(QEvent* e) {
 void SpectrumView::resizeEvent(QResizeEvent*) {
     const Layout L = layoutFor(size());
     scale_.setPixels(L.left, L.width());
+    requestCounts();
 }
 
 void SpectrumView::showEvent(QShowEvent*) {
     prepare();
+    requestCounts();
 }
 
 void SpectrumView::wheelEvent(QWheelEvent* e) {
@@ -709,7 +869,7 @@ void SpectrumView::mouseMoveEvent(QMouseEvent* e) {
         scale_.panBy(x - lastX_);
         lastX_ = x;
         moved_ = true;
-        update();
+        moved();
     }
     const Layout L = layoutFor(size());
     emit pointerFrequency(data_ && x >= L.left && x <= L.right ? scale_.toFrequency(x) : NAN);
@@ -743,7 +903,7 @@ void SpectrumView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Right:
         scale_.panBy((e->key() == Qt::Key_Left ? 1 : -1) * scale_.width() / 10);
         moved_ = true;
-        update();
+        moved();
         break;
     case Qt::Key_Home:
         showAll();
