@@ -69,7 +69,6 @@ SpectrumPane::SpectrumPane(QWidget* parent) : DockedPane(QStringLiteral("Spectru
     connect(showAllAction, &QAction::triggered, view_, &SpectrumView::showAll);
     view_->addActions({showAllAction, exportAction});
     view_->setContextMenuPolicy(Qt::ActionsContextMenu);
-
 }
 
 SpectrumPane* SpectrumPane::addTo(QMainWindow* window) {
