@@ -67,7 +67,7 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     if (!result_ || !index.isValid()) return {};
     const size_t row = size_t(index.row());
     const ReceiverSummary& r = result_->receivers()[row];
-    const uint64_t total = r.products[0] + r.products[1] + r.products[2];
+    const uint64_t total = r.total();
     const int col = index.column();
     // The sort role gives numbers, so that a column sorts by value.
     if (role == Qt::UserRole) {

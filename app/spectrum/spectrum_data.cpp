@@ -1,9 +1,10 @@
 #include "spectrum_data.h"
 
+#include "radix_sort.h"
+#include "sorted_sum.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <numeric>
 #include <utility>
 
 namespace kim {
@@ -45,74 +46,46 @@ void FrequencyScale::panBy(double dx) {
 
 namespace {
 
-// The bits of a double as an unsigned number in the same order (negatives reversed).
-uint64_t orderedBits(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b >> 63 ? ~b : b | (uint64_t(1) << 63);
-}
-
-// Sorts the frequencies ascending, their lines moving with them. A radix sort: a study's
-// millions of products take a few passes over memory instead of n log n comparisons,
-// and being stable, equal frequencies keep the order they came in.
-void sortByFrequency(std::vector<double>& mhz, std::vector<uint32_t>& lines) {
-    const size_t n = mhz.size();
-    std::vector<uint64_t> key(n);
-    for (size_t i = 0; i < n; ++i)
-        key[i] = orderedBits(mhz[i]);
-    // Only the keys and lines while sorting: a study's millions of products weigh.
-    mhz = {};
-    std::vector<uint64_t> keyOut(n);
-    std::vector<uint32_t> lineOut(n);
-    constexpr int kBits = 16;
-    std::vector<size_t> start(size_t(1) << kBits);
-    for (int shift = 0; shift < 64; shift += kBits) {
-        std::fill(start.begin(), start.end(), 0);
-        for (uint64_t k : key)
-            ++start[(k >> shift) & 0xFFFF];
-        // A pass where every key has the same digit changes nothing.
-        if (n == 0 || start[(key[0] >> shift) & 0xFFFF] == n) continue;
-        size_t sum = 0;
-        for (size_t& s : start)
-            sum += std::exchange(s, sum);
-        for (size_t i = 0; i < n; ++i) {
-            const size_t to = start[(key[i] >> shift) & 0xFFFF]++;
-            keyOut[to] = key[i];
-            lineOut[to] = lines[i];
-        }
-        key.swap(keyOut);
-        lines.swap(lineOut);
-    }
-    keyOut = {};
-    lineOut = {};
-    mhz.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        const uint64_t b = key[i] >> 63 ? key[i] & ~(uint64_t(1) << 63) : ~key[i];
-        std::memcpy(&mhz[i], &b, sizeof b);
-    }
-}
+// A product's frequency and its line, packed: a study's millions of them are sorted.
+#pragma pack(push, 4)
+struct FrequencyLine {
+    double mhz;
+    uint32_t line;
+};
+#pragma pack(pop)
 
 } // namespace
 
 void ProductIndex::assign(int order, std::vector<double> mhz, std::vector<uint32_t> lines) {
-    // Equal frequencies are kept by line, whatever order the lines came in.
-    if (!std::is_sorted(lines.begin(), lines.end())) {
-        std::vector<uint32_t> byLine(lines.size());
-        std::iota(byLine.begin(), byLine.end(), 0u);
-        std::sort(byLine.begin(), byLine.end(),
-                  [&](uint32_t a, uint32_t b) { return lines[a] < lines[b]; });
-        std::vector<double> m(mhz.size());
-        std::vector<uint32_t> l(lines.size());
-        for (size_t i = 0; i < byLine.size(); ++i) {
-            m[i] = mhz[byLine[i]];
-            l[i] = lines[byLine[i]];
-        }
-        mhz.swap(m);
-        lines.swap(l);
+    // A radix sort: a study's millions of products take a few passes over memory instead
+    // of n log n comparisons, and being stable, equal frequencies keep their lines' order
+    // (the lines come in ascending).
+    const size_t n = mhz.size();
+    std::vector<FrequencyLine> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = {mhz[i], lines[i]};
+    mhz = {};
+    lines = {};
+    {
+        Buffer<FrequencyLine> tmp;
+        radixSort<16>(
+            sorted.data(), n, tmp, 0, 64, [](const FrequencyLine& p) { return sortKey(p.mhz); },
+            nullptr);
     }
-    sortByFrequency(mhz, lines);
+    mhz.resize(n);
+    lines.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        mhz[i] = sorted[i].mhz;
+        lines[i] = sorted[i].line;
+    }
     mhz_[order - 1] = std::move(mhz);
     line_[order - 1] = std::move(lines);
+}
+
+size_t ProductIndex::count(int order, double lo, double hi) const {
+    const auto& v = mhz_[order - 1];
+    if (!(lo < hi)) return 0;
+    return std::lower_bound(v.begin(), v.end(), hi) - std::lower_bound(v.begin(), v.end(), lo);
 }
 
 size_t ProductIndex::total() const {
@@ -120,12 +93,6 @@ size_t ProductIndex::total() const {
     for (const auto& v : mhz_)
         n += v.size();
     return n;
-}
-
-size_t ProductIndex::count(int order, double lo, double hi) const {
-    const auto& v = mhz_[order - 1];
-    if (!(lo < hi)) return 0;
-    return std::lower_bound(v.begin(), v.end(), hi) - std::lower_bound(v.begin(), v.end(), lo);
 }
 
 bool ProductIndex::nearest(double mhz, double lo, double hi, Hit* hit) const {

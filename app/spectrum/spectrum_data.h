@@ -55,7 +55,7 @@ class FrequencyScale {
 // one's line, so that the products in any range are a difference of two positions.
 class ProductIndex {
   public:
-    // Products of one order in any order: their frequencies and their lines.
+    // Products of one order in any order of frequency, their lines ascending.
     void assign(int order, std::vector<double> mhz, std::vector<uint32_t> lines);
 
     size_t size(int order) const { return mhz_[order - 1].size(); }
