@@ -12,7 +12,6 @@ namespace kim {
 namespace {
 // Distances are whole hertz: three decimals of kHz at most.
 constexpr NumberPattern kKHz{1, 1, 3, true};
-constexpr NumberPattern kCount{1, 0, 0, true};
 // The spectrum's shade of a clean channel.
 const QColor kCleanShade(0xD6, 0xEF, 0xE4);
 
@@ -51,7 +50,7 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
                    : c.products == 0 ? QStringLiteral("No: near a study frequency")
                                      : QStringLiteral("No");
         case Products:
-            return text(double(c.products), kCount);
+            return QString::fromStdString(formatCount(c.products));
         case Nearest:
             return c.nearestKHz ? QString::fromStdString(c.nearestLine)
                                 : QStringLiteral("none within %1 kHz").arg(text(boundKHz_, kKHz));

@@ -1,13 +1,28 @@
 #include "docked_pane.h"
 
+#include <QEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindowStateChangeEvent>
+
+#include <algorithm>
 
 namespace kim {
+
+namespace {
+// How much the window grew to hold its docked panes: it shrinks back by as much once
+// none is docked. Kept on the window, as the panes share it.
+constexpr char kGrown[] = "kimPanesGrown";
+
+bool docked(const QDockWidget* pane) {
+    return !pane->isHidden() && !pane->isFloating();
+}
+} // namespace
 
 DockedPane::DockedPane(const QString& title, QWidget* parent) : QDockWidget(title, parent) {
     // The window's own controls keep their size while the pane is docked: it grows.
@@ -16,6 +31,23 @@ DockedPane::DockedPane(const QString& title, QWidget* parent) : QDockWidget(titl
     });
     connect(this, &QDockWidget::topLevelChanged, this,
             [this] { QTimer::singleShot(0, this, [this] { keepHostArea(false); }); });
+    if (parent) parent->installEventFilter(this);
+}
+
+bool DockedPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != parentWidget()) return QDockWidget::eventFilter(watched, event);
+    // A window restored from maximized comes back to its height (the size may follow the
+    // state change, or come first); the panes keep theirs unless told.
+    if (event->type() == QEvent::WindowStateChange) {
+        constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
+        restoring_ = (static_cast<QWindowStateChangeEvent*>(event)->oldState() & kLarge) &&
+                     !(parentWidget()->windowState() & kLarge);
+        if (restoring_) QTimer::singleShot(0, this, &DockedPane::keepControls);
+    } else if (event->type() == QEvent::Resize && restoring_) {
+        restoring_ = false;
+        QTimer::singleShot(0, this, &DockedPane::keepControls);
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 QMenu* DockedPane::viewMenu(QMainWindow* window) {
@@ -25,27 +57,72 @@ QMenu* DockedPane::viewMenu(QMainWindow* window) {
     return menu;
 }
 
+QLabel* DockedPane::earlierStudyNotice(QWidget* parent) {
+    auto* notice = new QLabel(QStringLiteral("Results of an earlier study: the frequencies, "
+                                             "separation or order have changed since. Press "
+                                             "Calculate in the main window."),
+                              parent);
+    notice->setWordWrap(true);
+    notice->setStyleSheet(QStringLiteral("color: #a03000;"));
+    notice->hide();
+    return notice;
+}
+
+void DockedPane::keepControls() {
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    QWidget* own = window ? window->centralWidget() : nullptr;
+    if (!own || own->maximumHeight() >= QWIDGETSIZE_MAX) return;
+    const int lacking = own->maximumHeight() - own->height();
+    if (lacking <= 0) return;
+    QList<QDockWidget*> band;
+    QList<int> heights;
+    for (DockedPane* pane : window->findChildren<DockedPane*>()) {
+        const Qt::DockWidgetArea area = window->dockWidgetArea(pane);
+        if (!docked(pane) || (area != Qt::BottomDockWidgetArea && area != Qt::TopDockWidgetArea))
+            continue;
+        band << pane;
+        heights << std::max(pane->minimumSizeHint().height(), pane->height() - lacking);
+    }
+    if (!band.isEmpty()) window->resizeDocks(band, heights, Qt::Vertical);
+}
+
 void DockedPane::keepHostArea(bool opening) {
     auto* window = qobject_cast<QMainWindow*>(parentWidget());
     if (!window || window->isMaximized() || window->isFullScreen()) return;
-    const bool docked = isVisible() && !isFloating();
-    if (!docked) {
-        if (grown_ > 0) window->resize(window->width(), window->height() - grown_);
-        grown_ = 0;
+    const QList<DockedPane*> panes = window->findChildren<DockedPane*>();
+    const int grown = window->property(kGrown).toInt();
+    if (std::none_of(panes.begin(), panes.end(), docked)) {
+        if (grown > 0) window->resize(window->width(), window->height() - grown);
+        window->setProperty(kGrown, 0);
         return;
     }
-    if (grown_ > 0) return;
-    // The window grows below by the pane's height, and moves up where the screen ends,
-    // so that none of its own controls is covered.
+    if (!docked(this)) return;
+    // Panes docked on the same side stand side by side and share one band: the band
+    // is as high as the highest of them wants, and the window grows only by what the
+    // band lacks. The window's own area keeps its height, so the panes take the rest.
+    const Qt::DockWidgetArea area = window->dockWidgetArea(this);
+    const bool vertical = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
+    if (!vertical) return;
+    int want = sizeHint().height(), band = 0;
+    for (DockedPane* other : panes)
+        if (other != this && docked(other) && window->dockWidgetArea(other) == area) {
+            want = std::max(want, other->sizeHint().height());
+            band = std::max(band, other->height());
+        }
     const int separator =
         window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window);
-    int paneHeight = sizeHint().height();
+    // A band of its own takes a separator too.
+    int more = band > 0 ? want - band : want + separator;
+    if (more <= 0) return;
+    // The window grows below, and moves up where the screen ends, so that none of its
+    // own controls is covered.
     QRect frame = window->frameGeometry();
     if (const QScreen* screen = window->screen()) {
         const QRect room = screen->availableGeometry();
-        const int fits = room.height() - frame.height() - separator;
-        if (fits < minimumSizeHint().height()) {
-            // No room below the window on this screen: the pane opens on its own instead.
+        const int fits = room.height() - frame.height();
+        if (band == 0 && fits - separator < minimumSizeHint().height()) {
+            // No room for a band on this screen: the pane opens on its own, below the
+            // window's own controls where it can.
             if (opening) {
                 setFloating(true);
                 resize(sizeHint());
@@ -53,14 +130,15 @@ void DockedPane::keepHostArea(bool opening) {
             }
             return;
         }
-        paneHeight = std::min(paneHeight, fits);
-        const int over = frame.bottom() + paneHeight + separator - room.bottom();
+        more = std::min(more, fits);
+        if (more <= 0) return;
+        const int over = frame.bottom() + more - room.bottom();
         if (over > 0) frame.moveTop(std::max(room.top(), frame.top() - over));
     }
-    grown_ = paneHeight + separator;
+    window->setProperty(kGrown, grown + more);
     window->move(frame.topLeft());
-    window->resize(window->width(), window->height() + grown_);
-    window->resizeDocks({this}, {paneHeight}, Qt::Vertical);
+    window->resize(window->width(), window->height() + more);
+    window->resizeDocks({this}, {band > 0 ? band + more : more - separator}, Qt::Vertical);
 }
 
 } // namespace kim

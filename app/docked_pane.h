@@ -4,6 +4,7 @@
 
 #include <QDockWidget>
 
+class QLabel;
 class QMainWindow;
 class QMenu;
 
@@ -17,12 +18,20 @@ class DockedPane : public QDockWidget {
     // The window's "&View" menu, made after every menu it has when there is none yet.
     static QMenu* viewMenu(QMainWindow* window);
 
+  protected:
+    // A hidden notice that the pane shows the results of an earlier study.
+    static QLabel* earlierStudyNotice(QWidget* parent);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     // Grows the window while the pane is docked; a pane just opened floats when the
     // screen has no room for that.
     void keepHostArea(bool opening);
+    // The window was restored from maximized: docked panes give up the height they took
+    // there before the window's own controls do.
+    void keepControls();
 
-    int grown_ = 0; // height the main window took on to hold the docked pane
+    bool restoring_ = false;
 };
 
 } // namespace kim

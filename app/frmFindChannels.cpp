@@ -20,7 +20,7 @@ namespace kim {
 
 namespace {
 QString grouped(uint64_t n) {
-    return QString::fromStdString(formatNumber(double(n), NumberPattern{1, 0, 0, true}));
+    return QString::fromStdString(formatCount(n));
 }
 
 QString orderText(OrderChoice order) {

@@ -1,5 +1,6 @@
 // Shows what an import would add and what it refuses, line by line, before anything
-// changes. The user chooses the list for lines that name none, then adds or cancels.
+// changes. The user picks the frequency and direction columns, whether a pair adds both
+// its frequencies, and the list for lines that name none, then adds or cancels.
 #pragma once
 
 #include "frequency_import.h"
@@ -16,6 +17,8 @@ class frmImport;
 
 namespace kim {
 
+class ImportPreviewModel;
+
 class frmImport : public QDialog {
     Q_OBJECT
   public:
@@ -28,13 +31,16 @@ class frmImport : public QDialog {
     const ImportPlan& plan() const { return plan_; }
 
   private:
+    void reread();
     void replan();
+    void showPairs();
 
     std::unique_ptr<Ui::frmImport> ui;
     QPushButton* cmdAddAll_;
     ImportTable table_;
     std::vector<std::string> transmit_, receive_;
     ImportPlan plan_;
+    ImportPreviewModel* model_;
 };
 
 } // namespace kim

@@ -75,6 +75,19 @@ std::vector<std::string> toStd(const QStringList& texts) {
 const QUrl kSupportMail(QStringLiteral("mailto:support@korvane.example"));
 const QUrl kOnlineHelp(QStringLiteral("https://korvane.example/intermod/help"));
 
+// What the window says where it shows results that an edit or a cancel left behind.
+const QString kHeading = QStringLiteral("Intermodulation Products:");
+const QString kEarlierHeading =
+    QStringLiteral("Intermodulation Products: results of an earlier study (press Calculate)");
+const QString kEarlierWhy = QStringLiteral(
+    "The frequencies, separation or order have changed since these results were calculated.");
+const QString kPrintEarlier =
+    QStringLiteral("print the earlier results, with a notice on the paper that says so");
+const QString kExportEarlier = QStringLiteral("export the earlier results as they are");
+const QString kEarlierOnPaper = QStringLiteral(
+    "These are the results of an earlier study: the frequencies, separation or order above "
+    "have changed since they were calculated.");
+
 const QString kDuplicateEnd =
     QStringLiteral("frequencies - even if duplicate frequencies exist. This calculation "
                    "program calculate in such a way that there is no need.");
@@ -103,7 +116,7 @@ class frmMain_Intermod::HostAdapter : public StudyHost {
 // What the report reads, at every drawing: the window's fields and lists as they are.
 class frmMain_Intermod::ReportAdapter : public ReportSource {
   public:
-    explicit ReportAdapter(const frmMain_Intermod& w) : w_(w) {}
+    explicit ReportAdapter(frmMain_Intermod& w) : w_(w) {}
     QString company() const override { return settings::company(QStringLiteral("Unkown")); }
     QString engineer() const override { return settings::engineer(QStringLiteral("Unknown")); }
     std::shared_ptr<const StudyResult> resultStudy() const override {
@@ -118,9 +131,17 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
     // The whole list, whatever one receiver the window shows.
     qint64 resultLineCount() const override { return w_.results_->allLineCount(); }
     QString resultLine(qint64 row) const override { return w_.results_->allLineText(row); }
+    QString resultNotice() const override {
+        return w_.shown_->stale() ? kEarlierOnPaper : QString();
+    }
+    bool beforePrint(QWidget* parent) const override {
+        return w_.goOnWithEarlierResults(parent, kPrintEarlier, [w = &w_] {
+            if (w->preview_) w->preview_->cmdPrint_Click();
+        });
+    }
 
   private:
-    const frmMain_Intermod& w_;
+    frmMain_Intermod& w_;
 };
 
 frmMain_Intermod::frmMain_Intermod(QWidget* parent)
@@ -130,6 +151,10 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
       files_(std::make_unique<FileCommands>(*host_)), run_(new StudyRun(this)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The window's own controls keep their places and sizes: height beyond them goes
+    // to the docked panes, never to a blank band above them.
+    ui->centralwidget->setMaximumHeight(std::max(height() - menuBar()->sizeHint().height(),
+                                                 ui->lblVersion->geometry().bottom() + 8));
     // Named separators, as the menu's other items are named.
     for (QAction* a : ui->mnu_File->actions())
         if (a->isSeparator()) ui->mnu_File->removeAction(a);
@@ -200,13 +225,18 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         ui->frmStudyProgress->raise();
     });
     connect(run_, &StudyRun::progress, this, &frmMain_Intermod::studyProgress);
-    connect(run_, &StudyRun::finished, this, &frmMain_Intermod::showResult);
+    connect(run_, &StudyRun::finished, this,
+            [this](const std::shared_ptr<const StudyResult>& result) {
+                showResult(result, run_->input());
+            });
     connect(run_, &StudyRun::failed, this, [this](const QString& why) {
+        afterRun_ = nullptr;
         studyEnded();
         ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"), why, MessageIcon::Error);
     });
     connect(run_, &StudyRun::cancelled, this, [this] {
+        afterRun_ = nullptr;
         studyEnded();
         ui->lblCalcsPerformed->setText(calcsBefore_);
         ui->lblStudyStatus->setText(QStringLiteral("Study cancelled."));
@@ -236,13 +266,39 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         ui->lstIntermodProducts->scrollToTop();
     });
 
-    // "&Tools", after every other menu (the pane has just made "&View").
+    // The results shown may stop belonging to the lists, separation and order: every
+    // view of them says so.
+    shown_ = new ShownResult([this] { return currentStudy().input(); }, this);
+    for (QListWidget* list : {ui->lstTransmit, ui->lstReceive}) {
+        QAbstractItemModel* model = list->model();
+        connect(model, &QAbstractItemModel::rowsInserted, shown_, &ShownResult::studyEdited);
+        connect(model, &QAbstractItemModel::rowsRemoved, shown_, &ShownResult::studyEdited);
+        connect(model, &QAbstractItemModel::modelReset, shown_, &ShownResult::studyEdited);
+        connect(model, &QAbstractItemModel::dataChanged, shown_, &ShownResult::studyEdited);
+    }
+    connect(ui->txtFreqSeparation, &QLineEdit::textChanged, shown_, &ShownResult::studyEdited);
+    for (QRadioButton* opt : {ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th})
+        connect(opt, &QRadioButton::toggled, shown_, &ShownResult::studyEdited);
+    connect(shown_, &ShownResult::staleChanged, this, [this, summary](bool stale) {
+        ui->Label10->setText(stale ? kEarlierHeading : kHeading);
+        ui->Label10->setToolTip(stale ? QLatin1Char(' ') + kEarlierWhy + QLatin1Char(' ')
+                                      : QString());
+        ui->Label10->setStyleSheet(stale ? QStringLiteral("color: #a03000;") : QString());
+        summary->setStale(stale);
+        spectrum_->setStale(stale);
+        // The preview's page says so too, at once.
+        if (preview_) preview_->DrawPage();
+    });
+
+    // "&Tools" after "&View" (the panes have just made it), and "&Help" last of all.
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("mnu_Tools"));
     QAction* find = tools->addAction(QStringLiteral("&Find Clean Channels..."));
     find->setObjectName(QStringLiteral("mnu_Tools_FindChannels"));
     find->setMenuRole(QAction::NoRole);
     connect(find, &QAction::triggered, this, &frmMain_Intermod::mnu_Tools_FindChannels_Click);
+    menuBar()->removeAction(ui->mnu_Help->menuAction());
+    menuBar()->addAction(ui->mnu_Help->menuAction());
 
     Form_Load();
     ui->txtSiteName->setFocus();
@@ -254,7 +310,7 @@ void frmMain_Intermod::Form_Load() {
     ui->txtDate->setText(longDate());
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
-    results_->clear();
+    clearResults();
     // The project's version: major, minor and revision, plain decimal numbers.
     ui->lblVersion->setText(QStringLiteral("Version: " KIM_VERSION));
     CalcOnFly = settings::calcOnFly();
@@ -306,7 +362,8 @@ void frmMain_Intermod::loadStudy(const Study& study) {
 }
 
 void frmMain_Intermod::clearStudy() {
-    // A study of what is gone is dropped.
+    // A study of what is gone is dropped, and a command waiting for it.
+    afterRun_ = nullptr;
     run_->drop();
     studyEnded();
     ui->lblStudyStatus->clear();
@@ -315,7 +372,7 @@ void frmMain_Intermod::clearStudy() {
     ui->txtDate->setText(longDate());
     ui->lstTransmit->clear();
     ui->lstReceive->clear();
-    results_->clear();
+    clearResults();
     ui->lblCalcsPerformed->setText(QStringLiteral("0"));
     ui->lblImodProdCalcsAnswer->setText(QStringLiteral("0"));
 }
@@ -358,7 +415,9 @@ void frmMain_Intermod::AddDirectInterferance() {
     if (ui->lstTransmit->count() == 0 || ui->lstReceive->count() == 0) {
         run_->drop();
         studyEnded();
-        results_->clear();
+        clearResults();
+        // A command waiting for the study goes on: there is nothing to calculate.
+        if (afterRun_) QTimer::singleShot(0, this, std::exchange(afterRun_, nullptr));
         return;
     }
     const StudyInput input = currentStudy().input();
@@ -372,6 +431,7 @@ void frmMain_Intermod::AddDirectInterferance() {
         ui->prgStudy->setValue(0);
         ui->lblStudyProgress->setText(QStringLiteral("Studying..."));
         runClock_.start();
+        timeLeft_.reset();
         if (!progressDelay_.isActive() && ui->frmStudyProgress->isHidden()) progressDelay_.start();
         setCursor(Qt::BusyCursor);
         run_->start(input, lineLimit_);
@@ -379,7 +439,7 @@ void frmMain_Intermod::AddDirectInterferance() {
     }
     run_->drop();
     studyEnded();
-    results_->clear();
+    clearResults();
     ui->lblCalcsPerformed->setText(QStringLiteral("Working..."));
     ui->lblCalcsPerformed->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -387,6 +447,7 @@ void frmMain_Intermod::AddDirectInterferance() {
     try {
         result = std::make_shared<const StudyResult>(runStudy(input, lineLimit_));
     } catch (const std::bad_alloc&) {
+        afterRun_ = nullptr;
         QApplication::restoreOverrideCursor();
         ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"),
@@ -395,7 +456,7 @@ void frmMain_Intermod::AddDirectInterferance() {
         return;
     }
     QApplication::restoreOverrideCursor();
-    showResult(result);
+    showResult(result, input);
 }
 
 bool frmMain_Intermod::studyRunning() const {
@@ -404,13 +465,11 @@ bool frmMain_Intermod::studyRunning() const {
 
 void frmMain_Intermod::studyProgress(double share) {
     ui->prgStudy->setValue(static_cast<int>(share * 1000));
-    const double elapsed = runClock_.elapsed() / 1000.0;
-    // An estimate only once a little of the work shows its pace.
-    if (share < 0.01 || elapsed < 0.5) return;
-    const double left = elapsed * (1 - share) / share;
+    const std::optional<double> left = timeLeft_.update(runClock_.elapsed() / 1000.0, share);
+    if (!left) return;
     ui->lblStudyProgress->setText(
-        left < 60 ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(left)))
-                  : QStringLiteral("Studying... about %1 min left").arg(qRound(left / 60)));
+        *left < 60 ? QStringLiteral("Studying... about %1 s left").arg(std::max(1, qRound(*left)))
+                   : QStringLiteral("Studying... about %1 min left").arg(qRound(*left / 60)));
 }
 
 void frmMain_Intermod::studyEnded() {
@@ -427,9 +486,35 @@ void frmMain_Intermod::listsChanged() {
     if (run_->running()) AddDirectInterferance();
 }
 
-void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& result) {
+void frmMain_Intermod::clearResults() {
+    results_->clear();
+    shown_->clear();
+}
+
+bool frmMain_Intermod::goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
+                                              std::function<void()> again) {
+    if (!shown_->stale()) return true;
+    const int answer = askQuestion(
+        parent, QStringLiteral("Results of an Earlier Study!"),
+        QStringLiteral("The results list holds the results of an earlier study. %1\n\nCalculate "
+                       "the study first, or %2?")
+            .arg(kEarlierWhy, otherwise),
+        {QStringLiteral("Calculate First"), QStringLiteral("Use Earlier Results"),
+         QStringLiteral("Cancel")});
+    if (answer == 1) return true;
+    if (answer == 0) {
+        // The command comes again once the study has its results.
+        afterRun_ = std::move(again);
+        AddDirectInterferance();
+    }
+    return false;
+}
+
+void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& result,
+                                  const StudyInput& input) {
     studyEnded();
     if (!result->error().empty()) {
+        afterRun_ = nullptr;
         // Nothing to show: the counters keep the last study's counts.
         ui->lblCalcsPerformed->setText(calcsBefore_);
         showMessage(this, QStringLiteral("Study Too Large!"),
@@ -437,6 +522,8 @@ void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& resu
         return;
     }
     results_->setResult(result);
+    shown_->shown(input);
+    if (afterRun_) QTimer::singleShot(0, this, std::exchange(afterRun_, nullptr));
     ui->lstIntermodProducts->scrollToTop();
     // Again once laid out: a study run before the window shows lands mid-list otherwise.
     QTimer::singleShot(0, ui->lstIntermodProducts, &QListView::scrollToTop);
@@ -444,9 +531,7 @@ void frmMain_Intermod::showResult(const std::shared_ptr<const StudyResult>& resu
     ui->lblImodProdCalcsAnswer->setText(QString::number(result->products()));
     if (!result->complete()) {
         // Grouped with "," as every number of the program.
-        auto grouped = [](uint64_t n) {
-            return QString::fromStdString(formatNumber(double(n), NumberPattern{1, 0, 0, true}));
-        };
+        auto grouped = [](uint64_t n) { return QString::fromStdString(formatCount(n)); };
         showMessage(this, QStringLiteral("List Incomplete!"),
                     QStringLiteral("The study found %1 interfering products. The list shows the "
                                    "first %2 of them.")
@@ -488,8 +573,7 @@ int frmMain_Intermod::addFrequencies(bool transmit, const std::vector<double>& m
                     QStringLiteral("The %1 list would hold %2 frequencies; a list holds at "
                                    "most 32,767. Nothing was added.")
                         .arg(transmit ? QStringLiteral("transmit") : QStringLiteral("receive"),
-                             QString::fromStdString(formatNumber(
-                                 double(list->count() + fresh.size()), {1, 0, 0, true}))),
+                             QString::fromStdString(formatCount(list->count() + fresh.size()))),
                     MessageIcon::Information);
         return 0;
     }
@@ -585,6 +669,7 @@ void frmMain_Intermod::mnu_File_Import_Click() {
 
 // The results of the last finished run, as intermod-study writes them.
 void frmMain_Intermod::mnu_File_Export_Click() {
+    if (!goOnWithEarlierResults(this, kExportEarlier, [this] { mnu_File_Export_Click(); })) return;
     const std::shared_ptr<const StudyResult> result = results_->sharedResult();
     if (!result || !result->ran()) {
         showMessage(this, QStringLiteral("No Results!"),
@@ -801,6 +886,7 @@ bool frmMain_Intermod::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain_Intermod::mnu_File_Print_Click() {
+    if (!goOnWithEarlierResults(this, kPrintEarlier, [this] { mnu_File_Print_Click(); })) return;
     // An open preview is only brought forward; it is neither set up nor drawn again.
     if (!preview_) {
         preview_ = new frmPP(this, *report_);

@@ -7,12 +7,14 @@
 #include "spectrum_data.h"
 #include "study.h"
 #include "study_engine.h"
+#include "study_run.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,7 +29,6 @@ namespace kim {
 class FileCommands;
 class ResultsModel;
 class SpectrumPane;
-class StudyRun;
 class frmFindChannels;
 class frmPP;
 
@@ -55,6 +56,8 @@ class frmMain_Intermod : public QMainWindow {
     bool calcOnFly() const { return CalcOnFly; }
     // The results list's rows (the last study that ran).
     const ResultsModel* results() const { return results_; }
+    // Whether those rows still belong to the lists, separation and order shown.
+    const ShownResult* shownResult() const { return shown_; }
     // The open print preview, if any.
     frmPP* preview() const;
     // The open "Find Clean Channels" window, if any.
@@ -117,7 +120,13 @@ class frmMain_Intermod : public QMainWindow {
     void clearStudy();
     // The lists changed: a running study belongs to the old ones and starts again.
     void listsChanged();
-    void showResult(const std::shared_ptr<const StudyResult>& result);
+    void showResult(const std::shared_ptr<const StudyResult>& result, const StudyInput& input);
+    void clearResults();
+    // Print and Export, over results that no longer belong to the window's study: asks
+    // whether to calculate first (`again` repeats the command once the results are in).
+    // True to go on with the results as they are.
+    bool goOnWithEarlierResults(QWidget* parent, const QString& otherwise,
+                                std::function<void()> again);
     void studyProgress(double share);
     void studyEnded();
     void cancelStudy();
@@ -135,8 +144,11 @@ class frmMain_Intermod : public QMainWindow {
     SpectrumPane* spectrum_ = nullptr;
     ChannelSearch shadedFor_; // the search whose channels the spectrum shades
     StudyRun* run_;
+    ShownResult* shown_ = nullptr;
+    std::function<void()> afterRun_; // a command waiting for the study's results
     QTimer progressDelay_;        // a study shows its progress once it has run this long
     QElapsedTimer runClock_;      // for the time left
+    TimeLeftEstimate timeLeft_;
     QString calcsBefore_;         // the calculation count before "Working..." 
     bool CalcOnFly = true;
     uint64_t lineLimit_ = kDefaultLineLimit;

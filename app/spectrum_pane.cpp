@@ -45,8 +45,11 @@ SpectrumPane::SpectrumPane(QWidget* parent) : DockedPane(QStringLiteral("Spectru
     buttons->addWidget(help);
     buttons->addStretch(1);
     buttons->addWidget(pointer_);
+    stale_ = earlierStudyNotice(body);
+    stale_->setObjectName(QStringLiteral("lblSpectrumStale"));
     auto* column = new QVBoxLayout(body);
     column->setContentsMargins(4, 4, 4, 4);
+    column->addWidget(stale_);
     column->addLayout(buttons);
     column->addWidget(view_, 1);
     setWidget(body);
@@ -84,6 +87,10 @@ SpectrumPane* SpectrumPane::addTo(QMainWindow* window) {
 
 void SpectrumPane::setResult(std::shared_ptr<const StudyResult> result) {
     view_->setResult(std::move(result));
+}
+
+void SpectrumPane::setStale(bool stale) {
+    stale_->setVisible(stale);
 }
 
 void SpectrumPane::setChannels(std::vector<ShadedChannel> channels, double rasterKHz) {

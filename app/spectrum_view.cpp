@@ -1,6 +1,7 @@
 #include "spectrum_view.h"
 
 #include "number_format.h"
+#include "safe_file.h"
 
 #include <QBuffer>
 #include <QFutureWatcher>
@@ -8,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -60,8 +60,54 @@ QString mhzText(double mhz) {
 }
 
 QString countText(uint64_t n) {
-    return QString::fromStdString(
-        formatNumber(static_cast<double>(n), NumberPattern{1, 0, 0, true}));
+    return QString::fromStdString(formatCount(n));
+}
+
+// What the picture counts, in parts: each but the last ends in ";".
+QStringList noteParts(const SpectrumData& d, const ChannelSet& channels, uint64_t inView,
+                      bool barHeights) {
+    QStringList parts;
+    if (!channels.empty())
+        parts << QStringLiteral("%1 of %2 channels clean")
+                     .arg(countText(channels.cleanCount(0, channels.size())),
+                          countText(channels.size()));
+    parts << (inView == 1 ? QStringLiteral("1 product in view")
+                          : QStringLiteral("%1 products in view").arg(countText(inView)));
+    const size_t drawn = d.products().total();
+    if (d.productsFound() > drawn)
+        parts << QStringLiteral("the study found %1, the list keeps the first %2")
+                     .arg(countText(d.productsFound()), countText(drawn));
+    if (barHeights) parts << QStringLiteral("bar height: products per column, log scale");
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+        parts[i] += QLatin1Char(';');
+    return parts;
+}
+
+// The parts on as few rows as keep each row within the width: a narrow picture puts
+// them on rows of their own, and a part too wide alone breaks at its blanks.
+QStringList fitRows(const QStringList& parts, const QFontMetricsF& fm, double width) {
+    QStringList rows;
+    QString row;
+    auto put = [&](const QString& piece) {
+        const QString longer = row.isEmpty() ? piece : row + QLatin1Char(' ') + piece;
+        if (row.isEmpty() || fm.horizontalAdvance(longer) <= width) {
+            row = longer;
+            return;
+        }
+        rows << row;
+        row = piece;
+    };
+    for (const QString& part : parts) {
+        if (fm.horizontalAdvance(part) <= width) {
+            put(part);
+            continue;
+        }
+        if (!row.isEmpty()) rows << std::exchange(row, QString());
+        for (const QString& word : part.split(QLatin1Char(' ')))
+            put(word);
+    }
+    if (!row.isEmpty()) rows << row;
+    return rows;
 }
 
 enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean, NotClean };
@@ -145,7 +191,7 @@ std::vector<LegendItem> legendItems(const SpectrumData& d, const ChannelSet& cha
 
 struct SpectrumView::Layout {
     double left = 0, right = 0; // the band across the view
-    double legendTop = 0, plotTop = 0, axisY = 0, laneBottom = 0, labelTop = 0;
+    double legendTop = 0, noteTop = 0, plotTop = 0, axisY = 0, laneBottom = 0, labelTop = 0;
     double height = 0;
     std::vector<LegendItem> legend;
     double width() const { return right - left; }
@@ -177,8 +223,14 @@ SpectrumView::Layout SpectrumView::layoutFor(QSize size) const {
         L.legend = legendItems(*data_, channels_);
         legendHeight = placeLegend(L.legend, fm, L.left, size.width() - 8.0, L.legendTop);
     }
-    // A row below the legend for the notes.
-    L.plotTop = L.legendTop + legendHeight + fm.height() + 8;
+    // Rows below the legend for the note, as many as its longest form takes.
+    qsizetype noteRows = 1;
+    if (data_)
+        noteRows =
+            fitRows(noteParts(*data_, channels_, data_->productsFound(), true), fm, L.width())
+                .size();
+    L.noteTop = L.legendTop + legendHeight + 4;
+    L.plotTop = L.noteTop + double(noteRows) * fm.height() + 4;
     L.labelTop = size.height() - fm.height() - 4;
     const double lane = std::clamp(size.height() * 0.16, 26.0, 56.0);
     L.laneBottom = L.labelTop - 8;
@@ -533,20 +585,11 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
     p.setRenderHint(QPainter::Antialiasing, false);
 
     // What is counted: the products in view, and whether the list kept every one.
-    QString note = inView == 1 ? QStringLiteral("1 product in view")
-                               : QStringLiteral("%1 products in view").arg(countText(inView));
-    if (!channels_.empty())
-        note.prepend(QStringLiteral("%1 of %2 channels clean; ")
-                         .arg(countText(channels_.cleanCount(0, channels_.size())),
-                              countText(channels_.size())));
-    const size_t drawn = d.products().total();
-    if (d.productsFound() > drawn)
-        note += QStringLiteral("; the study found %1, the list keeps the first %2")
-                    .arg(countText(d.productsFound()), countText(drawn));
-    if (most > 1) note += QStringLiteral("; bar height: products per column, log scale");
+    note_ = fitRows(noteParts(d, channels_, inView, most > 1), fm, L.width());
     p.setPen(kNote);
-    p.drawText(QRectF(L.left, L.plotTop - fm.height() - 4, L.width(), fm.height()),
-               Qt::AlignRight | Qt::AlignVCenter, note);
+    for (qsizetype k = 0; k < note_.size(); ++k)
+        p.drawText(QRectF(L.left, L.noteTop + double(k) * fm.height(), L.width(), fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, note_[k]);
     p.restore();
 }
 
@@ -746,12 +789,10 @@ bool SpectrumView::exportImage(const QString& path, QString* error) const {
         }
     }
     // Written whole or not at all: an earlier file of that name stays until then.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (writeFileSafely(path, bytes, &reason)) return true;
+    *error = QStringLiteral("The image could not be written: %1.").arg(reason);
+    return false;
 }
 
 } // namespace kim

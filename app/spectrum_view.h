@@ -5,6 +5,7 @@
 
 #include "spectrum_data.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <atomic>
@@ -47,6 +48,8 @@ class SpectrumView : public QWidget {
     bool exportImage(const QString& path, QString* error) const;
     // The size an exported picture gets.
     QSize exportSize() const;
+    // The note of what the picture counts, row by row, as last drawn.
+    const QStringList& note() const { return note_; }
 
     QSize sizeHint() const override { return {860, 260}; }
     QSize minimumSizeHint() const override { return {320, 180}; }
@@ -84,6 +87,7 @@ class SpectrumView : public QWidget {
     bool moved_ = false; // the user zoomed or panned since the last fit
     bool dragging_ = false;
     double lastX_ = 0;
+    mutable QStringList note_;
 };
 
 } // namespace kim

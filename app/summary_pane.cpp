@@ -16,7 +16,7 @@ namespace kim {
 
 namespace {
 QString grouped(uint64_t n) {
-    return QString::fromStdString(formatNumber(double(n), NumberPattern{1, 0, 0, true}));
+    return QString::fromStdString(formatCount(n));
 }
 } // namespace
 
@@ -110,8 +110,11 @@ SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary")
     auto* row = new QHBoxLayout;
     row->addWidget(filter_, 1);
     row->addWidget(showAll_);
+    stale_ = earlierStudyNotice(body);
+    stale_->setObjectName(QStringLiteral("lblSummaryStale"));
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(stale_);
     layout->addLayout(row);
     layout->addWidget(table_);
     setWidget(body);
@@ -137,6 +140,10 @@ SummaryPane* SummaryPane::addTo(QMainWindow* window) {
 void SummaryPane::setResult(std::shared_ptr<const StudyResult> result) {
     model_->setResult(std::move(result));
     table_->resizeColumnsToContents();
+}
+
+void SummaryPane::setStale(bool stale) {
+    stale_->setVisible(stale);
 }
 
 void SummaryPane::showFilter(int receiver, const QString& text) {

@@ -43,6 +43,8 @@ class SummaryPane : public DockedPane {
     void setResult(std::shared_ptr<const StudyResult> result);
     // The receiver whose lines alone the results list shows, or -1.
     void showFilter(int receiver, const QString& text);
+    // The results shown are those of an earlier study: a notice says so.
+    void setStale(bool stale);
 
   signals:
     // The user asked for one receiver's lines (its index in the receive list), or all (-1).
@@ -52,6 +54,7 @@ class SummaryPane : public DockedPane {
     SummaryModel* model_;
     QTableView* table_;
     QLabel* filter_;
+    QLabel* stale_;
     QPushButton* showAll_;
 };
 

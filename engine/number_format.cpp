@@ -174,6 +174,20 @@ void appendNumber(std::string& out, double v, const NumberPattern& p) {
     appendDigits(out, f.negative, f.intDigits, f.fracDigits, p);
 }
 
+std::string formatCount(uint64_t n) {
+    char buffer[32];
+    char* const end = buffer + sizeof buffer;
+    char* w = end;
+    int digits = 0;
+    do {
+        if (digits > 0 && digits % 3 == 0) *--w = ',';
+        *--w = static_cast<char>('0' + n % 10);
+        n /= 10;
+        ++digits;
+    } while (n > 0);
+    return std::string(w, end);
+}
+
 std::string formatNumber(double v, const NumberPattern& p) {
     std::string s;
     appendNumber(s, v, p);

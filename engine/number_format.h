@@ -3,6 +3,7 @@
 // the locale, so files and reports read the same on every machine.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,10 @@ std::string formatNumber(double v, const NumberPattern& p);
 
 // Appends the same text to out (no temporary string; the result lines use this).
 void appendNumber(std::string& out, double v, const NumberPattern& p);
+
+// A count grouped by thousands ("76,899,487"), every digit exact: counts are 64-bit,
+// beyond what a double holds exactly.
+std::string formatCount(uint64_t n);
 
 // The longest leading decimal number of the text once grouping commas are dropped:
 // "1,234.5" is 1234.5, "1.2.3" is 1.2, "abc" and "" are 0. Never infinite or NaN:

@@ -23,6 +23,22 @@ namespace {
 int roundEven(double v) {
     return static_cast<int>(std::nearbyint(v));
 }
+
+// A page's size in twips from its definition: points and millimetres as the page size
+// gives them would round A4 to 595 by 842 points.
+QSizeF pageTwips(const QPageSize& size) {
+    const QSizeF d = size.definitionSize();
+    switch (size.definitionUnits()) {
+    case QPageSize::Point:
+        return d * 20;
+    case QPageSize::Inch:
+        return d * 1440;
+    case QPageSize::Millimeter:
+        return d * (1440 / 25.4);
+    default:
+        return size.size(QPageSize::Millimeter) * (1440 / 25.4);
+    }
+}
 } // namespace
 
 frmPP::frmPP(QWidget* owner, const ReportSource& study)
@@ -48,11 +64,12 @@ double frmPP::unitsToPixels() const {
     return ui->picBord->width() / borderScaleWidth();
 }
 
+// The printer's paper, so that the sheet has the proportions of the page printed.
 double frmPP::paperWidth() const {
-    return (Orient == 2 ? 15840 : 12240) * ZoomFact;
+    return (Orient == 2 ? PrintHeight : PrintWidth) * ZoomFact;
 }
 double frmPP::paperHeight() const {
-    return (Orient == 2 ? 12240 : 15840) * ZoomFact;
+    return (Orient == 2 ? PrintWidth : PrintHeight) * ZoomFact;
 }
 
 int frmPP::hScrollValue() const {
@@ -76,9 +93,9 @@ void frmPP::Form_Load() {
     LMargin = RMargin = TMargin = BMargin = 720;
     // The page's size as it stands upright, in whole twips: PrintWidth is the
     // vertical extent of a landscape page.
-    const QSizeF page = layout.pageSize().size(QPageSize::Point);
-    PrintWidth = std::round(page.width() * 20);
-    PrintHeight = std::round(page.height() * 20);
+    const QSizeF page = pageTwips(layout.pageSize());
+    PrintWidth = std::round(page.width());
+    PrintHeight = std::round(page.height());
     // The pages are the printer's as it is set up now.
     measures_ = measurePrinter(appPrinter());
     PageCount = pages().pageCount();
@@ -142,12 +159,13 @@ void frmPP::placePaper() {
 const ReportPages& frmPP::pages() {
     const std::shared_ptr<const StudyResult> results = study_.resultStudy();
     const PagesOf now{results, study_.transmitTexts().size(), study_.receiveTexts().size(),
-                      study_.resultLineCount()};
+                      study_.resultLineCount(), study_.resultNotice()};
     // Lines that are not a study's are few: they are counted at every drawing.
-    const bool same =
-        pages_ && results && !pagesOf_.study.expired() && !pagesOf_.study.owner_before(now.study) &&
-        !now.study.owner_before(pagesOf_.study) && pagesOf_.transmit == now.transmit &&
-        pagesOf_.receive == now.receive && pagesOf_.results == now.results;
+    const bool same = pages_ && results && !pagesOf_.study.expired() &&
+                      !pagesOf_.study.owner_before(now.study) &&
+                      !now.study.owner_before(pagesOf_.study) &&
+                      pagesOf_.transmit == now.transmit && pagesOf_.receive == now.receive &&
+                      pagesOf_.results == now.results && pagesOf_.notice == now.notice;
     if (!same) {
         pages_ = std::make_unique<ReportPages>(study_, measures_);
         pagesOf_ = now;
@@ -257,6 +275,7 @@ bool frmPP::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void frmPP::cmdPrint_Click() {
+    if (!study_.beforePrint(this)) return;
     OutObject = Output::Printer;
     QString error;
     const PrintOutcome outcome = printReport(this, study_, PageNum, &error);

@@ -91,6 +91,7 @@ class frmPP : public QWidget {
     struct PagesOf {
         std::weak_ptr<const StudyResult> study;
         qint64 transmit = -1, receive = -1, results = -1;
+        QString notice;
     } pagesOf_;
 };
 

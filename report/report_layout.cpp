@@ -408,12 +408,15 @@ ReportPages::ReportPages(const ReportSource& study, const ReportMeasures& measur
     transmit_ = study.transmitTexts().size();
     receive_ = study.receiveTexts().size();
     results_ = study.resultLineCount();
+    if (const QString notice = study.resultNotice(); !notice.isEmpty())
+        notice_ = measures_.wrap.rows(notice);
     const std::shared_ptr<const StudyResult> lines = study.resultStudy();
     std::optional<StudyLineRows> byParts;
     if (lines && lines->ran() && static_cast<qint64>(lines->lineCount()) == results_)
         byParts.emplace(*lines, measures_.wrap);
     const qint64 first = firstResult(), count = itemCount();
     auto rowsOf = [&](qint64 i) -> qint64 {
+        if (i == noticeItem() && !notice_.isEmpty()) return notice_.size();
         if (i < first || i >= first + results_) return 1;
         const qint64 line = i - first;
         return byParts ? byParts->rows(static_cast<size_t>(line))
@@ -484,6 +487,10 @@ ReportPages::Item ReportPages::item(qint64 i, qint64* index) const {
     i -= receive_;
     if (i < 2) return at(0, kBlock[i]);
     i -= 2;
+    if (!notice_.isEmpty()) {
+        if (i == 0) return at(0, Item::Notice);
+        --i;
+    }
     if (i < results_) return at(i, Item::Result);
     return at(0, Item::Blank);
 }

@@ -141,6 +141,7 @@ class ReportPages {
         Transmit,
         ReceiveHeading,
         Receive,
+        Notice, // before the result lines: they are not the results of the study above
         Result
     };
 
@@ -153,13 +154,17 @@ class ReportPages {
     // The item's kind; *index is its place in its list (a frequency, a result line).
     Item item(qint64 i, qint64* index) const;
     const ReportMeasures& measures() const { return measures_; }
+    // The notice's rows, broken as a result line is; none when there is no notice.
+    const QStringList& noticeRows() const { return notice_; }
 
   private:
     qint64 itemCount() const { return firstResult() + results_ + 1; }
-    qint64 firstResult() const { return 3 + transmit_ + 3 + receive_ + 2; }
+    qint64 noticeItem() const { return 3 + transmit_ + 3 + receive_ + 2; }
+    qint64 firstResult() const { return noticeItem() + (notice_.isEmpty() ? 0 : 1); }
 
     ReportMeasures measures_;
     qint64 transmit_ = 0, receive_ = 0, results_ = 0;
+    QStringList notice_;
     std::vector<qint64> begin_, end_;
 };
 

@@ -135,6 +135,12 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
         case ReportPages::Item::Receive:
             frequency(receive, false, k);
             break;
+        case ReportPages::Item::Notice:
+            for (const QString& row : pages.noticeRows()) {
+                out.setCurrentX(labelX);
+                out.print(row, true);
+            }
+            break;
         case ReportPages::Item::Result: {
             // Broken where the printer's page breaks it, on the paper as well.
             const QStringList rows = m.wrap.rows(study.resultLine(k));

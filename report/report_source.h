@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QWidget;
+
 namespace kim {
 
 class StudyResult;
@@ -28,6 +30,12 @@ class ReportSource {
     // The study whose lines the results list shows, when it shows one: the pages are
     // then counted from the parts of its lines without writing each line out.
     virtual std::shared_ptr<const StudyResult> resultStudy() const { return nullptr; }
+    // Said on the paper before the result lines when they are not the results of the
+    // frequencies and separation above it; empty when they are.
+    virtual QString resultNotice() const { return {}; }
+    // Asked before printing: false when the print should not go ahead (the user chose
+    // to calculate the study first, or not to print).
+    virtual bool beforePrint(QWidget*) const { return true; }
 };
 
 } // namespace kim

@@ -11,7 +11,7 @@ sanitize="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$sanitize" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-targets=(study_reader study_roundtrip number_texts)
+targets=(study_reader study_roundtrip number_texts frequency_import)
 cmake --build build-fuzz --target "${targets[@]/#/fuzz_}"
 for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t"

@@ -1,16 +1,26 @@
+#include "export_results.h"
+#include "frmPP.h"
+#include "full_disk.h"
+#include "printing.h"
+#include "spectrum_pane.h"
 #include "study_file.h"
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTableView>
 #include <QTableWidget>
-#include <QProcess>
 #include <QtTest>
 
 using namespace kim;
@@ -25,10 +35,18 @@ class TstImportExport : public QObject, testing::MainWindowFixture {
 
     void importShowsEverythingBeforeAdding();
     void pasteIntoAListImportsToIt();
+    void importColumnsAreChosen();
+    void importAddsBothOfAPair();
+    void importLongHeadingFitsTheScreen_data();
+    void importLongHeadingFitsTheScreen();
     void copyingResultLines();
     void exportEqualsTheCommandLine_data();
     void exportEqualsTheCommandLine();
     void exportSaysWhenTheListWasCut();
+    void exportProgressFollowsTheBytes_data();
+    void exportProgressFollowsTheBytes();
+    void fullDiskKeepsTheEarlierFile_data();
+    void fullDiskKeepsTheEarlierFile();
 
   private:
     QString writeFile(const QString& name, const QByteArray& bytes) {
@@ -48,12 +66,12 @@ void TstImportExport::importShowsEverythingBeforeAdding() {
     // Cancel: nothing changes.
     QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
                     [&](QWidget* d) {
-                        auto* table = d->findChild<QTableWidget*>("tblLines");
+                        auto* table = d->findChild<QTableView*>("tblLines")->model();
                         QCOMPARE(table->rowCount(), 4);
-                        QCOMPARE(table->item(0, 4)->text(),
+                        QCOMPARE(table->index(0, 4).data().toString(),
                                  "refused: duplicate of 150.50000 in the transmit list");
-                        QCOMPARE(table->item(3, 0)->text(), "5");
-                        QCOMPARE(table->item(3, 4)->text(), "refused: not a number");
+                        QCOMPARE(table->index(3, 0).data().toString(), "5");
+                        QCOMPARE(table->index(3, 4).data().toString(), "refused: not a number");
                         QCOMPARE(d->findChild<QLabel*>("lblSummary")->text(),
                                  "2 to add (1 transmit, 1 receive); 2 refused.");
                     }));
@@ -91,6 +109,96 @@ void TstImportExport::pasteIntoAListImportsToIt() {
     QCOMPARE(items("lstTransmit"), QStringList{"160.50000"});
     // "Calculate as you go" is on: one run over the pasted frequencies.
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
+}
+
+// The guess is preselected; another direction or frequency column reads the file again.
+void TstImportExport::importColumnsAreChosen() {
+    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
+    const QString path = writeFile("plan.csv", "Ch;Freq;Note;Spare\n1;150,5;T;2.5\n2;160,5;R;3\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        auto* frequency = d->findChild<QComboBox*>("cboFrequency");
+                        auto* direction = d->findChild<QComboBox*>("cboDirection");
+                        auto* summary = d->findChild<QLabel*>("lblSummary");
+                        auto* table = d->findChild<QTableView*>("tblLines")->model();
+                        QVERIFY(frequency->isVisible());
+                        QCOMPARE(frequency->currentText(), "2: Freq");
+                        QCOMPARE(direction->currentText(), "(none)");
+                        QCOMPARE(summary->text(), "2 to add (2 transmit, 0 receive); 0 refused.");
+                        direction->setCurrentIndex(3); // "3: Note"
+                        QCOMPARE(summary->text(), "2 to add (1 transmit, 1 receive); 0 refused.");
+                        QVERIFY(!d->findChild<QRadioButton*>("optReceive")->isEnabled());
+                        frequency->setCurrentIndex(3); // "4: Spare"
+                        QCOMPARE(table->index(0, 2).data().toString(), "002.50000");
+                        QCOMPARE(table->index(1, 3).data().toString(), "Receive");
+                        d->findChild<QPushButton*>("cmdAddAll")->click();
+                    }));
+    QCOMPARE(items("lstTransmit"), QStringList{"002.50000"});
+    QCOMPARE(items("lstReceive"), QStringList{"003.00000"});
+    // A plain list has no columns to choose.
+    const QString plain = writeFile("plain.txt", "150.5\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return plain; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        QVERIFY(!d->findChild<QComboBox*>("cboFrequency")->isVisible());
+                        QVERIFY(!d->findChild<QCheckBox*>("chkPairs")->isVisible());
+                    }));
+}
+
+// A channel list's repeater pairs: the output to the transmit list, the input to the
+// receive list, as the dialog says; unticked, the channel frequency alone.
+void TstImportExport::importAddsBothOfAPair() {
+    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
+    const QString path =
+        writeFile("channels.csv", "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,Mode\n"
+                                  "0,Rptr,146.940000,-,0.600000,Tone,100.0,FM\n"
+                                  "1,Simplex,146.520000,,0.000000,,88.5,FM\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        QCOMPARE(d->findChild<QComboBox*>("cboDirection")->currentText(),
+                                 "(none)"); // not Mode
+                        auto* pairs = d->findChild<QCheckBox*>("chkPairs");
+                        QVERIFY(pairs->isVisible() && pairs->isChecked());
+                        QVERIFY(d->findChild<QLabel*>("lblPairs")
+                                    ->text()
+                                    .contains("The site's repeater transmits on the channel's "
+                                              "output and receives on its input"));
+                        auto* summary = d->findChild<QLabel*>("lblSummary");
+                        QCOMPARE(summary->text(), "3 to add (2 transmit, 1 receive); 0 refused.");
+                        pairs->click();
+                        QCOMPARE(summary->text(), "2 to add (2 transmit, 0 receive); 0 refused.");
+                        pairs->click();
+                        d->findChild<QPushButton*>("cmdAddAll")->click();
+                    }));
+    QCOMPARE(items("lstTransmit"), (QStringList{"146.52000", "146.94000"}));
+    QCOMPARE(items("lstReceive"), QStringList{"146.34000"});
+}
+
+void TstImportExport::importLongHeadingFitsTheScreen_data() {
+    QTest::addColumn<QByteArray>("heading");
+    QTest::newRow("one word") << QByteArray(200'000, 'F');
+    QByteArray columns;
+    while (columns.size() < 200'000)
+        columns += "Frequency of the transmitter at the north mast,";
+    QTest::newRow("many columns") << columns;
+    QTest::newRow("one long column name") << "Frequency," + QByteArray(200'000, 'n');
+}
+
+// However long the line read as the heading, the dialog fits the screen.
+void TstImportExport::importLongHeadingFitsTheScreen() {
+    QFETCH(QByteArray, heading);
+    const QString path = writeFile("wide.csv", heading + "\n150.5,T\n160.5,R\n");
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
+                    [&](QWidget* d) {
+                        const int room = d->screen()->availableGeometry().width();
+                        QVERIFY(d->findChild<QLabel*>("lblSource")->text().contains("heading"));
+                        QVERIFY2(d->frameGeometry().width() <= room,
+                                 qPrintable(QString::number(d->frameGeometry().width())));
+                        QVERIFY(d->minimumSizeHint().width() <= room);
+                    }));
 }
 
 void TstImportExport::copyingResultLines() {
@@ -167,6 +275,122 @@ void TstImportExport::exportSaysWhenTheListWasCut() {
     child<QAction>("mnu_File_Export")->trigger();
     QCOMPARE(log_->titles().last(), "No Results!");
     QVERIFY(!QFile::exists(dir_.filePath("none.csv")));
+}
+
+void TstImportExport::exportProgressFollowsTheBytes_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::newRow("csv") << ExportFormat::Csv;
+    QTest::newRow("json") << ExportFormat::Json; // one line of text for the whole list
+}
+
+// The share shown moves with the bytes on the disk, from near 0 to near 1, whatever the
+// format's lines look like.
+void TstImportExport::exportProgressFollowsTheBytes() {
+    QFETCH(ExportFormat, format);
+    StudyInput in;
+    for (int i = 0; i < 40; ++i) {
+        in.transmit.push_back(std::to_string(150 + i * 0.0125));
+        in.receive.push_back(std::to_string(150.00625 + i * 0.025));
+    }
+    in.separation = "30";
+    in.order = OrderChoice::FirstToThird;
+    const auto result = std::make_shared<StudyResult>(runStudy(in));
+    QVERIFY(result->lineCount() > 100000);
+    const QString path = dir_.filePath("progress");
+    std::vector<double> shares;
+    std::atomic<bool> stop{false};
+    QString error;
+    QVERIFY(writeResultsFile(*result, path, format, stop, &error,
+                             [&](double share) { shares.push_back(share); }));
+    QVERIFY(shares.size() > 3);
+    QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+    QVERIFY2(shares.front() < 0.3, qPrintable(QString::number(shares.front())));
+    // Before the last block, most of the file is written.
+    QVERIFY2(shares[shares.size() - 2] > 0.6,
+             qPrintable(QString::number(shares[shares.size() - 2])));
+    QVERIFY2(shares.back() > 0.95 && shares.back() <= 1.0,
+             qPrintable(QString::number(shares.back())));
+    // Cancel part-way: the file written before stays whole, nothing is left beside it.
+    QFile before(path);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray whole = before.readAll();
+    stop = false;
+    QVERIFY(!writeResultsFile(*result, path, format, stop, &error,
+                              [&](double share) { stop = share > 0.3; }));
+    QVERIFY(error.isEmpty());
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), whole);
+    QCOMPARE(QDir(dir_.path()).entryList({"progress*"}, QDir::Files), QStringList{"progress"});
+}
+
+void TstImportExport::fullDiskKeepsTheEarlierFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("room"); // bytes the disk still takes
+    QTest::newRow("study") << "study.int" << qint64(0);
+    QTest::newRow("csv export") << "results.csv" << qint64(4096);
+    QTest::newRow("json export") << "results.json" << qint64(4096);
+    QTest::newRow("png image") << "spectrum.png" << qint64(4096);
+    QTest::newRow("svg image") << "spectrum.svg" << qint64(4096);
+    QTest::newRow("pdf report") << "report.pdf" << qint64(4096);
+}
+
+// A full disk: the file written before stays whole, nothing is left beside it, and the
+// message gives the system's reason.
+void TstImportExport::fullDiskKeepsTheEarlierFile() {
+    QFETCH(QString, name);
+    QFETCH(qint64, room);
+    w().AutoLoad(QFINDTESTDATA("data/many_lines.int"));
+    QTRY_VERIFY(!w().studyRunning());
+    w().spectrum()->show();
+    testing::FullDisk disk;
+    const QString path = disk.filePath(name);
+    const QByteArray earlier = "the earlier file, whole";
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, permissions));
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(path);
+        return true;
+    });
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    auto write = [&] {
+        if (name.endsWith(".int")) {
+            child<QAction>("mnu_File_Save")->trigger();
+        } else if (name.startsWith("results")) {
+            child<QAction>("mnu_File_Export")->trigger();
+        } else if (name.startsWith("spectrum")) {
+            child<QPushButton>("cmdSpectrumExport")->click();
+        } else {
+            child<QAction>("mnu_File_Print")->trigger();
+            w().preview()->findChild<QPushButton*>("cmdPrint")->click();
+        }
+    };
+    disk.fill(room);
+    write();
+    disk.release();
+    QCOMPARE(log_->messages.size(), 1);
+    QVERIFY2(log_->messages[0].text.contains(disk.reason()), qPrintable(log_->messages[0].text));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), earlier);
+    QCOMPARE(disk.files(), QStringList{name});
+    // With room again, the same command replaces the file.
+    log_->messages.clear();
+    write();
+    setPrintDialogHook(nullptr);
+    QVERIFY(log_->messages.isEmpty());
+    f.close();
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll() != earlier);
+    QCOMPARE(disk.files(), QStringList{name});
+    const auto ownerGroupOther = QFileDevice::Permissions(0x7077);          // not the user's
+    QCOMPARE(QFileInfo(path).permissions() & ownerGroupOther, permissions); // the earlier file's
 }
 
 QTEST_MAIN(TstImportExport)

@@ -1,6 +1,7 @@
 #include "file_commands.h"
 #include "number_format.h"
 #include "study_file.h"
+#include "study_run.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
@@ -50,6 +51,8 @@ class TstLongStudy : public QObject, testing::MainWindowFixture {
     void triggerDuringARunGivesTheFinalValues();
     void newDropsTheRun();
     void startUpShowsTheWindowAtOnce();
+    void timeLeftCountsDown_data();
+    void timeLeftCountsDown();
 
   private:
     QString calcs() { return child<QLabel>("lblCalcsPerformed")->text(); }
@@ -118,6 +121,10 @@ void TstLongStudy::longStudyCancelledKeepsTheLastResults() {
     QCOMPARE((QStringList{calcs(), products()}), beforeCounts_);
     QCOMPARE(child<QLabel>("lblStudyStatus")->text(), "Study cancelled.");
     QVERIFY(!child<QWidget>("frmStudyProgress")->isVisible());
+    // They are the results of the small study, and say so.
+    QVERIFY(w().shownResult()->stale());
+    QTRY_COMPARE(child<QLabel>("Label10")->text(),
+                 "Intermodulation Products: results of an earlier study (press Calculate)");
 }
 
 // An order chosen while a study runs drops it: the list shows the final values' study.
@@ -164,6 +171,75 @@ void TstLongStudy::startUpShowsTheWindowAtOnce() {
     QVERIFY(w().studyRunning());
     child<QPushButton>("cmdCancelStudy")->click();
     QTRY_VERIFY(!w().studyRunning());
+}
+
+// How the work of a 9-second run comes in, as the share done at a time.
+using Pace = std::function<double(double seconds)>;
+Q_DECLARE_METATYPE(Pace)
+
+namespace {
+constexpr double kRun = 9;
+// Work in bursts of half the period, each followed by a pause as long.
+double bursts(double t, double period) {
+    auto work = [period](double at) {
+        const double whole = std::floor(at / period) * period;
+        return whole / 2 + std::min(at - whole, period / 2);
+    };
+    return work(t) / work(kRun);
+}
+} // namespace
+
+void TstLongStudy::timeLeftCountsDown_data() {
+    QTest::addColumn<Pace>("pace");
+    QTest::addColumn<double>("tolerance"); // seconds from the truth, once two thirds are done
+    QTest::newRow("steady") << Pace([](double t) { return t / kRun; }) << 0.5;
+    // A stage's work, then a pause while its lines are gathered.
+    QTest::newRow("bursts of 1 s") << Pace([](double t) { return bursts(t, 1); }) << 1.0;
+    QTest::newRow("bursts of 2.4 s") << Pace([](double t) { return bursts(t, 2.4); }) << 1.0;
+    // Slow at first (a large stage), then faster.
+    QTest::newRow("slow start") << Pace([](double t) {
+        return t < 3 ? 0.1 * t / 3 : 0.1 + 0.9 * (t - 3) / 6;
+    }) << 1.0;
+    // Fast at first, then slower: the one case where the figure has to rise.
+    QTest::newRow("fast start") << Pace([](double t) {
+        return t < 1 ? 0.3 * t : 0.3 + 0.7 * (t - 1) / 8;
+    }) << 1.0;
+}
+
+// Fed the progress of a run every tenth of a second, the figure shown counts down: it
+// never rises by more than a second from one figure to the next, nor by more than two
+// in all, never falls by leaps, and comes near the time really left.
+void TstLongStudy::timeLeftCountsDown() {
+    QFETCH(Pace, pace);
+    QFETCH(double, tolerance);
+    TimeLeftEstimate estimate;
+    int last = -1, risen = 0;
+    for (int tick = 1; tick < 90; ++tick) {
+        const double t = tick / 10.0;
+        const std::optional<double> left = estimate.update(t, pace(t));
+        if (!left) {
+            QVERIFY2(t < 1.5, "an estimate comes once the pace shows");
+            continue;
+        }
+        QVERIFY(*left >= 0);
+        const int shown = std::max(1, qRound(*left));
+        if (last >= 0) {
+            // Nor does it fall by leaps.
+            QVERIFY2(shown <= last + 1 && shown >= last - 2,
+                     qPrintable(QString("at %1 s: %2 s after %3 s").arg(t).arg(shown).arg(last)));
+            risen += std::max(0, shown - last);
+        }
+        last = shown;
+        const double truth = kRun - t;
+        if (pace(t) >= 2.0 / 3)
+            QVERIFY2(
+                std::fabs(*left - truth) <= std::max(tolerance, truth / 2),
+                qPrintable(QString("at %1 s: %2 s left, truly %3").arg(t).arg(*left).arg(truth)));
+    }
+    QVERIFY2(risen <= 2, qPrintable(QString("rose by %1 s in all").arg(risen)));
+    // A new run starts from nothing.
+    estimate.reset();
+    QVERIFY(!estimate.update(0.2, 0.5));
 }
 
 QTEST_MAIN(TstLongStudy)

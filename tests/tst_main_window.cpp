@@ -1,7 +1,14 @@
+#include "file_commands.h"
 #include "frmFreqAdd.h"
 #include "frmMain_Intermod.h"
+#include "frmPP.h"
+#include "printing.h"
 #include "results_model.h"
 #include "settings_store.h"
+#include "spectrum_pane.h"
+#include "spectrum_view.h"
+#include "study_run.h"
+#include "summary_pane.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
@@ -14,12 +21,38 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
 #include <QtTest>
 
 using namespace kim;
 using testing::onModal;
+
+namespace {
+// Answers the program's questions with the buttons' indices given, in turn, and keeps
+// what was asked.
+class QuestionLog {
+  public:
+    explicit QuestionLog(QList<int> answers) : answers_(std::move(answers)) {
+        setQuestionHook([this](const QString& title, const QString& text, const QStringList& b) {
+            asked << title;
+            texts << text;
+            buttons = b;
+            return answers_.isEmpty() ? int(b.size()) - 1 : answers_.takeFirst();
+        });
+    }
+    ~QuestionLog() { setQuestionHook(nullptr); }
+    QStringList asked, texts, buttons;
+
+  private:
+    QList<int> answers_;
+};
+} // namespace
 
 // Receives the addresses the help commands hand to the desktop.
 class UrlRecorder : public QObject {
@@ -39,6 +72,7 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
 
     void startUpState();
     void formHasTheNamedControls();
+    void menusKeepTheirOrder();
     void tabOrderAndSelectAll();
     void enterPressesAdd();
 
@@ -67,6 +101,13 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
     void cutListIsReported();
     void studyTooLargeIsRefused();
     void largeResultsShowAtOnce();
+    void earlierResultsAreMarked_data();
+    void earlierResultsAreMarked();
+    void printAndExportOfferToCalculateFirst_data();
+    void printAndExportOfferToCalculateFirst();
+    void earlierResultsPrintWithANotice();
+    void panesTakeTheRoom_data();
+    void panesTakeTheRoom();
 
     void settingsSurviveARestart_data();
     void settingsSurviveARestart();
@@ -97,6 +138,26 @@ class TstMainWindow : public QObject, testing::MainWindowFixture {
     void setCalcOnFly(bool on) {
         auto* a = child<QAction>("mnu_Config_CalcAsGo");
         if (a->isChecked() != on) a->trigger();
+    }
+    // A small study calculated, then "Calculate as you go" off.
+    void calculatedThenOff() {
+        Study s;
+        s.transmit = {"150.00000", "160.00000"};
+        s.receive = {"140.00000", "170.00000"};
+        w().loadStudy(s);
+        child<QPushButton>("cmdCalculate")->click();
+        setCalcOnFly(false);
+        QVERIFY(!w().shownResult()->stale());
+    }
+    // Every place the results show says whether they are those of an earlier study.
+    void checkMarked(bool stale) {
+        QCOMPARE(w().shownResult()->stale(), stale);
+        QTRY_COMPARE(child<QLabel>("Label10")->text(),
+                     stale ? "Intermodulation Products: results of an earlier study (press "
+                             "Calculate)"
+                           : "Intermodulation Products:");
+        QCOMPARE(!child<QLabel>("lblSummaryStale")->isHidden(), stale);
+        QCOMPARE(!child<QLabel>("lblSpectrumStale")->isHidden(), stale);
     }
 };
 
@@ -148,6 +209,30 @@ void TstMainWindow::formHasTheNamedControls() {
         QVERIFY2(w().findChild<QObject*>(name), name);
     for (QAction* a : w().findChildren<QAction*>())
         QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
+}
+
+// The items that were keep their order; new File items stand in a group of their own
+// before Exit, and Help stays the last menu.
+void TstMainWindow::menusKeepTheirOrder() {
+    auto names = [](const QList<QAction*>& actions) {
+        QStringList out;
+        for (const QAction* a : actions)
+            out << (a->menu() ? a->menu()->objectName() : a->objectName());
+        return out;
+    };
+    QCOMPARE(names(w().menuBar()->actions()),
+             (QStringList{"mnu_File", "mnu_Configuration", "mnu_View", "mnu_Tools", "mnu_Help"}));
+    const QList<QAction*> file = child<QMenu>("mnu_File")->actions();
+    QCOMPARE(names(file),
+             (QStringList{"mnu_File_New", "mnu_File_Open", "mnu_File_Save", "mnu_File_Sep1",
+                          "mnu_File_Print", "mnu_File_PrinterSetup", "mnu_File_Sep3",
+                          "mnu_File_Import", "mnu_File_Export", "mnu_Sep2", "mnu_File_Exit"}));
+    for (int i : {3, 6, 9})
+        QVERIFY(file[i]->isSeparator());
+    QCOMPARE(names(child<QMenu>("mnu_Configuration")->actions()),
+             (QStringList{"mnu_Config_User", "mnu_Config_CalcAsGo"}));
+    QCOMPARE(names(child<QMenu>("mnu_Help")->actions()),
+             (QStringList{"mnu_Help_Email", "mnu_Help_OnlineSupport"}));
 }
 
 void TstMainWindow::tabOrderAndSelectAll() {
@@ -705,6 +790,251 @@ void TstMainWindow::largeResultsShowAtOnce() {
     QVERIFY(w().results()->lineText(rows - 1).startsWith("A-B-C-D: "));
 }
 
+void TstMainWindow::earlierResultsAreMarked_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("stale");
+    QTest::newRow("a transmitter added") << "add" << true;
+    QTest::newRow("a receiver removed") << "remove" << true;
+    QTest::newRow("the separation changed") << "30" << true;
+    QTest::newRow("the same separation written otherwise") << "25" << false;
+    QTest::newRow("added and removed again") << "add and remove" << false;
+    QTest::newRow("the site renamed") << "site" << false;
+}
+
+// The list keeps the last results while the study changes under it, and says so in its
+// heading and in both panes, until the study is calculated again.
+void TstMainWindow::earlierResultsAreMarked() {
+    QFETCH(QString, edit);
+    QFETCH(bool, stale);
+    calculatedThenOff();
+    const QStringList before = resultLines();
+    checkMarked(false);
+    auto* rx = child<QListWidget>("lstReceive");
+    if (edit.startsWith("add")) addThroughDialog({"155"});
+    if (edit == "add and remove") {
+        child<QListWidget>("lstTransmit")->setCurrentRow(1); // 155.00000
+        child<QPushButton>("cmdRemove")->click();
+    }
+    if (edit == "remove") {
+        rx->setCurrentRow(0);
+        child<QPushButton>("cmdRemove")->click();
+    }
+    if (edit == "site") QTest::keyClicks(child<QLineEdit>("txtSiteName"), "Hill");
+    if (edit[0].isDigit()) child<QLineEdit>("txtFreqSeparation")->setText(edit);
+    checkMarked(stale);
+    QCOMPARE(resultLines(), before); // the list stays as it was
+    child<QPushButton>("cmdCalculate")->click();
+    checkMarked(false);
+    QCOMPARE(resultLines(), testing::toQt(runStudy(w().currentStudy().input()).listLines()));
+}
+
+void TstMainWindow::printAndExportOfferToCalculateFirst_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("answer");
+    for (const char* command : {"mnu_File_Print", "mnu_File_Export"}) {
+        QTest::addRow("%s, calculate first", command) << command << 0;
+        QTest::addRow("%s, earlier results", command) << command << 1;
+        QTest::addRow("%s, cancel", command) << command << 2;
+    }
+}
+
+// Print and Export say when the results are those of an earlier study, and offer to
+// calculate first; the command then goes on with the new results.
+void TstMainWindow::printAndExportOfferToCalculateFirst() {
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    calculatedThenOff();
+    const QStringList earlier = resultLines();
+    addThroughDialog({}, {"300.01"});
+    QStringList exportAsked;
+    setFileDialogHook([&](const FileDialogRequest& r) {
+        exportAsked << r.title;
+        return QString();
+    });
+    QuestionLog questions({answer});
+    child<QAction>(qPrintable(command))->trigger();
+    QCOMPARE(questions.asked, QStringList{"Results of an Earlier Study!"});
+    QCOMPARE(questions.buttons, (QStringList{"Calculate First", "Use Earlier Results", "Cancel"}));
+    const bool goesOn = answer != 2;
+    const bool print = command == "mnu_File_Print";
+    QVERIFY(questions.texts[0].startsWith("The results list holds the results of an earlier "
+                                          "study."));
+    QVERIFY(questions.texts[0].endsWith(
+        print ? "or print the earlier results, with a notice on the paper that says so?"
+              : "or export the earlier results as they are?"));
+    QTRY_COMPARE(w().preview() != nullptr, print && goesOn);
+    QTRY_COMPARE(exportAsked, !print && goesOn ? QStringList{"Export Results"} : QStringList{});
+    if (answer == 0) {
+        checkMarked(false);
+        QCOMPARE(resultLines(), testing::toQt(runStudy(w().currentStudy().input()).listLines()));
+    } else {
+        checkMarked(true);
+        QCOMPARE(resultLines(), earlier);
+    }
+    // Once current, nothing is asked.
+    if (print && w().preview()) w().preview()->close();
+    QTRY_VERIFY(!w().preview());
+    child<QPushButton>("cmdCalculate")->click();
+    child<QAction>(qPrintable(command))->trigger();
+    QCOMPARE(questions.asked.size(), 1);
+    setFileDialogHook(nullptr);
+    if (w().preview()) w().preview()->close();
+}
+
+// What leaves the program on paper says it holds the results of an earlier study,
+// before their first line.
+void TstMainWindow::earlierResultsPrintWithANotice() {
+    calculatedThenOff();
+    const QString firstLine = resultLines().first();
+    addThroughDialog({"155"});
+    QuestionLog questions({1, 1}); // the menu, then the preview's Print button
+    child<QAction>("mnu_File_Print")->trigger();
+    frmPP* pp = w().preview();
+    QVERIFY(pp);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("report.pdf");
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    pp->findChild<QPushButton*>("cmdPrint")->click();
+    setPrintDialogHook(nullptr);
+    QCOMPARE(questions.asked.size(), 2);
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished());
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    const qsizetype notice = printed.indexOf("These are the results of an earlier study: the "
+                                             "frequencies, separation or order above have "
+                                             "changed since they were calculated.");
+    QVERIFY2(notice > printed.indexOf("Receiver Frequencies:"), qPrintable(printed));
+    QVERIFY(notice < printed.indexOf(firstLine.left(20)));
+    // Once calculated, the paper has no such notice; Print asks nothing.
+    child<QPushButton>("cmdCalculate")->click();
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    pp->findChild<QPushButton*>("cmdPrint")->click();
+    setPrintDialogHook(nullptr);
+    QCOMPARE(questions.asked.size(), 2);
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished());
+    QVERIFY(!QString::fromUtf8(text.readAllStandardOutput()).contains("earlier study"));
+    pp->close();
+}
+
+void TstMainWindow::panesTakeTheRoom_data() {
+    QTest::addColumn<QString>("screen"); // see main()
+    QTest::addColumn<bool>("spectrumFirst");
+    for (const char* screen : {"1600x1000", "1920x1080"}) {
+        QTest::addRow("%s, Spectrum first", screen) << screen << true;
+        QTest::addRow("%s, Summary first", screen) << screen << false;
+    }
+}
+
+// On a desktop screen, the Summary and the Spectrum dock below the window's own
+// controls, which keep their places and sizes; the panes take the room below them, and
+// the Spectrum's note fits its picture.
+void TstMainWindow::panesTakeTheRoom() {
+    QFETCH(QString, screen);
+    QFETCH(bool, spectrumFirst);
+    closeWindow();
+    openWindow(false);
+    QScreen* desktop = nullptr;
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->name() == screen) desktop = s;
+    QVERIFY(desktop);
+    w().setScreen(desktop);
+    w().move(desktop->availableGeometry().center() - w().rect().center());
+    w().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w()));
+    QCOMPARE(w().screen(), desktop);
+    // A study whose list is cut, and a band searched: the longest note the picture has.
+    setCalcOnFly(false);
+    w().setLineLimit(20);
+    Study s;
+    s.transmit = {"150.00000", "150.02500", "150.05000", "150.07500", "150.10000"};
+    s.receive = {"150.12500", "150.15000", "150.17500", "150.20000"};
+    w().loadStudy(s);
+    child<QPushButton>("cmdCalculate")->click();
+    QVERIFY(w().results()->result()->products() > 20);
+    std::vector<ShadedChannel> channels;
+    for (int i = 0; i < 1000; ++i)
+        channels.push_back({150 + i * 0.0125, i % 3 == 0});
+    w().spectrum()->setChannels(channels, 12.5);
+    log_->messages.clear();
+
+    QWidget* central = w().centralWidget();
+    const QSize centralSize = central->size();
+    QMap<QString, QRect> places;
+    for (QWidget* c : central->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        places[c->objectName()] = c->geometry();
+    auto* spectrum = w().findChild<QDockWidget*>("dockSpectrum");
+    auto* summary = w().findChild<QDockWidget*>("dockSummary");
+    QList<QDockWidget*> panes{spectrum, summary};
+    if (!spectrumFirst) std::swap(panes[0], panes[1]);
+    const int separator = w().style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent);
+    auto settled = [&] {
+        for (QDockWidget* p : panes)
+            if (p->isVisible() && !p->isFloating() &&
+                p->geometry().top() > central->geometry().bottom() + separator + 2)
+                return false;
+        return true;
+    };
+    for (QDockWidget* pane : panes) {
+        pane->toggleViewAction()->trigger();
+        QTRY_VERIFY(pane->isVisible());
+        // The window grows to hold it: its own area stays as it was.
+        QTRY_COMPARE(central->size(), centralSize);
+        QTRY_VERIFY2(settled(), "a band lies empty above the panes");
+    }
+    for (QDockWidget* pane : panes) {
+        QVERIFY2(!pane->isFloating(), qPrintable(pane->objectName()));
+        QCOMPARE(w().dockWidgetArea(pane), Qt::BottomDockWidgetArea);
+        // Side by side, as high as each other, below the controls.
+        QCOMPARE(pane->geometry().top(), panes[0]->geometry().top());
+        QVERIFY(pane->height() >= pane->minimumSizeHint().height());
+    }
+    QVERIFY(desktop->availableGeometry().contains(w().frameGeometry()));
+    QCOMPARE(central->size(), centralSize);
+    for (QWidget* c : central->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QCOMPARE(c->geometry(), places[c->objectName()]);
+    QVERIFY(log_->messages.isEmpty());
+
+    // Every row of the Spectrum's note within its picture, nothing of it lost.
+    SpectrumView* view = w().spectrum()->view();
+    QTRY_VERIFY(view->ready());
+    view->grab();
+    const QStringList note = view->note();
+    QVERIFY(note.join(' ').contains("channels clean;"));
+    QVERIFY(note.join(' ').contains("; the study found "));
+    const QFontMetricsF fm(view->font());
+    const double room = view->width() - std::ceil(fm.horizontalAdvance("MHz") + 14) - 16;
+    for (const QString& row : note)
+        QVERIFY2(fm.horizontalAdvance(row) <= room + 0.5, qPrintable(row));
+    // A narrower picture breaks it into more rows, and a part too wide alone at blanks.
+    view->resize(200, view->height());
+    view->grab();
+    QVERIFY(view->note().size() > note.size());
+    QCOMPARE(view->note().join(' '), note.join(' '));
+
+    // Maximized, the panes take the room that the window's own controls leave.
+    w().showMaximized();
+    QTRY_VERIFY(w().height() > desktop->availableGeometry().height() - 10);
+    QTRY_VERIFY2(settled(), "a band lies empty above the panes");
+    QCOMPARE(central->height(), centralSize.height());
+    w().showNormal();
+    QTRY_COMPARE(central->size(), centralSize);
+
+    // Closed again, the window is as it was.
+    const QSize designed(860, 580);
+    for (QDockWidget* pane : panes)
+        pane->toggleViewAction()->trigger();
+    QTRY_COMPARE(w().size(), designed);
+}
+
 void TstMainWindow::settingsSurviveARestart_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("on");
@@ -748,5 +1078,22 @@ void TstMainWindow::exitClosesWithoutQuestion() {
     QVERIFY(log_->messages.isEmpty());
 }
 
-QTEST_MAIN(TstMainWindow)
+// The offscreen platform with three screens side by side: its own (800 by 800), where
+// the other tests run, and two desktops on which the panes are laid out.
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    QFile config(dir.filePath("screens.json"));
+    if (!config.open(QIODevice::WriteOnly)) return 1;
+    config.write(R"({"screens": [
+        {"name": "offscreen", "x": 0, "y": 0, "width": 800, "height": 800, "logicalDpi": 96},
+        {"name": "1600x1000", "x": 800, "y": 0, "width": 1600, "height": 1000, "logicalDpi": 96},
+        {"name": "1920x1080", "x": 2400, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96}
+    ]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TstMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_main_window.moc"

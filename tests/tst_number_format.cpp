@@ -21,6 +21,8 @@ class TstNumberFormat : public QObject {
     void studyReading();
     void hertzRounding_data();
     void hertzRounding();
+    void counts_data();
+    void counts();
     void fastPathAgreesWithDigits();
     void listOrder();
 };
@@ -153,6 +155,27 @@ void TstNumberFormat::hertzRounding() {
     QFETCH(double, mhz);
     QFETCH(double, rounded);
     QCOMPARE(roundToHertz(mhz), rounded);
+}
+
+void TstNumberFormat::counts_data() {
+    QTest::addColumn<quint64>("count");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << quint64(0) << "0";
+    QTest::newRow("three digits") << quint64(999) << "999";
+    QTest::newRow("first group") << quint64(1000) << "1,000";
+    QTest::newRow("zeros inside groups") << quint64(10'000'001) << "10,000,001";
+    QTest::newRow("summary total") << quint64(76'899'487) << "76,899,487";
+    // Beyond 2^53 a double drops the last digits.
+    QTest::newRow("2^53 + 1") << quint64((1ull << 53) + 1) << "9,007,199,254,740,993";
+    QTest::newRow("2^63 - 1") << quint64(INT64_MAX) << "9,223,372,036,854,775,807";
+    QTest::newRow("2^64 - 1") << quint64(UINT64_MAX) << "18,446,744,073,709,551,615";
+    QTest::newRow("2^64 - 2") << quint64(UINT64_MAX - 1) << "18,446,744,073,709,551,614";
+}
+
+void TstNumberFormat::counts() {
+    QFETCH(quint64, count);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(formatCount(count)), text);
 }
 
 // The integer fast path must give the digits of the shortest form whatever the value.

@@ -394,11 +394,11 @@ void TstSpectrum::paneClosedAtStartAndOpenedFromTheMenu() {
     QVERIFY(pane);
     QVERIFY(!pane->isVisible());
     const QSize window = w().size(), central = w().centralWidget()->size();
-    // The menus that were stay where they were; View comes after them, and Tools last.
+    // View and Tools stand before Help, which stays the last menu.
     QStringList titles;
     for (QAction* a : w().menuBar()->actions())
         titles << a->text();
-    QCOMPARE(titles, QStringList({"&File", "&Configuration", "&Help", "&View", "&Tools"}));
+    QCOMPARE(titles, QStringList({"&File", "&Configuration", "&View", "&Tools", "&Help"}));
     auto* open = child<QAction>("mnu_View_Spectrum");
     QVERIFY(open);
     QCOMPARE(open->text(), "&Spectrum");
