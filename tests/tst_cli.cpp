@@ -34,12 +34,8 @@ const QString kThousands = KIM_TEST_DATA "/thousands.int";
 // A study file as the program writes them.
 void writeStudy(const QString& path, const QStringList& transmit, const QStringList& receive,
                 const QString& separation = "25.0") {
-    QStringList values{"Big Site",
-                       "",
-                       "Monday, March 02, 2026",
-                       separation,
-                       "Transmitter Frequencies",
-                       "-------------------------"};
+    QStringList values{"Big Site", "", "Monday, March 02, 2026", separation,
+                       "Transmitter Frequencies", "-------------------------"};
     values << transmit << "Receiver Frequencies"
            << "-------------------------" << receive << "Finished!";
     QFile f(path);
@@ -364,8 +360,9 @@ void TstCli::badUsage_data() {
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
     QTest::newRow("no threads") << QStringList{"--threads", "0", kThousands}
                                 << "--threads takes a number from 1 to 1024, not \"0\"";
-    QTest::newRow("threads not a number") << QStringList{"--threads=two", kThousands}
-                                          << "--threads takes a number from 1 to 1024, not \"two\"";
+    QTest::newRow("threads not a number")
+        << QStringList{"--threads=two", kThousands}
+        << "--threads takes a number from 1 to 1024, not \"two\"";
 }
 
 void TstCli::badUsage() {
@@ -432,8 +429,7 @@ void TstCli::threadsAndQuiet() {
     QFETCH(QStringList, args);
     QFETCH(bool, summary);
     const Run all = run({"--order", "3", kThousands});
-    const Run r = run(args << "--order"
-                           << "3" << kThousands);
+    const Run r = run(args << "--order" << "3" << kThousands);
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, all.out);
     QCOMPARE(r.err, summary ? all.err : QString());
@@ -627,8 +623,7 @@ void TstCli::outOfMemoryFails() {
         const QString err = QString::fromUtf8(p.readAllStandardError());
         QVERIFY2(err.startsWith("intermod-study: " + file + ": "), qPrintable(err));
         if (file == study)
-            QCOMPARE(err,
-                     "intermod-study: " + file + ": there is not enough memory for this study\n");
+            QCOMPARE(err, "intermod-study: " + file + ": there is not enough memory for this study\n");
     }
 }
 
