@@ -318,7 +318,6 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     return std::nullopt;
 }
 
-// The clean channels of a band for the study's transmitters.
 // Why the output is not whole, as an exit status with its reason on standard error:
 // a Ctrl+C or SIGTERM, or a write that failed. Nothing when it is whole.
 std::optional<int> outputFailure(bool written, const Output& out, const Interrupt& interrupt) {
@@ -334,6 +333,7 @@ std::optional<int> outputFailure(bool written, const Output& out, const Interrup
     return std::nullopt;
 }
 
+// The clean channels of a band for the study's transmitters.
 int findChannels(const kim::Study& study, const Options& o, const Interrupt& interrupt) {
     kim::ChannelSearch search;
     search.transmit = study.transmit;
