@@ -1,8 +1,9 @@
 #include "export_results.h"
 
+#include "safe_file.h"
+
 #include <QEventLoop>
 #include <QProgressDialog>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <atomic>
@@ -10,12 +11,42 @@
 
 namespace kim {
 
+bool writeResultsFile(const StudyResult& result, const QString& path, ExportFormat format,
+                      const std::atomic<bool>& stop, QString* error,
+                      const std::function<void(double share)>& progress) {
+    // The share is of bytes: a JSON list is one long line.
+    const double expected = double(estimateExportBytes(result, format));
+    SafeFile file(path);
+    bool ok = file.open();
+    if (ok) {
+        try {
+            ok = exportResult(result, format, 0, [&](std::string_view block) {
+                if (stop.load() ||
+                    file.write(block.data(), qint64(block.size())) != qint64(block.size()))
+                    return false;
+                progress(std::min(1.0, double(file.written()) / expected));
+                return true;
+            });
+        } catch (const std::bad_alloc&) {
+            ok = false;
+            *error = QStringLiteral("There is not enough memory to export the results.");
+        }
+    }
+    if (ok && !stop.load()) ok = file.commit();
+    if (!ok) {
+        if (error->isEmpty() && !stop.load())
+            *error = QStringLiteral("The results could not be written: %1.").arg(file.reason());
+        file.cancel();
+    }
+    return ok;
+}
+
 namespace {
 // What the writing thread and the window share.
 struct Shared {
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
-    std::atomic<uint64_t> lines{0};
+    std::atomic<double> share{0};
     bool written = false;
     QString error;
 };
@@ -25,30 +56,8 @@ bool exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> res
                          const QString& path, ExportFormat format, QString* error) {
     auto shared = std::make_shared<Shared>();
     std::jthread writer([shared, result, path, format] {
-        // Written beside the old file and put in its place only once whole.
-        QSaveFile file(path);
-        bool ok = file.open(QIODevice::WriteOnly);
-        if (ok) {
-            try {
-                ok = exportResult(*result, format, 0, [&](std::string_view block) {
-                    if (shared->stop.load()) return false;
-                    shared->lines += std::count(block.begin(), block.end(), '\n');
-                    return file.write(block.data(), qint64(block.size())) == qint64(block.size());
-                });
-            } catch (const std::bad_alloc&) {
-                ok = false;
-                shared->error = QStringLiteral("There is not enough memory to export the results.");
-            }
-        }
-        if (ok && !shared->stop.load()) ok = file.commit();
-        if (!ok) {
-            if (shared->error.isEmpty() && !shared->stop.load())
-                shared->error = file.errorString().isEmpty()
-                                    ? QStringLiteral("The results could not be written.")
-                                    : file.errorString();
-            file.cancelWriting();
-        }
-        shared->written = ok;
+        shared->written = writeResultsFile(*result, path, format, shared->stop, &shared->error,
+                                           [&](double share) { shared->share = share; });
         shared->done = true;
     });
     QProgressDialog progress(QStringLiteral("Exporting the results..."), QStringLiteral("Cancel"),
@@ -56,7 +65,6 @@ bool exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> res
     progress.setWindowTitle(QStringLiteral("Export Results"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
-    const double total = std::max<double>(1, double(result->lineCount()));
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -65,7 +73,7 @@ bool exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> res
             loop.quit();
             return;
         }
-        progress.setValue(int(std::min(999.0, 1000 * double(shared->lines.load()) / total)));
+        progress.setValue(int(std::min(999.0, 1000 * shared->share.load())));
     });
     poll.start(30);
     if (!shared->done.load()) loop.exec();

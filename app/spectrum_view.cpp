@@ -1,6 +1,7 @@
 #include "spectrum_view.h"
 
 #include "number_format.h"
+#include "safe_file.h"
 
 #include <QBuffer>
 #include <QFutureWatcher>
@@ -8,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -746,12 +746,10 @@ bool SpectrumView::exportImage(const QString& path, QString* error) const {
         }
     }
     // Written whole or not at all: an earlier file of that name stays until then.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (writeFileSafely(path, bytes, &reason)) return true;
+    *error = QStringLiteral("The image could not be written: %1.").arg(reason);
+    return false;
 }
 
 } // namespace kim

@@ -88,15 +88,35 @@ void appendReceiversJson(std::string& out, const StudyResult& res) {
     out += "]";
 }
 
+// One line of the list as the format writes it, with what stands between it and the
+// line before.
+void appendExportLine(std::string& b, const StudyResult& res, ExportFormat format, size_t i) {
+    if (format == ExportFormat::Csv) {
+        appendCsvRow(b, res, i);
+    } else if (format == ExportFormat::Json) {
+        if (i > 0) b += ", ";
+        // Lines are formatted on several threads at once: each its own text.
+        thread_local std::string line;
+        line.clear();
+        res.appendLine(line, i);
+        appendJsonString(b, line);
+    } else {
+        res.appendLine(b, i);
+        b += '\n';
+    }
+}
+
 } // namespace
 
 bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
                   const std::function<bool(std::string_view)>& write) {
-    auto lines = [&](auto&& piece) { return formatInOrder(res.lineCount(), threads, piece, write); };
+    auto lines = [&](auto&& piece) {
+        return formatInOrder(res.lineCount(), threads, piece, write);
+    };
     if (format == ExportFormat::Csv) {
         if (!write("family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,"
                    "distance_khz\n") ||
-            !lines([&](size_t i, std::string& b) { appendCsvRow(b, res, i); }))
+            !lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i); }))
             return false;
         if (res.complete()) return true;
         return write("# incomplete: the study found " + std::to_string(res.products()) +
@@ -115,22 +135,30 @@ bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
         std::string tail = "], \"receivers\": ";
         appendReceiversJson(tail, res);
         tail += "}\n";
-        return write(head) && lines([&](size_t i, std::string& b) {
-                   if (i > 0) b += ", ";
-                   // Lines are formatted on several threads at once: each its own text.
-                   thread_local std::string line;
-                   line.clear();
-                   res.appendLine(line, i);
-                   appendJsonString(b, line);
-               }) &&
+        return write(head) &&
+               lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i); }) &&
                write(tail);
     }
     if (!res.ran()) return true;
     if (res.lineCount() == 0) return write(std::string(kNoInterferenceLine) + "\n");
-    return lines([&](size_t i, std::string& b) {
-        res.appendLine(b, i);
-        b += '\n';
-    });
+    return lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i); });
+}
+
+uint64_t estimateExportBytes(const StudyResult& res, ExportFormat format) {
+    const size_t count = res.lineCount();
+    if (count == 0) return 1;
+    // Lines evenly spread over the list, formatted as the export formats them.
+    const size_t samples = std::min<size_t>(count, 4096);
+    std::string text;
+    for (size_t k = 0; k < samples; ++k)
+        appendExportLine(text, res, format, k * count / samples);
+    uint64_t bytes = static_cast<uint64_t>(double(text.size()) / double(samples) * double(count));
+    if (format == ExportFormat::Json) {
+        std::string receivers;
+        appendReceiversJson(receivers, res);
+        bytes += receivers.size();
+    }
+    return std::max<uint64_t>(bytes, 1);
 }
 
 bool exportSummary(const StudyResult& res, const std::function<bool(std::string_view)>& write) {

@@ -5,6 +5,7 @@
 #include "channel_finder.h"
 #include "study_engine.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,10 +21,13 @@ enum class ExportFormat { Text, Json, Csv };
 bool exportResult(const StudyResult& result, ExportFormat format, unsigned threads,
                   const std::function<bool(std::string_view)>& write);
 
+// About the number of bytes exportResult writes, from a sample of the lines formatted as
+// it formats them: for showing how far an export got.
+uint64_t estimateExportBytes(const StudyResult& result, ExportFormat format);
+
 // The per-receiver summary as a text table: one row a receiver in list order, with its
 // products in total and by order and the nearest product's distance and line.
-bool exportSummary(const StudyResult& result,
-                   const std::function<bool(std::string_view)>& write);
+bool exportSummary(const StudyResult& result, const std::function<bool(std::string_view)>& write);
 
 // The channels of a search: text, the clean channels' list texts ascending, one a line;
 // JSON, {"channels": [...], "clean": N, "tested": M} with every channel; CSV, the same

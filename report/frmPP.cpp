@@ -23,6 +23,22 @@ namespace {
 int roundEven(double v) {
     return static_cast<int>(std::nearbyint(v));
 }
+
+// A page's size in twips from its definition: points and millimetres as the page size
+// gives them would round A4 to 595 by 842 points.
+QSizeF pageTwips(const QPageSize& size) {
+    const QSizeF d = size.definitionSize();
+    switch (size.definitionUnits()) {
+    case QPageSize::Point:
+        return d * 20;
+    case QPageSize::Inch:
+        return d * 1440;
+    case QPageSize::Millimeter:
+        return d * (1440 / 25.4);
+    default:
+        return size.size(QPageSize::Millimeter) * (1440 / 25.4);
+    }
+}
 } // namespace
 
 frmPP::frmPP(QWidget* owner, const ReportSource& study)
@@ -48,11 +64,12 @@ double frmPP::unitsToPixels() const {
     return ui->picBord->width() / borderScaleWidth();
 }
 
+// The printer's paper, so that the sheet has the proportions of the page printed.
 double frmPP::paperWidth() const {
-    return (Orient == 2 ? 15840 : 12240) * ZoomFact;
+    return (Orient == 2 ? PrintHeight : PrintWidth) * ZoomFact;
 }
 double frmPP::paperHeight() const {
-    return (Orient == 2 ? 12240 : 15840) * ZoomFact;
+    return (Orient == 2 ? PrintWidth : PrintHeight) * ZoomFact;
 }
 
 int frmPP::hScrollValue() const {
@@ -76,9 +93,9 @@ void frmPP::Form_Load() {
     LMargin = RMargin = TMargin = BMargin = 720;
     // The page's size as it stands upright, in whole twips: PrintWidth is the
     // vertical extent of a landscape page.
-    const QSizeF page = layout.pageSize().size(QPageSize::Point);
-    PrintWidth = std::round(page.width() * 20);
-    PrintHeight = std::round(page.height() * 20);
+    const QSizeF page = pageTwips(layout.pageSize());
+    PrintWidth = std::round(page.width());
+    PrintHeight = std::round(page.height());
     // The pages are the printer's as it is set up now.
     measures_ = measurePrinter(appPrinter());
     PageCount = pages().pageCount();

@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPaintDevice>
-#include <QPrinter>
 
 namespace kim {
 
@@ -24,8 +23,8 @@ PainterSurface::PainterSurface(QPaintDevice& device, double pixelsPerTwipX, doub
     applyFont();
 }
 
-PainterSurface PainterSurface::onPrinter(QPrinter& printer, QPainter* painter) {
-    const double pixelsPerTwip = printer.resolution() / 1440.0;
+PainterSurface PainterSurface::onPrinter(QPaintDevice& printer, QPainter* painter) {
+    const double pixelsPerTwip = printer.logicalDpiX() / 1440.0;
     const double w = printer.width() / pixelsPerTwip, h = printer.height() / pixelsPerTwip;
     if (painter)
         return PainterSurface(*painter, pixelsPerTwip, pixelsPerTwip, w, h, true, Qt::black);

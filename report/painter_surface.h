@@ -7,8 +7,6 @@
 #include <QFont>
 #include <QPainter>
 
-class QPrinter;
-
 namespace kim {
 
 class PainterSurface : public DrawSurface {
@@ -21,9 +19,9 @@ class PainterSurface : public DrawSurface {
     PainterSurface(QPaintDevice& device, double pixelsPerTwipX, double pixelsPerTwipY,
                    double scaleWidth, double scaleHeight, bool printer);
 
-    // The printer's surface: twips from the top left of its printable area, as wide
-    // and high as that area. Without a painter it only measures.
-    static PainterSurface onPrinter(QPrinter& printer, QPainter* painter);
+    // The printer's surface (or a PDF's): twips from the top left of its printable area,
+    // as wide and high as that area. Without a painter it only measures.
+    static PainterSurface onPrinter(QPaintDevice& printer, QPainter* painter);
 
     double currentX() const override { return x_; }
     double currentY() const override { return y_; }

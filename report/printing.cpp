@@ -2,6 +2,7 @@
 
 #include "message_box.h"
 #include "painter_surface.h"
+#include "safe_file.h"
 #include "settings_store.h"
 
 #include <QDialogButtonBox>
@@ -9,6 +10,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -132,21 +134,44 @@ QString defaultPdfName() {
     return QDir(dir).filePath(QStringLiteral("Intermodulation Report.pdf"));
 }
 
-// Prints the pages on a thread of its own while the window shows how far it got.
+// Prints the pages on a thread of its own while the window shows how far it got. A PDF
+// file is written beside the earlier one and takes its place only once whole; a cancel or
+// a failure leaves the earlier file as it was.
 PrintOutcome printInBackground(QWidget* parent, QPrinter& printer, const ReportSource& study,
                                const ReportPages& pages, qint64 first, qint64 last,
                                QString* error) {
+    std::unique_ptr<SafeFile> file;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        file = std::make_unique<SafeFile>(printer.outputFileName());
+        if (!file->open()) {
+            *error = QStringLiteral("The file %1 could not be written: %2.")
+                         .arg(printer.outputFileName(), file->reason());
+            return PrintOutcome::Failed;
+        }
+    }
     std::atomic<bool> stop{false};
     std::atomic<qint64> done{0};
     PrintOutcome outcome = PrintOutcome::Failed;
     bool started = false;
     std::unique_ptr<QThread> worker(QThread::create([&] {
+        // The PDF is drawn as the printer would draw it: its page, resolution and names.
+        std::unique_ptr<QPdfWriter> pdf;
+        QPagedPaintDevice* device = &printer;
+        if (file) {
+            pdf = std::make_unique<QPdfWriter>(file.get());
+            pdf->setPdfVersion(printer.pdfVersion());
+            pdf->setResolution(printer.resolution());
+            pdf->setPageLayout(printer.pageLayout());
+            pdf->setTitle(printer.docName());
+            pdf->setCreator(printer.creator());
+            device = pdf.get();
+        }
         QPainter painter;
-        if (!painter.begin(&printer)) return;
+        if (!painter.begin(device)) return;
         started = true;
-        PainterSurface surface = PainterSurface::onPrinter(printer, &painter);
+        PainterSurface surface = PainterSurface::onPrinter(*device, &painter);
         outcome = printPages(surface, study, pages, first, last, &stop, &done);
-        if (outcome == PrintOutcome::Cancelled && printer.abort()) return;
+        if (outcome == PrintOutcome::Cancelled && !pdf && printer.abort()) return;
         if (painter.isActive()) painter.end();
     }));
 
@@ -176,16 +201,18 @@ PrintOutcome printInBackground(QWidget* parent, QPrinter& printer, const ReportS
     loop.exec();
     worker->wait();
 
-    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
-    if (outcome == PrintOutcome::Cancelled && toFile) QFile::remove(printer.outputFileName());
-    if (outcome == PrintOutcome::Failed) {
-        if (started)
-            *error = QStringLiteral("The pages could not be sent to the printer.");
-        else if (toFile)
-            *error =
-                QStringLiteral("The file %1 could not be written.").arg(printer.outputFileName());
-        else
-            *error = QStringLiteral("The printer could not start the document.");
+    if (file) {
+        if (outcome == PrintOutcome::Printed && !file->commit()) outcome = PrintOutcome::Failed;
+        if (outcome != PrintOutcome::Printed) file->cancel();
+        if (outcome == PrintOutcome::Failed)
+            *error = file->reason().isEmpty()
+                         ? QStringLiteral("The file %1 could not be written.")
+                               .arg(printer.outputFileName())
+                         : QStringLiteral("The file %1 could not be written: %2.")
+                               .arg(printer.outputFileName(), file->reason());
+    } else if (outcome == PrintOutcome::Failed) {
+        *error = started ? QStringLiteral("The pages could not be sent to the printer.")
+                         : QStringLiteral("The printer could not start the document.");
     }
     return outcome;
 }

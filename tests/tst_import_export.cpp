@@ -1,3 +1,8 @@
+#include "export_results.h"
+#include "frmPP.h"
+#include "full_disk.h"
+#include "printing.h"
+#include "spectrum_pane.h"
 #include "study_file.h"
 #include "window_fixture.h"
 
@@ -7,10 +12,11 @@
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
-#include <QProcess>
 #include <QtTest>
 
 using namespace kim;
@@ -29,6 +35,10 @@ class TstImportExport : public QObject, testing::MainWindowFixture {
     void exportEqualsTheCommandLine_data();
     void exportEqualsTheCommandLine();
     void exportSaysWhenTheListWasCut();
+    void exportProgressFollowsTheBytes_data();
+    void exportProgressFollowsTheBytes();
+    void fullDiskKeepsTheEarlierFile_data();
+    void fullDiskKeepsTheEarlierFile();
 
   private:
     QString writeFile(const QString& name, const QByteArray& bytes) {
@@ -167,6 +177,122 @@ void TstImportExport::exportSaysWhenTheListWasCut() {
     child<QAction>("mnu_File_Export")->trigger();
     QCOMPARE(log_->titles().last(), "No Results!");
     QVERIFY(!QFile::exists(dir_.filePath("none.csv")));
+}
+
+void TstImportExport::exportProgressFollowsTheBytes_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::newRow("csv") << ExportFormat::Csv;
+    QTest::newRow("json") << ExportFormat::Json; // one line of text for the whole list
+}
+
+// The share shown moves with the bytes on the disk, from near 0 to near 1, whatever the
+// format's lines look like.
+void TstImportExport::exportProgressFollowsTheBytes() {
+    QFETCH(ExportFormat, format);
+    StudyInput in;
+    for (int i = 0; i < 40; ++i) {
+        in.transmit.push_back(std::to_string(150 + i * 0.0125));
+        in.receive.push_back(std::to_string(150.00625 + i * 0.025));
+    }
+    in.separation = "30";
+    in.order = OrderChoice::FirstToThird;
+    const auto result = std::make_shared<StudyResult>(runStudy(in));
+    QVERIFY(result->lineCount() > 100000);
+    const QString path = dir_.filePath("progress");
+    std::vector<double> shares;
+    std::atomic<bool> stop{false};
+    QString error;
+    QVERIFY(writeResultsFile(*result, path, format, stop, &error,
+                             [&](double share) { shares.push_back(share); }));
+    QVERIFY(shares.size() > 3);
+    QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+    QVERIFY2(shares.front() < 0.3, qPrintable(QString::number(shares.front())));
+    // Before the last block, most of the file is written.
+    QVERIFY2(shares[shares.size() - 2] > 0.6,
+             qPrintable(QString::number(shares[shares.size() - 2])));
+    QVERIFY2(shares.back() > 0.95 && shares.back() <= 1.0,
+             qPrintable(QString::number(shares.back())));
+    // Cancel part-way: the file written before stays whole, nothing is left beside it.
+    QFile before(path);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray whole = before.readAll();
+    stop = false;
+    QVERIFY(!writeResultsFile(*result, path, format, stop, &error,
+                              [&](double share) { stop = share > 0.3; }));
+    QVERIFY(error.isEmpty());
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), whole);
+    QCOMPARE(QDir(dir_.path()).entryList({"progress*"}, QDir::Files), QStringList{"progress"});
+}
+
+void TstImportExport::fullDiskKeepsTheEarlierFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("room"); // bytes the disk still takes
+    QTest::newRow("study") << "study.int" << qint64(0);
+    QTest::newRow("csv export") << "results.csv" << qint64(4096);
+    QTest::newRow("json export") << "results.json" << qint64(4096);
+    QTest::newRow("png image") << "spectrum.png" << qint64(4096);
+    QTest::newRow("svg image") << "spectrum.svg" << qint64(4096);
+    QTest::newRow("pdf report") << "report.pdf" << qint64(4096);
+}
+
+// A full disk: the file written before stays whole, nothing is left beside it, and the
+// message gives the system's reason.
+void TstImportExport::fullDiskKeepsTheEarlierFile() {
+    QFETCH(QString, name);
+    QFETCH(qint64, room);
+    w().AutoLoad(QFINDTESTDATA("data/many_lines.int"));
+    QTRY_VERIFY(!w().studyRunning());
+    w().spectrum()->show();
+    testing::FullDisk disk;
+    const QString path = disk.filePath(name);
+    const QByteArray earlier = "the earlier file, whole";
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, permissions));
+    setFileDialogHook([&](const FileDialogRequest&) { return path; });
+    setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
+        printer.setOutputFileName(path);
+        return true;
+    });
+    appPrinter().setOutputFormat(QPrinter::PdfFormat);
+    auto write = [&] {
+        if (name.endsWith(".int")) {
+            child<QAction>("mnu_File_Save")->trigger();
+        } else if (name.startsWith("results")) {
+            child<QAction>("mnu_File_Export")->trigger();
+        } else if (name.startsWith("spectrum")) {
+            child<QPushButton>("cmdSpectrumExport")->click();
+        } else {
+            child<QAction>("mnu_File_Print")->trigger();
+            w().preview()->findChild<QPushButton*>("cmdPrint")->click();
+        }
+    };
+    disk.fill(room);
+    write();
+    disk.release();
+    QCOMPARE(log_->messages.size(), 1);
+    QVERIFY2(log_->messages[0].text.contains(disk.reason()), qPrintable(log_->messages[0].text));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), earlier);
+    QCOMPARE(disk.files(), QStringList{name});
+    // With room again, the same command replaces the file.
+    log_->messages.clear();
+    write();
+    setPrintDialogHook(nullptr);
+    QVERIFY(log_->messages.isEmpty());
+    f.close();
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll() != earlier);
+    QCOMPARE(disk.files(), QStringList{name});
+    const auto ownerGroupOther = QFileDevice::Permissions(0x7077);          // not the user's
+    QCOMPARE(QFileInfo(path).permissions() & ownerGroupOther, permissions); // the earlier file's
 }
 
 QTEST_MAIN(TstImportExport)

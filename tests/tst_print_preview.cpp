@@ -29,6 +29,8 @@ class TstPrintPreview : public QObject {
     void zoomCycleAndScrollBars();
     void printMenuOnlyBringsTheOpenPreviewForward();
     void landscapePaper();
+    void paperOfThePrinter_data();
+    void paperOfThePrinter();
     void followsTheStudyAndSurvivesBeingCovered();
     void closingTheMainWindowClosesThePreview();
     void printsToPdfTheSamePageAtAnyZoom();
@@ -214,6 +216,40 @@ void TstPrintPreview::landscapePaper() {
     QVERIFY(page.width() > page.height());
 }
 
+void TstPrintPreview::paperOfThePrinter_data() {
+    QTest::addColumn<QPageSize::PageSizeId>("size");
+    QTest::addColumn<bool>("landscape");
+    QTest::addColumn<double>("width"); // the sheet at zoom 1.0, in twips
+    QTest::addColumn<double>("height");
+    QTest::newRow("Letter") << QPageSize::Letter << false << 12240.0 << 15840.0;
+    QTest::newRow("A4") << QPageSize::A4 << false << 11906.0 << 16838.0;
+    QTest::newRow("A4 landscape") << QPageSize::A4 << true << 16838.0 << 11906.0;
+    QTest::newRow("Legal") << QPageSize::Legal << false << 12240.0 << 20160.0;
+}
+
+// The sheet is the paper the print will use, in its proportions, at every zoom.
+void TstPrintPreview::paperOfThePrinter() {
+    QFETCH(QPageSize::PageSizeId, size);
+    QFETCH(bool, landscape);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    appPrinter().setPageSize(QPageSize(size));
+    appPrinter().setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    frmPP* pp = openPreview();
+    QWidget* sheet = pp->findChild<QWidget*>("PicPaper");
+    for (double zoom : {1.0, 1.5, 0.5, 0.75}) {
+        QCOMPARE(pp->ZoomFact, zoom);
+        QCOMPARE(pp->paperWidth(), width * zoom);
+        QCOMPARE(pp->paperHeight(), height * zoom);
+        QVERIFY(qAbs(double(sheet->width()) / sheet->height() - width / height) < 0.01);
+        button(pp, "cmdZoom")->click();
+    }
+    // Centred across where narrower than the border.
+    QCOMPARE(pp->ZoomFact, 1.0);
+    QCOMPARE(pp->paperLeft(),
+             width < pp->borderScaleWidth() ? (pp->borderScaleWidth() - width) / 2 : 0.0);
+}
+
 void TstPrintPreview::followsTheStudyAndSurvivesBeingCovered() {
     frmPP* pp = openPreview();
     const QImage before = paper(pp);
@@ -292,11 +328,11 @@ void TstPrintPreview::cancelledOrFailedPrints() {
     printTo(pp, QString()); // cancelled: nothing printed, nothing said
     QVERIFY(log_->messages.isEmpty());
     QVERIFY(QDir(files_->path()).isEmpty());
-    QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
     printTo(pp, files_->filePath("no folder/report.pdf"));
     QCOMPARE(log_->messages.size(), 1);
     QCOMPARE(log_->messages[0].title, kProgramTitle);
     QVERIFY(log_->messages[0].text.startsWith("The Printer Returned the following error: "));
+    QVERIFY(log_->messages[0].text.endsWith(": " + QString::fromLocal8Bit(strerror(ENOENT)) + "."));
     QVERIFY(pp->isVisible());
     QCOMPARE(pp->OutObject, frmPP::Output::Paper);
     // Two clicks, two documents.

@@ -192,11 +192,15 @@ class TstReport : public QObject {
     void pagesHoldEveryLineInOrder_data();
     void pagesHoldEveryLineInOrder();
     void longLinesStayInsideTheMargins();
+    void shortPages_data();
+    void shortPages();
+    void continuationRowsIndented();
     void countingFromPartsMatchesTheText_data();
     void countingFromPartsMatchesTheText();
     void pageRangeDrawsOnlyThosePages();
     void stopEndsAfterThePageInProgress();
     void tooManyPagesAreRefused();
+    void cancelledPrintLeavesNoFile_data();
     void cancelledPrintLeavesNoFile();
     void setupErrorMessage();
 };
@@ -433,6 +437,92 @@ void TstReport::longLinesStayInsideTheMargins() {
     QVERIFY(out.texts().filter(QRegularExpression("^\\(1,000.50000\\), Sep: ")).size() > 0);
 }
 
+void TstReport::shortPages_data() {
+    QTest::addColumn<double>("height");
+    QTest::addColumn<int>("wideEvery"); // every n-th line takes two rows; 0 none
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("firstResultPage");
+    // Rows are 200 twips. Page 1's heading block ends 3440 twips down (the bottom margin
+    // counted), a following page's at 1840. Before the results stand 10 rows: blank lines,
+    // rules, headings, one transmitter and one receiver.
+    // Under a row a page: every item on a page of its own, the lists' blank lines and
+    // rules dropped at the page breaks.
+    QTest::newRow("a page too short for one row") << 1900.0 << 2 << 11 << 6;
+    QTest::newRow("a page of exactly one two-row line") << 1840.0 + 400 << 1 << 9 << 4;
+    // Page 1 has one row left below the lists.
+    QTest::newRow("a first page too short for a two-row line") << 3440.0 + 11 * 200 << 2 << 2 << 2;
+    QTest::newRow("a first page with a row for a one-row line") << 3440.0 + 11 * 200 << 0 << 2 << 1;
+}
+
+// Pages shorter than the report's rows: each line still comes once, whole, on one page;
+// a line goes on to the next page when its rows do not fit, and a page that cannot hold
+// a line's rows at all holds that line alone.
+void TstReport::shortPages() {
+    QFETCH(double, height);
+    QFETCH(int, wideEvery);
+    QFETCH(int, pages);
+    QFETCH(int, firstResultPage);
+    FakeStudy study;
+    study.site = "Mesa";
+    study.transmit = {"150"};
+    study.receive = {"151"};
+    for (int i = 0; i < 6; ++i)
+        study.results << (wideEvery && i % wideEvery == 0
+                              ? QString("line %1 = %2 (%3), wide")
+                                    .arg(i)
+                                    .arg(QString(60, 'x'), QString(30, 'y'))
+                              : QString("line %1").arg(i));
+    const ReportPages layout(study, measures(12000, height));
+    QCOMPARE(layout.pageCount(), pages);
+    const RecordingSurface out = printAll(study, layout);
+    QCOMPARE(out.pages, pages);
+    QCOMPARE(resultLinesDrawn(out, 1200), study.results);
+    const double bottom = height - 720;
+    const bool roomForEveryLine = layout.measures().nextPageRows() >= (wideEvery ? 2 : 1);
+    for (size_t k = 0; k < out.drawn.size(); ++k) {
+        const auto& d = out.drawn[k];
+        if (d.text.startsWith("line 0")) QCOMPARE(d.page, firstResultPage);
+        if (d.left > 1201 && d.left < 2000) QCOMPARE(d.page, out.drawn[k - 1].page);
+        // Below the heading block, rows stay inside the margin where the page has room.
+        if (d.text.startsWith("line") && roomForEveryLine)
+            QVERIFY2(d.top + 200 <= bottom + 1e-6, qPrintable(d.text));
+    }
+}
+
+// A line's rows after its first start four figures right of the label column and end
+// inside the right margin, on the printer and on the paper, with the printer's breaks.
+void TstReport::continuationRowsIndented() {
+    FakeStudy study;
+    QStringList words{"line", "0"};
+    for (int i = 0; i < 60; ++i)
+        words << QString("w%1yz").arg(i % 10);
+    const QString line = words.join(' ');
+    QCOMPARE(line.size(), 6 + 60 * 5);
+    study.results = {line, "line 1"};
+    const ReportPages pages(study, measures());
+    // 100 twips a character: 100 in the first row (10080 twips), 96 in the others.
+    const QStringList rows = pages.measures().wrap.rows(line);
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.join(' '), line);
+    for (bool printer : {true, false}) {
+        RecordingSurface out(printer);
+        DrawReport(out, study, pages, 1, 1.5);
+        QStringList drawn;
+        for (const auto& d : out.drawn) {
+            if (d.text.startsWith("line 0")) {
+                QCOMPARE(d.left, 1200.0);
+                drawn << d.text;
+            } else if (!drawn.isEmpty() && drawn.size() < rows.size()) {
+                QCOMPARE(d.left, 1200.0 + 400);
+                drawn << d.text;
+            }
+            QVERIFY2(d.right <= 12000 - 720 + 1e-6, qPrintable(d.text));
+        }
+        QCOMPARE(drawn, rows);
+        QVERIFY(rows[1].size() >= 90); // the following rows are full
+    }
+}
+
 void TstReport::countingFromPartsMatchesTheText_data() {
     QTest::addColumn<double>("base");   // MHz
     QTest::addColumn<double>("spread"); // MHz
@@ -440,26 +530,34 @@ void TstReport::countingFromPartsMatchesTheText_data() {
     QTest::addColumn<QString>("separation");
     QTest::addColumn<QList<double>>("pageWidths");
     QTest::addColumn<bool>("sameFigures");
-    const QList<double> letter{12240};
+    QTest::addColumn<QList<double>>("pageHeights");
+    const QList<double> letter{12240}, tall{15840};
     // Widths from a narrow page to a wide one, 100 twips apart.
     QList<double> sweep;
     for (double w = 6000; w <= 12600; w += 100)
         sweep << w;
-    QTest::newRow("VHF") << 150.0 << 2.0 << 0.0125 << "25.0" << letter << true;
-    QTest::newRow("across 1,000 MHz") << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << true;
-    QTest::newRow("across 10,000 MHz") << 9999.2 << 1.2 << 0.0125 << "25.0" << sweep << true;
-    QTest::newRow("below 1 MHz") << 0.2 << 0.6 << 0.0125 << "25.0" << letter << true;
+    QTest::newRow("VHF") << 150.0 << 2.0 << 0.0125 << "25.0" << letter << true << tall;
+    QTest::newRow("across 1,000 MHz") << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << true << tall;
+    QTest::newRow("across 10,000 MHz")
+        << 9999.2 << 1.2 << 0.0125 << "25.0" << sweep << true << tall;
+    QTest::newRow("below 1 MHz") << 0.2 << 0.6 << 0.0125 << "25.0" << letter << true << tall;
     // Off any raster: distances with hundredths of a kilohertz.
-    QTest::newRow("ten hertz steps") << 999.6 << 0.8 << 0.00001 << "25.0" << sweep << true;
+    QTest::newRow("ten hertz steps") << 999.6 << 0.8 << 0.00001 << "25.0" << sweep << true << tall;
     // Products far from their receivers, below zero too: long distances, a minus sign.
     // (Every product interferes: a few widths only.)
     const QList<double> some{7000, 8500, 10000, 12240};
-    QTest::newRow("wide separation") << 150.0 << 60.0 << 0.0125 << "1234567.891" << some << true;
-    QTest::newRow("far below zero") << 1.0 << 60.0 << 0.0125 << "150000" << some << true;
+    QTest::newRow("wide separation")
+        << 150.0 << 60.0 << 0.0125 << "1234567.891" << some << true << tall;
+    QTest::newRow("far below zero") << 1.0 << 60.0 << 0.0125 << "150000" << some << true << tall;
     QTest::newRow("paper too narrow for a piece")
-        << 999.6 << 0.8 << 0.0125 << "25.0" << QList<double>{3000} << true;
+        << 999.6 << 0.8 << 0.0125 << "25.0" << QList<double>{3000} << true << tall;
     QTest::newRow("figures of different widths")
-        << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << false;
+        << 999.6 << 0.8 << 0.0125 << "25.0" << sweep << false << tall;
+    // Pages too short for a row, and a first page with one row left below the lists
+    // (15 rows of them here) where the first lines take two.
+    QTest::newRow("short pages") << 999.6 << 0.8 << 0.0125 << "25.0"
+                                 << QList<double>{6000, 8000, 10000} << true
+                                 << QList<double>{1900, 2240, 3440 + 16 * 200, 3440 + 17 * 200};
 }
 
 // The page count adds up a study's lines from their parts, and settles most of them by
@@ -472,6 +570,7 @@ void TstReport::countingFromPartsMatchesTheText() {
     QFETCH(QString, separation);
     QFETCH(QList<double>, pageWidths);
     QFETCH(bool, sameFigures);
+    QFETCH(QList<double>, pageHeights);
     auto widths = [sameFigures](QChar c) {
         return !sameFigures && c.isDigit() ? 90.0 + (c.unicode() - '0') * 3 : serifWidth(c);
     };
@@ -494,17 +593,19 @@ void TstReport::countingFromPartsMatchesTheText() {
     byParts.study = result;
 
     for (double width : pageWidths) {
-        const ReportMeasures m = measures(width, 15840, widths);
-        const StudyLineRows parts(*result, m.wrap);
-        for (size_t i = 0; i < result->lineCount(); ++i) {
-            QCOMPARE(parts.width(i), m.wrap.width(lines[i]));
-            QCOMPARE(parts.rows(i), int(m.wrap.rows(lines[i]).size()));
-        }
-        const ReportPages a(byParts, m), b(byText, m);
-        QCOMPARE(a.pageCount(), b.pageCount());
-        for (qint64 p = 1; p <= a.pageCount(); ++p) {
-            QCOMPARE(a.pageBegin(p), b.pageBegin(p));
-            QCOMPARE(a.pageEnd(p), b.pageEnd(p));
+        for (double height : pageHeights) {
+            const ReportMeasures m = measures(width, height, widths);
+            const StudyLineRows parts(*result, m.wrap);
+            for (size_t i = 0; i < result->lineCount(); ++i) {
+                QCOMPARE(parts.width(i), m.wrap.width(lines[i]));
+                QCOMPARE(parts.rows(i), int(m.wrap.rows(lines[i]).size()));
+            }
+            const ReportPages a(byParts, m), b(byText, m);
+            QCOMPARE(a.pageCount(), b.pageCount());
+            for (qint64 p = 1; p <= a.pageCount(); ++p) {
+                QCOMPARE(a.pageBegin(p), b.pageBegin(p));
+                QCOMPARE(a.pageEnd(p), b.pageEnd(p));
+            }
         }
     }
 }
@@ -587,8 +688,16 @@ void TstReport::tooManyPagesAreRefused() {
     QVERIFY(!QFile::exists(pdf));
 }
 
-// Cancel in the progress window stops the print: the half-written PDF is removed.
+// Cancel in the progress window stops the print: the half-written PDF is removed, and an
+// earlier file of that name stays as it was.
+void TstReport::cancelledPrintLeavesNoFile_data() {
+    QTest::addColumn<QByteArray>("earlier"); // the file there before; empty: none
+    QTest::newRow("new file") << QByteArray();
+    QTest::newRow("over an earlier report") << QByteArray("%PDF-1.4 the earlier report %%EOF");
+}
+
 void TstReport::cancelledPrintLeavesNoFile() {
+    QFETCH(QByteArray, earlier);
     testing::TempSettings settings;
     testing::MessageLog log;
     QTemporaryDir dir;
@@ -596,6 +705,11 @@ void TstReport::cancelledPrintLeavesNoFile() {
     FakeStudy study;
     study.generated = 400 * measurePrinter(appPrinter()).nextPageRows();
     const QString pdf = dir.filePath("long.pdf");
+    if (!earlier.isEmpty()) {
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
     setPrintDialogHook([&](QPrinter& printer, PrintRequest&) {
         printer.setOutputFileName(pdf);
         return true;
@@ -612,7 +726,14 @@ void TstReport::cancelledPrintLeavesNoFile() {
     QCOMPARE(outcome, PrintOutcome::Cancelled);
     QVERIFY2(shown.startsWith("Printing page "), qPrintable(shown));
     QVERIFY(log.messages.isEmpty());
-    QVERIFY(!QFile::exists(pdf));
+    if (earlier.isEmpty()) {
+        QVERIFY(QDir(dir.path()).isEmpty());
+    } else {
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"long.pdf"});
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), earlier);
+    }
 }
 
 void TstReport::setupErrorMessage() {

@@ -1,6 +1,7 @@
 #include "file_commands.h"
 
 #include "message_box.h"
+#include "safe_file.h"
 #include "settings_store.h"
 #include "study_file.h"
 
@@ -9,7 +10,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace kim {
@@ -127,26 +127,11 @@ void FileCommands::Save() {
         fail(QStringLiteral("Path Not Found"));
         return;
     }
-    // Written beside the old file and put in its place only once whole. Unbuffered, so
-    // that a full disk shows in the write itself: a buffered write that fails at the
-    // end would still be committed, cut short.
-    QSaveFile file(path);
+    // Written beside the old file and put in its place only once whole.
     const std::string bytes = encodeStudy(host_.currentStudy());
-    const auto size = static_cast<qint64>(bytes.size());
-    qint64 written = 0;
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        while (written < size) {
-            const qint64 n = file.write(bytes.data() + written, size - written);
-            if (n <= 0) break;
-            written += n;
-        }
-    }
-    if (written != size || !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        fail(why.isEmpty() || why == QLatin1String("Unknown error")
-                 ? QStringLiteral("The study could not be written.")
-                 : why);
+    QString why;
+    if (!writeFileSafely(path, QByteArrayView(bytes.data(), qsizetype(bytes.size())), &why)) {
+        fail(why);
         return;
     }
     host_.setStudyTitle(studyTitle(path));
