@@ -30,8 +30,7 @@ inline void adviseHugePages([[maybe_unused]] const void* p, [[maybe_unused]] siz
 
 // A working array kept from use to use, its new elements left unset: fresh memory costs
 // a page fault and the zeroing of the page.
-template <class T>
-class Buffer {
+template <class T> class Buffer {
   public:
     // Room for n elements; what was there is not kept.
     T* room(size_t n) {
@@ -44,6 +43,7 @@ class Buffer {
         return data_.get();
     }
     T* data() const { return data_.get(); }
+    size_t capacity() const { return capacity_; }
     T& operator[](size_t i) const { return data_[i]; }
 
   private:
@@ -65,9 +65,8 @@ void radixSort(T* a, size_t n, Buffer<T>& tmp, int from, int to, Key key, Worker
     constexpr size_t digits = size_t{1} << Bits, mask = digits - 1;
     // A part's counts take as much memory as eight of its elements' digits at most: with
     // many threads, fewer parts rather than more counts than elements.
-    const size_t parts = pool && n >= (1u << 16)
-                             ? std::clamp<size_t>(n / (8 * digits), 1, pool->size())
-                             : 1;
+    const size_t parts =
+        pool && n >= (1u << 16) ? std::clamp<size_t>(n / (8 * digits), 1, pool->size()) : 1;
     std::vector<size_t> count(parts * digits);
     T* src = a;
     T* dst = tmp.room(n);

@@ -122,7 +122,7 @@ struct RunOptions {
     // thread alone for a study of little work. The lines and the counts are the same,
     // byte for byte, for any number of threads.
     unsigned threads = 0;
-    // Bytes of working memory for sorted sums and targets; 0 takes 384 MiB. Less memory
+    // Bytes of working memory for sorted sums and targets; 0 takes 1 GiB. Less memory
     // only takes longer. The kept lines (14 bytes each) come on top.
     size_t memory = 0;
     // Once a stop is requested the study returns within half a second, cancelled.

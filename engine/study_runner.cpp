@@ -57,7 +57,7 @@
 namespace kim {
 namespace {
 
-constexpr size_t kDefaultMemory = size_t{384} << 20;
+constexpr size_t kDefaultMemory = size_t{1} << 30;
 // Below this many MHz a double holds every frequency to the hertz, and sums of five stay
 // far from overflowing: the sorted sums serve. Transmitters beyond it are studied apart.
 constexpr double kExactRangeMHz = 0x1p33;
@@ -81,8 +81,7 @@ uint64_t sortKey(double v) {
 // The first position p at or after which no element is before the edge (so with
 // before = "value < e" the lower bound of e). Starts from a hint and gallops, so a sweep
 // of rising edges over the sums costs little more than the distances it moves.
-template <class Before>
-size_t seek(const Sum* s, size_t n, size_t p, Before before) {
+template <class Before> size_t seek(const Sum* s, size_t n, size_t p, Before before) {
     if (p < n && before(s[p].value)) {
         size_t lo = p + 1, hi = n;
         for (size_t step = 1; lo + step - 1 < n; step *= 2) {
@@ -120,11 +119,18 @@ class Progress {
         done_ += work;
         const double share = std::min(done_ / total_, 0.999);
         const auto now = std::chrono::steady_clock::now();
-        if (share > told_ && (share >= told_ + 0.01 || now - last_ >= std::chrono::milliseconds(100))) {
+        if (share > told_ &&
+            (share >= told_ + 0.01 || now - last_ >= std::chrono::milliseconds(100))) {
             told_ = share;
             last_ = now;
             report_(share);
         }
+    }
+    // More work than planned: the share told stays where it is until the work done
+    // passes it again.
+    void extend(double work) {
+        std::lock_guard lock(mutex_);
+        total_ += work;
     }
     void finish() {
         if (!report_) return;
@@ -138,6 +144,11 @@ class Progress {
     double done_ = 0, told_ = 0;
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
+};
+
+// Target values [lo, hi]: those that can reach the sums of one range.
+struct Window {
+    double lo = -HUGE_VAL, hi = HUGE_VAL;
 };
 
 struct Stopped {}; // thrown when the study is asked to stop
@@ -165,14 +176,7 @@ class StudyRunner {
     // product within that many MHz, not only among the interfering ones.
     StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
         : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
-          nearBound_(nearBound) {
-        // Sorted sums take 32 bytes an entry while sorted, targets 16; two thirds of the
-        // memory go to the sums.
-        // Indices of both fit in 32 bits.
-        const size_t memory = options.memory ? options.memory : kDefaultMemory;
-        maxSums_ = std::clamp<uint64_t>(memory / 48, 64, uint64_t{1} << 31);
-        chunkTargets_ = std::clamp<uint64_t>(memory / 96, 64, uint64_t{1} << 31);
-    }
+          nearBound_(nearBound), memory_(options.memory ? options.memory : kDefaultMemory) {}
 
     // False when stopped. threads 0: every core, or one for little work.
     bool run(OrderChoice order, unsigned threads) {
@@ -253,11 +257,14 @@ class StudyRunner {
     // How a multi-signal family is searched.
     struct Plan {
         int family = 0;
-        int lead = 0, m = 0;  // first letters, and last letters in the sorted sums
-        uint64_t choices = 0; // U^lead choices of the first letters
-        uint64_t sums = 0;    // U^m sums
-        double work = 0;      // for the progress
-        double apartWork = 0; // of the combinations holding a value studied apart
+        int lead = 0, m = 0;    // first letters, and last letters in the sorted sums
+        uint64_t choices = 0;   // U^lead choices of the first letters
+        uint64_t sums = 0;      // U^m sums
+        uint64_t perChunk = 1;  // choices whose targets are sorted at once
+        uint64_t rangeRoom = 0; // sums held at once: fewer than all, and they go in ranges
+        bool ranges = false;    // the sums are sorted range by range of their values
+        double work = 0;        // for the progress
+        double apartWork = 0;   // of the combinations holding a value studied apart
     };
 
     // The sorted sums of the last letters of a family, and the running total of their
@@ -276,7 +283,37 @@ class StudyRunner {
 
     // Working arrays of one worker, kept from chunk to chunk.
     struct Scratch {
-        Buffer<uint64_t> targets, hits, tmp;
+        Buffer<uint64_t> targets, tmp;
+    };
+
+    // Sort keys [lo, hi]: the sums of one range.
+    struct KeyRange {
+        uint64_t lo = 0, hi = UINT64_MAX;
+    };
+
+    // The sums of the last m letters: the first m-1 make a prefix (their classes as digits
+    // base U), and prefix plus or minus each value in `last` rises in that order.
+    struct SumParts {
+        std::vector<double> prefix; // NaN where a value is studied apart
+        std::vector<uint16_t> last; // the classes in the exact range
+        bool minus = false;         // the last letter is subtracted
+        int m = 0;
+        double value(size_t p, size_t j) const {
+            const double x = lastValue[j];
+            return minus ? prefix[p] - x : prefix[p] + x;
+        }
+        std::vector<double> lastValue;
+    };
+
+    // How the targets of a chunk are keyed: 32-bit images of their values.
+    struct TargetKeys {
+        double lo = 0, scale = 0;
+        uint32_t of(double v) const {
+            // Without a scale (values too far apart to place) every key is 0; a NaN would not
+            // convert.
+            const double x = scale > 0 ? (v - lo) * scale : 0.0;
+            return static_cast<uint32_t>(x > 0 ? std::min(x, 4294967295.0) : 0.0);
+        }
     };
 
     // The nearest product of a receiver so far and its place in the list: the family's
@@ -307,7 +344,7 @@ class StudyRunner {
 
     // A chunk of consecutive choices of the first letters.
     struct Chunk {
-        uint64_t first = 0; // choice index of the first one
+        uint64_t first = 0;           // choice index of the first one
         std::vector<double> lv;       // value of the first letters, left to right
         std::vector<uint64_t> weight; // products each choice stands for
         std::vector<char> apart;      // the choice holds a value studied apart
@@ -325,9 +362,8 @@ class StudyRunner {
                              const std::vector<std::string>& texts) {
         std::vector<uint16_t> order(values.size());
         std::iota(order.begin(), order.end(), uint16_t{0});
-        std::stable_sort(order.begin(), order.end(), [&](uint16_t a, uint16_t b) {
-            return listTextLess(texts[a], texts[b]);
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint16_t a, uint16_t b) { return listTextLess(texts[a], texts[b]); });
         Classes c;
         for (uint16_t i : order) {
             if (c.members.empty() || compareListText(texts[c.members.back().front()], texts[i])) {
@@ -451,9 +487,8 @@ class StudyRunner {
         }
         std::vector<uint16_t> order(U_);
         std::iota(order.begin(), order.end(), uint16_t{0});
-        std::stable_sort(order.begin(), order.end(), [&](uint16_t a, uint16_t b) {
-            return listTextLess(texts[a], texts[b]);
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint16_t a, uint16_t b) { return listTextLess(texts[a], texts[b]); });
         SortedSums rx; // the receivers as sums of no letter: index is the class
         rx.size = Q_;
         Sum* sorted = rx.sums.room(Q_);
@@ -507,8 +542,7 @@ class StudyRunner {
             hit.letter[0] = c;
             for (uint32_t q : hits) {
                 hit.receiver = static_cast<uint16_t>(q);
-                const auto room =
-                    static_cast<size_t>(std::min(need(), tx_.size(c) * rx_.size(q)));
+                const auto room = static_cast<size_t>(std::min(need(), tx_.size(c) * rx_.size(q)));
                 const size_t at = r_.matches_.size();
                 r_.matches_.resize(at + room);
                 expand(hit, 1, r_.matches_.data() + at, room);
@@ -630,8 +664,7 @@ class StudyRunner {
         }
 
         // Few, but all the sums when values are huge: checks for a stop as it goes.
-        template <class F>
-        void forCandidates(const StudyRunner& r, F&& fn) const {
+        template <class F> void forCandidates(const StudyRunner& r, F&& fn) const {
             for (size_t i = from; i < sureFrom; ++i) {
                 if (((i - from) & 65535) == 65535) r.checkStop();
                 fn(i);
@@ -646,46 +679,274 @@ class StudyRunner {
     // -----------------------------------------------------------------------------------
     // Multi-signal families.
 
+    // How to search a family: how many of the last letters go in the sorted sums, how many
+    // choices of the first ones are swept at once, and whether the sums are sorted range by
+    // range of their values; the least work within the memory.
     Plan plan(int family) const {
         const int k = familyInfo(family).letters;
         const double U = static_cast<double>(U_), Q = static_cast<double>(Q_);
+        const double memory = static_cast<double>(memory_);
+        // A sum takes 32 bytes while sorted (40 with its weight); a choice its targets, 16
+        // bytes each while sorted, and 25 bytes of its own.
+        const double sumBytes = this->sumBytes(), choiceBytes = 25 + 16 * Q;
         Plan best;
         best.family = family;
         best.work = HUGE_VAL;
-        // Sorting a sum costs about what sorting and sweeping a target does; take the
-        // split with the least of both, within the memory of the sums.
         for (int m = 1; m < k; ++m) {
             const double sums = std::pow(U, m), choices = std::pow(U, k - m);
-            if (m > 1 && sums > static_cast<double>(maxSums_)) break;
-            const double work = 3 * sums + 2 * choices * Q;
-            if (work < best.work) {
-                best.lead = k - m;
-                best.m = m;
-                best.sums = static_cast<uint64_t>(sums);
-                best.choices = static_cast<uint64_t>(choices);
-                best.work = work;
+            if (sums >= 0x1p31) break; // indices of sums fit in 32 bits
+            const double prefixes = std::pow(U, m - 1);
+            for (double share : {0.25, 0.5, 0.75}) { // of the memory for the sums
+                const double rangeRoom = std::max(64.0, std::floor(share * memory / sumBytes));
+                const double perChunk = std::clamp(std::floor((1 - share) * memory / choiceBytes),
+                                                   1.0, std::min(choices, std::floor(0x1p31 / Q)));
+                const double chunks = std::ceil(choices / perChunk);
+                const bool ranges = sums > rangeRoom;
+                // Making and sorting a sum costs about what sorting and sweeping a target
+                // does. Sums in ranges are counted out once, then made again for each chunk.
+                double work = 2 * choices * Q;
+                if (ranges)
+                    work +=
+                        sums + chunks * (3 * sums + std::ceil(1.25 * sums / rangeRoom) * prefixes);
+                else
+                    work += 3 * sums + prefixes;
+                if (work < best.work) {
+                    best.lead = k - m;
+                    best.m = m;
+                    best.sums = static_cast<uint64_t>(sums);
+                    best.choices = static_cast<uint64_t>(choices);
+                    best.perChunk = static_cast<uint64_t>(perChunk);
+                    best.rangeRoom = static_cast<uint64_t>(rangeRoom);
+                    best.ranges = ranges;
+                    best.work = work;
+                }
             }
         }
         if (!apartClasses_.empty()) best.apartWork = apartWork(familyInfo(family));
         return best;
     }
 
+    double sumBytes() const { return tx_.repeated ? 40 : 32; }
+
     void multiSignal(const Plan& pl, uint32_t rank) {
         const FamilyInfo& f = familyInfo(pl.family);
         const size_t before = r_.matches_.size();
         const uint64_t room = need();
-        const SortedSums& ss = trailingSums(pl);
-        const uint64_t perChunk = std::max<uint64_t>(1, chunkTargets_ / Q_);
+        const SumParts sp = sumParts(pl);
+        ranges_.assign(1, KeyRange{});
+        if (pl.ranges) {
+            // Kept sums make room for the ranges, whose memory is kept from family to family:
+            // fresh memory costs the zeroing of its pages.
+            sumCache_[0] = SortedSums{};
+            sumCache_[1] = SortedSums{};
+            rangeSums_.sums.room(static_cast<size_t>(pl.rangeRoom));
+            sortRoom_.room(static_cast<size_t>(pl.rangeRoom));
+            ranges_ = rangesOf(pl, sp);
+        } else {
+            // The ranges' memory goes to these sums when both would not fit.
+            if (static_cast<double>(rangeSums_.sums.capacity() + pl.sums) * sumBytes() >
+                static_cast<double>(memory_))
+                rangeSums_ = SortedSums{};
+            trailingSums(pl, sp);
+            progress_->add(3 * static_cast<double>(pl.sums) +
+                           static_cast<double>(sp.prefix.size()));
+        }
         Chunk chunk;
-        for (uint64_t first = 0; first < pl.choices; first += perChunk) {
-            const uint64_t count = std::min(perChunk, pl.choices - first);
+        for (uint64_t first = 0; first < pl.choices; first += pl.perChunk) {
+            const uint64_t count = std::min(pl.perChunk, pl.choices - first);
             firstLetters(f, pl, first, count, chunk);
             const bool lines = need() > 0;
             std::vector<uint64_t> perChoice(lines ? count : 0);
-            countChunk(f, pl, ss, chunk, perChoice, rank);
-            if (lines) linesOfChunk(f, pl, ss, chunk, perChoice);
+            countChunk(f, pl, sp, chunk, perChoice, rank);
+            if (lines) linesOfChunk(f, pl, sp, chunk, perChoice);
         }
         if (!apartClasses_.empty()) apartFamily(f, pl, rank, before, room);
+    }
+
+    // The sorted sums of range r of ranges_, for one pass over the ranges in order.
+    const SortedSums& sumsOf(const Plan& pl, const SumParts& sp, size_t r) {
+        if (!pl.ranges) return trailingSums(pl, sp);
+        SortedSums& ss = rangeSums_;
+        buildSums(sp, ranges_[r], r == 0, ss);
+        progress_->add(3 * static_cast<double>(ss.size) + static_cast<double>(sp.prefix.size()));
+        return ss;
+    }
+
+    // The parts of the sums of a plan's last letters.
+    SumParts sumParts(const Plan& pl) const {
+        const FamilyInfo& f = familyInfo(pl.family);
+        SumParts sp;
+        const auto lead = static_cast<size_t>(pl.lead), front = static_cast<size_t>(pl.m - 1);
+        size_t prefixes = 1;
+        for (size_t j = 0; j < front; ++j)
+            prefixes *= U_;
+        sp.prefix.resize(prefixes);
+        std::array<size_t, 4> d{}; // four letters at most
+        for (size_t p = 0; p < prefixes; ++p) {
+            if ((p & 65535) == 65535) checkStop();
+            double v = 0;
+            bool apart = false;
+            for (size_t j = 0; j < front; ++j) {
+                const double x = tx_.value[d[j]];
+                v = f.minus[lead + j] ? v - x : v + x;
+                apart |= apart_[d[j]] != 0;
+            }
+            sp.prefix[p] = apart ? std::nan("") : v;
+            for (size_t j = front; j-- > 0 && ++d[j] == U_;)
+                d[j] = 0;
+        }
+        sp.m = pl.m;
+        sp.minus = f.minus[lead + front];
+        sp.last = ordinary_;
+        std::stable_sort(sp.last.begin(), sp.last.end(),
+                         [&](uint16_t a, uint16_t b) { return tx_.value[a] < tx_.value[b]; });
+        if (sp.minus) std::reverse(sp.last.begin(), sp.last.end());
+        for (uint16_t c : sp.last)
+            sp.lastValue.push_back(tx_.value[c]);
+        return sp;
+    }
+
+    // Ranges of the sums' sort keys, in order, each holding the plan's room of sums at most
+    // where equal keys allow: counted in buckets, and overfull buckets counted again.
+    std::vector<KeyRange> rangesOf(const Plan& pl, const SumParts& sp) {
+        const size_t Z = sp.last.size();
+        uint64_t lo = UINT64_MAX, hi = 0;
+        for (size_t p = 0; Z > 0 && p < sp.prefix.size(); ++p) {
+            if (std::isnan(sp.prefix[p])) continue;
+            lo = std::min(lo, sortKey(sp.value(p, 0)));
+            hi = std::max(hi, sortKey(sp.value(p, Z - 1)));
+        }
+        std::vector<KeyRange> out;
+        if (lo <= hi) splitRange({lo, hi}, pl.rangeRoom, sp, out);
+        if (out.empty()) out.push_back(KeyRange{});
+        return out;
+    }
+
+    void splitRange(KeyRange r, uint64_t room, const SumParts& sp, std::vector<KeyRange>& out) {
+        const uint64_t span = r.hi - r.lo;
+        const int shift = std::max(0, static_cast<int>(std::bit_width(span)) - 16);
+        const size_t buckets = static_cast<size_t>(span >> shift) + 1;
+        const size_t P = sp.prefix.size(), Z = sp.last.size();
+        const size_t parts = pool_->size();
+        std::vector<std::vector<uint64_t>> counts(parts);
+        pool_->run(parts, [&](size_t part, unsigned) {
+            std::vector<uint64_t>& h = counts[part];
+            h.assign(buckets, 0);
+            for (size_t p = P * part / parts; p < P * (part + 1) / parts; ++p) {
+                if ((p & 1023) == 0) checkStop();
+                if (std::isnan(sp.prefix[p])) continue;
+                size_t j = firstAtOrAbove(sp, p, r.lo);
+                for (; j < Z; ++j) {
+                    const uint64_t key = sortKey(sp.value(p, j));
+                    if (key > r.hi) break;
+                    ++h[(key - r.lo) >> shift];
+                }
+            }
+        });
+        std::vector<uint64_t>& h = counts[0];
+        for (size_t part = 1; part < parts; ++part)
+            for (size_t b = 0; b < buckets; ++b)
+                h[b] += counts[part][b];
+        progress_->add(static_cast<double>(std::accumulate(h.begin(), h.end(), uint64_t{0})));
+        uint64_t from = r.lo, held = 0;
+        for (size_t b = 0; b < buckets; ++b) {
+            const uint64_t bLo = r.lo + (uint64_t{b} << shift);
+            const uint64_t bHi = b + 1 == buckets ? r.hi : bLo + ((uint64_t{1} << shift) - 1);
+            if (h[b] > room && shift > 0) {
+                if (held > 0) out.push_back({from, bLo - 1});
+                splitRange({bLo, bHi}, room, sp, out);
+                from = bHi + 1;
+                held = 0;
+                continue;
+            }
+            if (held > 0 && held + h[b] > room) {
+                out.push_back({from, bLo - 1});
+                from = bLo;
+                held = 0;
+            }
+            held += h[b];
+        }
+        if (held > 0) out.push_back({from, r.hi});
+    }
+
+    // The first place along `last` where prefix p's sums reach sort key `key`.
+    static size_t firstAtOrAbove(const SumParts& sp, size_t p, uint64_t key) {
+        size_t lo = 0, hi = sp.last.size();
+        while (lo < hi) {
+            const size_t mid = (lo + hi) / 2;
+            if (sortKey(sp.value(p, mid)) < key)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
+
+    // The sums whose keys lie in `range`, sorted by value, equal ones by index: each
+    // prefix's from its cursor on, and the cursors moved past them, so that the ranges of
+    // one pass, taken in order, cost no search. Values are read to five decimals, so in the
+    // exact range two classes lie 8e-6 apart at least, more than a sum of four rounds by:
+    // one prefix's sums all differ, and equal sums, from different prefixes, are made in
+    // index order and stay so in the stable sort.
+    void buildSums(const SumParts& sp, KeyRange range, bool first, SortedSums& ss) {
+        const size_t P = sp.prefix.size(), Z = sp.last.size();
+        if (first) cursor_.assign(P, 0);
+        end_.resize(P);
+        const size_t parts = pool_->size() == 1 ? 1 : 8 * pool_->size();
+        std::vector<uint64_t> at(parts + 1), lowest(parts, UINT64_MAX), highest(parts, 0);
+        pool_->run(parts, [&](size_t part, unsigned) {
+            uint64_t n = 0;
+            for (size_t p = P * part / parts; p < P * (part + 1) / parts; ++p) {
+                if ((p & 1023) == 0) checkStop();
+                if (std::isnan(sp.prefix[p])) {
+                    end_[p] = cursor_[p];
+                    continue;
+                }
+                size_t j = first ? firstAtOrAbove(sp, p, range.lo) : cursor_[p];
+                cursor_[p] = static_cast<uint32_t>(j);
+                while (j < Z && sortKey(sp.value(p, j)) <= range.hi)
+                    ++j;
+                end_[p] = static_cast<uint32_t>(j);
+                if (j == cursor_[p]) continue;
+                n += j - cursor_[p];
+                lowest[part] = std::min(lowest[part], sortKey(sp.value(p, cursor_[p])));
+                highest[part] = std::max(highest[part], sortKey(sp.value(p, j - 1)));
+            }
+            at[part + 1] = n;
+        });
+        std::partial_sum(at.begin(), at.end(), at.begin());
+        ss.size = static_cast<size_t>(at[parts]);
+        Sum* sums = ss.sums.room(ss.size);
+        pool_->run(parts, [&](size_t part, unsigned) {
+            Sum* out = sums + at[part];
+            for (size_t p = P * part / parts; p < P * (part + 1) / parts; ++p) {
+                if ((p & 1023) == 0) checkStop();
+                for (size_t j = cursor_[p]; j < end_[p]; ++j)
+                    *out++ = {sp.value(p, j), static_cast<uint32_t>(p * U_ + sp.last[j])};
+                cursor_[p] = end_[p];
+            }
+        });
+        // Sorted by their keys' offsets from the lowest: fewer digits, and small ones, whose
+        // counts and places stay in the caches.
+        const uint64_t low = *std::min_element(lowest.begin(), lowest.end());
+        const uint64_t high = *std::max_element(highest.begin(), highest.end());
+        const int bits = high > low ? static_cast<int>(std::bit_width(high - low)) : 0;
+        radixSort<11>(
+            sums, ss.size, sortRoom_, 0, bits,
+            [low](const Sum& s) { return sortKey(s.value) - low; }, pool_);
+        checkStop();
+        ss.weighted = tx_.repeated;
+        if (ss.weighted) {
+            uint64_t* w = ss.weightBefore.room(ss.size + 1);
+            w[0] = 0;
+            for (size_t n = 0; n < ss.size; ++n) {
+                uint64_t weight = 1;
+                for (uint32_t x = sums[n].index, j = 0; j < static_cast<uint32_t>(sp.m);
+                     ++j, x /= static_cast<uint32_t>(U_))
+                    weight *= tx_.size(x % U_);
+                w[n + 1] = w[n] + weight;
+            }
+        }
     }
 
     // Values and weights of `count` choices of the first letters from choice `first`.
@@ -715,12 +976,13 @@ class StudyRunner {
         }
     }
 
-    // Targets of the choices [from, to) of a chunk, sorted: (key << 32) | (choice * Q + q),
-    // the key a rising 32-bit image of the target rx - lv. Equal keys may hold targets out
-    // of order by less than the key's step; the edges move both ways, so that is harmless.
-    // Returns their number; they are in scratch.targets.
-    size_t targets(const Chunk& ch, size_t from, size_t to, WorkerPool* pool,
-                   Scratch& scratch) const {
+    // Targets of the choices [from, to) of a chunk within `only`, sorted: (key << 32) |
+    // (choice * Q + q), the key a rising 32-bit image of the target rx - lv (as `keys`
+    // makes it, when given). Equal keys may hold targets out of order by less than the
+    // key's step; the edges move both ways, so that is harmless. Returns their number; they
+    // are in scratch.targets.
+    size_t targets(const Chunk& ch, size_t from, size_t to, WorkerPool* pool, Scratch& scratch,
+                   Window only = {}, TargetKeys* keys = nullptr) const {
         // Choices holding a value studied apart, and receivers out of reach, have none.
         uint64_t* t = scratch.targets.room((to - from) * Q_);
         double lvMin = HUGE_VAL, lvMax = -HUGE_VAL, rxMin = HUGE_VAL, rxMax = -HUGE_VAL;
@@ -734,23 +996,34 @@ class StudyRunner {
             rxMin = std::min(rxMin, rx_.value[q]);
             rxMax = std::max(rxMax, rx_.value[q]);
         }
-        const double lo = rxMin - lvMax, hi = rxMax - lvMin;
-        double scale = 4294967295.0 / (hi - lo);
-        if (exhaustive_ || !std::isfinite(scale) || !(scale > 0)) scale = 0;
+        TargetKeys k;
+        k.lo = rxMin - lvMax;
+        k.scale = 4294967295.0 / (rxMax - lvMin - k.lo);
+        if (exhaustive_ || !std::isfinite(k.scale) || !(k.scale > 0)) k.scale = 0;
         size_t j = 0;
         for (size_t i = from; i < to; ++i) {
             if (ch.apart[i]) continue;
             for (size_t q = 0; q < Q_; ++q) {
                 if (!swept_[q]) continue;
-                // Without a scale (values too far apart to place) every key is 0; a NaN
-                // would not convert.
-                const double x = scale > 0 ? (rx_.value[q] - ch.lv[i] - lo) * scale : 0.0;
-                const double key = x > 0 ? std::min(x, 4294967295.0) : 0.0;
-                t[j++] = (static_cast<uint64_t>(key) << 32) | (i * Q_ + q);
+                const double v = rx_.value[q] - ch.lv[i];
+                if (!(v >= only.lo && v <= only.hi)) continue;
+                t[j++] = (uint64_t{k.of(v)} << 32) | (i * Q_ + q);
             }
         }
-        radixSort<8>(t, j, scratch.tmp, 32, 64, [](uint64_t x) { return x; }, pool);
+        radixSort<8>(
+            t, j, scratch.tmp, 32, 64, [](uint64_t x) { return x; }, pool);
+        if (keys) *keys = k;
         return j;
+    }
+
+    // The targets that can reach the sums of ss: within the sums' window, or the nearest
+    // products' reach, of its first or last one. Everything when values are huge.
+    Window windowOf(const SortedSums& ss) const {
+        if (exhaustive_ || ss.size == 0) return {};
+        const double a = ss.sums[0].value, b = ss.sums[ss.size - 1].value;
+        const double w = 2 * (threshold_ + slack_ + reachMHz_ + nearSlack_ + 1e-6) +
+                         8 * DBL_EPSILON * (std::fabs(a) + std::fabs(b));
+        return {a - w, b + w};
     }
 
     // Walks sorted targets [b, e), calling visit(choice, q, lv, edges) for each.
@@ -785,42 +1058,58 @@ class StudyRunner {
     uint64_t sumWeight(const SortedSums& ss, size_t i) const { return ss.weight(i, i + 1); }
 
     // Counts the products of a chunk, in all and for each receiver, and looks for each
-    // receiver's nearest; with perChoice sized, also counts each choice's share.
-    void countChunk(const FamilyInfo& f, const Plan& pl, const SortedSums& ss, const Chunk& ch,
+    // receiver's nearest; with perChoice sized, also counts each choice's share. Each range
+    // of the sums counts the products of its own sums, for the targets that can reach them.
+    void countChunk(const FamilyInfo& f, const Plan& pl, const SumParts& sp, const Chunk& ch,
                     std::vector<uint64_t>& perChoice, uint32_t rank) {
-        const size_t n = targets(ch, 0, ch.lv.size(), pool_, scratch_[0]);
+        TargetKeys keys;
+        const size_t n = targets(ch, 0, ch.lv.size(), pool_, scratch_[0], {}, &keys);
+        progress_->add(static_cast<double>(n));
         const uint64_t* t = scratch_[0].targets.data();
         const size_t parts = pool_->size() == 1 ? 1 : 4 * pool_->size();
         const size_t bucket = f.letters <= 3 ? 1 : 2;
         std::vector<uint64_t> total(parts);
-        pool_->run(parts, [&](size_t part, unsigned worker) {
-            Tally& tally = tally_[worker];
-            uint64_t* perReceiver = tally.products.data() + bucket * Q_;
-            size_t centre = 0;
-            uint64_t sum = 0;
-            sweep(ss, ch, t, n * part / parts, n * (part + 1) / parts,
-                  [&](size_t i, size_t q, double lv, const Edges& e) {
-                      uint64_t c = ss.weight(e.sureFrom, e.sureTo);
-                      e.forCandidates(*this, [&](size_t k) {
-                          const double p = exactProduct(f, pl, lv, ss.sums[k].index);
-                          if (productInterferes(p, rx_.value[q], r_.sepMHz_))
-                              c += sumWeight(ss, k);
+        for (size_t r = 0; r < ranges_.size(); ++r) {
+            const SortedSums& ss = sumsOf(pl, sp, r);
+            size_t b = 0, e = n;
+            if (pl.ranges) {
+                const Window w = windowOf(ss);
+                const uint64_t from = uint64_t{keys.of(w.lo)} << 32;
+                const uint64_t to = (uint64_t{keys.of(w.hi)} << 32) | UINT32_MAX;
+                b = static_cast<size_t>(std::lower_bound(t, t + n, from) - t);
+                e = static_cast<size_t>(std::upper_bound(t + b, t + n, to) - t);
+                if (ss.size == 0) e = b;
+            }
+            pool_->run(parts, [&](size_t part, unsigned worker) {
+                Tally& tally = tally_[worker];
+                uint64_t* perReceiver = tally.products.data() + bucket * Q_;
+                size_t centre = 0;
+                uint64_t sum = 0;
+                sweep(ss, ch, t, b + (e - b) * part / parts, b + (e - b) * (part + 1) / parts,
+                      [&](size_t i, size_t q, double lv, const Edges& ed) {
+                          uint64_t c = ss.weight(ed.sureFrom, ed.sureTo);
+                          ed.forCandidates(*this, [&](size_t k) {
+                              const double p = exactProduct(f, pl, lv, ss.sums[k].index);
+                              if (productInterferes(p, rx_.value[q], r_.sepMHz_))
+                                  c += sumWeight(ss, k);
+                          });
+                          if (c != 0 || nearBound_ > 0)
+                              nearestOfTarget(f, pl, ss, ch.first + i, lv, q, rank, centre,
+                                              tally.nearest[q]);
+                          if (c == 0) return;
+                          perReceiver[q] += c * ch.weight[i];
+                          c *= rx_.size(q);
+                          if (!perChoice.empty())
+                              std::atomic_ref<uint64_t>(perChoice[i])
+                                  .fetch_add(c, std::memory_order_relaxed);
+                          sum += c * ch.weight[i];
                       });
-                      if (c != 0 || nearBound_ > 0)
-                          nearestOfTarget(f, pl, ss, ch.first + i, lv, q, rank, centre,
-                                          tally.nearest[q]);
-                      if (c == 0) return;
-                      perReceiver[q] += c * ch.weight[i];
-                      c *= rx_.size(q);
-                      if (!perChoice.empty())
-                          std::atomic_ref<uint64_t>(perChoice[i]).fetch_add(
-                              c, std::memory_order_relaxed);
-                      sum += c * ch.weight[i];
-                  });
-            total[part] = sum;
-            progress_->add(2.0 * static_cast<double>(n * (part + 1) / parts - n * part / parts));
-        });
-        checkStop();
+                total[part] += sum;
+                progress_->add(
+                    static_cast<double>((e - b) * (part + 1) / parts - (e - b) * part / parts));
+            });
+            checkStop();
+        }
         for (uint64_t c : total)
             r_.products_ += c;
     }
@@ -888,15 +1177,36 @@ class StudyRunner {
         return m;
     }
 
+    // Where the hits of a chunk's choices go while they are gathered: choice i's from
+    // hits + at[i] - at[0], fill[i] of them so far. Each hit stands for one line at least,
+    // so a choice before the last has no more hits than lines; the last one's are cut to
+    // the lowest keys as they come.
+    struct HitRegions {
+        const std::vector<uint64_t>& at; // lines before each choice, as in the list
+        uint64_t* hits;
+        std::vector<size_t> fill;
+        size_t last, lastRoom, cutAt;
+        void add(size_t i, uint64_t key) {
+            uint64_t* region = hits + (at[i] - at[0]);
+            size_t& n = fill[i];
+            region[n++] = key;
+            if (i == last && n == cutAt) {
+                std::nth_element(region, region + lastRoom, region + n);
+                n = lastRoom;
+            }
+        }
+    };
+
     // The lines of the chunk's first choices, as far as the line limit goes.
-    void linesOfChunk(const FamilyInfo& f, const Plan& pl, const SortedSums& ss,
-                      const Chunk& ch, const std::vector<uint64_t>& perChoice) {
+    void linesOfChunk(const FamilyInfo& f, const Plan& pl, const SumParts& sp, const Chunk& ch,
+                      const std::vector<uint64_t>& perChoice) {
         // Lines of each choice, the last one cut at the limit; where each one's go.
         const uint64_t room = need();
         std::vector<uint64_t> at{0};
         for (size_t i = 0; i < perChoice.size() && at.back() < room; ++i)
             at.push_back(std::min(room, at.back() + perChoice[i] * ch.weight[i]));
         const size_t choices = at.size() - 1;
+        if (choices == 0) return;
         const size_t before = r_.matches_.size();
         r_.matches_.resize(before + at.back());
         // Parts of about equal numbers of lines, each a run of whole choices.
@@ -904,55 +1214,67 @@ class StudyRunner {
         std::vector<size_t> cut{0};
         for (size_t p = 1; p < parts; ++p) {
             const uint64_t goal = at.back() * p / parts;
-            const size_t c = static_cast<size_t>(
-                std::upper_bound(at.begin(), at.end() - 1, goal) - at.begin());
+            const size_t c =
+                static_cast<size_t>(std::upper_bound(at.begin(), at.end() - 1, goal) - at.begin());
             cut.push_back(std::max(cut.back(), std::min(c, choices)));
         }
         cut.push_back(choices);
+        const size_t last = choices - 1;
+        const auto lastRoom = static_cast<size_t>(at[last + 1] - at[last]);
+        const size_t cutAt = 2 * lastRoom + 65536;
+        HitRegions regions{at,
+                           hitRoom_.room(static_cast<size_t>(at[last] - at[0]) + cutAt),
+                           std::vector<size_t>(choices),
+                           last,
+                           lastRoom,
+                           cutAt};
+        // Sums in ranges are made again, range by range: work the plan did not hold.
+        if (pl.ranges) progress_->extend(3 * static_cast<double>(pl.sums));
+        for (size_t r = 0; r < ranges_.size(); ++r) {
+            const SortedSums& ss = sumsOf(pl, sp, r);
+            const Window only = pl.ranges ? windowOf(ss) : Window{};
+            if (ss.size == 0) continue;
+            pool_->run(parts, [&](size_t part, unsigned worker) {
+                if (cut[part] == cut[part + 1]) return;
+                gatherHits(f, pl, ss, ch, cut[part], cut[part + 1], only, regions,
+                           scratch_[worker]);
+            });
+            checkStop();
+        }
         pool_->run(parts, [&](size_t part, unsigned worker) {
-            const size_t b = cut[part], e = cut[part + 1];
-            if (b == e) return;
-            linesOfChoices(f, pl, ss, ch, b, e, at, r_.matches_.data() + before, scratch_[worker]);
+            if (cut[part] == cut[part + 1]) return;
+            linesOfHits(pl, ch, cut[part], cut[part + 1], regions, r_.matches_.data() + before,
+                        scratch_[worker]);
         });
         checkStop();
     }
 
-    // Lines of the choices [b, e) of a chunk, written at out + at[i] for choice i.
-    void linesOfChoices(const FamilyInfo& f, const Plan& pl, const SortedSums& ss,
-                        const Chunk& ch, size_t b, size_t e, const std::vector<uint64_t>& at,
-                        Match* out, Scratch& scratch) const {
-        const size_t n = targets(ch, b, e, nullptr, scratch);
+    // Gathers the hits of choices [b, e) of a chunk among sorted sums ss: (index of the
+    // last letters' classes) * Q + receiver class.
+    void gatherHits(const FamilyInfo& f, const Plan& pl, const SortedSums& ss, const Chunk& ch,
+                    size_t b, size_t e, Window only, HitRegions& regions, Scratch& scratch) const {
+        const size_t n = targets(ch, b, e, nullptr, scratch, only);
         const uint64_t* t = scratch.targets.data();
-        // Hits, (index of the last letters' classes) * Q + receiver class, go to the region
-        // of their choice. Each hit stands for one line at least, so a choice before the
-        // last has no more hits than lines; the last one's are cut to the lowest keys as
-        // they come.
-        const size_t last = e - 1;
-        const auto lastRoom = static_cast<size_t>(at[last + 1] - at[last]);
-        const size_t cutAt = 2 * lastRoom + 65536;
-        uint64_t* hits = scratch.hits.room(static_cast<size_t>(at[last] - at[b]) + cutAt);
-        std::vector<size_t> fill(e - b);
-        auto add = [&](size_t i, size_t q, uint32_t index) {
-            uint64_t* region = hits + (at[i] - at[b]);
-            size_t& n = fill[i - b];
-            region[n++] = uint64_t{index} * Q_ + q;
-            if (i == last && n == cutAt) {
-                std::nth_element(region, region + lastRoom, region + n);
-                n = lastRoom;
-            }
-        };
         size_t visited = 0;
         sweep(ss, ch, t, 0, n, [&](size_t i, size_t q, double lv, const Edges& ed) {
             for (size_t k = ed.sureFrom; k < ed.sureTo; ++k) {
                 if ((++visited & 65535) == 0) checkStop();
-                add(i, q, ss.sums[k].index);
+                regions.add(i, uint64_t{ss.sums[k].index} * Q_ + q);
             }
             ed.forCandidates(*this, [&](size_t k) {
                 const double p = exactProduct(f, pl, lv, ss.sums[k].index);
                 if (productInterferes(p, rx_.value[q], r_.sepMHz_))
-                    add(i, q, ss.sums[k].index);
+                    regions.add(i, uint64_t{ss.sums[k].index} * Q_ + q);
             });
         });
+    }
+
+    // Lines of the choices [b, e) of a chunk from their hits, written at out + at[i] for
+    // choice i.
+    void linesOfHits(const Plan& pl, const Chunk& ch, size_t b, size_t e, const HitRegions& regions,
+                     Match* out, Scratch& scratch) const {
+        const FamilyInfo& f = familyInfo(pl.family);
+        const std::vector<uint64_t>& at = regions.at;
         int bits = 0;
         while (bits < 64 && (pl.sums * Q_ - 1) >> bits)
             bits += 8;
@@ -963,21 +1285,21 @@ class StudyRunner {
             if (i > b)
                 for (size_t l = lead.size(); l-- > 0 && ++lead[l] == U_;)
                     lead[l] = 0;
-            uint64_t* region = hits + (at[i] - at[b]);
-            radixSort<8>(region, fill[i - b], scratch.tmp, 0, bits, [](uint64_t x) { return x; },
-                         nullptr);
+            uint64_t* region = regions.hits + (at[i] - at[0]);
+            radixSort<8>(
+                region, regions.fill[i], scratch.tmp, 0, bits, [](uint64_t x) { return x; },
+                nullptr);
             for (size_t l = 0; l < lead.size(); ++l)
                 hit.letter[l] = lead[l];
             uint64_t written = at[i];
-            for (size_t k = 0; k < fill[i - b] && written < at[i + 1]; ++k) {
+            for (size_t k = 0; k < regions.fill[i] && written < at[i + 1]; ++k) {
                 uint64_t rest = region[k];
                 hit.receiver = static_cast<uint16_t>(rest % Q_);
                 rest /= Q_;
                 for (int j = pl.m; j-- > 0; rest /= U_)
-                    hit.letter[static_cast<size_t>(pl.lead + j)] =
-                        static_cast<uint16_t>(rest % U_);
-                written += expand(hit, f.letters, out + written,
-                                  static_cast<size_t>(at[i + 1] - written));
+                    hit.letter[static_cast<size_t>(pl.lead + j)] = static_cast<uint16_t>(rest % U_);
+                written +=
+                    expand(hit, f.letters, out + written, static_cast<size_t>(at[i + 1] - written));
             }
         }
     }
@@ -1011,8 +1333,7 @@ class StudyRunner {
     };
 
     // Calls fn(skeleton) for every skeleton of k letters with a class studied apart.
-    template <class Fn>
-    void forEachSkeleton(int k, Fn&& fn) const {
+    template <class Fn> void forEachSkeleton(int k, Fn&& fn) const {
         const size_t options = apartClasses_.size() + 1; // kOpen, then the classes
         std::array<size_t, 5> digit{};
         Skeleton s;
@@ -1152,35 +1473,36 @@ class StudyRunner {
                 grouped |= 1u << i;
                 groupWeight *= ordinaryMembers_;
             }
-            skeletonProducts(f, s, [&](const std::array<uint16_t, 5>& c, double p, double from,
-                                       double to) {
-                auto it = std::lower_bound(rxByValue_.begin(), rxByValue_.end(), from,
-                                           [](const Sum& x, double v) { return x.value < v; });
-                for (; it != rxByValue_.end() && it->value <= to; ++it) {
-                    const size_t q = it->index;
-                    const bool hit = productInterferes(p, rx_.value[q], r_.sepMHz_).has_value();
-                    Nearest at;
-                    at.distance = roundToHertz(std::fabs(p - rx_.value[q]));
-                    at.rank = rank;
-                    placeOf(pl, c, at);
-                    if ((nearBound_ > 0 ? at.distance <= nearBound_ : hit) &&
-                        at.before(tally.nearest[q]))
-                        tally.nearest[q] = at;
-                    if (!hit) continue;
-                    uint64_t weight = groupWeight;
-                    for (size_t i = 0; i < k; ++i)
-                        if (!((grouped >> i) & 1)) weight *= tx_.size(c[i]);
-                    perReceiver[q] += weight;
-                    r_.products_ += weight * rx_.size(q);
-                    if (room == 0) continue;
-                    groups.push_back({c, static_cast<uint16_t>(q), grouped});
-                    if (groups.size() == cutAt) {
-                        std::nth_element(groups.begin(), groups.begin() + static_cast<ptrdiff_t>(room),
-                                         groups.end(), keyLess);
-                        groups.resize(static_cast<size_t>(room));
+            skeletonProducts(
+                f, s, [&](const std::array<uint16_t, 5>& c, double p, double from, double to) {
+                    auto it = std::lower_bound(rxByValue_.begin(), rxByValue_.end(), from,
+                                               [](const Sum& x, double v) { return x.value < v; });
+                    for (; it != rxByValue_.end() && it->value <= to; ++it) {
+                        const size_t q = it->index;
+                        const bool hit = productInterferes(p, rx_.value[q], r_.sepMHz_).has_value();
+                        Nearest at;
+                        at.distance = roundToHertz(std::fabs(p - rx_.value[q]));
+                        at.rank = rank;
+                        placeOf(pl, c, at);
+                        if ((nearBound_ > 0 ? at.distance <= nearBound_ : hit) &&
+                            at.before(tally.nearest[q]))
+                            tally.nearest[q] = at;
+                        if (!hit) continue;
+                        uint64_t weight = groupWeight;
+                        for (size_t i = 0; i < k; ++i)
+                            if (!((grouped >> i) & 1)) weight *= tx_.size(c[i]);
+                        perReceiver[q] += weight;
+                        r_.products_ += weight * rx_.size(q);
+                        if (room == 0) continue;
+                        groups.push_back({c, static_cast<uint16_t>(q), grouped});
+                        if (groups.size() == cutAt) {
+                            std::nth_element(groups.begin(),
+                                             groups.begin() + static_cast<ptrdiff_t>(room),
+                                             groups.end(), keyLess);
+                            groups.resize(static_cast<size_t>(room));
+                        }
                     }
-                }
-            });
+                });
             progress_->add(triedCount(s) / 8);
         });
         if (groups.empty()) return;
@@ -1264,74 +1586,21 @@ class StudyRunner {
 
     // The sums of the last letters, sorted; kept for the next family whose last letters
     // carry the same signs.
-    const SortedSums& trailingSums(const Plan& pl) {
+    const SortedSums& trailingSums(const Plan& pl, const SumParts& sp) {
         const FamilyInfo& f = familyInfo(pl.family);
         unsigned signs = 0;
         for (int j = 0; j < pl.m; ++j)
             signs = signs * 2 + (f.minus[pl.lead + j] ? 1 : 0);
-        const double work = static_cast<double>(pl.sums);
-        for (SortedSums& c : sumCache_) {
-            if (c.m == pl.m && c.signs == signs) {
-                progress_->add(3 * work);
-                return c;
-            }
-        }
+        for (SortedSums& c : sumCache_)
+            if (c.m == pl.m && c.signs == signs) return c;
         // Reuse the entry of the same size; drop the other one if both would not fit.
         SortedSums& ss = sumCache_[sumCache_[1].m == pl.m ? 1 : 0];
         SortedSums& other = &ss == &sumCache_[0] ? sumCache_[1] : sumCache_[0];
         ss.m = 0;
-        if (other.size + pl.sums > maxSums_) other = SortedSums{};
-        ss.size = static_cast<size_t>(pl.sums);
-        Sum* sums = ss.sums.room(ss.size);
-        const size_t parts = pool_->size() == 1 ? 1 : 8 * pool_->size();
-        pool_->run(parts, [&](size_t part, unsigned) {
-            const uint64_t b = pl.sums * part / parts, e = pl.sums * (part + 1) / parts;
-            std::array<uint32_t, 4> d{}; // four letters at most
-            for (uint64_t x = b, j = static_cast<uint64_t>(pl.m); j-- > 0; x /= U_)
-                d[j] = static_cast<uint32_t>(x % U_);
-            for (uint64_t n = b; n < e; ++n) {
-                if ((n & 65535) == 0) checkStop();
-                double v = 0;
-                bool apart = false;
-                for (int j = 0; j < pl.m; ++j) {
-                    const double x = tx_.value[d[static_cast<size_t>(j)]];
-                    v = f.minus[pl.lead + j] ? v - x : v + x;
-                    apart |= apart_[d[static_cast<size_t>(j)]] != 0;
-                }
-                // Sums of values in the exact range are never NaN: the mark of those left out.
-                sums[n] = {apart ? std::nan("") : v, static_cast<uint32_t>(n)};
-                for (int j = pl.m; j-- > 0 && ++d[static_cast<size_t>(j)] == U_;)
-                    d[static_cast<size_t>(j)] = 0;
-            }
-        });
-        checkStop();
-        if (!apartClasses_.empty())
-            ss.size = static_cast<size_t>(std::remove_if(sums, sums + ss.size, [](const Sum& x) {
-                                              return std::isnan(x.value);
-                                          }) -
-                                          sums);
-        progress_->add(work);
-        if (!exhaustive_) {
-            Buffer<Sum> tmp; // as large as the sums: not kept
-            radixSort<16>(sums, ss.size, tmp, 0, 64,
-                          [](const Sum& s) { return sortKey(s.value); }, pool_);
-        }
-        checkStop();
-        ss.weighted = tx_.repeated;
-        if (ss.weighted) {
-            uint64_t* w = ss.weightBefore.room(ss.size + 1);
-            w[0] = 0;
-            for (size_t n = 0; n < ss.size; ++n) {
-                uint64_t weight = 1;
-                for (uint32_t x = sums[n].index, j = 0; j < static_cast<uint32_t>(pl.m);
-                     ++j, x /= static_cast<uint32_t>(U_))
-                    weight *= tx_.size(x % U_);
-                w[n + 1] = w[n] + weight;
-            }
-        }
+        if (other.size + pl.sums > pl.rangeRoom) other = SortedSums{};
+        buildSums(sp, KeyRange{}, true, ss);
         ss.m = pl.m;
         ss.signs = signs;
-        progress_->add(2 * work);
         return ss;
     }
 
@@ -1355,11 +1624,16 @@ class StudyRunner {
     std::vector<char> swept_;      // receiver classes that sums of the others can come near
     std::vector<Sum> rxByValue_;   // receiver classes sorted by value
     std::vector<uint16_t> txClassOf_, rxClassOf_; // the class of each list entry
-    std::vector<int> fams_;    // the families of the order, in list order
-    std::vector<Plan> plans_;  // how each multi-signal family is searched
-    std::vector<Tally> tally_; // one for each worker
-    uint64_t maxSums_ = 0, chunkTargets_ = 0;
+    std::vector<int> fams_;                       // the families of the order, in list order
+    std::vector<Plan> plans_;                     // how each multi-signal family is searched
+    std::vector<Tally> tally_;                    // one for each worker
+    size_t memory_ = 0;                           // bytes of working memory
     SortedSums sumCache_[2];
+    SortedSums rangeSums_;               // the sums of one range
+    std::vector<KeyRange> ranges_;       // of the sums of the family being searched
+    std::vector<uint32_t> cursor_, end_; // of each prefix in the sums being made
+    Buffer<Sum> sortRoom_;
+    Buffer<uint64_t> hitRoom_;
     std::vector<Scratch> scratch_;
 };
 
