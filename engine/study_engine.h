@@ -133,6 +133,10 @@ struct RunOptions {
     // cancelled one is not. The study waits for it, so keep it short (post the figure,
     // do not draw).
     std::function<void(double share)> progress;
+    // Told once, from the calling thread before the work starts, how many seconds the
+    // study is expected to take on the threads it runs on: the plan the progress follows,
+    // at the pace of an ordinary core.
+    std::function<void(double seconds)> expected;
 };
 
 // Runs the study. Blocks the calling thread until it ends or is stopped; a study of

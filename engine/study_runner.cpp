@@ -66,6 +66,10 @@ constexpr double kExactRangeMHz = 0x1p33;
 constexpr double kSwallow = 0x1p56;
 // Below this much work (in entries sorted and targets swept) one thread does it all.
 constexpr double kThreadedWork = 2e6;
+// Seconds a unit of that work takes on one ordinary core, and the share of a core each
+// further thread adds.
+constexpr double kSecondsPerWork = 8e-9;
+constexpr double kThreadGain = 0.8;
 
 struct Sum {
     double value;
@@ -176,7 +180,8 @@ class StudyRunner {
     // product within that many MHz, not only among the interfering ones.
     StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
         : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
-          nearBound_(nearBound), memory_(options.memory ? options.memory : kDefaultMemory) {}
+          expected_(options.expected), nearBound_(nearBound),
+          memory_(options.memory ? options.memory : kDefaultMemory) {}
 
     // False when stopped. threads 0: every core, or one for little work.
     bool run(OrderChoice order, unsigned threads) {
@@ -189,6 +194,7 @@ class StudyRunner {
         rxClassOf_ = classOfEach(rx_, r_.rx_.size());
         tally_.assign(1, Tally(Q_));
         if (!setThreshold()) { // a separation of zero or less lets nothing through
+            if (expected_) expected_(0);
             summarise();
             Progress(report_, 1).finish();
             return true;
@@ -205,6 +211,7 @@ class StudyRunner {
             threads = work < kThreadedWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
         WorkerPool pool(threads);
         pool_ = &pool;
+        if (expected_) expected_(work * kSecondsPerWork / (1 + kThreadGain * (pool.size() - 1)));
         scratch_.resize(pool.size());
         tally_.resize(pool.size(), Tally(Q_));
         Progress progress(report_, work);
@@ -1608,6 +1615,7 @@ class StudyRunner {
     uint64_t limit_;
     std::stop_token stop_;
     const std::function<void(double)>& report_;
+    const std::function<void(double)>& expected_;
     WorkerPool* pool_ = nullptr;
     Progress* progress_ = nullptr;
     Classes tx_, rx_;
