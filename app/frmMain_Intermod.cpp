@@ -200,6 +200,12 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         ui->frmStudyProgress->raise();
     });
     connect(run_, &StudyRun::progress, this, &frmMain_Intermod::studyProgress);
+    // A long study says so until its pace gives the time left.
+    connect(run_, &StudyRun::expected, this, [this](double seconds) {
+        if (seconds > 60)
+            ui->lblStudyProgress->setText(
+                QStringLiteral("Studying... about %1 min").arg(qRound(seconds / 60)));
+    });
     connect(run_, &StudyRun::finished, this, &frmMain_Intermod::showResult);
     connect(run_, &StudyRun::failed, this, [this](const QString& why) {
         studyEnded();

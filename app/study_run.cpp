@@ -18,6 +18,9 @@ void StudyRun::start(StudyInput input, uint64_t lineLimit) {
         options.progress = [this, post](double share) {
             post([this, share] { emit progress(share); });
         };
+        options.expected = [this, post](double seconds) {
+            post([this, seconds] { emit expected(seconds); });
+        };
         try {
             auto result = std::make_shared<const StudyResult>(runStudy(input, options));
             if (result->cancelled()) {

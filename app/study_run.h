@@ -29,6 +29,8 @@ class StudyRun : public QObject {
   signals:
     // The share done (0..1), at most a few times a second.
     void progress(double share);
+    // How long the study is expected to take, in seconds, before its progress.
+    void expected(double seconds);
     void finished(std::shared_ptr<const kim::StudyResult> result);
     // The study could not run (not enough memory); the text says why.
     void failed(const QString& why);

@@ -388,7 +388,8 @@ int study(const Options& o, const Interrupt& interrupt) {
     run.stop = interrupt.token();
     run.progress = [&](double share) { progress.update(share); };
     run.expected = [&](double s) {
-        if (!o.quiet && s > 60) std::fprintf(stderr, "intermod-study: about %.0f min of work\n", s / 60);
+        if (!o.quiet && s > 60)
+            std::fprintf(stderr, "intermod-study: about %.0f min of work\n", s / 60);
     };
     // The summary prints no line: it keeps none (its nearest products need none).
     if (o.format == "summary") run.lineLimit = 0;
