@@ -70,6 +70,9 @@ constexpr double kThreadedWork = 2e6;
 // further thread adds.
 constexpr double kSecondsPerWork = 8e-9;
 constexpr double kThreadGain = 0.8;
+// The work of a kept line of a multi-signal family, in the same units: its hit found
+// again, sorted and written out.
+constexpr double kLineWork = 12;
 
 struct Sum {
     double value;
@@ -200,11 +203,18 @@ class StudyRunner {
             return true;
         }
         std::vector<Plan> plans;
-        double work = 5.0 * static_cast<double>(U_);
+        double work = 5.0 * static_cast<double>(U_) +
+                      kLineWork * static_cast<double>(std::min(limit_, r_.calculations_));
         for (int f : fams_) {
             if (familyInfo(f).harmonic) continue;
             plans.push_back(plan(f));
             work += plans.back().work + plans.back().apartWork;
+            // The lines usually fill up in the first family; with its sums in ranges, they
+            // are made again for the lines.
+            if (plans.back().ranges && limit_ > 0 && !rebuildPlanned_) {
+                rebuildPlanned_ = true;
+                work += 3 * static_cast<double>(plans.back().sums);
+            }
         }
         plans_ = plans;
         if (threads == 0)
@@ -1236,7 +1246,8 @@ class StudyRunner {
                            lastRoom,
                            cutAt};
         // Sums in ranges are made again, range by range: work the plan did not hold.
-        if (pl.ranges) progress_->extend(3 * static_cast<double>(pl.sums));
+        if (pl.ranges && !std::exchange(rebuildPlanned_, false))
+            progress_->extend(3 * static_cast<double>(pl.sums));
         for (size_t r = 0; r < ranges_.size(); ++r) {
             const SortedSums& ss = sumsOf(pl, sp, r);
             const Window only = pl.ranges ? windowOf(ss) : Window{};
@@ -1254,6 +1265,7 @@ class StudyRunner {
                         scratch_[worker]);
         });
         checkStop();
+        progress_->add(kLineWork * static_cast<double>(at.back()));
     }
 
     // Gathers the hits of choices [b, e) of a chunk among sorted sums ss: (index of the
@@ -1636,6 +1648,7 @@ class StudyRunner {
     std::vector<Plan> plans_;                     // how each multi-signal family is searched
     std::vector<Tally> tally_;                    // one for each worker
     size_t memory_ = 0;                           // bytes of working memory
+    bool rebuildPlanned_ = false; // the plan holds the sums made again for the lines
     SortedSums sumCache_[2];
     SortedSums rangeSums_;               // the sums of one range
     std::vector<KeyRange> ranges_;       // of the sums of the family being searched
