@@ -22,7 +22,7 @@
 #include "spectrum_view.h"
 #include "study_run.h"
 #include "study_text_field.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 #include "ui_frmMain_Intermod.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "number_format.h"
 #include "radix_sort.h"
 #include "study_engine.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 #include "worker_pool.h"
 
 #include <algorithm>
