@@ -149,6 +149,31 @@ StudyRunner::Classes StudyRunner::classesOf(const std::vector<double>& values,
 
 // The threshold of the distance and the bound of the rounding around it. False when
 // nothing can interfere and no nearest product is looked for.
+StudyRunner::EdgeBounds StudyRunner::edgeBounds(double sep, double nearBound, double maxAbs) {
+    EdgeBounds b;
+    const bool interferes = sep > 0;
+    // The error of adding in another order, of the targets and edges, and of the rounding
+    // to hertz near a half, generously.
+    b.slack = 64 * DBL_EPSILON * (6 * maxAbs + (interferes ? sep : 0));
+    // The same for distances out to the nearest product's bound.
+    b.nearSlack = b.slack + 64 * DBL_EPSILON * std::max(nearBound, 0.0);
+    if (!interferes) {
+        b.threshold = 0; // nothing interferes, but nearest products are looked for
+    } else if (sep * 1e6 < 0x1p52) {
+        // u: the first whole number of hertz that is not below the separation.
+        double u = std::max(1.0, std::ceil(sep * 1e6));
+        while (u / 1e6 < sep)
+            ++u;
+        while (u > 1 && (u - 1) / 1e6 >= sep)
+            --u;
+        b.threshold = (u - 0.5) / 1e6;
+    } else {
+        b.threshold = sep; // whole hertz are no longer apart here
+        b.slack += 1e-6;
+    }
+    return b;
+}
+
 bool StudyRunner::setThreshold() {
     const double sep = r_.sepMHz_;
     const bool interferes = sep > 0;
@@ -184,25 +209,10 @@ bool StudyRunner::setThreshold() {
                      [](const Sum& a, const Sum& b) { return a.value < b.value; });
     // Sums of values this large could overflow; then every combination is tested.
     exhaustive_ = !(maxAbs * 8 < DBL_MAX);
-    // The error of adding in another order, of the targets and edges, and of the
-    // rounding to hertz near a half, generously.
-    slack_ = 64 * DBL_EPSILON * (6 * maxAbs + (interferes ? sep : 0));
-    // The same for distances out to the nearest product's bound.
-    nearSlack_ = slack_ + 64 * DBL_EPSILON * std::max(nearBound_, 0.0);
-    if (!interferes) {
-        threshold_ = 0; // nothing interferes, but nearest products are looked for
-    } else if (sep * 1e6 < 0x1p52) {
-        // u: the first whole number of hertz that is not below the separation.
-        double u = std::max(1.0, std::ceil(sep * 1e6));
-        while (u / 1e6 < sep)
-            ++u;
-        while (u > 1 && (u - 1) / 1e6 >= sep)
-            --u;
-        threshold_ = (u - 0.5) / 1e6;
-    } else {
-        threshold_ = sep; // whole hertz are no longer apart here
-        slack_ += 1e-6;
-    }
+    const EdgeBounds bounds = edgeBounds(sep, nearBound_, maxAbs);
+    threshold_ = bounds.threshold;
+    slack_ = bounds.slack;
+    nearSlack_ = bounds.nearSlack;
     return true;
 }
 

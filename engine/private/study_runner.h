@@ -4,10 +4,10 @@
 // Inside the engine only: study_plan.cpp says how the study works.
 #pragma once
 
+#include "list_sort_order.h"
 #include "number_format.h"
 #include "radix_sort.h"
 #include "study_engine.h"
-#include "list_sort_order.h"
 #include "worker_pool.h"
 
 #include <algorithm>
@@ -268,6 +268,17 @@ class StudyRunner {
 
     // The threshold of the distance and the bound of the rounding around it. False when
     // nothing can interfere and no nearest product is looked for.
+    // A product interferes when its distance to the receiver, rounded to whole hertz, is
+    // below the separation sep: when the distance is below `threshold`, the half hertz
+    // under the first whole hertz at or above sep. Distances within `slack` of it may
+    // round either way (adding in another order, placing targets and edges, rounding near a
+    // half hertz, for values up to maxAbs) and are tested again exactly; `nearSlack` is the
+    // same for distances out to the nearest products' bound.
+    struct EdgeBounds {
+        double threshold = 0, slack = 0, nearSlack = 0;
+    };
+    static EdgeBounds edgeBounds(double sep, double nearBound, double maxAbs);
+
     bool setThreshold();
 
     void checkStop() const {
