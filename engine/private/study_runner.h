@@ -266,8 +266,6 @@ class StudyRunner {
     static Classes classesOf(const std::vector<double>& values,
                              const std::vector<std::string>& texts);
 
-    // The threshold of the distance and the bound of the rounding around it. False when
-    // nothing can interfere and no nearest product is looked for.
     // A product interferes when its distance to the receiver, rounded to whole hertz, is
     // below the separation sep: when the distance is below `threshold`, the half hertz
     // under the first whole hertz at or above sep. Distances within `slack` of it may
@@ -279,6 +277,8 @@ class StudyRunner {
     };
     static EdgeBounds edgeBounds(double sep, double nearBound, double maxAbs);
 
+    // Sorts out the transmitters studied apart and the receivers swept, and sets the
+    // bounds. False when nothing can interfere and no nearest product is looked for.
     bool setThreshold();
 
     void checkStop() const {
