@@ -387,6 +387,10 @@ int study(const Options& o, const Interrupt& interrupt) {
     run.threads = o.threads;
     run.stop = interrupt.token();
     run.progress = [&](double share) { progress.update(share); };
+    run.expected = [&](double s) {
+        if (!o.quiet && s > 60)
+            std::fprintf(stderr, "intermod-study: about %.0f min of work\n", s / 60);
+    };
     // The summary prints no line: it keeps none (its nearest products need none).
     if (o.format == "summary") run.lineLimit = 0;
     const kim::StudyResult res = kim::runStudy(study.input(), run);

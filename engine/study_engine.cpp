@@ -1,7 +1,7 @@
 #include "study_engine.h"
 
 #include "number_format.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 
 #include <cmath>
 #include <string_view>

@@ -124,7 +124,7 @@ struct RunOptions {
     // thread alone for a study of little work. The lines and the counts are the same,
     // byte for byte, for any number of threads.
     unsigned threads = 0;
-    // Bytes of working memory for sorted sums and targets; 0 takes 384 MiB. Less memory
+    // Bytes of working memory for sorted sums and targets; 0 takes 1 GiB. Less memory
     // only takes longer. The kept lines (14 bytes each) come on top.
     size_t memory = 0;
     // Once a stop is requested the study returns within half a second, cancelled.
@@ -135,6 +135,11 @@ struct RunOptions {
     // cancelled one is not. The study waits for it, so keep it short (post the figure,
     // do not draw).
     std::function<void(double share)> progress;
+    // Told once, from the calling thread before the work starts, how many seconds the
+    // study is expected to take on the threads it runs on: the plan the progress follows,
+    // at the pace of an ordinary core. The kept lines are not in it yet: they join the
+    // plan once counted.
+    std::function<void(double seconds)> expected;
 };
 
 // Runs the study. Blocks the calling thread until it ends or is stopped; a study of

@@ -1,9 +1,9 @@
 #include "file_commands.h"
 #include "number_format.h"
-#include "study_file.h"
 #include "study_controller.h"
-#include "time_left.h"
+#include "study_file.h"
 #include "test_support.h"
+#include "time_left.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -26,10 +26,11 @@ class ShowCounter : public QObject {
     }
 };
 
-// A site whose "1st to 5th" study takes many seconds: 200 transmitters, 100 receivers.
-Study bigStudy() {
+// A site whose "1st to 5th" study takes many seconds: 200 transmitters (or as many as
+// given), 100 receivers.
+Study bigStudy(int transmitters = 200) {
     Study s;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < transmitters; ++i)
         s.transmit.push_back(formatNumber(140 + i * 1.7371 + (i % 7) * 0.0125, pattern::ListText));
     for (int i = 0; i < 100; ++i)
         s.receive.push_back(formatNumber(145 + i * 3.1113, pattern::ListText));
@@ -52,6 +53,7 @@ class TstLongStudy : public QObject, testing::MainWindowFixture {
     void triggerDuringARunGivesTheFinalValues();
     void newDropsTheRun();
     void startUpShowsTheWindowAtOnce();
+    void longStudySaysHowLongFirst();
     void timeLeftCountsDown_data();
     void timeLeftCountsDown();
 
@@ -241,6 +243,22 @@ void TstLongStudy::timeLeftCountsDown() {
     // A new run starts from nothing.
     estimate.reset();
     QVERIFY(!estimate.update(0.2, 0.5));
+}
+
+// A study of many minutes says so from its start, before its pace gives the time left.
+void TstLongStudy::longStudySaysHowLongFirst() {
+    // Long on any number of cores; stopped once it has said so.
+    w().loadStudy(bigStudy(1500));
+    auto* label = child<QLabel>("lblStudyProgress");
+    QString said;
+    connect(w().study(), &StudyController::expected, this, [&] {
+        said = label->text();
+        child<QPushButton>("cmdCancelStudy")->click();
+    });
+    child<QPushButton>("cmdCalculate")->click();
+    QTRY_VERIFY(!w().studyRunning());
+    QVERIFY2(QRegularExpression("^Studying\\.\\.\\. about \\d+ min$").match(said).hasMatch(),
+             qPrintable(said));
 }
 
 QTEST_MAIN(TstLongStudy)

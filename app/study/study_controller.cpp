@@ -44,11 +44,15 @@ void StudyController::calculate() {
         timeLeft_.reset();
         if (!progressDelay_.isActive() && !progressShown_) progressDelay_.start();
         run_.start(
-            [input, lineLimit = lineLimit_](const OffThreadRun::Job& job) {
+            [this, input, lineLimit = lineLimit_](const OffThreadRun::Job& job) {
                 RunOptions options;
                 options.lineLimit = lineLimit;
                 options.stop = job.stop();
                 options.progress = [&job](double share) { job.progress(share); };
+                // Posted: heard only while this run is the current one.
+                options.expected = [this, &job](double seconds) {
+                    job.post([this, seconds] { emit expected(seconds); });
+                };
                 return std::make_shared<const StudyResult>(runStudy(input, options));
             },
             {.finished =
