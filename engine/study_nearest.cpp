@@ -24,13 +24,7 @@ void StudyRunner::harmonics(int family, uint32_t rank) {
         sorted[q] = {rx_.value[q], static_cast<uint32_t>(q)};
     std::stable_sort(sorted, sorted + Q_,
                      [](const Sum& a, const Sum& b) { return a.value < b.value; });
-    if (rx_.repeated) {
-        rx.weighted = true;
-        uint64_t* w = rx.weightBefore.room(Q_ + 1);
-        w[0] = 0;
-        for (size_t i = 0; i < Q_; ++i)
-            w[i + 1] = w[i] + rx_.size(sorted[i].index);
-    }
+    rx.weigh(rx_.repeated, Q_, 1, [this](size_t q) { return rx_.size(q); });
     // Products of each receiver's member, as differences along the sorted receivers.
     std::vector<uint64_t> step(Q_ + 1);
     auto hitRange = [&](size_t from, size_t to, uint64_t n) {

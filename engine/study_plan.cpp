@@ -142,33 +142,8 @@ StudyRunner::Classes StudyRunner::classesOf(const std::vector<double>& values,
     return c;
 }
 
-// The threshold of the distance and the bound of the rounding around it. False when
-// nothing can interfere and no nearest product is looked for.
-StudyRunner::EdgeBounds StudyRunner::edgeBounds(double sep, double nearBound, double maxAbs) {
-    EdgeBounds b;
-    const bool interferes = sep > 0;
-    // The error of adding in another order, of the targets and edges, and of the rounding
-    // to hertz near a half, generously.
-    b.slack = 64 * DBL_EPSILON * (6 * maxAbs + (interferes ? sep : 0));
-    // The same for distances out to the nearest product's bound.
-    b.nearSlack = b.slack + 64 * DBL_EPSILON * std::max(nearBound, 0.0);
-    if (!interferes) {
-        b.threshold = 0; // nothing interferes, but nearest products are looked for
-    } else if (sep * 1e6 < 0x1p52) {
-        // u: the first whole number of hertz that is not below the separation.
-        double u = std::max(1.0, std::ceil(sep * 1e6));
-        while (u / 1e6 < sep)
-            ++u;
-        while (u > 1 && (u - 1) / 1e6 >= sep)
-            --u;
-        b.threshold = (u - 0.5) / 1e6;
-    } else {
-        b.threshold = sep; // whole hertz are no longer apart here
-        b.slack += 1e-6;
-    }
-    return b;
-}
-
+// Sorts out the transmitters studied apart and the receivers swept, and sets the
+// bounds. False when nothing can interfere and no nearest product is looked for.
 bool StudyRunner::setThreshold() {
     const double sep = r_.sepMHz_;
     const bool interferes = sep > 0;
@@ -295,7 +270,7 @@ void StudyRunner::multiSignal(const Plan& pl, uint32_t rank) {
 }
 
 // The sorted sums of range r of ranges_, for one pass over the ranges in order.
-const StudyRunner::SortedSums& StudyRunner::sumsOf(const Plan& pl, const SumParts& sp, size_t r) {
+const SortedSums& StudyRunner::sumsOf(const Plan& pl, const SumParts& sp, size_t r) {
     if (!pl.ranges) return trailingSums(pl, sp);
     SortedSums& ss = rangeSums_;
     buildSums(sp, ranges_[r], r == 0, ss);
@@ -467,18 +442,7 @@ void StudyRunner::buildSums(const SumParts& sp, KeyRange range, bool first, Sort
         sums, ss.size, sortRoom_, 0, bits, [low](const Sum& s) { return sortKey(s.value) - low; },
         pool_);
     checkStop();
-    ss.weighted = tx_.repeated;
-    if (ss.weighted) {
-        uint64_t* w = ss.weightBefore.room(ss.size + 1);
-        w[0] = 0;
-        for (size_t n = 0; n < ss.size; ++n) {
-            uint64_t weight = 1;
-            for (uint32_t x = sums[n].index, j = 0; j < static_cast<uint32_t>(sp.m);
-                 ++j, x /= static_cast<uint32_t>(U_))
-                weight *= tx_.size(x % U_);
-            w[n + 1] = w[n] + weight;
-        }
-    }
+    ss.weigh(tx_.repeated, U_, sp.m, [this](size_t c) { return tx_.size(c); });
 }
 
 // Values and weights of `count` choices of the first letters from choice `first`.
@@ -518,11 +482,8 @@ std::vector<uint16_t> StudyRunner::digitsOf(uint64_t x, int count) const {
 
 // The sums of the last letters, sorted; kept for the next family whose last letters
 // carry the same signs.
-const StudyRunner::SortedSums& StudyRunner::trailingSums(const Plan& pl, const SumParts& sp) {
-    const FamilyInfo& f = familyInfo(pl.family);
-    unsigned signs = 0;
-    for (int j = 0; j < pl.m; ++j)
-        signs = signs * 2 + (f.minus[pl.lead + j] ? 1 : 0);
+const SortedSums& StudyRunner::trailingSums(const Plan& pl, const SumParts& sp) {
+    const unsigned signs = SortedSums::signsOf(familyInfo(pl.family), pl.lead, pl.m);
     for (SortedSums& c : sumCache_)
         if (c.m == pl.m && c.signs == signs) return c;
     // Reuse the entry of the same size; drop the other one if both would not fit.

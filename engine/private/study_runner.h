@@ -7,8 +7,8 @@
 #include "list_sort_order.h"
 #include "number_format.h"
 #include "radix_sort.h"
-#include "sorted_sum.h"
 #include "study_engine.h"
+#include "sum_search.h"
 #include "worker_pool.h"
 
 #include <algorithm>
@@ -30,8 +30,6 @@ constexpr double kExactRangeMHz = 0x1p33;
 // A partial sum this many times larger than every other value swallows it: adding or
 // subtracting one leaves the sum as it is (2^55 would do; the rest is room for rounding).
 constexpr double kSwallow = 0x1p56;
-// Below this much work (in entries sorted and targets swept) one thread does it all.
-constexpr double kThreadedWork = 2e6;
 // Seconds a unit of that work takes on one ordinary core, and the share of a core each
 // further thread adds.
 constexpr double kSecondsPerWork = 8e-9;
@@ -39,35 +37,6 @@ constexpr double kThreadGain = 0.8;
 // The work of a kept line of a multi-signal family, in the same units: its hit found
 // again, sorted and written out.
 constexpr double kLineWork = 12;
-
-// The first position p at or after which no element is before the edge (so with
-// before = "value < e" the lower bound of e). Starts from a hint and gallops, so a sweep
-// of rising edges over the sums costs little more than the distances it moves.
-template <class Before> size_t seek(const Sum* s, size_t n, size_t p, Before before) {
-    if (p < n && before(s[p].value)) {
-        size_t lo = p + 1, hi = n;
-        for (size_t step = 1; lo + step - 1 < n; step *= 2) {
-            if (!before(s[lo + step - 1].value)) {
-                hi = lo + step - 1;
-                break;
-            }
-            lo += step;
-        }
-        return static_cast<size_t>(
-            std::partition_point(s + lo, s + hi, [&](const Sum& x) { return before(x.value); }) -
-            s);
-    }
-    size_t hi = p, lo = 0;
-    for (size_t step = 1; hi >= step; step *= 2) {
-        if (before(s[hi - step].value)) {
-            lo = hi - step + 1;
-            break;
-        }
-        hi -= step;
-    }
-    return static_cast<size_t>(
-        std::partition_point(s + lo, s + hi, [&](const Sum& x) { return before(x.value); }) - s);
-}
 
 // Reports the share of the work done: one call at a time, rising, when a hundredth more
 // is done or a tenth of a second has passed since the last report.
@@ -118,12 +87,8 @@ struct Stopped {}; // thrown when the study is asked to stop
 // Families of each order, in label order: the order of their lines in the list.
 inline std::vector<int> familiesOf(OrderChoice order) {
     std::vector<int> f{0, 1, 2, 3, 4};
-    if (order == OrderChoice::FirstToFifth)
-        for (int i = 5; i <= 13; ++i)
-            f.push_back(i);
-    else if (order == OrderChoice::FirstToThird)
-        for (int i = 14; i <= 18; ++i)
-            f.push_back(i);
+    for (int i : multiSignalFamilies(order))
+        f.push_back(i);
     std::stable_sort(f.begin(), f.end(), [](int a, int b) {
         return listTextLess(familyInfo(a).label, familyInfo(b).label);
     });
@@ -166,20 +131,6 @@ class StudyRunner {
         bool ranges = false;    // the sums are sorted range by range of their values
         double work = 0;        // for the progress
         double apartWork = 0;   // of the combinations holding a value studied apart
-    };
-
-    // The sorted sums of the last letters of a family, and the running total of their
-    // weights (the products each stands for) when a frequency is repeated.
-    struct SortedSums {
-        int m = 0;
-        unsigned signs = ~0u;
-        size_t size = 0;
-        Buffer<Sum> sums;
-        bool weighted = false;
-        Buffer<uint64_t> weightBefore; // [i]: the weights of sums [0, i)
-        uint64_t weight(size_t from, size_t to) const {
-            return weighted ? weightBefore[to] - weightBefore[from] : to - from;
-        }
     };
 
     // Working arrays of one worker, kept from chunk to chunk.
@@ -256,17 +207,6 @@ class StudyRunner {
     static Classes classesOf(const std::vector<double>& values,
                              const std::vector<std::string>& texts);
 
-    // A product interferes when its distance to the receiver, rounded to whole hertz, is
-    // below the separation sep: when the distance is below `threshold`, the half hertz
-    // under the first whole hertz at or above sep. Distances within `slack` of it may
-    // round either way (adding in another order, placing targets and edges, rounding near a
-    // half hertz, for values up to maxAbs) and are tested again exactly; `nearSlack` is the
-    // same for distances out to the nearest products' bound.
-    struct EdgeBounds {
-        double threshold = 0, slack = 0, nearSlack = 0;
-    };
-    static EdgeBounds edgeBounds(double sep, double nearBound, double maxAbs);
-
     // Sorts out the transmitters studied apart and the receivers swept, and sets the
     // bounds. False when nothing can interfere and no nearest product is looked for.
     bool setThreshold();
@@ -302,34 +242,13 @@ class StudyRunner {
     void nearestOf(const Sum* s, size_t n, bool sorted, size_t& centre, double target, double rx,
                    Nearest& best, Product&& product) const;
 
-    // The positions of a window's edges in sorted sums, moved along as targets rise.
-    // Sums in [sureFrom, sureTo) interfere for sure; those in the two bands around them,
-    // [from, sureFrom) and [sureTo, to), are within the rounding bound of an edge.
-    struct Edges {
-        size_t from = 0, sureFrom = 0, sureTo = 0, to = 0;
-
+    // The edges of a target's window in sorted sums, moved along as targets rise.
+    struct Edges : WindowEdges {
         void move(const Sum* s, size_t n, double target, const StudyRunner& r) {
-            if (r.exhaustive_) {
+            if (r.exhaustive_)
                 every(n);
-                return;
-            }
-            const double outer = r.threshold_ + r.slack_, inner = r.threshold_ - r.slack_;
-            const double a = target - outer, d = target + outer;
-            from = seek(s, n, from, [a](double v) { return v < a; });
-            to = seek(s, n, to, [d](double v) { return v <= d; });
-            if (inner > 0) {
-                const double b = target - inner, c = target + inner;
-                sureFrom = seek(s, n, sureFrom, [b](double v) { return v <= b; });
-                sureTo = seek(s, n, sureTo, [c](double v) { return v < c; });
-            } else {
-                sureFrom = sureTo = to;
-            }
-        }
-
-        // Every one of n sums a candidate.
-        void every(size_t n) {
-            from = 0;
-            sureFrom = sureTo = to = n;
+            else
+                WindowEdges::move(s, n, target, r.threshold_, r.slack_);
         }
 
         // Few, but all the sums when values are huge: checks for a stop as it goes.
