@@ -42,7 +42,7 @@ void BandCount::run() {
     for (int f : multiSignalFamilies(c_.order_))
         work += bandPlan(familyInfo(f).letters, c_.tx_.value.size(), swept_.size(), maxSums_).work;
     if (threads_ == 0)
-        threads_ = work < kThreadedWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
+        threads_ = work < kQuickStudyWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
     WorkerPool pool(threads_);
     pool_ = &pool;
     total_ = std::max(work, 1.0);

@@ -151,6 +151,16 @@ StudyResult runStudy(const StudyInput& input, const RunOptions& options);
 // The same with the default options and a line limit.
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit = kDefaultLineLimit);
 
+// The work of a study of this many transmitters and receivers, all different, as the
+// study plans it with the default memory: sums sorted and targets swept, a few
+// nanoseconds each on one core. Equal frequencies make less.
+double studyWork(uint64_t transmitters, uint64_t receivers, OrderChoice order);
+
+// Below this much work a study takes a few milliseconds, less than starting threads
+// costs: runStudy() runs it on the calling thread alone, and the window without a
+// thread of its own.
+inline constexpr double kQuickStudyWork = 2e6;
+
 // The number of product tests of a study, or nothing when it passes 2^63 - 1.
 std::optional<uint64_t> calculationCount(uint64_t transmitters, uint64_t receivers,
                                          OrderChoice order);

@@ -69,7 +69,7 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     }
     plans_ = plans;
     if (threads == 0)
-        threads = work < kThreadedWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
+        threads = work < kQuickStudyWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
     WorkerPool pool(threads);
     pool_ = &pool;
     if (expected_) expected_(work * kSecondsPerWork / (1 + kThreadGain * (pool.size() - 1)));
@@ -193,14 +193,27 @@ bool StudyRunner::setThreshold() {
 // choices of the first ones are swept at once, and whether the sums are sorted range by
 // range of their values; the least work within the memory.
 StudyRunner::Plan StudyRunner::plan(int family) const {
-    const int k = familyInfo(family).letters;
-    const double U = static_cast<double>(U_), Q = static_cast<double>(Q_);
-    const double memory = static_cast<double>(memory_);
+    Plan best = planOf(familyInfo(family).letters, static_cast<double>(U_), static_cast<double>(Q_),
+                       static_cast<double>(memory_), sumBytes());
+    best.family = family;
+    if (!apartClasses_.empty()) best.apartWork = apartWork(familyInfo(family));
+    return best;
+}
+
+double StudyRunner::plannedWork(OrderChoice order, double U, double Q) {
+    double work = 5 * U;
+    for (int f : multiSignalFamilies(order))
+        work += planOf(familyInfo(f).letters, U, Q, kDefaultMemory, 32).work;
+    return work;
+}
+
+StudyRunner::Plan StudyRunner::planOf(int letters, double U, double Q, double memory,
+                                      double sumBytes) {
+    const int k = letters;
     // A sum takes 32 bytes while sorted (40 with its weight); a choice its targets, 16
     // bytes each while sorted, and 25 bytes of its own.
-    const double sumBytes = this->sumBytes(), choiceBytes = 25 + 16 * Q;
+    const double choiceBytes = 25 + 16 * Q;
     Plan best;
-    best.family = family;
     best.work = HUGE_VAL;
     for (int m = 1; m < k; ++m) {
         const double sums = std::pow(U, m), choices = std::pow(U, k - m);
@@ -231,7 +244,6 @@ StudyRunner::Plan StudyRunner::plan(int family) const {
             }
         }
     }
-    if (!apartClasses_.empty()) best.apartWork = apartWork(familyInfo(family));
     return best;
 }
 
@@ -499,6 +511,11 @@ const SortedSums& StudyRunner::trailingSums(const Plan& pl, const SumParts& sp) 
 
 StudyResult runStudyNear(const StudyInput& input, const RunOptions& options, double nearBoundMHz) {
     return StudyRunner::study(input, options, nearBoundMHz);
+}
+
+double studyWork(uint64_t transmitters, uint64_t receivers, OrderChoice order) {
+    return StudyRunner::plannedWork(order, static_cast<double>(transmitters),
+                                    static_cast<double>(receivers));
 }
 
 StudyResult runStudy(const StudyInput& input, const RunOptions& options) {

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <map>
 #include <random>
+#include <set>
 #include <stop_token>
+#include <thread>
 
 using namespace kim;
 
@@ -267,6 +269,7 @@ class TstEngine : public QObject {
     void stopEndsTheStudy();
     void progressRisesToOne();
     void expectedTimeComesFirstAndGrows();
+    void littleWorkRunsOnTheCallingThread();
     void failureInAWorkerReachesTheCaller();
     void poolRunsEveryTaskOnce();
     void cutWithinACrowdedChoice();
@@ -732,6 +735,19 @@ void TstEngine::expectedTimeComesFirstAndGrows() {
     QVERIFY(!smallLate && !largeLate);
     QVERIFY(small[0] > 0);
     QVERIFY2(large[0] > 20 * small[0], qPrintable(QString("%1 %2").arg(small[0]).arg(large[0])));
+}
+
+// Millions of calculations but a few milliseconds of work: the calling thread alone,
+// threads costing more than they save.
+void TstEngine::littleWorkRunsOnTheCallingThread() {
+    const StudyInput in = rasterStudy(41, 4);
+    QVERIFY(*calculationCount(41, 4, in.order) > 100 * kQuickStudyWork);
+    QVERIFY(studyWork(41, 4, in.order) < kQuickStudyWork);
+    RunOptions options;
+    std::set<std::thread::id> threads; // told one call at a time
+    options.progress = [&](double) { threads.insert(std::this_thread::get_id()); };
+    QVERIFY(runStudy(in, options).ran());
+    QCOMPARE(threads, std::set{std::this_thread::get_id()});
 }
 
 void TstEngine::failureInAWorkerReachesTheCaller() {

@@ -47,6 +47,7 @@ class TstLongStudy : public QObject, testing::MainWindowFixture {
     void init();
     void cleanup() { closeWindow(); }
 
+    void quickStudyShowsNoProgress_data();
     void quickStudyShowsNoProgress();
     void longStudyCancelledKeepsTheLastResults_data();
     void longStudyCancelledKeepsTheLastResults();
@@ -82,12 +83,24 @@ void TstLongStudy::init() {
     if (calcAsGo->isChecked()) calcAsGo->trigger();
 }
 
+void TstLongStudy::quickStudyShowsNoProgress_data() {
+    QTest::addColumn<int>("transmitters");
+    QTest::addColumn<int>("receivers");
+    QTest::newRow("three and two") << 3 << 2;
+    // Hundreds of millions of calculations, but a few milliseconds of work.
+    QTest::newRow("41 and 4") << 41 << 4;
+}
+
 void TstLongStudy::quickStudyShowsNoProgress() {
+    QFETCH(int, transmitters);
+    QFETCH(int, receivers);
     ShowCounter counter;
     child<QWidget>("frmStudyProgress")->installEventFilter(&counter);
     Study s;
-    s.transmit = {"150.00000", "160.00000", "170.00000"};
-    s.receive = {"180.00000", "190.00000"};
+    for (int i = 0; i < transmitters; ++i)
+        s.transmit.push_back(formatNumber(150 + i * 0.3125, pattern::ListText));
+    for (int i = 0; i < receivers; ++i)
+        s.receive.push_back(formatNumber(180 + i * 10.0125, pattern::ListText));
     w().loadStudy(s);
     child<QPushButton>("cmdCalculate")->click();
     // Done when the click returns, as it always was.

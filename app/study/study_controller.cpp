@@ -6,12 +6,6 @@
 
 namespace kim {
 
-namespace {
-// A study this small runs at once on this thread, as it always has: no thread, no
-// flash of progress.
-constexpr uint64_t kQuickStudyTests = 2'000'000;
-} // namespace
-
 StudyController::StudyController(std::function<StudyInput()> entered, QObject* parent)
     : QObject(parent), entered_(std::move(entered)) {
     progressDelay_.setSingleShot(true);
@@ -34,8 +28,9 @@ void StudyController::calculate() {
         runWaitingCommand();
         return;
     }
-    const auto tests = calculationCount(input.transmit.size(), input.receive.size(), input.order);
-    const bool quick = tests && *tests <= kQuickStudyTests;
+    // A study of little work runs at once on this thread: no thread, no flash of progress.
+    const bool quick =
+        studyWork(input.transmit.size(), input.receive.size(), input.order) < kQuickStudyWork;
     const bool first = !running();
     if (!quick) {
         // The result stays until this run has its own.

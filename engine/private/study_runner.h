@@ -107,6 +107,10 @@ class StudyRunner {
     // False when stopped. threads 0: every core, or one for little work.
     bool run(OrderChoice order, unsigned threads);
 
+    // The work of a study of U transmitter and Q receiver classes, as run() plans it with
+    // the default memory and no value studied apart.
+    static double plannedWork(OrderChoice order, double U, double Q);
+
     // Runs a study; nearBound as for the constructor.
     static StudyResult study(const StudyInput& input, const RunOptions& options, double nearBound);
 
@@ -271,6 +275,10 @@ class StudyRunner {
     // choices of the first ones are swept at once, and whether the sums are sorted range by
     // range of their values; the least work within the memory.
     Plan plan(int family) const;
+
+    // The split of a family of `letters` letters with the least work for U transmitter
+    // and Q receiver classes, within `memory` bytes, a sum taking sumBytes.
+    static Plan planOf(int letters, double U, double Q, double memory, double sumBytes);
 
     double sumBytes() const { return tx_.repeated ? 40 : 32; }
 

@@ -14,10 +14,6 @@
 
 namespace kim {
 
-// Below this much work (in the plans' units: entries sorted and targets swept, a few
-// nanoseconds each) one thread does it all: a few milliseconds, less than threads cost.
-constexpr double kThreadedWork = 2e6;
-
 // The multi-signal families of an order, in family order.
 std::vector<int> multiSignalFamilies(OrderChoice order);
 
