@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -126,7 +125,8 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
 
 SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary"), parent) {
     setObjectName(QStringLiteral("dockSummary"));
-    auto* body = new QWidget(this);
+    QVBoxLayout* layout = makeBody(QStringLiteral("lblSummaryStale"));
+    QWidget* body = layout->parentWidget();
     model_ = new SummaryModel(this);
     auto* sorted = new QSortFilterProxyModel(this);
     sorted->setSourceModel(model_);
@@ -151,14 +151,8 @@ SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary")
     auto* row = new QHBoxLayout;
     row->addWidget(filter_, 1);
     row->addWidget(showAll_);
-    stale_ = earlierStudyNotice(body);
-    stale_->setObjectName(QStringLiteral("lblSummaryStale"));
-    auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(stale_);
     layout->addLayout(row);
     layout->addWidget(table_);
-    setWidget(body);
     connect(table_, &QTableView::doubleClicked, this, [this, sorted](const QModelIndex& index) {
         emit receiverChosen(sorted->mapToSource(index).row());
     });
@@ -168,13 +162,7 @@ SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary")
 
 SummaryPane* SummaryPane::addTo(QMainWindow* window) {
     auto* pane = new SummaryPane(window);
-    window->addDockWidget(Qt::BottomDockWidgetArea, pane);
-    pane->hide();
-    QAction* open = pane->toggleViewAction();
-    open->setText(QStringLiteral("S&ummary"));
-    open->setObjectName(QStringLiteral("mnu_View_Summary"));
-    open->setMenuRole(QAction::NoRole);
-    viewMenu(window)->addAction(open);
+    pane->dockClosed(window, QStringLiteral("S&ummary"), QStringLiteral("mnu_View_Summary"));
     return pane;
 }
 
@@ -184,10 +172,6 @@ void SummaryPane::setResult(std::shared_ptr<const StudyResult> result) {
     nearPending_ = true;
     lookForNearest();
     table_->resizeColumnsToContents();
-}
-
-void SummaryPane::setStale(bool stale) {
-    stale_->setVisible(stale);
 }
 
 void SummaryPane::showEvent(QShowEvent* event) {

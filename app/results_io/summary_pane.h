@@ -57,8 +57,6 @@ class SummaryPane : public DockedPane {
     void setResult(std::shared_ptr<const StudyResult> result);
     // The receiver whose lines alone the results list shows, or -1.
     void showFilter(int receiver, const QString& text);
-    // The results shown are those of an earlier study: a notice says so.
-    void setStale(bool stale);
     // The nearest products of clean receivers are being looked for.
     bool lookingForNearest() const { return near_.running(); }
 
@@ -77,7 +75,6 @@ class SummaryPane : public DockedPane {
     SummaryModel* model_;
     QTableView* table_;
     QLabel* filter_;
-    QLabel* stale_;
     QPushButton* showAll_;
     bool nearPending_ = false; // a new study's clean receivers wait for the pane to show
     OffThreadRun near_;
