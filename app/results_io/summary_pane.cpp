@@ -30,7 +30,7 @@ bool SummaryModel::setResult(std::shared_ptr<const StudyResult> result) {
     beginResetModel();
     result_ = result && result->ran() ? std::move(result) : nullptr;
     nearby_.assign(result_ ? result_->receivers().size() : 0, std::nullopt);
-    looking_.assign(nearby_.size(), 0);
+    looking_ = false;
     boundKHz_ = result_ ? nearestBoundMHz(result_->separationMHz()) * 1000 : 0;
     endResetModel();
     return true;
@@ -40,11 +40,16 @@ void SummaryModel::setNearby(const std::shared_ptr<const StudyResult>& of,
                              const std::vector<size_t>& rows, std::vector<NearestProduct> found,
                              bool looking) {
     if (of != result_ || rows.empty()) return;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        looking_[rows[i]] = looking;
-        if (i < found.size()) nearby_[rows[i]] = std::move(found[i]);
-    }
+    looking_ = looking;
+    for (size_t i = 0; i < rows.size() && i < found.size(); ++i)
+        nearby_[rows[i]] = std::move(found[i]);
     emit dataChanged(index(0, NearestKHz), index(rowCount() - 1, NearestLine));
+}
+
+std::optional<double> SummaryModel::nearestKHz(size_t row) const {
+    const ReceiverSummary& r = result_->receivers()[row];
+    if (r.nearest) return r.nearestDistanceMHz * 1000;
+    return nearby_[row] ? nearby_[row]->nearestKHz : std::nullopt;
 }
 
 int SummaryModel::rowCount(const QModelIndex& parent) const {
@@ -80,8 +85,7 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
         case Fifth:
             return qulonglong(r.products[size_t(col - First)]);
         case NearestKHz:
-            if (r.nearest) return r.nearestDistanceMHz * 1000;
-            return nearby_[row] && nearby_[row]->nearestKHz ? *nearby_[row]->nearestKHz : 1e300;
+            return nearestKHz(row).value_or(1e300);
         default:
             return data(index, Qt::DisplayRole);
         }
@@ -101,19 +105,15 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     case Third:
     case Fifth:
         return grouped(r.products[size_t(col - First)]);
-    case NearestKHz:
-        if (r.nearest)
-            return QString::fromStdString(
-                formatNumber(r.nearestDistanceMHz * 1000, pattern::Distance));
-        if (nearby_[row] && nearby_[row]->nearestKHz)
-            return QString::fromStdString(
-                formatNumber(*nearby_[row]->nearestKHz, pattern::Distance));
-        return QString();
+    case NearestKHz: {
+        const std::optional<double> kHz = nearestKHz(row);
+        return kHz ? QString::fromStdString(formatNumber(*kHz, pattern::Distance)) : QString();
+    }
     case NearestLine:
         if (r.nearest) return QString::fromStdString(result_->line(*r.nearest));
         // A clean receiver: the nearest product that does not interfere, as the finder
         // names it.
-        if (looking_[row]) return QStringLiteral("looking for the nearest product...");
+        if (looking_) return QStringLiteral("looking for the nearest product...");
         if (!nearby_[row]) return QString();
         return nearby_[row]->nearestKHz
                    ? QString::fromStdString(nearby_[row]->nearestLine)

@@ -39,10 +39,13 @@ class SummaryModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
   private:
+    // The distance to the receiver's nearest product, interfering or not, once known.
+    std::optional<double> nearestKHz(size_t row) const;
+
     std::shared_ptr<const StudyResult> result_;
     // Clean receivers: the product nearest each, once looked for.
     std::vector<std::optional<NearestProduct>> nearby_;
-    std::vector<char> looking_;
+    bool looking_ = false; // the clean receivers' nearest products are being looked for
     double boundKHz_ = 0;
 };
 
