@@ -300,9 +300,9 @@ void TstImportExport::exportProgressFollowsTheBytes() {
     QVERIFY(result->lineCount() > 100000);
     const QString path = dir_.filePath("progress");
     std::vector<double> shares;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     QString error;
-    QVERIFY(writeResultsFile(*result, path, format, stop, &error,
+    QVERIFY(writeResultsFile(*result, path, format, stop.get_token(), &error,
                              [&](double share) { shares.push_back(share); }));
     QVERIFY(shares.size() > 3);
     QVERIFY(std::is_sorted(shares.begin(), shares.end()));
@@ -316,9 +316,9 @@ void TstImportExport::exportProgressFollowsTheBytes() {
     QFile before(path);
     QVERIFY(before.open(QIODevice::ReadOnly));
     const QByteArray whole = before.readAll();
-    stop = false;
-    QVERIFY(!writeResultsFile(*result, path, format, stop, &error,
-                              [&](double share) { stop = share > 0.3; }));
+    QVERIFY(!writeResultsFile(*result, path, format, stop.get_token(), &error, [&](double share) {
+        if (share > 0.3) stop.request_stop();
+    }));
     QVERIFY(error.isEmpty());
     QFile after(path);
     QVERIFY(after.open(QIODevice::ReadOnly));

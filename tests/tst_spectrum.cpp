@@ -274,8 +274,10 @@ void TstSpectrum::studyData() {
     QCOMPARE(productOrder(familyInfo(18)), 2); // A-B
     // A study that did not run draws nothing; a stop set before the build gives up.
     QVERIFY(SpectrumData::build(nullptr)->empty());
-    std::atomic<bool> stop{true};
-    QVERIFY(SpectrumData::build(std::make_shared<StudyResult>(runStudy(in)), &stop)->empty());
+    std::stop_source stop;
+    stop.request_stop();
+    QVERIFY(SpectrumData::build(std::make_shared<StudyResult>(runStudy(in)), stop.get_token())
+                ->empty());
 }
 
 // ---- frequencies and pixels ----

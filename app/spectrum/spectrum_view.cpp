@@ -113,11 +113,7 @@ void SpectrumView::prepare() {
     // A study of millions of lines takes a moment to sort: the window goes on meanwhile,
     // and a newer study abandons it.
     build_.start(
-        [r = result_](const OffThreadRun::Job& job) {
-            std::atomic<bool> stopped{false};
-            const std::stop_callback onStop(job.stop(), [&stopped] { stopped = true; });
-            return SpectrumData::build(r, &stopped);
-        },
+        [r = result_](const OffThreadRun::Job& job) { return SpectrumData::build(r, job.stop()); },
         {.finished = [this](std::shared_ptr<const SpectrumData> data) { install(data); },
          // Out of memory: drawn without the kept lines, whose products are still counted.
          .failed = [this](std::exception_ptr) { install(SpectrumData::build(nullptr)); },
