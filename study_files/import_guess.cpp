@@ -116,11 +116,12 @@ struct Columns {
 // The column its heading names, else the first that holds a number on the first data line.
 int guessFrequency(const Columns& cols, const std::vector<std::string_view>& sample, char sep) {
     int best = 0, column = -1;
-    for (int i = 0; i < cols.count() && cols.named; ++i)
-        if (const int score = frequencyHeading(cols.name(i)); score > best) {
-            best = score;
-            column = i;
-        }
+    if (cols.named)
+        for (int i = 0; i < cols.count(); ++i)
+            if (const int score = frequencyHeading(cols.name(i)); score > best) {
+                best = score;
+                column = i;
+            }
     if (column >= 0) return column;
     const size_t first = cols.named ? 1 : 0;
     if (sample.size() > first) {
