@@ -208,10 +208,8 @@ void printInBackground(QWidget* parent, QPrinter& printer,
             QPainter painter;
             if (!painter.begin(device)) return p;
             p.started = true;
-            std::atomic<bool> stop{false};
-            std::stop_callback onStop(job.stop(), [&] { stop = true; });
             PainterSurface surface = PainterSurface::onPrinter(*device, &painter);
-            p.outcome = printPages(surface, *study, *pages, first, last, &stop,
+            p.outcome = printPages(surface, *study, *pages, first, last, job.stop(),
                                    [&](qint64 drawn) { job.progress(double(drawn)); });
             if (p.outcome == PrintOutcome::Cancelled && !pdf && printer.abort()) return p;
             if (painter.isActive()) painter.end();

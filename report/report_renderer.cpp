@@ -163,10 +163,10 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
 }
 
 PrintOutcome printPages(DrawSurface& printer, const ReportSource& study, const ReportPages& pages,
-                        qint64 first, qint64 last, const std::atomic<bool>* stop,
+                        qint64 first, qint64 last, std::stop_token stop,
                         const std::function<void(qint64 drawn)>& drawn) {
     for (qint64 page = first; page <= last; ++page) {
-        if (stop && stop->load()) return PrintOutcome::Cancelled;
+        if (stop.stop_requested()) return PrintOutcome::Cancelled;
         if (page > first && !printer.newPage()) return PrintOutcome::Failed;
         DrawReport(printer, study, pages, page, 1.0);
         if (drawn) drawn(page - first + 1);

@@ -6,8 +6,8 @@
 #include "report_layout.h"
 #include "report_source.h"
 
-#include <atomic>
 #include <functional>
+#include <stop_token>
 
 namespace kim {
 
@@ -21,11 +21,11 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
 
 enum class PrintOutcome { Printed, Cancelled, Failed };
 
-// Draws pages first to last on the printer as one document and ends it. When *stop is
-// set, returns Cancelled after the page being drawn, the document not ended; `drawn`
-// hears the count of pages drawn after each page.
+// Draws pages first to last on the printer as one document and ends it. Once a stop is
+// requested, returns Cancelled after the page being drawn, the document not ended;
+// `drawn` hears the count of pages drawn after each page.
 PrintOutcome printPages(DrawSurface& printer, const ReportSource& study, const ReportPages& pages,
-                        qint64 first, qint64 last, const std::atomic<bool>* stop = nullptr,
+                        qint64 first, qint64 last, std::stop_token stop = {},
                         const std::function<void(qint64 drawn)>& drawn = {});
 
 // "Page 2 of 3".

@@ -9,8 +9,9 @@ Q_DECLARE_METATYPE(ImportList)
 
 namespace {
 // "line:mhz:T|R|-" for a taken line, "line!reason" for a refused one; a pair's second
-// frequency follows as "+mhz" or "+!reason".
+// frequency follows as "+mhz" or "+!reason". A file refused whole is its reason.
 QStringList described(const ImportTable& t) {
+    if (!t.error.empty()) return {QString::fromStdString(t.error)};
     QStringList out;
     for (const ImportLine& l : t.lines) {
         const char* list = l.list == ImportList::Transmit  ? "T"
@@ -28,8 +29,9 @@ QStringList described(const ImportTable& t) {
     return out;
 }
 
-// "line T|R listText" for each frequency added.
+// "line T|R listText" for each frequency added; an import refused whole is its reason.
 QStringList addedOf(const ImportPlan& p) {
+    if (!p.error.empty()) return {QString::fromStdString(p.error)};
     QStringList out;
     for (const ImportChoice& c : p.added)
         out << QString("%1 %2 %3")
@@ -41,8 +43,8 @@ QStringList addedOf(const ImportPlan& p) {
 
 // "line reason" for each frequency refused, as the preview words it.
 QStringList refusedOf(const ImportTable& t, const ImportPlan& p,
-                      const std::vector<std::string>& transmit = {},
-                      const std::vector<std::string>& receive = {}) {
+                      const std::vector<std::string>& transmit,
+                      const std::vector<std::string>& receive) {
     QStringList out;
     for (const ImportEntry& e : p.entries)
         if (e.result != ImportEntry::Result::Added)
@@ -50,6 +52,14 @@ QStringList refusedOf(const ImportTable& t, const ImportPlan& p,
                        .arg(t.lines[e.index].line)
                        .arg(QString::fromStdString(entryResult(t, p, e, transmit, receive))
                                 .remove(0, int(strlen("refused: "))));
+    return out;
+}
+
+// `n` listed texts, no two alike.
+QStringList distinctTexts(int n) {
+    QStringList out;
+    for (int i = 0; i < n; ++i)
+        out << QString::number(1000 + i, 'f', 5);
     return out;
 }
 
@@ -64,18 +74,26 @@ class TstFrequencyImport : public QObject {
   private slots:
     void parsing_data();
     void parsing();
-    void wholeFileRefusals();
-    void planFollowsTheAddDialog();
-    void planPairs_data();
-    void planPairs();
+    void chosenColumns_data();
     void chosenColumns();
-    void planKeepsTheListLimit();
+    void plan_data();
+    void plan();
 };
 
 void TstFrequencyImport::parsing_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<bool>("hasListColumn");
+    QByteArray binary("150\n160\n");
+    binary[3] = '\0';
+    QTest::newRow("binary") << binary
+                            << QStringList{"The file holds binary data, not a list of frequencies "
+                                           "as text."}
+                            << false;
+    QTest::newRow("over 16 MB")
+        << QByteArray(kMaxImportBytes + 1, '1')
+        << QStringList{"The file is larger than 16 MB: it is not a list of frequencies."} << false;
+    QTest::newRow("empty") << QByteArray() << QStringList{} << false;
     QTest::newRow("one a line, blank lines skipped")
         << QByteArray("150.0125\r\n\r\n  151.625  \n98.7")
         << QStringList{"1:150.0125:-", "3:151.625:-", "4:98.7:-"} << false;
@@ -118,7 +136,8 @@ void TstFrequencyImport::parsing_data() {
         << QByteArray("\"Site \"\"A\"\"\",\"1,234.5\",\"T\"\n") << QStringList{"1:1234.5:T"}
         << true;
     QTest::newRow("Windows-1252 text")
-        << QByteArray("Fr\xe9quence\n150\n") << QStringList{"2:150:-"} << false;
+        << QByteArray("Fr\xe9quence\n150\n1 \xb5s\n")
+        << QStringList{"2:150:-", "3!unknown unit \"\u00b5s\""} << false;
     QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf"
                                                    "150\n")
                                      << QStringList{"1:150:-"} << false;
@@ -223,51 +242,74 @@ void TstFrequencyImport::parsing() {
     QFETCH(QStringList, lines);
     QFETCH(bool, hasListColumn);
     const ImportTable t = parseFrequencies(bytes.toStdString());
-    QVERIFY2(t.error.empty(), t.error.c_str());
     QCOMPARE(described(t), lines);
     QCOMPARE(t.hasListColumn, hasListColumn);
 }
 
-void TstFrequencyImport::wholeFileRefusals() {
-    QByteArray binary("150\n160\n");
-    binary[3] = '\0';
-    QCOMPARE(QString::fromStdString(parseFrequencies(binary.toStdString()).error),
-             "The file holds binary data, not a list of frequencies as text.");
-    const std::string huge(kMaxImportBytes + 1, '1');
-    QVERIFY(!parseFrequencies(huge).error.empty());
-    const ImportTable empty = parseFrequencies("");
-    QVERIFY(empty.error.empty() && empty.lines.empty());
-}
-
-// Duplicates by the Add dialog's rule (the value unrounded against the listed value),
-// within the file too; lines without a list go to the chosen one.
-void TstFrequencyImport::planFollowsTheAddDialog() {
-    const ImportTable t =
-        parseFrequencies("150.5\n150.500001\n160 R\n150.5 R\n151\n151\n0.000001\nabc\n");
-    const ImportPlan p = planImport(t, ImportList::Transmit, {"150.50000"}, {"160.00000"});
-    QVERIFY(p.error.empty());
-    QCOMPARE(addedOf(p),
-             (QStringList{"2 T 150.50000", "4 R 150.50000", "5 T 151.00000", "7 T 000.00000"}));
-    QCOMPARE(refusedOf(t, p, {"150.50000"}, {"160.00000"}),
-             (QStringList{"1 duplicate of 150.50000 in the transmit list",
-                          "3 duplicate of 160.00000 in the receive list", "6 duplicate of line 5",
-                          "8 not a number"}));
-    QCOMPARE(p.transmit, size_t{3});
-    QCOMPARE(p.receive, size_t{1});
-    QCOMPARE(p.refused, size_t{4});
-    // The whole file into the receive list.
-    const ImportPlan r = planImport(parseFrequencies("170\n"), ImportList::Receive, {}, {});
-    QCOMPARE(r.added.size(), size_t{1});
-    QCOMPARE(r.added[0].list, ImportList::Receive);
-}
-
-// A pair adds the line's frequency to one list and its second to the other; without
-// pairs, or where a line has no second, the line goes where a single frequency would.
-void TstFrequencyImport::planPairs_data() {
+// The user's choice of columns is read as chosen, whatever the guess was; a choice out of
+// range is no choice, and a plain list has nothing to choose.
+void TstFrequencyImport::chosenColumns_data() {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<int>>("chosen"); // frequency and direction; empty: the guess
+    QTest::addColumn<QList<int>>("used");
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<QStringList>("lines");
+    const QByteArray text("Ch;Freq;Note;Spare\n1;150,5;T;2.5\n2;160,5;rx;3\n3;170;both;x\n");
+    const QStringList names{"Ch", "Freq", "Note", "Spare"};
+    const QStringList guessed{"2:150.5:-", "3:160.5:-", "4:170:-"};
+    QTest::newRow("the guess") << text << QList<int>{} << QList<int>{1, -1} << names << guessed;
+    QTest::newRow("a direction column")
+        << text << QList<int>{1, 2} << QList<int>{1, 2} << names
+        << QStringList{"2:150.5:T", "3:160.5:R", "4!neither transmit nor receive: \"both\""};
+    // Another column holds its numbers with points; "x" is no number.
+    QTest::newRow("another frequency column")
+        << text << QList<int>{3, -1} << QList<int>{3, -1} << names
+        << QStringList{"2:2.5:-", "3:3:-", "4!not a number"};
+    QTest::newRow("columns out of range")
+        << text << QList<int>{9, 9} << QList<int>{1, -1} << names << guessed;
+    QTest::newRow("the frequency column as the direction")
+        << text << QList<int>{1, 1} << QList<int>{1, -1} << names << guessed;
+    QTest::newRow("no heading") << QByteArray("A,150.5,T\n") << QList<int>{} << QList<int>{1, 2}
+                                << QStringList{"Column 1", "Column 2", "Column 3"}
+                                << QStringList{"1:150.5:T"};
+    QTest::newRow("a plain list") << QByteArray("150\n") << QList<int>{0, 1} << QList<int>{-1, -1}
+                                  << QStringList{} << QStringList{"1:150:-"};
+}
+
+void TstFrequencyImport::chosenColumns() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<int>, chosen);
+    const ImportTable t = chosen.isEmpty()
+                              ? parseFrequencies(bytes.toStdString())
+                              : parseFrequencies(bytes.toStdString(), {chosen[0], chosen[1]});
+    QTEST((QList<int>{t.used.frequency, t.used.direction}), "used");
+    QStringList columns;
+    for (const std::string& c : t.columns)
+        columns << QString::fromStdString(c);
+    QTEST(columns, "columns");
+    QTEST(described(t), "lines");
+}
+
+// What Add would do, by the Add dialog's rules: duplicates of the value unrounded against
+// the listed ones and the file's earlier ones; lines without a list go to the chosen one;
+// a pair adds the line's frequency to one list and its second to the other, and without
+// pairs, or where a line has no second, the line goes where a single frequency would.
+void TstFrequencyImport::plan_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<ImportList>("whole");
     QTest::addColumn<bool>("both");
+    QTest::addColumn<QStringList>("transmit"); // listed before
+    QTest::addColumn<QStringList>("receive");
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("refused");
+    QTest::newRow("duplicates")
+        << QByteArray("150.5\n150.500001\n160 R\n150.5 R\n151\n151\n0.000001\nabc\n")
+        << ImportList::Transmit << true << QStringList{"150.50000"} << QStringList{"160.00000"}
+        << QStringList{"2 T 150.50000", "4 R 150.50000", "5 T 151.00000", "7 T 000.00000"}
+        << QStringList{"1 duplicate of 150.50000 in the transmit list",
+                       "3 duplicate of 160.00000 in the receive list", "6 duplicate of line 5",
+                       "8 not a number"};
+    const QStringList transmit{"146.94000"}, receive{"146.34000", "146.73000"};
     const QByteArray channels("Name,Frequency,Duplex,Offset,Mode\n"
                               "Rptr,146.94,-,0.6,FM\n"
                               "Split,446,split,441,FM\n"
@@ -277,7 +319,7 @@ void TstFrequencyImport::planPairs_data() {
                               "Twin,446,split,441,FM\n"
                               "Float,147.33,-,0.6,FM\n");
     QTest::newRow("channel list, both")
-        << channels << true
+        << channels << ImportList::Receive << true << transmit << receive
         << QStringList{"3 T 446.00000", "3 R 441.00000", "4 R 146.52000", "5 T 147.10000",
                        "6 T 146.34000", "6 R 146.94000", "8 T 147.33000"}
         << QStringList{"2 duplicate of 146.94000 in the transmit list",
@@ -286,65 +328,55 @@ void TstFrequencyImport::planPairs_data() {
                        // 147.33 - 0.6 in doubles is 146.73000000000002
                        "8 duplicate of 146.73000 in the receive list"};
     QTest::newRow("channel list, the channel frequency only")
-        << channels << false
+        << channels << ImportList::Receive << false << transmit << receive
         << QStringList{"2 R 146.94000", "3 R 446.00000", "4 R 146.52000", "5 R 147.10000",
                        "8 R 147.33000"}
         << QStringList{"6 duplicate of 146.34000 in the receive list", "7 duplicate of line 3"};
     const QByteArray columns("Site;TX;RX\nA;150,5;155,5\nB;151;\nC;;156\nD;x;157\n");
     QTest::newRow("transmit and receive columns, both")
-        << columns << true
+        << columns << ImportList::Receive << true << transmit << receive
         << QStringList{"2 T 150.50000", "2 R 155.50000", "3 T 151.00000", "4 R 156.00000"}
         << QStringList{"5 not a number"};
     QTest::newRow("transmit and receive columns, one")
-        << columns << false << QStringList{"2 R 150.50000", "3 R 151.00000"}
+        << columns << ImportList::Receive << false << transmit << receive
+        << QStringList{"2 R 150.50000", "3 R 151.00000"}
         << QStringList{"4 no frequency", "5 not a number"};
+    // No list may pass 32767 frequencies, those listed and those added together.
+    QTest::newRow("a list filled")
+        << QByteArray("1\n") << ImportList::Receive << true << QStringList{} << distinctTexts(32766)
+        << QStringList{"1 R 001.00000"} << QStringList{};
+    QTest::newRow("one over") << QByteArray("1\n") << ImportList::Receive << true << QStringList{}
+                              << distinctTexts(32767)
+                              << QStringList{"The receive list would hold 32768 frequencies; a "
+                                             "list holds at most 32767. Nothing was added."}
+                              << QStringList{};
 }
 
-void TstFrequencyImport::planPairs() {
+void TstFrequencyImport::plan() {
     QFETCH(QByteArray, bytes);
+    QFETCH(ImportList, whole);
     QFETCH(bool, both);
+    QFETCH(QStringList, transmit);
+    QFETCH(QStringList, receive);
     QFETCH(QStringList, added);
     QFETCH(QStringList, refused);
+    auto texts = [](const QStringList& l) {
+        std::vector<std::string> out;
+        for (const QString& s : l)
+            out.push_back(s.toStdString());
+        return out;
+    };
+    const std::vector<std::string> tx = texts(transmit), rx = texts(receive);
     const ImportTable t = parseFrequencies(bytes.toStdString());
-    const std::vector<std::string> transmit{"146.94000"}, receive{"146.34000", "146.73000"};
-    const ImportPlan p = planImport(t, ImportList::Receive, transmit, receive, both);
+    const ImportPlan p = planImport(t, whole, tx, rx, both);
     QCOMPARE(addedOf(p), added);
-    QCOMPARE(refusedOf(t, p, transmit, receive), refused);
-}
-
-// The user's choice of columns is read as chosen, whatever the guess was.
-void TstFrequencyImport::chosenColumns() {
-    const std::string text = "Ch;Freq;Note;Spare\n1;150,5;T;2.5\n2;160,5;rx;3\n3;170;both;x\n";
-    const ImportTable guess = parseFrequencies(text);
-    QCOMPARE(guess.columns, (std::vector<std::string>{"Ch", "Freq", "Note", "Spare"}));
-    QCOMPARE(guess.used.frequency, 1);
-    QCOMPARE(guess.used.direction, -1);
-    QCOMPARE(described(guess), (QStringList{"2:150.5:-", "3:160.5:-", "4:170:-"}));
-    const ImportTable chosen = parseFrequencies(text, {1, 2});
-    QCOMPARE(chosen.used.direction, 2);
-    QVERIFY(chosen.hasListColumn);
-    QCOMPARE(described(chosen),
-             (QStringList{"2:150.5:T", "3:160.5:R", "4!neither transmit nor receive: \"both\""}));
-    // Another column holds its numbers with points; "x" is no number.
-    QCOMPARE(described(parseFrequencies(text, {3, -1})),
-             (QStringList{"2:2.5:-", "3:3:-", "4!not a number"}));
-    // Nothing to choose in a plain list; a choice out of range is no choice.
-    QCOMPARE(parseFrequencies("150\n", {0, 1}).columns.size(), size_t{0});
-    QCOMPARE(parseFrequencies(text, {9, 9}).used.frequency, 1);
-    QCOMPARE(parseFrequencies(text, {1, 1}).used.direction, -1);
-}
-
-void TstFrequencyImport::planKeepsTheListLimit() {
-    std::string many;
-    for (int i = 1; i <= 32767; ++i)
-        many += std::to_string(i) + "\n";
-    QVERIFY(planImport(parseFrequencies(many), ImportList::Receive, {}, {}).error.empty());
-    const ImportPlan over =
-        planImport(parseFrequencies(many), ImportList::Receive, {}, {"99999.00000"});
-    QCOMPARE(QString::fromStdString(over.error),
-             "The receive list would hold 32768 frequencies; a list holds at most 32767. "
-             "Nothing was added.");
-    QVERIFY(over.added.empty());
+    QCOMPARE(refusedOf(t, p, tx, rx), refused);
+    // The counts the dialog's summary shows agree with the lines.
+    if (p.error.empty()) {
+        QCOMPARE(p.transmit, size_t(added.filter(" T ").size()));
+        QCOMPARE(p.receive, size_t(added.filter(" R ").size()));
+    }
+    QCOMPARE(p.refused, size_t(refused.size()));
 }
 
 QTEST_APPLESS_MAIN(TstFrequencyImport)

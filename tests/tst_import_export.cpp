@@ -6,11 +6,10 @@
 #include "study_file.h"
 #include "window_fixture.h"
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -20,7 +19,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTableView>
-#include <QTableWidget>
 #include <QtTest>
 
 using namespace kim;
@@ -33,10 +31,10 @@ class TstImportExport : public QObject, testing::MainWindowFixture {
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
+    void importShowsEverythingBeforeAdding_data();
     void importShowsEverythingBeforeAdding();
+    void importRefusesABinaryFile();
     void pasteIntoAListImportsToIt();
-    void importColumnsAreChosen();
-    void importAddsBothOfAPair();
     void importLongHeadingFitsTheScreen_data();
     void importLongHeadingFitsTheScreen();
     void copyingResultLines();
@@ -55,47 +53,129 @@ class TstImportExport : public QObject, testing::MainWindowFixture {
         if (f.open(QIODevice::WriteOnly)) f.write(bytes);
         return path;
     }
+    // File, Import of `bytes`; `inDialog` runs on the import dialog. False if none came.
+    bool import(const QByteArray& bytes, const std::function<void(QWidget*)>& inDialog) {
+        const QString path = writeFile("import.csv", bytes);
+        setFileDialogHook([path](const FileDialogRequest&) { return path; });
+        return onModal([&] { child<QAction>("mnu_File_Import")->trigger(); }, inDialog);
+    }
     QTemporaryDir dir_;
 };
 
-void TstImportExport::importShowsEverythingBeforeAdding() {
-    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
-    frmMain_Intermod::insertSorted(child<QListWidget>("lstTransmit"), "150.50000");
-    const QString path = writeFile("site.csv", "Frequency,Type\n150.5,T\n160.5,R\n170,\nabc,T\n");
-    setFileDialogHook([&](const FileDialogRequest&) { return path; });
-    // Cancel: nothing changes.
-    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
-                    [&](QWidget* d) {
-                        auto* table = d->findChild<QTableView*>("tblLines")->model();
-                        QCOMPARE(table->rowCount(), 4);
-                        QCOMPARE(table->index(0, 4).data().toString(),
-                                 "refused: duplicate of 150.50000 in the transmit list");
-                        QCOMPARE(table->index(3, 0).data().toString(), "5");
-                        QCOMPARE(table->index(3, 4).data().toString(), "refused: not a number");
-                        QCOMPARE(d->findChild<QLabel*>("lblSummary")->text(),
-                                 "2 to add (1 transmit, 1 receive); 2 refused.");
-                    }));
-    QCOMPARE(items("lstTransmit"), QStringList{"150.50000"});
-    QVERIFY(items("lstReceive").isEmpty());
-    // Accept, with the unnamed line sent to the receive list.
-    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
-                    [&](QWidget* d) {
-                        d->findChild<QRadioButton*>("optReceive")->click();
-                        QCOMPARE(d->findChild<QLabel*>("lblSummary")->text(),
-                                 "2 to add (0 transmit, 2 receive); 2 refused.");
-                        d->findChild<QPushButton*>("cmdAddAll")->click();
-                    }));
-    QCOMPARE(items("lstTransmit"), QStringList{"150.50000"});
-    QCOMPARE(items("lstReceive"), (QStringList{"160.50000", "170.00000"}));
-    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "0"); // "Calculate as you go" is off
-    QVERIFY(log_->messages.isEmpty());
-    // A binary file is refused whole, before any dialog.
-    const QString binary = writeFile("tool.bin", QByteArray("150\0\1\2", 6));
-    setFileDialogHook([&](const FileDialogRequest&) { return binary; });
-    child<QAction>("mnu_File_Import")->trigger();
-    QCOMPARE(log_->titles(), QStringList{"Import Refused!"});
+// The preview shows every frequency, added or refused, before anything changes; the
+// columns, the pairs and the list for lines that name none change what would be added.
+void TstImportExport::importShowsEverythingBeforeAdding_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("steps"); // buttons clicked, or "combo=index", in order
+    QTest::addColumn<bool>("add");          // Add, else Cancel
+    QTest::addColumn<QString>("columns");   // the chosen frequency and direction; "" hidden
+    QTest::addColumn<QString>("pairs");     // the way round the dialog states; "" hidden
+    QTest::addColumn<bool>("whole");        // the list for lines naming none can be chosen
+    QTest::addColumn<QStringList>("preview");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QStringList>("transmit"); // the lists afterwards; 150.50000 listed before
+    QTest::addColumn<QStringList>("receive");
+    const QByteArray site("Frequency,Type\n150.5,T\n160.5,R\n170,\nabc,T\n");
+    const QStringList sitePreview{"2 refused: duplicate of 150.50000 in the transmit list",
+                                  "3 160.50000 Receive added", "4 170.00000 Transmit added",
+                                  "5 refused: not a number"};
+    QTest::newRow("cancelled: nothing changes")
+        << site << QStringList{} << false << "1: Frequency | 2: Type"
+        << "" << true << sitePreview << "2 to add (1 transmit, 1 receive); 2 refused."
+        << QStringList{"150.50000"} << QStringList{};
+    QTest::newRow("lines naming no list to the receive list")
+        << site << QStringList{"optReceive"} << true << "1: Frequency | 2: Type"
+        << "" << true
+        << QStringList{sitePreview[0], sitePreview[1], "4 170.00000 Receive added", sitePreview[3]}
+        << "2 to add (0 transmit, 2 receive); 2 refused." << QStringList{"150.50000"}
+        << QStringList{"160.50000", "170.00000"};
+    // The guess is preselected; another column reads the file again.
+    const QByteArray plan("Ch;Freq;Note;Spare\n1;150,5;T;2.5\n2;160,5;R;3\n");
+    QTest::newRow("a direction column chosen")
+        << plan << QStringList{"cboDirection=3"} << true << "2: Freq | 3: Note"
+        << "" << false
+        << QStringList{"2 refused: duplicate of 150.50000 in the transmit list",
+                       "3 160.50000 Receive added"}
+        << "1 to add (0 transmit, 1 receive); 1 refused." << QStringList{"150.50000"}
+        << QStringList{"160.50000"};
+    QTest::newRow("a frequency column chosen")
+        << plan << QStringList{"cboDirection=3", "cboFrequency=3"} << true << "4: Spare | 3: Note"
+        << "" << false << QStringList{"2 002.50000 Transmit added", "3 003.00000 Receive added"}
+        << "2 to add (1 transmit, 1 receive); 0 refused." << QStringList{"002.50000", "150.50000"}
+        << QStringList{"003.00000"};
+    // A repeater's output to the transmit list, its input to the receive list; unticked,
+    // the channel frequency alone. Mode (FM) is no direction.
+    const QByteArray channels("Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,Mode\n"
+                              "0,Rptr,146.940000,-,0.600000,Tone,100.0,FM\n"
+                              "1,Simplex,146.520000,,0.000000,,88.5,FM\n");
+    const QString wayRound("transmits on the channel's output and receives on its input: "
+                           "\"Frequency\" goes to the transmit list");
+    QTest::newRow("both of a pair")
+        << channels << QStringList{} << true << "3: Frequency | (none)" << wayRound << true
+        << QStringList{"2 146.94000 Transmit added", "2 146.34000 Receive added",
+                       "3 146.52000 Transmit added"}
+        << "3 to add (2 transmit, 1 receive); 0 refused."
+        << QStringList{"146.52000", "146.94000", "150.50000"} << QStringList{"146.34000"};
+    QTest::newRow("one of a pair")
+        << channels << QStringList{"chkPairs"} << true << "3: Frequency | (none)" << wayRound
+        << true << QStringList{"2 146.94000 Transmit added", "3 146.52000 Transmit added"}
+        << "2 to add (2 transmit, 0 receive); 0 refused."
+        << QStringList{"146.52000", "146.94000", "150.50000"} << QStringList{};
+    QTest::newRow("a plain list: no columns to choose")
+        << QByteArray("160.5\n") << QStringList{} << true << ""
+        << "" << true << QStringList{"1 160.50000 Transmit added"}
+        << "1 to add (1 transmit, 0 receive); 0 refused." << QStringList{"150.50000", "160.50000"}
+        << QStringList{};
 }
 
+void TstImportExport::importShowsEverythingBeforeAdding() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, add);
+    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
+    frmMain_Intermod::insertSorted(child<QListWidget>("lstTransmit"), "150.50000");
+    QVERIFY(import(file, [&](QWidget* d) {
+        for (const QString& step : steps) {
+            const QStringList combo = step.split('=');
+            if (combo.size() == 2)
+                d->findChild<QComboBox*>(combo[0])->setCurrentIndex(combo[1].toInt());
+            else
+                d->findChild<QAbstractButton*>(step)->click();
+        }
+        auto* frequency = d->findChild<QComboBox*>("cboFrequency");
+        QTEST(frequency->isVisible() ? frequency->currentText() + " | " +
+                                           d->findChild<QComboBox*>("cboDirection")->currentText()
+                                     : QString(),
+              "columns");
+        QFETCH(QString, pairs);
+        const QLabel* wayRound = d->findChild<QLabel*>("lblPairs");
+        QCOMPARE(wayRound->isVisible(), !pairs.isEmpty());
+        QVERIFY2(wayRound->text().contains(pairs), qPrintable(wayRound->text()));
+        QTEST(d->findChild<QRadioButton*>("optReceive")->isEnabled(), "whole");
+        const QAbstractItemModel* table = d->findChild<QTableView*>("tblLines")->model();
+        QStringList preview; // line, frequency, list, result
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells;
+            for (int c : {0, 2, 3, 4})
+                cells << table->index(r, c).data().toString();
+            cells.removeAll(QString());
+            preview << cells.join(' ');
+        }
+        QTEST(preview, "preview");
+        QTEST(d->findChild<QLabel*>("lblSummary")->text(), "summary");
+        if (add) d->findChild<QPushButton*>("cmdAddAll")->click();
+    }));
+    QTEST(items("lstTransmit"), "transmit");
+    QTEST(items("lstReceive"), "receive");
+    QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "0"); // "Calculate as you go" is off
+    QVERIFY(log_->messages.isEmpty());
+}
+
+// A binary file is refused whole, before any dialog.
+void TstImportExport::importRefusesABinaryFile() {
+    QVERIFY(!import(QByteArray("150\0\1\2", 6), [](QWidget*) {}));
+    QCOMPARE(log_->titles(), QStringList{"Import Refused!"});
+}
 void TstImportExport::pasteIntoAListImportsToIt() {
     auto* rx = child<QListWidget>("lstReceive");
     rx->setFocus();
@@ -111,71 +191,6 @@ void TstImportExport::pasteIntoAListImportsToIt() {
     QCOMPARE(child<QLabel>("lblCalcsPerformed")->text(), "14");
 }
 
-// The guess is preselected; another direction or frequency column reads the file again.
-void TstImportExport::importColumnsAreChosen() {
-    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
-    const QString path = writeFile("plan.csv", "Ch;Freq;Note;Spare\n1;150,5;T;2.5\n2;160,5;R;3\n");
-    setFileDialogHook([&](const FileDialogRequest&) { return path; });
-    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
-                    [&](QWidget* d) {
-                        auto* frequency = d->findChild<QComboBox*>("cboFrequency");
-                        auto* direction = d->findChild<QComboBox*>("cboDirection");
-                        auto* summary = d->findChild<QLabel*>("lblSummary");
-                        auto* table = d->findChild<QTableView*>("tblLines")->model();
-                        QVERIFY(frequency->isVisible());
-                        QCOMPARE(frequency->currentText(), "2: Freq");
-                        QCOMPARE(direction->currentText(), "(none)");
-                        QCOMPARE(summary->text(), "2 to add (2 transmit, 0 receive); 0 refused.");
-                        direction->setCurrentIndex(3); // "3: Note"
-                        QCOMPARE(summary->text(), "2 to add (1 transmit, 1 receive); 0 refused.");
-                        QVERIFY(!d->findChild<QRadioButton*>("optReceive")->isEnabled());
-                        frequency->setCurrentIndex(3); // "4: Spare"
-                        QCOMPARE(table->index(0, 2).data().toString(), "002.50000");
-                        QCOMPARE(table->index(1, 3).data().toString(), "Receive");
-                        d->findChild<QPushButton*>("cmdAddAll")->click();
-                    }));
-    QCOMPARE(items("lstTransmit"), QStringList{"002.50000"});
-    QCOMPARE(items("lstReceive"), QStringList{"003.00000"});
-    // A plain list has no columns to choose.
-    const QString plain = writeFile("plain.txt", "150.5\n");
-    setFileDialogHook([&](const FileDialogRequest&) { return plain; });
-    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
-                    [&](QWidget* d) {
-                        QVERIFY(!d->findChild<QComboBox*>("cboFrequency")->isVisible());
-                        QVERIFY(!d->findChild<QCheckBox*>("chkPairs")->isVisible());
-                    }));
-}
-
-// A channel list's repeater pairs: the output to the transmit list, the input to the
-// receive list, as the dialog says; unticked, the channel frequency alone.
-void TstImportExport::importAddsBothOfAPair() {
-    w().findChild<QAction*>("mnu_Config_CalcAsGo")->trigger(); // off
-    const QString path =
-        writeFile("channels.csv", "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,Mode\n"
-                                  "0,Rptr,146.940000,-,0.600000,Tone,100.0,FM\n"
-                                  "1,Simplex,146.520000,,0.000000,,88.5,FM\n");
-    setFileDialogHook([&](const FileDialogRequest&) { return path; });
-    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
-                    [&](QWidget* d) {
-                        QCOMPARE(d->findChild<QComboBox*>("cboDirection")->currentText(),
-                                 "(none)"); // not Mode
-                        auto* pairs = d->findChild<QCheckBox*>("chkPairs");
-                        QVERIFY(pairs->isVisible() && pairs->isChecked());
-                        QVERIFY(d->findChild<QLabel*>("lblPairs")
-                                    ->text()
-                                    .contains("The site's repeater transmits on the channel's "
-                                              "output and receives on its input"));
-                        auto* summary = d->findChild<QLabel*>("lblSummary");
-                        QCOMPARE(summary->text(), "3 to add (2 transmit, 1 receive); 0 refused.");
-                        pairs->click();
-                        QCOMPARE(summary->text(), "2 to add (2 transmit, 0 receive); 0 refused.");
-                        pairs->click();
-                        d->findChild<QPushButton*>("cmdAddAll")->click();
-                    }));
-    QCOMPARE(items("lstTransmit"), (QStringList{"146.52000", "146.94000"}));
-    QCOMPARE(items("lstReceive"), QStringList{"146.34000"});
-}
-
 void TstImportExport::importLongHeadingFitsTheScreen_data() {
     QTest::addColumn<QByteArray>("heading");
     QTest::newRow("one word") << QByteArray(200'000, 'F');
@@ -189,16 +204,13 @@ void TstImportExport::importLongHeadingFitsTheScreen_data() {
 // However long the line read as the heading, the dialog fits the screen.
 void TstImportExport::importLongHeadingFitsTheScreen() {
     QFETCH(QByteArray, heading);
-    const QString path = writeFile("wide.csv", heading + "\n150.5,T\n160.5,R\n");
-    setFileDialogHook([&](const FileDialogRequest&) { return path; });
-    QVERIFY(onModal([&] { child<QAction>("mnu_File_Import")->trigger(); },
-                    [&](QWidget* d) {
-                        const int room = d->screen()->availableGeometry().width();
-                        QVERIFY(d->findChild<QLabel*>("lblSource")->text().contains("heading"));
-                        QVERIFY2(d->frameGeometry().width() <= room,
-                                 qPrintable(QString::number(d->frameGeometry().width())));
-                        QVERIFY(d->minimumSizeHint().width() <= room);
-                    }));
+    QVERIFY(import(heading + "\n150.5,T\n160.5,R\n", [&](QWidget* d) {
+        const int room = d->screen()->availableGeometry().width();
+        QVERIFY(d->findChild<QLabel*>("lblSource")->text().contains("heading"));
+        QVERIFY2(d->frameGeometry().width() <= room,
+                 qPrintable(QString::number(d->frameGeometry().width())));
+        QVERIFY(d->minimumSizeHint().width() <= room);
+    }));
 }
 
 void TstImportExport::copyingResultLines() {
@@ -300,9 +312,9 @@ void TstImportExport::exportProgressFollowsTheBytes() {
     QVERIFY(result->lineCount() > 100000);
     const QString path = dir_.filePath("progress");
     std::vector<double> shares;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     QString error;
-    QVERIFY(writeResultsFile(*result, path, format, stop, &error,
+    QVERIFY(writeResultsFile(*result, path, format, stop.get_token(), &error,
                              [&](double share) { shares.push_back(share); }));
     QVERIFY(shares.size() > 3);
     QVERIFY(std::is_sorted(shares.begin(), shares.end()));
@@ -316,9 +328,9 @@ void TstImportExport::exportProgressFollowsTheBytes() {
     QFile before(path);
     QVERIFY(before.open(QIODevice::ReadOnly));
     const QByteArray whole = before.readAll();
-    stop = false;
-    QVERIFY(!writeResultsFile(*result, path, format, stop, &error,
-                              [&](double share) { stop = share > 0.3; }));
+    QVERIFY(!writeResultsFile(*result, path, format, stop.get_token(), &error, [&](double share) {
+        if (share > 0.3) stop.request_stop();
+    }));
     QVERIFY(error.isEmpty());
     QFile after(path);
     QVERIFY(after.open(QIODevice::ReadOnly));

@@ -696,15 +696,15 @@ void TstReport::stopEndsAfterThePageInProgress() {
     study.generated = 1000;
     const ReportPages pages(study, measures());
     RecordingSurface out(true);
-    std::atomic<bool> stop{false};
-    std::atomic<qint64> done{0};
-    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), &stop,
+    std::stop_source stop;
+    qint64 done = 0;
+    QCOMPARE(printPages(out, study, pages, 1, pages.pageCount(), stop.get_token(),
                         [&](qint64 drawn) { done = drawn; }),
              PrintOutcome::Printed);
-    QCOMPARE(done.load(), pages.pageCount());
-    stop = true;
+    QCOMPARE(done, pages.pageCount());
+    stop.request_stop();
     RecordingSurface stopped(true);
-    QCOMPARE(printPages(stopped, study, pages, 1, pages.pageCount(), &stop),
+    QCOMPARE(printPages(stopped, study, pages, 1, pages.pageCount(), stop.get_token()),
              PrintOutcome::Cancelled);
     QCOMPARE(stopped.ended, 0);
     QVERIFY(stopped.drawn.empty());

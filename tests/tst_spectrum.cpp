@@ -274,8 +274,10 @@ void TstSpectrum::studyData() {
     QCOMPARE(productOrder(familyInfo(18)), 2); // A-B
     // A study that did not run draws nothing; a stop set before the build gives up.
     QVERIFY(SpectrumData::build(nullptr)->empty());
-    std::atomic<bool> stop{true};
-    QVERIFY(SpectrumData::build(std::make_shared<StudyResult>(runStudy(in)), &stop)->empty());
+    std::stop_source stop;
+    stop.request_stop();
+    QVERIFY(SpectrumData::build(std::make_shared<StudyResult>(runStudy(in)), stop.get_token())
+                ->empty());
 }
 
 // ---- frequencies and pixels ----
@@ -646,8 +648,7 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
     QCOMPARE(view.counts()->total(), whole->products());
     QCOMPARE(view.markTextAt(QPointF(view.scale().toPixel(151), view.axisY() + 10)),
              QString("Receiver: 151.00000 MHz\nHit by %1 interfering products")
-                 .arg(QString::fromStdString(
-                     formatNumber(double(whole->receivers()[2].total()), {1, 0, 0, true}))));
+                 .arg(QString::fromStdString(formatCount(whole->receivers()[2].total()))));
     // The orders' colours, 1st to 5th.
     const QList<QRgb> orderColours = {qRgb(0xCC, 0x79, 0xA7), qRgb(0x56, 0xB4, 0xE9),
                                       qRgb(0x00, 0x72, 0xB2), qRgb(0xE6, 0x9F, 0x00),
@@ -675,18 +676,17 @@ void TstSpectrum::pictureCountsWhatTheListCuts() {
         // Where no line is kept, the pointer counts the products and the bar stands.
         for (size_t b = 0; b < c.bins() && !unkeptSeen; ++b) {
             if (c.count(b) == 0) continue;
-            const double x = view.scale().toPixel((edge[b] + edge[b + 1]) / 2);
+            const double mid = (edge[b] + edge[b + 1]) / 2, x = view.scale().toPixel(mid);
             const double from = view.scale().toFrequency(x - 4),
                          to = view.scale().toFrequency(x + 4);
             ProductIndex::Hit kept;
-            if (view.data()->products().nearest(x, from, to, &kept)) continue;
+            if (view.data()->products().nearest(mid, from, to, &kept)) continue;
             uint64_t under = 0;
             for (size_t u = 0; u < c.bins(); ++u)
                 if (edge[u + 1] > from && edge[u] <= to) under += c.count(u);
             const QString text = view.markTextAt(QPointF(x, view.axisY() - 4));
             QVERIFY2(text.startsWith(QString("%1 products under the pointer: ")
-                                         .arg(QString::fromStdString(
-                                             formatNumber(double(under), {1, 0, 0, true})))),
+                                         .arg(QString::fromStdString(formatCount(under)))),
                      qPrintable(text));
             QVERIFY2(text.endsWith("\nThe results list does not keep their lines"),
                      qPrintable(text));

@@ -1,5 +1,6 @@
 #include "docked_pane.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -8,6 +9,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
@@ -57,15 +59,36 @@ QMenu* DockedPane::viewMenu(QMainWindow* window) {
     return menu;
 }
 
-QLabel* DockedPane::earlierStudyNotice(QWidget* parent) {
-    auto* notice = new QLabel(QStringLiteral("Results of an earlier study: the frequencies, "
-                                             "separation or order have changed since. Press "
-                                             "Calculate in the main window."),
-                              parent);
-    notice->setWordWrap(true);
-    notice->setStyleSheet(QStringLiteral("color: #a03000;"));
-    notice->hide();
-    return notice;
+void DockedPane::dockClosed(QMainWindow* window, const QString& menuText,
+                            const QString& actionName) {
+    window->addDockWidget(Qt::BottomDockWidgetArea, this);
+    hide();
+    QAction* open = toggleViewAction();
+    open->setText(menuText);
+    open->setObjectName(actionName);
+    open->setMenuRole(QAction::NoRole);
+    viewMenu(window)->addAction(open);
+}
+
+QVBoxLayout* DockedPane::makeBody(const QString& noticeName) {
+    auto* body = new QWidget(this);
+    stale_ = new QLabel(QStringLiteral("Results of an earlier study: the frequencies, "
+                                       "separation or order have changed since. Press "
+                                       "Calculate in the main window."),
+                        body);
+    stale_->setObjectName(noticeName);
+    stale_->setWordWrap(true);
+    stale_->setStyleSheet(QStringLiteral("color: #a03000;"));
+    stale_->hide();
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->addWidget(stale_);
+    setWidget(body);
+    return column;
+}
+
+void DockedPane::setStale(bool stale) {
+    if (stale_) stale_->setVisible(stale);
 }
 
 void DockedPane::keepControls() {

@@ -7,6 +7,7 @@
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QVBoxLayout;
 
 namespace kim {
 
@@ -18,9 +19,16 @@ class DockedPane : public QDockWidget {
     // The window's "&View" menu, made after every menu it has when there is none yet.
     static QMenu* viewMenu(QMainWindow* window);
 
+    // The pane shows the results of an earlier study: its notice says so.
+    void setStale(bool stale);
+
   protected:
-    // A hidden notice that the pane shows the results of an earlier study.
-    static QLabel* earlierStudyNotice(QWidget* parent);
+    // Docks the pane, closed, at the window's bottom, and appends its item `menuText`
+    // (named `actionName`) to the window's View menu.
+    void dockClosed(QMainWindow* window, const QString& menuText, const QString& actionName);
+    // The pane's body: a column under the notice of an earlier study (hidden, named
+    // `noticeName`), into which the pane puts the rest.
+    QVBoxLayout* makeBody(const QString& noticeName);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -32,6 +40,7 @@ class DockedPane : public QDockWidget {
     void keepControls();
 
     bool restoring_ = false;
+    QLabel* stale_ = nullptr;
 };
 
 } // namespace kim

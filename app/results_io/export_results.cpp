@@ -6,13 +6,10 @@
 #include "safe_file.h"
 #include "settings_store.h"
 
-#include <atomic>
-#include <stop_token>
-
 namespace kim {
 
 bool writeResultsFile(const StudyResult& result, const QString& path, ExportFormat format,
-                      const std::atomic<bool>& stop, QString* error,
+                      std::stop_token stop, QString* error,
                       const std::function<void(double share)>& progress) {
     // The share is of bytes: a JSON list is one long line.
     const double expected = double(estimateExportBytes(result, format));
@@ -21,7 +18,7 @@ bool writeResultsFile(const StudyResult& result, const QString& path, ExportForm
     if (ok) {
         try {
             ok = exportResult(result, format, 0, [&](std::string_view block) {
-                if (stop.load() ||
+                if (stop.stop_requested() ||
                     file.write(block.data(), qint64(block.size())) != qint64(block.size()))
                     return false;
                 progress(std::min(1.0, double(file.written()) / expected));
@@ -32,9 +29,9 @@ bool writeResultsFile(const StudyResult& result, const QString& path, ExportForm
             *error = QStringLiteral("There is not enough memory to export the results.");
         }
     }
-    if (ok && !stop.load()) ok = file.commit();
+    if (ok && !stop.stop_requested()) ok = file.commit();
     if (!ok) {
-        if (error->isEmpty() && !stop.load())
+        if (error->isEmpty() && !stop.stop_requested())
             *error = QStringLiteral("The results could not be written: %1.").arg(file.reason());
         file.cancel();
     }
@@ -58,10 +55,8 @@ void exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> res
     OffThreadRun* run = OffThreadRun::startOwn(
         parent,
         [result, path, format](const OffThreadRun::Job& job) {
-            std::atomic<bool> stop{false};
-            std::stop_callback onStop(job.stop(), [&] { stop = true; });
             Written w;
-            w.ok = writeResultsFile(*result, path, format, stop, &w.error,
+            w.ok = writeResultsFile(*result, path, format, job.stop(), &w.error,
                                     [&](double share) { job.progress(share); });
             return w;
         },

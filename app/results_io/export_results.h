@@ -6,9 +6,9 @@
 
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 class QWidget;
 
@@ -28,9 +28,9 @@ void exportResultsToFile(QWidget* parent, std::shared_ptr<const StudyResult> res
                          const QString& path, ExportFormat format, ExportDone done);
 
 // The writing itself, on the calling thread: `progress` hears the share written after
-// each block. Stops, leaving the earlier file, once `stop` is set.
+// each block. Stops, leaving the earlier file, once a stop is requested.
 bool writeResultsFile(const StudyResult& result, const QString& path, ExportFormat format,
-                      const std::atomic<bool>& stop, QString* error,
+                      std::stop_token stop, QString* error,
                       const std::function<void(double share)>& progress);
 
 } // namespace kim

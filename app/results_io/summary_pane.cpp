@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -31,7 +30,7 @@ bool SummaryModel::setResult(std::shared_ptr<const StudyResult> result) {
     beginResetModel();
     result_ = result && result->ran() ? std::move(result) : nullptr;
     nearby_.assign(result_ ? result_->receivers().size() : 0, std::nullopt);
-    looking_.assign(nearby_.size(), 0);
+    looking_ = false;
     boundKHz_ = result_ ? nearestBoundMHz(result_->separationMHz()) * 1000 : 0;
     endResetModel();
     return true;
@@ -41,11 +40,16 @@ void SummaryModel::setNearby(const std::shared_ptr<const StudyResult>& of,
                              const std::vector<size_t>& rows, std::vector<NearestProduct> found,
                              bool looking) {
     if (of != result_ || rows.empty()) return;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        looking_[rows[i]] = looking;
-        if (i < found.size()) nearby_[rows[i]] = std::move(found[i]);
-    }
+    looking_ = looking;
+    for (size_t i = 0; i < rows.size() && i < found.size(); ++i)
+        nearby_[rows[i]] = std::move(found[i]);
     emit dataChanged(index(0, NearestKHz), index(rowCount() - 1, NearestLine));
+}
+
+std::optional<double> SummaryModel::nearestKHz(size_t row) const {
+    const ReceiverSummary& r = result_->receivers()[row];
+    if (r.nearest) return r.nearestDistanceMHz * 1000;
+    return nearby_[row] ? nearby_[row]->nearestKHz : std::nullopt;
 }
 
 int SummaryModel::rowCount(const QModelIndex& parent) const {
@@ -81,8 +85,7 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
         case Fifth:
             return qulonglong(r.products[size_t(col - First)]);
         case NearestKHz:
-            if (r.nearest) return r.nearestDistanceMHz * 1000;
-            return nearby_[row] && nearby_[row]->nearestKHz ? *nearby_[row]->nearestKHz : 1e300;
+            return nearestKHz(row).value_or(1e300);
         default:
             return data(index, Qt::DisplayRole);
         }
@@ -102,19 +105,15 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     case Third:
     case Fifth:
         return grouped(r.products[size_t(col - First)]);
-    case NearestKHz:
-        if (r.nearest)
-            return QString::fromStdString(
-                formatNumber(r.nearestDistanceMHz * 1000, pattern::Distance));
-        if (nearby_[row] && nearby_[row]->nearestKHz)
-            return QString::fromStdString(
-                formatNumber(*nearby_[row]->nearestKHz, pattern::Distance));
-        return QString();
+    case NearestKHz: {
+        const std::optional<double> kHz = nearestKHz(row);
+        return kHz ? QString::fromStdString(formatNumber(*kHz, pattern::Distance)) : QString();
+    }
     case NearestLine:
         if (r.nearest) return QString::fromStdString(result_->line(*r.nearest));
         // A clean receiver: the nearest product that does not interfere, as the finder
         // names it.
-        if (looking_[row]) return QStringLiteral("looking for the nearest product...");
+        if (looking_) return QStringLiteral("looking for the nearest product...");
         if (!nearby_[row]) return QString();
         return nearby_[row]->nearestKHz
                    ? QString::fromStdString(nearby_[row]->nearestLine)
@@ -126,7 +125,8 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
 
 SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary"), parent) {
     setObjectName(QStringLiteral("dockSummary"));
-    auto* body = new QWidget(this);
+    QVBoxLayout* layout = makeBody(QStringLiteral("lblSummaryStale"));
+    QWidget* body = layout->parentWidget();
     model_ = new SummaryModel(this);
     auto* sorted = new QSortFilterProxyModel(this);
     sorted->setSourceModel(model_);
@@ -151,14 +151,8 @@ SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary")
     auto* row = new QHBoxLayout;
     row->addWidget(filter_, 1);
     row->addWidget(showAll_);
-    stale_ = earlierStudyNotice(body);
-    stale_->setObjectName(QStringLiteral("lblSummaryStale"));
-    auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(stale_);
     layout->addLayout(row);
     layout->addWidget(table_);
-    setWidget(body);
     connect(table_, &QTableView::doubleClicked, this, [this, sorted](const QModelIndex& index) {
         emit receiverChosen(sorted->mapToSource(index).row());
     });
@@ -168,13 +162,7 @@ SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary")
 
 SummaryPane* SummaryPane::addTo(QMainWindow* window) {
     auto* pane = new SummaryPane(window);
-    window->addDockWidget(Qt::BottomDockWidgetArea, pane);
-    pane->hide();
-    QAction* open = pane->toggleViewAction();
-    open->setText(QStringLiteral("S&ummary"));
-    open->setObjectName(QStringLiteral("mnu_View_Summary"));
-    open->setMenuRole(QAction::NoRole);
-    viewMenu(window)->addAction(open);
+    pane->dockClosed(window, QStringLiteral("S&ummary"), QStringLiteral("mnu_View_Summary"));
     return pane;
 }
 
@@ -184,10 +172,6 @@ void SummaryPane::setResult(std::shared_ptr<const StudyResult> result) {
     nearPending_ = true;
     lookForNearest();
     table_->resizeColumnsToContents();
-}
-
-void SummaryPane::setStale(bool stale) {
-    stale_->setVisible(stale);
 }
 
 void SummaryPane::showEvent(QShowEvent* event) {

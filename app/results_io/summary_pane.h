@@ -39,10 +39,13 @@ class SummaryModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
   private:
+    // The distance to the receiver's nearest product, interfering or not, once known.
+    std::optional<double> nearestKHz(size_t row) const;
+
     std::shared_ptr<const StudyResult> result_;
     // Clean receivers: the product nearest each, once looked for.
     std::vector<std::optional<NearestProduct>> nearby_;
-    std::vector<char> looking_;
+    bool looking_ = false; // the clean receivers' nearest products are being looked for
     double boundKHz_ = 0;
 };
 
@@ -57,8 +60,6 @@ class SummaryPane : public DockedPane {
     void setResult(std::shared_ptr<const StudyResult> result);
     // The receiver whose lines alone the results list shows, or -1.
     void showFilter(int receiver, const QString& text);
-    // The results shown are those of an earlier study: a notice says so.
-    void setStale(bool stale);
     // The nearest products of clean receivers are being looked for.
     bool lookingForNearest() const { return near_.running(); }
 
@@ -77,7 +78,6 @@ class SummaryPane : public DockedPane {
     SummaryModel* model_;
     QTableView* table_;
     QLabel* filter_;
-    QLabel* stale_;
     QPushButton* showAll_;
     bool nearPending_ = false; // a new study's clean receivers wait for the pane to show
     OffThreadRun near_;

@@ -124,10 +124,9 @@ bool ProductIndex::nearest(double mhz, double lo, double hi, Hit* hit) const {
 // ---- SpectrumData ----
 
 std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const StudyResult> result,
-                                                        const std::atomic<bool>* stop) {
+                                                        std::stop_token stop) {
     auto data = std::make_shared<SpectrumData>();
     if (!result || !result->ran()) return data;
-    auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     const StudyResult& r = *result;
 
     for (size_t i = 0; i < r.transmitCount(); ++i)
@@ -146,14 +145,14 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
         lines[o].reserve(sizes[o]);
     }
     for (size_t i = 0; i < n; ++i) {
-        if ((i & 0xFFFF) == 0 && stopped()) return std::make_shared<SpectrumData>();
+        if ((i & 0xFFFF) == 0 && stop.stop_requested()) return std::make_shared<SpectrumData>();
         const Match& m = r.match(i);
         const int order = productOrder(familyInfo(m.family));
         mhz[order - 1].push_back(r.productValue(m));
         lines[order - 1].push_back(static_cast<uint32_t>(i));
     }
     for (int order = 1; order <= kMaxProductOrder; ++order) {
-        if (stopped()) return std::make_shared<SpectrumData>();
+        if (stop.stop_requested()) return std::make_shared<SpectrumData>();
         data->products_.assign(order, std::move(mhz[order - 1]), std::move(lines[order - 1]));
     }
 

@@ -8,9 +8,9 @@
 #include "study_engine.h"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -91,9 +91,9 @@ class SpectrumData {
     // Lines of one study beyond this are not named (indices are 32-bit).
     static constexpr size_t kMaxLines = 0xFFFFFFFFu;
 
-    // Empty when the study did not run. A set stop flag abandons the build (empty too).
+    // Empty when the study did not run. A stop abandons the build (empty too).
     static std::shared_ptr<const SpectrumData> build(std::shared_ptr<const StudyResult> result,
-                                                     const std::atomic<bool>* stop = nullptr);
+                                                     std::stop_token stop = {});
 
     bool empty() const { return transmitters_.empty() && receivers_.empty(); }
     const std::vector<double>& transmitters() const { return transmitters_; } // ascending

@@ -6,15 +6,10 @@
 #include "spectrum_view.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -24,7 +19,8 @@ namespace kim {
 SpectrumPane::SpectrumPane(QWidget* parent) : DockedPane(QStringLiteral("Spectrum"), parent) {
     setObjectName(QStringLiteral("dockSpectrum"));
     setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
-    auto* body = new QWidget(this);
+    QVBoxLayout* column = makeBody(QStringLiteral("lblSpectrumStale"));
+    QWidget* body = column->parentWidget();
     auto* showAll = new QPushButton(QStringLiteral("Show All"), body);
     showAll->setObjectName(QStringLiteral("cmdSpectrumShowAll"));
     showAll->setToolTip(QStringLiteral(" Show the whole band of the study. "));
@@ -45,14 +41,8 @@ SpectrumPane::SpectrumPane(QWidget* parent) : DockedPane(QStringLiteral("Spectru
     buttons->addWidget(help);
     buttons->addStretch(1);
     buttons->addWidget(pointer_);
-    stale_ = earlierStudyNotice(body);
-    stale_->setObjectName(QStringLiteral("lblSpectrumStale"));
-    auto* column = new QVBoxLayout(body);
-    column->setContentsMargins(4, 4, 4, 4);
-    column->addWidget(stale_);
     column->addLayout(buttons);
     column->addWidget(view_, 1);
-    setWidget(body);
 
     connect(showAll, &QPushButton::clicked, view_, &SpectrumView::showAll);
     connect(exportButton, &QPushButton::clicked, this, &SpectrumPane::exportImage);
@@ -73,23 +63,12 @@ SpectrumPane::SpectrumPane(QWidget* parent) : DockedPane(QStringLiteral("Spectru
 
 SpectrumPane* SpectrumPane::addTo(QMainWindow* window) {
     auto* pane = new SpectrumPane(window);
-    window->addDockWidget(Qt::BottomDockWidgetArea, pane);
-    pane->hide();
-    QMenu* menu = viewMenu(window);
-    QAction* open = pane->toggleViewAction();
-    open->setText(QStringLiteral("&Spectrum"));
-    open->setObjectName(QStringLiteral("mnu_View_Spectrum"));
-    open->setMenuRole(QAction::NoRole);
-    menu->addAction(open);
+    pane->dockClosed(window, QStringLiteral("&Spectrum"), QStringLiteral("mnu_View_Spectrum"));
     return pane;
 }
 
 void SpectrumPane::setResult(std::shared_ptr<const StudyResult> result) {
     view_->setResult(std::move(result));
-}
-
-void SpectrumPane::setStale(bool stale) {
-    stale_->setVisible(stale);
 }
 
 void SpectrumPane::setChannels(std::vector<ShadedChannel> channels, double rasterKHz) {

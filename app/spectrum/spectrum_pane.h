@@ -28,8 +28,6 @@ class SpectrumPane : public DockedPane {
     void setResult(std::shared_ptr<const StudyResult> result);
     // Channels of a clean-channel search: the clean ones are shaded.
     void setChannels(std::vector<ShadedChannel> channels, double rasterKHz);
-    // The picture is of an earlier study: a notice says so.
-    void setStale(bool stale);
 
     SpectrumView* view() const { return view_; }
 
@@ -40,7 +38,6 @@ class SpectrumPane : public DockedPane {
   private:
     SpectrumView* view_;
     QLabel* pointer_;
-    QLabel* stale_;
 };
 
 } // namespace kim

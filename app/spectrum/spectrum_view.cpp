@@ -113,11 +113,7 @@ void SpectrumView::prepare() {
     // A study of millions of lines takes a moment to sort: the window goes on meanwhile,
     // and a newer study abandons it.
     build_.start(
-        [r = result_](const OffThreadRun::Job& job) {
-            std::atomic<bool> stopped{false};
-            const std::stop_callback onStop(job.stop(), [&stopped] { stopped = true; });
-            return SpectrumData::build(r, &stopped);
-        },
+        [r = result_](const OffThreadRun::Job& job) { return SpectrumData::build(r, job.stop()); },
         {.finished = [this](std::shared_ptr<const SpectrumData> data) { install(data); },
          // Out of memory: drawn without the kept lines, whose products are still counted.
          .failed = [this](std::exception_ptr) { install(SpectrumData::build(nullptr)); },
@@ -145,10 +141,8 @@ void SpectrumView::install(std::shared_ptr<const SpectrumData> data) {
 // ---- the products' counts ----
 
 std::vector<double> SpectrumView::columnEdges() const {
-    const Layout L = layoutFor(size());
-    FrequencyScale s = scale_;
-    s.setPixels(L.left, L.width());
-    return hertzEdges(s.lo(), s.hi(), static_cast<size_t>(std::floor(L.width())));
+    // The scale lies across the view's columns since its last resize: no layout needed.
+    return hertzEdges(scale_.lo(), scale_.hi(), static_cast<size_t>(std::floor(scale_.width())));
 }
 
 bool SpectrumView::counted() const {
@@ -404,8 +398,8 @@ void SpectrumView::mouseMoveEvent(QMouseEvent* e) {
         moved_ = true;
         moved();
     }
-    const Layout L = layoutFor(size());
-    emit pointerFrequency(data_ && x >= L.left && x <= L.right ? scale_.toFrequency(x) : NAN);
+    const bool onBand = x >= scale_.left() && x <= scale_.left() + scale_.width();
+    emit pointerFrequency(data_ && onBand ? scale_.toFrequency(x) : NAN);
 }
 
 void SpectrumView::mouseReleaseEvent(QMouseEvent* e) {

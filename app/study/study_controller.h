@@ -44,7 +44,7 @@ class StudyController : public QObject {
     void whenCalculated(std::function<void()> command);
 
     // The last finished result, or none.
-    std::shared_ptr<const StudyResult> result() const { return result_; }
+    const std::shared_ptr<const StudyResult>& result() const { return result_; }
     // There is a result, and the study's lists, separation or order are no longer its.
     bool stale() const;
     // The study's lists, separation or order changed; staleChanged follows once the

@@ -6,8 +6,7 @@
 namespace kim {
 
 void TimeLeftEstimate::reset() {
-    samples_ = {{0, 0}};
-    total_.reset();
+    *this = TimeLeftEstimate();
 }
 
 std::optional<double> TimeLeftEstimate::update(double seconds, double share) {
