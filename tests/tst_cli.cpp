@@ -34,8 +34,12 @@ const QString kThousands = KIM_TEST_DATA "/thousands.int";
 // A study file as the program writes them.
 void writeStudy(const QString& path, const QStringList& transmit, const QStringList& receive,
                 const QString& separation = "25.0") {
-    QStringList values{"Big Site", "", "Monday, March 02, 2026", separation,
-                       "Transmitter Frequencies", "-------------------------"};
+    QStringList values{"Big Site",
+                       "",
+                       "Monday, March 02, 2026",
+                       separation,
+                       "Transmitter Frequencies",
+                       "-------------------------"};
     values << transmit << "Receiver Frequencies"
            << "-------------------------" << receive << "Finished!";
     QFile f(path);
@@ -121,6 +125,8 @@ class TstCli : public QObject {
     void threadsAndQuiet();
     void progressOnATerminalAndCtrlC_data();
     void progressOnATerminalAndCtrlC();
+    void longStudySaysHowLongFirst_data();
+    void longStudySaysHowLongFirst();
     void stoppedDuringOutput_data();
     void stoppedDuringOutput();
     void writeCutBySignalsLosesNothing();
@@ -360,9 +366,8 @@ void TstCli::badUsage_data() {
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
     QTest::newRow("no threads") << QStringList{"--threads", "0", kThousands}
                                 << "--threads takes a number from 1 to 1024, not \"0\"";
-    QTest::newRow("threads not a number")
-        << QStringList{"--threads=two", kThousands}
-        << "--threads takes a number from 1 to 1024, not \"two\"";
+    QTest::newRow("threads not a number") << QStringList{"--threads=two", kThousands}
+                                          << "--threads takes a number from 1 to 1024, not \"two\"";
 }
 
 void TstCli::badUsage() {
@@ -429,7 +434,8 @@ void TstCli::threadsAndQuiet() {
     QFETCH(QStringList, args);
     QFETCH(bool, summary);
     const Run all = run({"--order", "3", kThousands});
-    const Run r = run(args << "--order" << "3" << kThousands);
+    const Run r = run(args << "--order"
+                           << "3" << kThousands);
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, all.out);
     QCOMPARE(r.err, summary ? all.err : QString());
@@ -456,6 +462,40 @@ void TstCli::progressOnATerminalAndCtrlC() {
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
     QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
+}
+
+void TstCli::longStudySaysHowLongFirst_data() {
+    QTest::addColumn<bool>("terminal");
+    QTest::newRow("on a terminal") << true;
+    QTest::newRow("piped") << false;
+}
+
+// A study of minutes says how long it will take before any progress: on a terminal on the
+// progress line, elsewhere on a line of its own. Stopped once said.
+void TstCli::longStudySaysHowLongFirst() {
+    QFETCH(bool, terminal);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("long.int");
+    writeSpreadStudy(file, 1000, 100);
+    const QStringList args{"--threads", "1", file};
+    QProcess p;
+    QByteArray said;
+    if (terminal) {
+        said = onTerminal(p, args, "of work", SIGINT);
+    } else {
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setReadChannel(QProcess::StandardError);
+        p.start(KIM_CLI, args);
+        while (!said.contains('\n') && p.waitForReadyRead(60000))
+            said += p.readAllStandardError();
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(60000));
+    }
+    QCOMPARE(p.exitCode(), 130);
+    const QString pattern = terminal ? "^\\rintermod-study:  0% done, about \\d+ min of work"
+                                     : "^intermod-study: about \\d+ min of work\n";
+    QVERIFY2(QRegularExpression(pattern).match(QString::fromLatin1(said)).hasMatch(),
+             said.constData());
 }
 
 void TstCli::stoppedDuringOutput_data() {
@@ -623,7 +663,8 @@ void TstCli::outOfMemoryFails() {
         const QString err = QString::fromUtf8(p.readAllStandardError());
         QVERIFY2(err.startsWith("intermod-study: " + file + ": "), qPrintable(err));
         if (file == study)
-            QCOMPARE(err, "intermod-study: " + file + ": there is not enough memory for this study\n");
+            QCOMPARE(err,
+                     "intermod-study: " + file + ": there is not enough memory for this study\n");
     }
 }
 
