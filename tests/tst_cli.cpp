@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 namespace {
@@ -83,20 +84,24 @@ QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& un
     ::close(slave);
     QByteArray terminal;
     pollfd pfd{master, POLLIN, 0};
-    auto readAll = [&](int wait) {
+    // One read of what the program wrote; false once it has closed the terminal and
+    // everything written has been read (the read fails then, rather than waiting).
+    auto readSome = [&] {
         char buf[256];
-        ssize_t n = 0;
-        while (poll(&pfd, 1, wait) > 0 && (n = ::read(master, buf, sizeof buf)) > 0) {
-            terminal.append(buf, n);
-            if (!until.isEmpty() && terminal.contains(until)) return;
-        }
+        if (poll(&pfd, 1, 60000) <= 0) return false;
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) terminal.append(buf, n);
+        return n > 0 || (n < 0 && errno == EINTR);
     };
     if (!until.isEmpty()) {
-        readAll(60000);
+        while (!terminal.contains(until) && readSome()) {
+        }
         ::kill(static_cast<pid_t>(p.processId()), signal);
     }
+    // Everything up to the program's end, however late the terminal passes it on.
+    while (readSome()) {
+    }
     p.waitForFinished(60000);
-    readAll(100);
     ::close(master);
     return terminal;
 }
