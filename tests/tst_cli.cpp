@@ -449,21 +449,31 @@ void TstCli::threadsAndQuiet() {
 void TstCli::progressOnATerminalAndCtrlC_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
-    QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
-    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    QTest::addColumn<QByteArray>("until"); // on the terminal before the signal
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130 << QByteArray("% done");
+    QTest::newRow("SIGTERM, once the time left shows")
+        << int(SIGTERM) << 143 << QByteArray(" left");
 }
 
-// With standard error on a terminal a progress line shows; Ctrl+C or SIGTERM stops the
-// study, with exit status 130 or 143 and nothing on standard output.
+// With standard error on a terminal a progress line shows, and once the pace is known,
+// the time left; Ctrl+C or SIGTERM stops the study, with exit status 130 or 143 and
+// nothing on standard output.
 void TstCli::progressOnATerminalAndCtrlC() {
     QFETCH(int, signal);
     QFETCH(int, status);
+    QFETCH(QByteArray, until);
     QTemporaryDir dir;
     const QString file = dir.filePath("big.int");
     writeSpreadStudy(file, 300, 150);
     QProcess p;
-    const QByteArray terminal = onTerminal(p, {file}, "% done", signal);
+    // One thread: long past the second the pace takes to show, on any machine.
+    const QByteArray terminal = onTerminal(p, {"--threads", "1", file}, until, signal);
     QVERIFY2(terminal.startsWith("\rintermod-study: "), terminal.constData());
+    if (until == " left")
+        QVERIFY2(QRegularExpression("\\rintermod-study: +\\d+% done, about \\d+ (s|min) left\\033")
+                     .match(QString::fromLatin1(terminal))
+                     .hasMatch(),
+                 terminal.constData());
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
     QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
