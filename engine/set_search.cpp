@@ -1,0 +1,481 @@
+#include "set_search.h"
+
+#include "worker_pool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace kim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Candidates up to this many keep which pairs clash as bits (n * n / 8 bytes).
+constexpr size_t kPairBitsLimit = 8192;
+// Independent local searches, merged in this order whatever the number of threads.
+constexpr unsigned kStreams = 2;
+
+void setBits(uint64_t* w, size_t a, size_t b) {
+    for (; a < b && (a & 63); ++a)
+        w[a >> 6] |= uint64_t{1} << (a & 63);
+    for (; a + 64 <= b; a += 64)
+        w[a >> 6] = ~uint64_t{0};
+    for (; a < b; ++a)
+        w[a >> 6] |= uint64_t{1} << (a & 63);
+}
+
+void clearBits(uint64_t* w, size_t a, size_t b) {
+    for (; a < b && (a & 63); ++a)
+        w[a >> 6] &= ~(uint64_t{1} << (a & 63));
+    for (; a + 64 <= b; a += 64)
+        w[a >> 6] = 0;
+    for (; a < b; ++a)
+        w[a >> 6] &= ~(uint64_t{1} << (a & 63));
+}
+
+// The first set bit at or after `from`, or n.
+size_t nextBit(const uint64_t* w, size_t words, size_t from, size_t n) {
+    size_t i = from >> 6;
+    if (i >= words) return n;
+    uint64_t cur = w[i] & (~uint64_t{0} << (from & 63));
+    while (!cur) {
+        if (++i >= words) return n;
+        cur = w[i];
+    }
+    return std::min(n, (i << 6) + static_cast<size_t>(std::countr_zero(cur)));
+}
+
+size_t bitsFrom(const uint64_t* w, size_t words, size_t from) {
+    size_t i = from >> 6;
+    if (i >= words) return 0;
+    size_t c = static_cast<size_t>(std::popcount(w[i] & (~uint64_t{0} << (from & 63))));
+    for (++i; i < words; ++i)
+        c += static_cast<size_t>(std::popcount(w[i]));
+    return c;
+}
+
+// What every search of one problem shares: the candidates' frequencies, which pairs
+// clash, and the time limit.
+class Shared {
+  public:
+    explicit Shared(const SetProblem& p, WorkerPool& pool)
+        : p_(p), n_(p.candidates.size()), words_((n_ + 63) / 64) {
+        tx_.reserve(n_);
+        for (const NewChannel& c : p.candidates)
+            tx_.push_back(c.tx);
+        if (n_ == 0 || n_ > kPairBitsLimit) return;
+        clash_.assign(n_ * words_, 0);
+        pool.run(n_, [&](size_t x, unsigned) {
+            uint64_t* row = &clash_[x * words_];
+            p_.model->unknownRanges(p_.candidates[x], nullptr, 0, tx_.front(), tx_.back(), true,
+                                    [&](int64_t lo, int64_t hi, const int*, int) {
+                                        const auto [a, b] = indices(lo, hi);
+                                        setBits(row, a, b);
+                                    });
+        });
+        // Both ways, and never with itself.
+        for (size_t x = 0; x < n_; ++x)
+            for (size_t z = nextBit(row(x), words_, 0, n_); z < n_;
+                 z = nextBit(row(x), words_, z + 1, n_))
+                clash_[z * words_ + (x >> 6)] |= uint64_t{1} << (x & 63);
+        for (size_t x = 0; x < n_; ++x)
+            clash_[x * words_ + (x >> 6)] &= ~(uint64_t{1} << (x & 63));
+    }
+
+    const SetProblem& problem() const { return p_; }
+    size_t size() const { return n_; }
+    size_t words() const { return words_; }
+    bool pairBits() const { return !clash_.empty(); }
+    const uint64_t* row(size_t x) const { return &clash_[x * words_]; }
+    const NewChannel& channel(size_t i) const { return p_.candidates[i]; }
+
+    // The candidates whose transmit units lie in [lo, hi], as [first, last).
+    std::pair<size_t, size_t> indices(int64_t lo, int64_t hi) const {
+        const auto a = std::lower_bound(tx_.begin(), tx_.end(), lo);
+        const auto b = std::upper_bound(a, tx_.end(), hi);
+        return {static_cast<size_t>(a - tx_.begin()), static_cast<size_t>(b - tx_.begin())};
+    }
+
+    // Instances of x with some of the members (and with y alone where no pair bits are
+    // kept): out(first, last, used, count) for the candidates they forbid.
+    template <class Out>
+    void forbidden(size_t x, const NewChannel* members, size_t count, Out&& out) const {
+        p_.model->unknownRanges(p_.candidates[x], members, count, tx_.front(), tx_.back(),
+                                !pairBits(), [&](int64_t lo, int64_t hi, const int* used, int uc) {
+                                    const auto [a, b] = indices(lo, hi);
+                                    out(a, b, used, uc);
+                                });
+    }
+
+    // Stopped, or past the time limit; looks at the clock every 256th call.
+    bool over(unsigned& calls) const {
+        if ((++calls & 255) != 0) return overFlag_.load(std::memory_order_relaxed);
+        if (p_.stop.stop_requested() || Clock::now() >= p_.deadline) overFlag_ = true;
+        if (p_.tick) {
+            std::lock_guard lock(tickMutex_);
+            p_.tick();
+        }
+        return overFlag_.load(std::memory_order_relaxed);
+    }
+    bool over() const { return overFlag_.load(std::memory_order_relaxed); }
+
+  private:
+    const SetProblem& p_;
+    size_t n_, words_;
+    std::vector<int64_t> tx_;
+    std::vector<uint64_t> clash_; // row x: the candidates that clash with x
+    mutable std::atomic<bool> overFlag_{false};
+    mutable std::mutex tickMutex_;
+};
+
+// One local search: a set one larger than the best so far, then members swapped for the
+// candidates that clash least until none clashes.
+class LocalSearch {
+  public:
+    LocalSearch(const Shared& s, uint64_t seed, const std::atomic<size_t>& enough)
+        : s_(s), n_(s.size()), count_(n_, 0), in_(n_, 0), pos_(n_, 0), noReturn_(n_, 0),
+          stay_(n_, 0), rng_(seed), enough_(enough) {}
+
+    std::vector<size_t> run(Clock::time_point& foundAt) {
+        const size_t wanted = s_.problem().wanted;
+        std::vector<size_t> order(n_);
+        for (size_t i = 0; i < n_; ++i)
+            order[i] = i;
+        std::shuffle(order.begin(), order.end(), rng_);
+        for (size_t z : order)
+            if (count_[z] == 0 && members_.size() < wanted) add(z);
+        std::vector<size_t> best = members_;
+        foundAt = Clock::now();
+        int triesLeft = kTries;
+        while (best.size() < wanted && best.size() < n_ && !stopped()) {
+            addLeastClashing();
+            if (settle()) {
+                best = members_;
+                foundAt = Clock::now();
+                triesLeft = kTries;
+                continue;
+            }
+            if (--triesLeft == 0) break;
+            restore(best);
+            // Shake: drop a few members at random, so the next try starts elsewhere.
+            for (size_t d = std::min(best.size(), 1 + static_cast<size_t>(kTries - triesLeft));
+                 d > 0; --d)
+                remove(members_[rng_() % members_.size()]);
+            while (members_.size() < best.size())
+                addLeastClashing();
+        }
+        std::sort(best.begin(), best.end());
+        return best;
+    }
+
+  private:
+    static constexpr int kTries = 6;
+
+    bool stopped() { return s_.over(calls_) || enough_.load(std::memory_order_relaxed) <= 0; }
+
+    // Counts of every candidate: instances it would complete with the members, each
+    // member's counted without itself.
+    void update(size_t x, int delta) {
+        if (s_.pairBits()) {
+            const uint64_t* row = s_.row(x);
+            for (size_t w = 0; w < s_.words(); ++w)
+                for (uint64_t b = row[w]; b; b &= b - 1)
+                    count_[(w << 6) + static_cast<size_t>(std::countr_zero(b))] += delta;
+        }
+        s_.forbidden(x, freqs_.data(), freqs_.size(),
+                     [&](size_t a, size_t b, const int* used, int uc) {
+                         for (size_t z = a; z < b; ++z) {
+                             if (z == x) continue;
+                             bool member = false;
+                             for (int u = 0; u < uc; ++u)
+                                 member |= members_[static_cast<size_t>(used[u])] == z;
+                             if (!member) count_[z] += delta;
+                         }
+                     });
+    }
+
+    void add(size_t x) {
+        update(x, 1);
+        in_[x] = 1;
+        pos_[x] = members_.size();
+        members_.push_back(x);
+        freqs_.push_back(s_.channel(x));
+    }
+
+    void remove(size_t x) {
+        const size_t at = pos_[x];
+        members_[at] = members_.back();
+        freqs_[at] = freqs_.back();
+        pos_[members_[at]] = at;
+        members_.pop_back();
+        freqs_.pop_back();
+        in_[x] = 0;
+        update(x, -1);
+    }
+
+    void restore(const std::vector<size_t>& set) {
+        while (!members_.empty())
+            remove(members_.back());
+        for (size_t x : set)
+            add(x);
+    }
+
+    int64_t clashes() const {
+        int64_t v = 0;
+        for (size_t x : members_)
+            v += count_[x];
+        return v;
+    }
+
+    // The outside candidate with the least count, not just dropped; ties at random.
+    void addLeastClashing() {
+        size_t pick = n_;
+        int32_t least = INT32_MAX;
+        uint64_t ties = 0;
+        for (size_t z = 0; z < n_; ++z) {
+            if (in_[z] || noReturn_[z] > step_) continue;
+            if (count_[z] < least) {
+                least = count_[z];
+                pick = z;
+                ties = 1;
+            } else if (count_[z] == least && rng_() % ++ties == 0) {
+                pick = z;
+            }
+        }
+        if (pick == n_) // every outside candidate just dropped: take the least of them
+            for (size_t z = 0; z < n_; ++z)
+                if (!in_[z] && (pick == n_ || count_[z] < count_[pick])) pick = z;
+        if (pick == n_) return;
+        add(pick);
+        stay_[pick] = step_ + 1 + rng_() % 2;
+    }
+
+    // Swaps until no member clashes, or no progress for a while.
+    bool settle() {
+        int64_t v = clashes(), bestV = v;
+        const uint64_t patience = 400 + 40 * members_.size();
+        uint64_t still = 0;
+        while (v > 0 && still < patience) {
+            if (stopped()) return false;
+            ++step_;
+            // The member that clashes most, not just added; ties at random.
+            size_t drop = n_;
+            int32_t most = -1;
+            uint64_t ties = 0;
+            for (size_t x : members_) {
+                if (stay_[x] > step_) continue;
+                if (count_[x] > most) {
+                    most = count_[x];
+                    drop = x;
+                    ties = 1;
+                } else if (count_[x] == most && rng_() % ++ties == 0) {
+                    drop = x;
+                }
+            }
+            if (drop == n_) drop = members_[rng_() % members_.size()];
+            remove(drop);
+            noReturn_[drop] = step_ + 2 + members_.size() / 4 + rng_() % 3;
+            addLeastClashing();
+            v = clashes();
+            if (v < bestV) {
+                bestV = v;
+                still = 0;
+            } else {
+                ++still;
+            }
+        }
+        return v == 0;
+    }
+
+    const Shared& s_;
+    size_t n_;
+    std::vector<int32_t> count_;
+    std::vector<char> in_;
+    std::vector<size_t> pos_, members_;
+    std::vector<NewChannel> freqs_;
+    std::vector<uint64_t> noReturn_,
+        stay_; // steps until which a candidate may not come back / leave
+    uint64_t step_ = 0;
+    std::mt19937_64 rng_;
+    unsigned calls_ = 0;
+    const std::atomic<size_t>& enough_; // > 0 while this search may still matter
+};
+
+// The exact search: opt_[i], the largest set among candidates i.. , from the last
+// candidate to the first; each step asks only whether one more fits with candidate i.
+class ExactSearch {
+  public:
+    ExactSearch(const Shared& s, WorkerPool& pool) : s_(s), pool_(pool), n_(s.size()) {
+        opt_.assign(n_ + 1, 0);
+        buffers_.resize(pool.size());
+    }
+
+    // True when it ended (so `best` is the largest set, or `wanted` were found).
+    bool run(std::vector<size_t>& best, Clock::time_point& foundAt) {
+        const size_t W = s_.words(), wanted = s_.problem().wanted;
+        for (size_t i = n_; i-- > 0;) {
+            const size_t target = opt_[i + 1] + 1;
+            std::vector<uint64_t> domain(s_.row(i), s_.row(i) + W);
+            for (auto& w : domain)
+                w = ~w;
+            clearBits(domain.data(), 0, i + 1);
+            clearBits(domain.data(), n_, W * 64);
+            std::vector<size_t> found;
+            if (target == 1) {
+                found = {i};
+            } else if (1 + bitsFrom(domain.data(), W, 0) >= target) {
+                if (!stage(i, target, domain, found)) return false;
+            }
+            opt_[i] = found.empty() ? opt_[i + 1] : target;
+            if (!found.empty() && found.size() > best.size()) {
+                best = found;
+                foundAt = Clock::now();
+            }
+            if (opt_[i] >= wanted) return true;
+        }
+        return true;
+    }
+
+  private:
+    // Whether a set of `target` with i first exists; false when stopped.
+    bool stage(size_t i, size_t target, const std::vector<uint64_t>& domain,
+               std::vector<size_t>& found) {
+        std::vector<size_t> seconds;
+        for (size_t j = nextBit(domain.data(), s_.words(), 0, n_); j < n_;
+             j = nextBit(domain.data(), s_.words(), j + 1, n_)) {
+            if (1 + opt_[j] < target) break; // opt_ only falls further on
+            seconds.push_back(j);
+        }
+        std::atomic<size_t> first{seconds.size()};
+        std::vector<std::vector<size_t>> witness(seconds.size());
+        pool_.run(seconds.size(), [&](size_t t, unsigned worker) {
+            if (first.load() < t || s_.over()) return;
+            Buffers& b = buffers_[worker];
+            b.set = {i, seconds[t]};
+            b.freqs = {s_.channel(i), s_.channel(seconds[t])};
+            if (dfs(b, domain.data(), target, t, first)) {
+                witness[t] = b.set;
+                size_t cur = first.load();
+                while (t < cur && !first.compare_exchange_weak(cur, t)) {
+                }
+            }
+        });
+        if (s_.over()) return false;
+        if (first < seconds.size()) {
+            found = witness[first];
+            std::sort(found.begin(), found.end());
+        }
+        return true;
+    }
+
+    struct Buffers {
+        std::vector<size_t> set;
+        std::vector<NewChannel> freqs;
+        std::vector<std::vector<uint64_t>> domains;
+        unsigned calls = 0;
+    };
+
+    // With b.set chosen (its last member just added) inside `parent`, completes it to
+    // `target` members from the candidates after the last.
+    bool dfs(Buffers& b, const uint64_t* parent, size_t target, size_t task,
+             const std::atomic<size_t>& first) {
+        const size_t W = s_.words(), depth = b.set.size(), j = b.set.back();
+        if (b.domains.size() < depth) b.domains.resize(depth);
+        std::vector<uint64_t>& d = b.domains[depth - 1];
+        d.assign(parent, parent + W);
+        const uint64_t* row = s_.row(j);
+        for (size_t w = 0; w < W; ++w)
+            d[w] &= ~row[w];
+        clearBits(d.data(), 0, j + 1);
+        s_.forbidden(j, b.freqs.data(), b.freqs.size() - 1,
+                     [&](size_t a, size_t e, const int*, int) {
+                         clearBits(d.data(), std::max(a, j + 1), std::max(e, j + 1));
+                     });
+        if (depth == target) return true;
+        if (s_.over(b.calls) || first.load(std::memory_order_relaxed) < task) return false;
+        // At most the candidates before some k of the domain, and the largest set from k
+        // on: too few for the target, and nothing below can reach it.
+        size_t before = 0;
+        for (size_t k = nextBit(d.data(), W, 0, n_); k < n_; k = nextBit(d.data(), W, k + 1, n_)) {
+            if (depth + before + opt_[k] < target) return false;
+            ++before;
+        }
+        if (depth + before < target) return false;
+        for (size_t k = nextBit(d.data(), W, 0, n_); k < n_; k = nextBit(d.data(), W, k + 1, n_)) {
+            if (depth + opt_[k] < target) return false;
+            if (depth + bitsFrom(d.data(), W, k) < target) return false;
+            b.set.push_back(k);
+            b.freqs.push_back(s_.channel(k));
+            if (dfs(b, d.data(), target, task, first)) return true;
+            b.set.pop_back();
+            b.freqs.pop_back();
+            if (s_.over() || first.load(std::memory_order_relaxed) < task) return false;
+        }
+        return false;
+    }
+
+    const Shared& s_;
+    WorkerPool& pool_;
+    size_t n_;
+    std::vector<size_t> opt_;
+    std::vector<Buffers> buffers_;
+};
+
+} // namespace
+
+SetFound searchSet(const SetProblem& problem) {
+    SetFound out;
+    const size_t n = problem.candidates.size();
+    if (problem.wanted == 0 || n == 0) {
+        out.proven = true;
+        return out;
+    }
+    unsigned threads = problem.threads ? problem.threads : std::thread::hardware_concurrency();
+    threads = std::max(1u, std::min(threads, 64u));
+    WorkerPool pool(threads);
+    const Shared shared(problem, pool);
+
+    // The local searches, each to its own end; a later one stops once an earlier one has
+    // all it wants, since the earlier wins the merge.
+    std::vector<std::vector<size_t>> sets(kStreams);
+    std::vector<Clock::time_point> when(kStreams);
+    std::vector<std::atomic<size_t>> enough(kStreams);
+    for (auto& e : enough)
+        e = 1;
+    pool.run(kStreams, [&](size_t k, unsigned) {
+        LocalSearch search(shared, 0x6b6f7276616e65ULL + 7919 * k, enough[k]);
+        sets[k] = search.run(when[k]);
+        if (sets[k].size() >= problem.wanted)
+            for (size_t later = k + 1; later < kStreams; ++later)
+                enough[later] = 0;
+    });
+    if (problem.stop.stop_requested()) {
+        out.cancelled = true;
+        return out;
+    }
+    size_t pick = 0;
+    for (size_t k = 1; k < kStreams; ++k)
+        if (sets[k].size() > sets[pick].size()) pick = k;
+    out.members = sets[pick];
+    Clock::time_point foundAt = when[pick];
+    out.proven = out.members.size() >= problem.wanted;
+    if (!out.proven && n <= kExactSearchLimit && !shared.over()) {
+        ExactSearch exact(shared, pool);
+        std::vector<size_t> better = out.members;
+        out.proven = exact.run(better, foundAt);
+        if (better.size() > out.members.size()) out.members = better;
+        if (problem.stop.stop_requested()) {
+            out = SetFound{};
+            out.cancelled = true;
+            return out;
+        }
+    }
+    out.foundAt = foundAt;
+    return out;
+}
+
+} // namespace kim
