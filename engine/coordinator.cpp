@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace kim {
@@ -454,8 +455,19 @@ CoordinationResult coordinate(const CoordinationRequest& r, const RunOptions& op
             out.error = hits.error;
             return out;
         }
-        if (hits.lines.empty()) break;
-        set.erase(set.begin() + static_cast<std::ptrdiff_t>(hits.channels.front()));
+        std::optional<size_t> wrong;
+        if (!hits.lines.empty()) wrong = hits.channels.front();
+        // Apart by the separation from the site and from one another.
+        for (size_t i = 0; i < set.size() && !wrong; ++i)
+            for (int64_t f : {unitsOf(set[i].transmitMHz), unitsOf(set[i].receiveMHz)}) {
+                bool close = model.nearTransmitter(f) || model.nearReceiver(f);
+                for (size_t j = 0; j < i; ++j)
+                    for (int64_t g : {unitsOf(set[j].transmitMHz), unitsOf(set[j].receiveMHz)})
+                        close |= std::abs(f - g) <= model.reach();
+                if (close) wrong = i;
+            }
+        if (!wrong) break;
+        set.erase(set.begin() + static_cast<std::ptrdiff_t>(*wrong));
         found.proven = false;
     }
     out.channels = std::move(set);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <bit>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -18,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kPairBitsLimit = 8192;
 // Independent local searches, merged in this order whatever the number of threads.
 constexpr unsigned kStreams = 2;
+// Nodes of the exact search before the local searches start.
+constexpr uint64_t kFirstExactNodes = 200'000;
 
 void setBits(uint64_t* w, size_t a, size_t b) {
     for (; a < b && (a & 63); ++a)
@@ -307,17 +310,23 @@ class LocalSearch {
 
 // The exact search: opt_[i], the largest set among candidates i.. , from the last
 // candidate to the first; each step asks only whether one more fits with candidate i.
+// It can stop after a number of nodes and go on later from the step it was in.
 class ExactSearch {
   public:
-    ExactSearch(const Shared& s, WorkerPool& pool) : s_(s), pool_(pool), n_(s.size()) {
+    explicit ExactSearch(const Shared& s) : s_(s), n_(s.size()), next_(s.size()) {
         opt_.assign(n_ + 1, 0);
-        buffers_.resize(pool.size());
     }
 
-    // True when it ended (so `best` is the largest set, or `wanted` were found).
-    bool run(std::vector<size_t>& best, Clock::time_point& foundAt) {
+    // Goes on with the steps on the pool's threads, within `nodes` (0: no bound), until
+    // the end, a stop or the time limit; true at the end (best() is then the largest
+    // set, or `wanted` were found).
+    bool run(WorkerPool& pool, uint64_t nodes) {
         const size_t W = s_.words(), wanted = s_.problem().wanted;
-        for (size_t i = n_; i-- > 0;) {
+        buffers_.resize(std::max<size_t>(buffers_.size(), pool.size()));
+        limit_ = nodes;
+        nodes_ = 0;
+        while (next_ > 0 && !done_) {
+            const size_t i = next_ - 1;
             const size_t target = opt_[i + 1] + 1;
             std::vector<uint64_t> domain(s_.row(i), s_.row(i) + W);
             for (auto& w : domain)
@@ -328,21 +337,25 @@ class ExactSearch {
             if (target == 1) {
                 found = {i};
             } else if (1 + bitsFrom(domain.data(), W, 0) >= target) {
-                if (!stage(i, target, domain, found)) return false;
+                if (!stage(pool, i, target, domain, found)) return false;
             }
             opt_[i] = found.empty() ? opt_[i + 1] : target;
-            if (!found.empty() && found.size() > best.size()) {
-                best = found;
-                foundAt = Clock::now();
+            if (!found.empty()) {
+                best_ = found;
+                foundAt_ = Clock::now();
             }
-            if (opt_[i] >= wanted) return true;
+            done_ = opt_[i] >= wanted;
+            --next_;
         }
         return true;
     }
 
+    const std::vector<size_t>& best() const { return best_; }
+    Clock::time_point foundAt() const { return foundAt_; }
+
   private:
-    // Whether a set of `target` with i first exists; false when stopped.
-    bool stage(size_t i, size_t target, const std::vector<uint64_t>& domain,
+    // Whether a set of `target` with i first exists; false when stopped or out of nodes.
+    bool stage(WorkerPool& pool, size_t i, size_t target, const std::vector<uint64_t>& domain,
                std::vector<size_t>& found) {
         std::vector<size_t> seconds;
         for (size_t j = nextBit(domain.data(), s_.words(), 0, n_); j < n_;
@@ -350,10 +363,11 @@ class ExactSearch {
             if (1 + opt_[j] < target) break; // opt_ only falls further on
             seconds.push_back(j);
         }
+        // The witness is the one of the earliest second candidate, however the threads ran.
         std::atomic<size_t> first{seconds.size()};
         std::vector<std::vector<size_t>> witness(seconds.size());
-        pool_.run(seconds.size(), [&](size_t t, unsigned worker) {
-            if (first.load() < t || s_.over()) return;
+        pool.run(seconds.size(), [&](size_t t, unsigned worker) {
+            if (first.load() < t || stopped()) return;
             Buffers& b = buffers_[worker];
             b.set = {i, seconds[t]};
             b.freqs = {s_.channel(i), s_.channel(seconds[t])};
@@ -364,12 +378,16 @@ class ExactSearch {
                 }
             }
         });
-        if (s_.over()) return false;
+        if (stopped()) return false;
         if (first < seconds.size()) {
             found = witness[first];
             std::sort(found.begin(), found.end());
         }
         return true;
+    }
+
+    bool stopped() const {
+        return s_.over() || (limit_ && nodes_.load(std::memory_order_relaxed) >= limit_);
     }
 
     struct Buffers {
@@ -383,6 +401,7 @@ class ExactSearch {
     // `target` members from the candidates after the last.
     bool dfs(Buffers& b, const uint64_t* parent, size_t target, size_t task,
              const std::atomic<size_t>& first) {
+        if (limit_) nodes_.fetch_add(1, std::memory_order_relaxed);
         const size_t W = s_.words(), depth = b.set.size(), j = b.set.back();
         if (b.domains.size() < depth) b.domains.resize(depth);
         std::vector<uint64_t>& d = b.domains[depth - 1];
@@ -396,15 +415,8 @@ class ExactSearch {
                          clearBits(d.data(), std::max(a, j + 1), std::max(e, j + 1));
                      });
         if (depth == target) return true;
-        if (s_.over(b.calls) || first.load(std::memory_order_relaxed) < task) return false;
-        // At most the candidates before some k of the domain, and the largest set from k
-        // on: too few for the target, and nothing below can reach it.
-        size_t before = 0;
-        for (size_t k = nextBit(d.data(), W, 0, n_); k < n_; k = nextBit(d.data(), W, k + 1, n_)) {
-            if (depth + before + opt_[k] < target) return false;
-            ++before;
-        }
-        if (depth + before < target) return false;
+        s_.over(b.calls);
+        if (stopped() || first.load(std::memory_order_relaxed) < task) return false;
         for (size_t k = nextBit(d.data(), W, 0, n_); k < n_; k = nextBit(d.data(), W, k + 1, n_)) {
             if (depth + opt_[k] < target) return false;
             if (depth + bitsFrom(d.data(), W, k) < target) return false;
@@ -413,16 +425,21 @@ class ExactSearch {
             if (dfs(b, d.data(), target, task, first)) return true;
             b.set.pop_back();
             b.freqs.pop_back();
-            if (s_.over() || first.load(std::memory_order_relaxed) < task) return false;
+            if (stopped() || first.load(std::memory_order_relaxed) < task) return false;
         }
         return false;
     }
 
     const Shared& s_;
-    WorkerPool& pool_;
     size_t n_;
+    size_t next_; // the steps still to do: the next is candidate next_ - 1
+    bool done_ = false;
     std::vector<size_t> opt_;
+    std::vector<size_t> best_;
+    Clock::time_point foundAt_;
     std::vector<Buffers> buffers_;
+    uint64_t limit_ = 0;
+    std::atomic<uint64_t> nodes_{0};
 };
 
 } // namespace
@@ -432,12 +449,33 @@ SetFound searchSet(const SetProblem& problem) {
     const size_t n = problem.candidates.size();
     if (problem.wanted == 0 || n == 0) {
         out.proven = true;
+        out.foundAt = Clock::now();
         return out;
     }
     unsigned threads = problem.threads ? problem.threads : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min(threads, 64u));
     WorkerPool pool(threads);
     const Shared shared(problem, pool);
+    auto cancelled = [&] {
+        SetFound c;
+        c.cancelled = true;
+        return c;
+    };
+
+    // A small band may be settled by the exact search at once: on one thread, so that
+    // whether it ends within its nodes does not depend on the threads.
+    std::optional<ExactSearch> exact;
+    if (n <= kExactSearchLimit) {
+        exact.emplace(shared);
+        WorkerPool one(1);
+        if (exact->run(one, kFirstExactNodes)) {
+            out.members = exact->best();
+            out.proven = true;
+            out.foundAt = exact->foundAt();
+            return out;
+        }
+        if (problem.stop.stop_requested()) return cancelled();
+    }
 
     // The local searches, each to its own end; a later one stops once an earlier one has
     // all it wants, since the earlier wins the merge.
@@ -453,28 +491,28 @@ SetFound searchSet(const SetProblem& problem) {
             for (size_t later = k + 1; later < kStreams; ++later)
                 enough[later] = 0;
     });
-    if (problem.stop.stop_requested()) {
-        out.cancelled = true;
-        return out;
-    }
+    if (problem.stop.stop_requested()) return cancelled();
     size_t pick = 0;
     for (size_t k = 1; k < kStreams; ++k)
         if (sets[k].size() > sets[pick].size()) pick = k;
     out.members = sets[pick];
-    Clock::time_point foundAt = when[pick];
+    out.foundAt = when[pick];
     out.proven = out.members.size() >= problem.wanted;
-    if (!out.proven && n <= kExactSearchLimit && !shared.over()) {
-        ExactSearch exact(shared, pool);
-        std::vector<size_t> better = out.members;
-        out.proven = exact.run(better, foundAt);
-        if (better.size() > out.members.size()) out.members = better;
-        if (problem.stop.stop_requested()) {
-            out = SetFound{};
-            out.cancelled = true;
-            return out;
+    // Then the exact search goes on to the end or the time limit; where it ends, its set
+    // is the answer whatever the local searches found.
+    if (!out.proven && exact && !shared.over()) {
+        if (exact->run(pool, 0)) {
+            out.foundAt = exact->best().size() > out.members.size()
+                              ? exact->foundAt()
+                              : std::min(out.foundAt, exact->foundAt());
+            out.members = exact->best();
+            out.proven = true;
+        } else if (exact->best().size() > out.members.size()) {
+            out.members = exact->best();
+            out.foundAt = exact->foundAt();
         }
+        if (problem.stop.stop_requested()) return cancelled();
     }
-    out.foundAt = foundAt;
     return out;
 }
 
