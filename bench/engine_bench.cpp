@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -127,7 +128,8 @@ size_t formatLines(const StudyResult& r, unsigned threads = 0) {
 }
 
 const char* orderName(OrderChoice o) {
-    return o == OrderChoice::FirstToFifth ? "1st-5th" : (o == OrderChoice::FirstToThird ? "1st-3rd" : "1st");
+    return o == OrderChoice::FirstToFifth ? "1st-5th"
+                                          : (o == OrderChoice::FirstToThird ? "1st-3rd" : "1st");
 }
 
 void header(const char* title) {
@@ -143,15 +145,13 @@ void threadsCase(const char* name, StudyInput in) {
     const size_t oneLines = one.result.lineCount();
     one.result = StudyResult{};
     const Timed all = timedStudy(in, cores);
-    std::printf("%-34s T %3zu R %3zu  products %13llu  1 thread %8.2f s  %u threads %8.2f s  "
-                "speed-up %4.2f  same %s  peak %ld MiB\n",
-                name, in.transmit.size(), in.receive.size(),
-                (unsigned long long)all.result.products(), one.seconds, cores, all.seconds,
-                one.seconds / all.seconds,
-                oneProducts == all.result.products() && oneLines == all.result.lineCount()
-                    ? "yes"
-                    : "NO",
-                peakMiB());
+    std::printf(
+        "%-34s T %3zu R %3zu  products %13llu  1 thread %8.2f s  %u threads %8.2f s  "
+        "speed-up %4.2f  same %s  peak %ld MiB\n",
+        name, in.transmit.size(), in.receive.size(), (unsigned long long)all.result.products(),
+        one.seconds, cores, all.seconds, one.seconds / all.seconds,
+        oneProducts == all.result.products() && oneLines == all.result.lineCount() ? "yes" : "NO",
+        peakMiB());
 }
 
 // The study, then its lines formatted in list order.
@@ -235,9 +235,55 @@ void finderCase(const char* name, int T, std::pair<double, double> site, OrderCh
                r[0].channels[k].nearestLine == r[1].channels[k].nearestLine;
     std::printf("%-34s %-7s T %3d  channels %7zu  clean %7llu  1 thread %7.3f s  %u threads "
                 "%7.3f s  same %s  peak %ld MiB\n",
-                name, orderName(order), T, r[1].channels.size(),
-                (unsigned long long)r[1].clean, secs[0], cores, secs[1], same ? "yes" : "NO",
-                peakMiB());
+                name, orderName(order), T, r[1].channels.size(), (unsigned long long)r[1].clean,
+                secs[0], cores, secs[1], same ? "yes" : "NO", peakMiB());
+}
+
+// Runs fn in a child process and returns the figures it gives: each row's peak memory is
+// its own.
+std::array<double, 3> inChild(const std::function<std::array<double, 3>()>& fn) {
+    std::array<double, 3> out{};
+    int fd[2];
+    if (pipe(fd) != 0) return out;
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fd[0]);
+        out = fn();
+        (void)!write(fd[1], out.data(), sizeof out);
+        _exit(0);
+    }
+    close(fd[1]);
+    (void)!read(fd[0], out.data(), sizeof out);
+    close(fd[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return out;
+}
+
+// How time and memory grow with the transmitters: 100 receivers on the mixed VHF/UHF
+// site, every core, the default memory and line limit; the growth is the time's from the
+// row before, as a power of the transmitters.
+void scaleCase(OrderChoice order) {
+    double lastT = 0, lastS = 0;
+    for (int t : {50, 100, 200, 300, 400, 600}) {
+        StudyInput in = mixed(t, 100);
+        in.order = order;
+        const auto [secs, peak, products] = inChild([&] {
+            const Timed r = timedStudy(in, 0);
+            return std::array<double, 3>{r.seconds, static_cast<double>(peakMiB()),
+                                         static_cast<double>(r.result.products())};
+        });
+        char growth[32] = "";
+        if (lastS > 0 && secs > 0)
+            std::snprintf(growth, sizeof growth, "T^%.2f",
+                          std::log(secs / lastS) / std::log(t / lastT));
+        std::printf("%-7s T %3d R 100  study %8.2f s  peak %5.0f MiB  products %16.0f  growth %s\n",
+                    orderName(order), t, secs, peak, products, growth);
+        std::fflush(stdout);
+        lastT = t;
+        lastS = secs;
+    }
 }
 
 struct Case {
@@ -290,16 +336,22 @@ int main(int argc, char** argv) {
              header("Clean-channel finder over 136-174 MHz, 25 kHz separation");
              const OrderChoice fifth = OrderChoice::FirstToFifth;
              finderCase("40 on 136-174, 12.5 kHz raster", 40, {136, 174}, fifth, 136, 174, 12.5);
-             finderCase("40 on 136-174, 12.5 kHz raster", 40, {136, 174},
-                        OrderChoice::FirstToThird, 136, 174, 12.5);
+             finderCase("40 on 136-174, 12.5 kHz raster", 40, {136, 174}, OrderChoice::FirstToThird,
+                        136, 174, 12.5);
              finderCase("40 on 150-152, 12.5 kHz raster", 40, {150, 152}, fifth, 136, 174, 12.5);
              finderCase("40 on 136-174, 6.25 kHz raster", 40, {136, 174}, fifth, 136, 174, 6.25);
          }},
         {"finder-long: 30,401 channels for 60 transmitters", false,
          [] {
              header("Clean-channel finder, many channels for many transmitters");
-             finderCase("60 on 136-174, 1.25 kHz raster", 60, {136, 174},
-                        OrderChoice::FirstToFifth, 136, 174, 1.25);
+             finderCase("60 on 136-174, 1.25 kHz raster", 60, {136, 174}, OrderChoice::FirstToFifth,
+                        136, 174, 1.25);
+         }},
+        {"scale: 50 to 600 transmitters, 100 receivers", false,
+         [] {
+             header("Growth with the transmitters (mixed VHF/UHF, 100 receivers)");
+             scaleCase(OrderChoice::FirstToThird);
+             scaleCase(OrderChoice::FirstToFifth);
          }},
         {"far: one transmitter of 308 digits", true,
          [] {
@@ -347,8 +399,9 @@ int main(int argc, char** argv) {
         int status = 0;
         waitpid(pid, &status, 0);
     }
-    std::printf("\nseparation 25 kHz, 12.5 kHz raster; study and lines on every core; lines: the kept "
-                "lines (at most %llu) formatted in list order; peak: resident memory of the case\n",
-                (unsigned long long)kDefaultLineLimit);
+    std::printf(
+        "\nseparation 25 kHz, 12.5 kHz raster; study and lines on every core; lines: the kept "
+        "lines (at most %llu) formatted in list order; peak: resident memory of the case\n",
+        (unsigned long long)kDefaultLineLimit);
     return 0;
 }

@@ -128,30 +128,25 @@ class Interrupt {
 };
 
 // The share done and the time left, on one line of standard error rewritten in place:
-// only on a terminal, from a third of a second on, five times a second at most.
+// only on a terminal, from a third of a second on, five times a second at most. A study
+// planned to take more than a minute says so at once, until its pace gives the time left.
 class ProgressLine {
   public:
     explicit ProgressLine(bool shown) : shown_(shown) {}
+
+    // The seconds the study is planned to take; told before any progress.
+    void expect(double seconds) {
+        if (!shown_ || !(seconds > 60)) return;
+        expected_ = seconds;
+        draw(0, Clock::now());
+    }
 
     // Called from the study's threads, one call at a time.
     void update(double share) {
         if (!shown_) return;
         const auto now = Clock::now();
-        const double elapsed = seconds(start_, now);
-        if (elapsed < 0.33 || (drawn_ && seconds(last_, now) < 0.2)) return;
-        last_ = now;
-        drawn_ = true;
-        char text[96];
-        if (share < 0.01) {
-            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done\033[K", share * 100);
-        } else {
-            const double left = elapsed * (1 - share) / share;
-            std::snprintf(text, sizeof text,
-                          "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K", share * 100,
-                          left < 90 ? left : left / 60, left < 90 ? "s" : "min");
-        }
-        std::fputs(text, stderr);
-        std::fflush(stderr);
+        if (seconds(start_, now) < 0.33 || (drawn_ && seconds(last_, now) < 0.2)) return;
+        draw(share, now);
     }
 
     void clear() {
@@ -167,8 +162,29 @@ class ProgressLine {
         return std::chrono::duration<double>(b - a).count();
     }
 
+    void draw(double share, Clock::time_point now) {
+        last_ = now;
+        drawn_ = true;
+        char text[96];
+        if (share >= 0.01) {
+            const double elapsed = seconds(start_, now), left = elapsed * (1 - share) / share;
+            std::snprintf(text, sizeof text,
+                          "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K", share * 100,
+                          left < 90 ? left : left / 60, left < 90 ? "s" : "min");
+        } else if (expected_ > 0) {
+            std::snprintf(text, sizeof text,
+                          "\rintermod-study: %2.0f%% done, about %.0f min of work\033[K",
+                          share * 100, expected_ / 60);
+        } else {
+            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done\033[K", share * 100);
+        }
+        std::fputs(text, stderr);
+        std::fflush(stderr);
+    }
+
     bool shown_;
     bool drawn_ = false;
+    double expected_ = 0;
     Clock::time_point start_ = Clock::now(), last_;
 };
 
@@ -528,6 +544,14 @@ int study(const Options& o, const Interrupt& interrupt) {
     run.threads = o.threads;
     run.stop = interrupt.token();
     run.progress = [&](double share) { progress.update(share); };
+    // On a terminal the progress line says it; elsewhere a line of its own, for the log.
+    run.expected = [&](double s) {
+        if (o.quiet || !(s > 60)) return;
+        if (isatty(STDERR_FILENO))
+            progress.expect(s);
+        else
+            std::fprintf(stderr, "intermod-study: about %.0f min of work\n", s / 60);
+    };
     // The summary prints no line: it keeps none (its nearest products need none).
     if (o.format == "summary") run.lineLimit = 0;
     const kim::StudyResult res = kim::runStudy(study.input(), run);

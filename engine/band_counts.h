@@ -56,8 +56,8 @@ class BandCounter {
     // run counts nothing.
     explicit BandCounter(const StudyResult& result);
 
-    // The work of counting the whole band, in the units of the study's plan; below about
-    // 2e6 a count takes a few milliseconds.
+    // The work of counting the whole band, in the units of the study's plan: below
+    // kQuickStudyWork a count takes a few milliseconds.
     double work() const;
 
     // Counts the products by bin. The edges must be finite and rising (equal neighbours

@@ -16,6 +16,7 @@ constexpr size_t kBlock = 16384; // pieces a block: about 2 MB of result lines
 // the one writer, so the text in flight stays about 50 MB of result lines however many
 // threads are asked for; more would only wait for the writer.
 constexpr size_t kMaxFormatters = 8;
+constexpr size_t kBlocksPerFormatter = 8;
 } // namespace
 
 bool formatInOrder(size_t count, unsigned threads,
@@ -23,7 +24,9 @@ bool formatInOrder(size_t count, unsigned threads,
                    const std::function<bool(std::string_view)>& write) {
     const size_t blocks = (count + kBlock - 1) / kBlock;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    const size_t workers = std::min({size_t{threads}, blocks, kMaxFormatters});
+    // A thread pays for itself over several blocks: fewer lines are formatted here alone.
+    const size_t workers =
+        std::min({size_t{threads}, blocks / kBlocksPerFormatter, kMaxFormatters});
     if (workers <= 1) {
         std::string text;
         for (size_t b = 0; b < blocks; ++b) {

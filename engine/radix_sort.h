@@ -30,8 +30,7 @@ inline void adviseHugePages([[maybe_unused]] const void* p, [[maybe_unused]] siz
 
 // A working array kept from use to use, its new elements left unset: fresh memory costs
 // a page fault and the zeroing of the page.
-template <class T>
-class Buffer {
+template <class T> class Buffer {
   public:
     // Room for n elements; what was there is not kept.
     T* room(size_t n) {
@@ -44,6 +43,7 @@ class Buffer {
         return data_.get();
     }
     T* data() const { return data_.get(); }
+    size_t capacity() const { return capacity_; }
     T& operator[](size_t i) const { return data_[i]; }
 
   private:

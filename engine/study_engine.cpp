@@ -1,7 +1,7 @@
 #include "study_engine.h"
 
+#include "list_sort_order.h"
 #include "number_format.h"
-#include "text_order.h"
 
 #include <cmath>
 #include <string_view>
@@ -32,8 +32,8 @@ constexpr FamilyInfo kFamilies[kFamilyCount] = {
 };
 
 // A result line from the texts of its letters and its receiver (frequency pattern).
-void appendLineText(std::string& out, int family, const std::string_view* letters,
-                    double product, std::string_view receiverText, double receiver) {
+void appendLineText(std::string& out, int family, const std::string_view* letters, double product,
+                    std::string_view receiverText, double receiver) {
     const FamilyInfo& f = kFamilies[family];
     out += f.label;
     if (f.harmonic) {

@@ -124,7 +124,7 @@ struct RunOptions {
     // thread alone for a study of little work. The lines and the counts are the same,
     // byte for byte, for any number of threads.
     unsigned threads = 0;
-    // Bytes of working memory for sorted sums and targets; 0 takes 384 MiB. Less memory
+    // Bytes of working memory for sorted sums and targets; 0 takes 1 GiB. Less memory
     // only takes longer. The kept lines (14 bytes each) come on top.
     size_t memory = 0;
     // Once a stop is requested the study returns within half a second, cancelled.
@@ -135,6 +135,11 @@ struct RunOptions {
     // cancelled one is not. The study waits for it, so keep it short (post the figure,
     // do not draw).
     std::function<void(double share)> progress;
+    // Told once, from the calling thread before the work starts, how many seconds the
+    // study is expected to take on the threads it runs on: the plan the progress follows,
+    // at the pace of an ordinary core. The kept lines are not in it yet: they join the
+    // plan once counted.
+    std::function<void(double seconds)> expected;
 };
 
 // Runs the study. Blocks the calling thread until it ends or is stopped; a study of
@@ -145,6 +150,16 @@ StudyResult runStudy(const StudyInput& input, const RunOptions& options);
 
 // The same with the default options and a line limit.
 StudyResult runStudy(const StudyInput& input, uint64_t lineLimit = kDefaultLineLimit);
+
+// The work of a study of this many transmitters and receivers, all different, as the
+// study plans it with the default memory: sums sorted and targets swept, a few
+// nanoseconds each on one core. Equal frequencies make less.
+double studyWork(uint64_t transmitters, uint64_t receivers, OrderChoice order);
+
+// Below this much work a study takes a few milliseconds, less than starting threads
+// costs: runStudy() runs it on the calling thread alone, and the window without a
+// thread of its own.
+inline constexpr double kQuickStudyWork = 2e6;
 
 // The number of product tests of a study, or nothing when it passes 2^63 - 1.
 std::optional<uint64_t> calculationCount(uint64_t transmitters, uint64_t receivers,

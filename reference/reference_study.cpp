@@ -1,7 +1,7 @@
 #include "reference_study.h"
 
 #include "number_format.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 
 #include "number_format.h"
 #include "study_engine.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 
 #include <algorithm>
 #include <cmath>

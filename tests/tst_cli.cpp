@@ -127,6 +127,8 @@ class TstCli : public QObject {
     void threadsAndQuiet();
     void progressOnATerminalAndCtrlC_data();
     void progressOnATerminalAndCtrlC();
+    void longStudySaysHowLongFirst_data();
+    void longStudySaysHowLongFirst();
     void stoppedDuringOutput_data();
     void stoppedDuringOutput();
     void writeCutBySignalsLosesNothing();
@@ -588,6 +590,40 @@ void TstCli::progressOnATerminalAndCtrlC() {
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
     QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
+}
+
+void TstCli::longStudySaysHowLongFirst_data() {
+    QTest::addColumn<bool>("terminal");
+    QTest::newRow("on a terminal") << true;
+    QTest::newRow("piped") << false;
+}
+
+// A study of minutes says how long it will take before any progress: on a terminal on the
+// progress line, elsewhere on a line of its own. Stopped once said.
+void TstCli::longStudySaysHowLongFirst() {
+    QFETCH(bool, terminal);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("long.int");
+    writeSpreadStudy(file, 1000, 100);
+    const QStringList args{"--threads", "1", file};
+    QProcess p;
+    QByteArray said;
+    if (terminal) {
+        said = onTerminal(p, args, "of work", SIGINT);
+    } else {
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setReadChannel(QProcess::StandardError);
+        p.start(KIM_CLI, args);
+        while (!said.contains('\n') && p.waitForReadyRead(60000))
+            said += p.readAllStandardError();
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(60000));
+    }
+    QCOMPARE(p.exitCode(), 130);
+    const QString pattern = terminal ? "^\\rintermod-study:  0% done, about \\d+ min of work"
+                                     : "^intermod-study: about \\d+ min of work\n";
+    QVERIFY2(QRegularExpression(pattern).match(QString::fromLatin1(said)).hasMatch(),
+             said.constData());
 }
 
 void TstCli::stoppedDuringOutput_data() {

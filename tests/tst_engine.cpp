@@ -10,7 +10,9 @@
 #include <atomic>
 #include <map>
 #include <random>
+#include <set>
 #include <stop_token>
+#include <thread>
 
 using namespace kim;
 
@@ -46,12 +48,12 @@ StudyInput randomStudy(int seed, bool larger = false) {
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
     const OrderChoice order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
                                          OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
-    const int maxT = (larger ? 2 : 1) * (order == OrderChoice::FirstToFifth
-                                             ? 6
-                                             : (order == OrderChoice::FirstToThird ? 14 : 30));
+    const int maxT =
+        (larger ? 2 : 1) *
+        (order == OrderChoice::FirstToFifth ? 6 : (order == OrderChoice::FirstToThird ? 14 : 30));
     const int T = 1 + pick(maxT), R = 1 + pick(5);
     // The last band is so high that a double holds 10 Hz steps only to a tenth of a hertz.
-    const double bands[][2] = {{136, 174}, {450, 470}, {800, 960}, {1, 30},
+    const double bands[][2] = {{136, 174}, {450, 470},  {800, 960},      {1, 30},
                                {150, 151}, {900, 2000}, {1e9, 1e9 + 0.2}};
     const auto& band = bands[pick(7)];
     const double raster = std::array{0.0125, 0.00625, 0.025, 0.0}[static_cast<size_t>(pick(4))];
@@ -89,8 +91,10 @@ StudyInput randomStudy(int seed, bool larger = false) {
     }
     if (pick(4) == 0) in.transmit.push_back(in.transmit.front()); // a duplicate text
     if (pick(6) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 8>{"25.0", "12.5",    "30",  "0.01",
-                                               "250",  "1,000.0", "7.5", "0.03001"}[static_cast<size_t>(pick(8))];
+    in.separation =
+        std::array<std::string, 8>{
+            "25.0", "12.5", "30", "0.01", "250", "1,000.0", "7.5", "0.03001"}[static_cast<size_t>(
+            pick(8))];
     return in;
 }
 
@@ -264,6 +268,8 @@ class TstEngine : public QObject {
     void threadsAndMemoryChangeNothing();
     void stopEndsTheStudy();
     void progressRisesToOne();
+    void expectedTimeComesFirstAndGrows();
+    void littleWorkRunsOnTheCallingThread();
     void failureInAWorkerReachesTheCaller();
     void poolRunsEveryTaskOnce();
     void cutWithinACrowdedChoice();
@@ -402,8 +408,8 @@ void TstEngine::edgesOfTheSeparation_data() {
         "1A = R: 150.00000 and 149.97501, Sep: 24.99 KHz");
     // At 1e9 MHz a double holds 10 Hz as 10.0136 Hz: rounded to the hertz it is 10 Hz,
     // inside a separation of 10.01 Hz, although the unrounded distance is not.
-    row("hertz fraction of the separation", "1,000,000,000.00001", "1,000,000,000.00000",
-        "0.01001", "1A = R: 1,000,000,000.00001 and 1,000,000,000.00000, Sep: 00.01 KHz");
+    row("hertz fraction of the separation", "1,000,000,000.00001", "1,000,000,000.00000", "0.01001",
+        "1A = R: 1,000,000,000.00001 and 1,000,000,000.00000, Sep: 00.01 KHz");
     row("below a hertz fraction", "1,000,000,000.00001", "1,000,000,000.00000", "0.01", "");
 }
 
@@ -710,6 +716,40 @@ void TstEngine::progressRisesToOne() {
     QCOMPARE(shares.back(), 1.0);
 }
 
+// The expected time is told once, before any progress, and grows with the study.
+void TstEngine::expectedTimeComesFirstAndGrows() {
+    auto expected = [](int transmitters) {
+        RunOptions options;
+        options.lineLimit = 0;
+        std::vector<double> told;
+        bool progressFirst = false;
+        options.progress = [&](double) { progressFirst |= told.empty(); };
+        options.expected = [&](double s) { told.push_back(s); };
+        runStudy(rasterStudy(transmitters, 20), options);
+        return std::pair{told, progressFirst};
+    };
+    const auto [small, smallLate] = expected(20);
+    const auto [large, largeLate] = expected(80);
+    QCOMPARE(small.size(), size_t{1});
+    QCOMPARE(large.size(), size_t{1});
+    QVERIFY(!smallLate && !largeLate);
+    QVERIFY(small[0] > 0);
+    QVERIFY2(large[0] > 20 * small[0], qPrintable(QString("%1 %2").arg(small[0]).arg(large[0])));
+}
+
+// Millions of calculations but a few milliseconds of work: the calling thread alone,
+// threads costing more than they save.
+void TstEngine::littleWorkRunsOnTheCallingThread() {
+    const StudyInput in = rasterStudy(41, 4);
+    QVERIFY(*calculationCount(41, 4, in.order) > 100 * kQuickStudyWork);
+    QVERIFY(studyWork(41, 4, in.order) < kQuickStudyWork);
+    RunOptions options;
+    std::set<std::thread::id> threads; // told one call at a time
+    options.progress = [&](double) { threads.insert(std::this_thread::get_id()); };
+    QVERIFY(runStudy(in, options).ran());
+    QCOMPARE(threads, std::set{std::this_thread::get_id()});
+}
+
 void TstEngine::failureInAWorkerReachesTheCaller() {
     RunOptions options;
     options.threads = 2;
@@ -719,8 +759,9 @@ void TstEngine::failureInAWorkerReachesTheCaller() {
     };
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, runStudy(rasterStudy(80, 20), options));
     // The pool is gone and a new study runs as usual.
-    QCOMPARE(runStudy(rasterStudy(80, 20), 1000).calculations(), quint64(5ull * 80 * 20 +
-             5ull * 80 * 80 * 80 * 80 * 80 * 20 + 4ull * 80 * 80 * 80 * 80 * 20));
+    QCOMPARE(runStudy(rasterStudy(80, 20), 1000).calculations(),
+             quint64(5ull * 80 * 20 + 5ull * 80 * 80 * 80 * 80 * 80 * 20 +
+                     4ull * 80 * 80 * 80 * 80 * 20));
 }
 
 void TstEngine::poolRunsEveryTaskOnce() {
@@ -780,11 +821,11 @@ void TstEngine::textInOrderOnAnyThreads_data() {
     QTest::addColumn<unsigned>("threads");
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("stopAfter"); // blocks written before write() says stop; -1 never
-    QTest::newRow("one thread") << 1u << 100000 << -1;
-    QTest::newRow("two threads") << 2u << 100000 << -1;
-    QTest::newRow("seven threads, few pieces") << 7u << 40000 << -1;
+    QTest::newRow("one thread") << 1u << 300000 << -1;
+    QTest::newRow("two threads") << 2u << 300000 << -1;
+    QTest::newRow("seven threads, few pieces") << 7u << 400000 << -1;
     QTest::newRow("nothing") << 3u << 0 << -1;
-    QTest::newRow("stopped") << 3u << 200000 << 4;
+    QTest::newRow("stopped") << 3u << 500000 << 4;
     QTest::newRow("stopped, one thread") << 1u << 200000 << 2;
 }
 
@@ -813,13 +854,13 @@ void TstEngine::textInOrderOnAnyThreads() {
     }
     QCOMPARE(text, expected);
     // A failure while formatting reaches the caller.
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                             formatInOrder(
-                                 50000, threads,
-                                 [](size_t i, std::string&) {
-                                     if (i == 40000) throw std::runtime_error("no ink");
-                                 },
-                                 [](std::string_view) { return true; }));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, formatInOrder(
+                                                     300000, threads,
+                                                     [](size_t i, std::string&) {
+                                                         if (i == 250000)
+                                                             throw std::runtime_error("no ink");
+                                                     },
+                                                     [](std::string_view) { return true; }));
 }
 
 // Sites with one frequency many times: every combination interferes or none does, so the
@@ -839,8 +880,7 @@ void TstEngine::equalFrequenciesCountTogether_data() {
                        "800|A+B+C-D-E: 150.00000 + 150.00000 + 150.00000 - 150.00000 - "
                        "150.00000 = 150.00000 (150.00000), Sep: 00.0 KHz"};
     QTest::newRow("300 on one frequency, receivers twice, 1st to 3rd")
-        << study(std::vector<std::string>(300, f150), {f150, f300, f300},
-                 OrderChoice::FirstToThird)
+        << study(std::vector<std::string>(300, f150), {f150, f300, f300}, OrderChoice::FirstToThird)
         << quint64(2000) << quint64(t300 + 2 * t300 + t300 * t300 * t300 + 2 * t300 * t300)
         << QStringList{"300|1A = R: 150.00000 and 150.00000, Sep: 00.0 KHz",
                        "600|2A = R: 300.00000 and 300.00000, Sep: 00.0 KHz",
@@ -1142,12 +1182,12 @@ void TstEngine::nearestAtTheRoundingEdge() {
 // JSON lines are formatted on several threads: the same bytes as on one.
 void TstEngine::jsonOnAnyThreads() {
     StudyInput in = study({}, {}, OrderChoice::FirstToFifth);
-    for (int i = 0; i < 12; ++i)
-        in.transmit.push_back(listText(150 + 0.0125 * i));
+    for (int i = 0; i < 16; ++i)
+        in.transmit.push_back(listText(150 + 0.0165 * i));
     for (int i = 0; i < 3; ++i)
         in.receive.push_back(listText(150.05 + 0.0125 * i));
     const StudyResult r = runStudy(in);
-    QVERIFY(r.lineCount() > 100000); // several blocks of lines
+    QVERIFY(r.lineCount() > 300000); // several blocks of lines for each thread
     auto json = [&](unsigned threads) {
         std::string out;
         exportResult(r, ExportFormat::Json, threads, [&](std::string_view b) {
@@ -1243,7 +1283,7 @@ void TstEngine::escapedTexts() {
     QCOMPARE(doc.array().at(0).toString(), text);
     // The nearest line of a channel is a CSV field and a JSON string.
     ChannelResult res;
-    res.channels.push_back({150, "150.00000", 1, 20.0, t, false});
+    res.channels.push_back({150, "150.00000", 1, 20.0, t, false, {}, 0});
     std::string csv, channelJson;
     exportChannels(res, ExportFormat::Csv, [&](std::string_view b) { return csv += b, true; });
     exportChannels(res, ExportFormat::Json,

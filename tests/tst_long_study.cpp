@@ -1,9 +1,9 @@
 #include "file_commands.h"
 #include "number_format.h"
-#include "study_file.h"
 #include "study_controller.h"
-#include "time_left.h"
+#include "study_file.h"
 #include "test_support.h"
+#include "time_left.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -26,10 +26,11 @@ class ShowCounter : public QObject {
     }
 };
 
-// A site whose "1st to 5th" study takes many seconds: 200 transmitters, 100 receivers.
-Study bigStudy() {
+// A site whose "1st to 5th" study takes many seconds: 200 transmitters (or as many as
+// given), 100 receivers.
+Study bigStudy(int transmitters = 200) {
     Study s;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < transmitters; ++i)
         s.transmit.push_back(formatNumber(140 + i * 1.7371 + (i % 7) * 0.0125, pattern::ListText));
     for (int i = 0; i < 100; ++i)
         s.receive.push_back(formatNumber(145 + i * 3.1113, pattern::ListText));
@@ -46,12 +47,14 @@ class TstLongStudy : public QObject, testing::MainWindowFixture {
     void init();
     void cleanup() { closeWindow(); }
 
+    void quickStudyShowsNoProgress_data();
     void quickStudyShowsNoProgress();
     void longStudyCancelledKeepsTheLastResults_data();
     void longStudyCancelledKeepsTheLastResults();
     void triggerDuringARunGivesTheFinalValues();
     void newDropsTheRun();
     void startUpShowsTheWindowAtOnce();
+    void longStudySaysHowLongFirst();
     void timeLeftCountsDown_data();
     void timeLeftCountsDown();
 
@@ -80,12 +83,24 @@ void TstLongStudy::init() {
     if (calcAsGo->isChecked()) calcAsGo->trigger();
 }
 
+void TstLongStudy::quickStudyShowsNoProgress_data() {
+    QTest::addColumn<int>("transmitters");
+    QTest::addColumn<int>("receivers");
+    QTest::newRow("three and two") << 3 << 2;
+    // Hundreds of millions of calculations, but a few milliseconds of work.
+    QTest::newRow("41 and 4") << 41 << 4;
+}
+
 void TstLongStudy::quickStudyShowsNoProgress() {
+    QFETCH(int, transmitters);
+    QFETCH(int, receivers);
     ShowCounter counter;
     child<QWidget>("frmStudyProgress")->installEventFilter(&counter);
     Study s;
-    s.transmit = {"150.00000", "160.00000", "170.00000"};
-    s.receive = {"180.00000", "190.00000"};
+    for (int i = 0; i < transmitters; ++i)
+        s.transmit.push_back(formatNumber(150 + i * 0.3125, pattern::ListText));
+    for (int i = 0; i < receivers; ++i)
+        s.receive.push_back(formatNumber(180 + i * 10.0125, pattern::ListText));
     w().loadStudy(s);
     child<QPushButton>("cmdCalculate")->click();
     // Done when the click returns, as it always was.
@@ -241,6 +256,22 @@ void TstLongStudy::timeLeftCountsDown() {
     // A new run starts from nothing.
     estimate.reset();
     QVERIFY(!estimate.update(0.2, 0.5));
+}
+
+// A study of many minutes says so from its start, before its pace gives the time left.
+void TstLongStudy::longStudySaysHowLongFirst() {
+    // Long on any number of cores; stopped once it has said so.
+    w().loadStudy(bigStudy(1500));
+    auto* label = child<QLabel>("lblStudyProgress");
+    QString said;
+    connect(w().study(), &StudyController::expected, this, [&] {
+        said = label->text();
+        child<QPushButton>("cmdCancelStudy")->click();
+    });
+    child<QPushButton>("cmdCalculate")->click();
+    QTRY_VERIFY(!w().studyRunning());
+    QVERIFY2(QRegularExpression("^Studying\\.\\.\\. about \\d+ min$").match(said).hasMatch(),
+             qPrintable(said));
 }
 
 QTEST_MAIN(TstLongStudy)

@@ -1,5 +1,5 @@
 #include "number_format.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 
 #include <QtTest>
 

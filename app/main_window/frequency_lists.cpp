@@ -1,9 +1,9 @@
 #include "frequency_lists.h"
 
+#include "list_sort_order.h"
 #include "message_box.h"
 #include "number_format.h"
 #include "study_engine.h"
-#include "text_order.h"
 
 #include <QListWidget>
 

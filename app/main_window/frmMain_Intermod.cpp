@@ -27,7 +27,7 @@
 #include "study_controller.h"
 #include "study_display.h"
 #include "study_text_field.h"
-#include "text_order.h"
+#include "list_sort_order.h"
 #include "ui_frmMain_Intermod.h"
 
 #include <QApplication>

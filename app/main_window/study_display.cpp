@@ -27,6 +27,12 @@ StudyDisplay::StudyDisplay(Ui::frmMain_Intermod& ui, QWidget* window, StudyContr
         this->ui.frmStudyProgress->raise();
     });
     connect(study, &StudyController::progress, this, &StudyDisplay::progress);
+    // A long study says so until its pace gives the time left.
+    connect(study, &StudyController::expected, this, [this](double seconds) {
+        if (seconds > 60)
+            this->ui.lblStudyProgress->setText(
+                QStringLiteral("Studying... about %1 min").arg(qRound(seconds / 60)));
+    });
     connect(study, &StudyController::ended, this, &StudyDisplay::ended);
     connect(study, &StudyController::resultChanged, this, &StudyDisplay::resultChanged);
     connect(study, &StudyController::failed, this, [this](const QString& why) {

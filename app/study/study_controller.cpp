@@ -6,12 +6,6 @@
 
 namespace kim {
 
-namespace {
-// A study this small runs at once on this thread, as it always has: no thread, no
-// flash of progress.
-constexpr uint64_t kQuickStudyTests = 2'000'000;
-} // namespace
-
 StudyController::StudyController(std::function<StudyInput()> entered, QObject* parent)
     : QObject(parent), entered_(std::move(entered)) {
     progressDelay_.setSingleShot(true);
@@ -34,8 +28,9 @@ void StudyController::calculate() {
         runWaitingCommand();
         return;
     }
-    const auto tests = calculationCount(input.transmit.size(), input.receive.size(), input.order);
-    const bool quick = tests && *tests <= kQuickStudyTests;
+    // A study of little work runs at once on this thread: no thread, no flash of progress.
+    const bool quick =
+        studyWork(input.transmit.size(), input.receive.size(), input.order) < kQuickStudyWork;
     const bool first = !running();
     if (!quick) {
         // The result stays until this run has its own.
@@ -44,11 +39,15 @@ void StudyController::calculate() {
         timeLeft_.reset();
         if (!progressDelay_.isActive() && !progressShown_) progressDelay_.start();
         run_.start(
-            [input, lineLimit = lineLimit_](const OffThreadRun::Job& job) {
+            [this, input, lineLimit = lineLimit_](const OffThreadRun::Job& job) {
                 RunOptions options;
                 options.lineLimit = lineLimit;
                 options.stop = job.stop();
                 options.progress = [&job](double share) { job.progress(share); };
+                // Posted: heard only while this run is the current one.
+                options.expected = [this, &job](double seconds) {
+                    job.post([this, seconds] { emit expected(seconds); });
+                };
                 return std::make_shared<const StudyResult>(runStudy(input, options));
             },
             {.finished =

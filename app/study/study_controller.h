@@ -62,6 +62,8 @@ class StudyController : public QObject {
     void showProgress();
     // The share done, and the seconds left once the pace is known (negative before).
     void progress(double share, double secondsLeft);
+    // Before its progress, how many seconds the run is expected to take.
+    void expected(double seconds);
     // A calculation ended, however; what it gave follows.
     void ended();
     // result() changed: a new result or none.
