@@ -48,9 +48,8 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
         case Frequency:
             return text(c.mhz, pattern::ListText);
         case Receive:
-            return c.receiveText.empty()
-                       ? QString()
-                       : text(readStudyNumber(c.receiveText), pattern::ListText);
+            return c.receiveText.empty() ? QString()
+                                         : text(readStudyNumber(c.receiveText), pattern::ListText);
         case Clean:
             return c.clean()         ? QStringLiteral("Yes")
                    : c.products == 0 ? QStringLiteral("No: near a study frequency")

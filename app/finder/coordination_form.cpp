@@ -59,9 +59,9 @@ ChannelResult withoutExcluded(ChannelResult result, const std::vector<FrequencyR
                (!c.receiveText.empty() && inside(readStudyNumber(c.receiveText), ranges));
     };
     std::erase_if(result.channels, excluded);
-    result.clean = static_cast<uint64_t>(
-        std::count_if(result.channels.begin(), result.channels.end(),
-                      [](const TestedChannel& c) { return c.clean(); }));
+    result.clean =
+        static_cast<uint64_t>(std::count_if(result.channels.begin(), result.channels.end(),
+                                            [](const TestedChannel& c) { return c.clean(); }));
     return result;
 }
 

@@ -33,7 +33,6 @@ ChannelResult withoutExcluded(ChannelResult result, const std::vector<FrequencyR
 ChannelResult rowsOfSet(const CoordinationResult& set);
 
 // What the band picture marks for a search: the ranges, and a set's chosen channels.
-CoordinationMarks marksOf(const std::vector<FrequencyRange>& ranges,
-                          const CoordinationResult* set);
+CoordinationMarks marksOf(const std::vector<FrequencyRange>& ranges, const CoordinationResult* set);
 
 } // namespace kim

@@ -41,13 +41,14 @@ void FinderLink::channelsFound(std::vector<ShadedChannel> channels, double raste
 }
 
 void FinderLink::studyChanged() {
-    if (spectrum_->view()->channels().empty() && spectrum_->view()->coordination().empty())
-        return;
+    if (spectrum_->view()->channels().empty() && spectrum_->view()->coordination().empty()) return;
     const ChannelSearch now = study_();
     const bool same =
         now.transmit == shadedFor_.transmit && now.order == shadedFor_.order &&
         readLeadingNumber(now.separation) == readLeadingNumber(shadedFor_.separation) &&
-        (!shadedFor_.keepFromStudy || now.receive == shadedFor_.receive);
+        // A transmitter's products land on the receivers.
+        ((!shadedFor_.keepFromStudy && shadedFor_.role == ChannelRole::Receive) ||
+         now.receive == shadedFor_.receive);
     if (!same) {
         spectrum_->setChannels({}, 0);
         spectrum_->setCoordination({});

@@ -90,10 +90,18 @@ frmFindChannels::frmFindChannels(QWidget* owner, std::function<ChannelSearch()> 
     ui->txtSetSize->setText(settings::finderSetSize());
     ui->txtTimeLimit->setText(settings::finderTimeLimit());
     switch (findWhatOf(settings::finderFind())) {
-    case FindWhat::Receive: ui->opt_FindReceive->setChecked(true); break;
-    case FindWhat::Transmit: ui->opt_FindTransmit->setChecked(true); break;
-    case FindWhat::Pair: ui->opt_FindPair->setChecked(true); break;
-    case FindWhat::Set: ui->opt_FindSet->setChecked(true); break;
+    case FindWhat::Receive:
+        ui->opt_FindReceive->setChecked(true);
+        break;
+    case FindWhat::Transmit:
+        ui->opt_FindTransmit->setChecked(true);
+        break;
+    case FindWhat::Pair:
+        ui->opt_FindPair->setChecked(true);
+        break;
+    case FindWhat::Set:
+        ui->opt_FindSet->setChecked(true);
+        break;
     }
 
     shown_->setSourceModel(table_);
@@ -164,10 +172,10 @@ void frmFindChannels::opt_FindWhat_Click() {
     for (QWidget* w : {static_cast<QWidget*>(ui->lblOffset), static_cast<QWidget*>(ui->txtOffset),
                        static_cast<QWidget*>(ui->lblOffsetUnit)})
         w->setEnabled(offset);
-    for (QWidget* w : {static_cast<QWidget*>(ui->lblSetSize), static_cast<QWidget*>(ui->txtSetSize),
-                       static_cast<QWidget*>(ui->lblTimeLimit),
-                       static_cast<QWidget*>(ui->txtTimeLimit),
-                       static_cast<QWidget*>(ui->lblTimeLimitUnit)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->lblSetSize), static_cast<QWidget*>(ui->txtSetSize),
+          static_cast<QWidget*>(ui->lblTimeLimit), static_cast<QWidget*>(ui->txtTimeLimit),
+          static_cast<QWidget*>(ui->lblTimeLimitUnit)})
         w->setEnabled(set);
     ui->chkKeepFromStudy->setEnabled(!set);
 }
@@ -291,7 +299,8 @@ void frmFindChannels::cmdFind_Click() {
                                    "enter the site's transmitters in the main window first."));
         return;
     }
-    s.keepFromStudy = next.what != FindWhat::Set && ui->chkKeepFromStudy->isChecked();
+    // A set always keeps clear of the study's frequencies.
+    s.keepFromStudy = next.what == FindWhat::Set || ui->chkKeepFromStudy->isChecked();
     next.basis = basisText(s);
     if (next.what != FindWhat::Receive) {
         // The same band and study, and what the channels are to them.
@@ -308,11 +317,11 @@ void frmFindChannels::cmdFind_Click() {
             next.basis.prepend(QStringLiteral("pairs %1 MHz apart in ").arg(offset));
             break;
         default:
-            next.basis.prepend(
-                QStringLiteral("a set of up to %1 in ")
-                    .arg(next.set.offsetMHz != 0
-                             ? plural(next.set.wanted, "pair") + QStringLiteral(" %1 MHz apart").arg(offset)
-                             : plural(next.set.wanted, "channel")));
+            next.basis.prepend(QStringLiteral("a set of up to %1 in ")
+                                   .arg(next.set.offsetMHz != 0
+                                            ? plural(next.set.wanted, "pair") +
+                                                  QStringLiteral(" %1 MHz apart").arg(offset)
+                                            : plural(next.set.wanted, "channel")));
             next.basis += QStringLiteral(", within %1 s")
                               .arg(QString::fromStdString(
                                   formatNumber(next.set.timeLimitSeconds, {1, 0, 3, true})));
@@ -337,7 +346,8 @@ void frmFindChannels::cmdFind_Click() {
             options.progress = [&job](double share) { job.progress(share); };
             Found found;
             if (what == FindWhat::Set) {
-                found.set = std::make_shared<const CoordinationResult>(coordinate(request, options));
+                found.set =
+                    std::make_shared<const CoordinationResult>(coordinate(request, options));
                 return found;
             }
             ChannelResult r = findChannels(search, options);
@@ -430,12 +440,11 @@ void frmFindChannels::showSet(std::shared_ptr<const CoordinationResult> set, con
     if (found == 0)
         note = QStringLiteral("No channel of the band is clean beside the study.");
     else if (found < set->requested)
-        note = set->provenBest
-                   ? QStringLiteral("%1 is the most the band holds clean together.")
-                         .arg(plural(found, "channel"))
-                   : QStringLiteral("%1 found clean together within the time budget; a "
-                                    "longer search may find more.")
-                         .arg(plural(found, "channel"));
+        note = set->provenBest ? QStringLiteral("%1 is the most the band holds clean together.")
+                                     .arg(plural(found, "channel"))
+                               : QStringLiteral("%1 found clean together within the time budget; a "
+                                                "longer search may find more.")
+                                     .arg(plural(found, "channel"));
     searchEnded(note);
     table_->setResult(std::make_shared<const ChannelResult>(rowsOfSet(*set)), next.boundKHz, true);
     ui->tblChannels->setColumnHidden(ChannelTable::Receive, next.set.offsetMHz == 0);

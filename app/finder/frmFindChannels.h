@@ -96,7 +96,7 @@ class frmFindChannels : public QDialog {
     QSortFilterProxyModel* shown_;
     QString shownBasis_; // what the table's search searched, in words
     std::shared_ptr<const CoordinationResult> set_;
-    OffThreadRun run_;   // last: its threads end before the rest goes
+    OffThreadRun run_; // last: its threads end before the rest goes
 };
 
 } // namespace kim

@@ -157,7 +157,7 @@ class ChannelSet {
 // chose (their transmit and receive frequencies).
 struct CoordinationMarks {
     std::vector<std::pair<double, double>> excluded; // MHz, both ends included
-    std::vector<double> chosen;                       // MHz, ascending
+    std::vector<double> chosen;                      // MHz, ascending
     bool empty() const { return excluded.empty() && chosen.empty(); }
 };
 

@@ -109,7 +109,7 @@ void SpectrumView::setCoordination(CoordinationMarks marks) {
     // Chosen channels outside the view come into it with the study's band.
     const auto& chosen = coordination_.chosen;
     if (data_ && !data_->empty() && !chosen.empty() &&
-        (chosen.front() < scale_.lo() || chosen.back() > scale_.hi()))
+        (chosen.front() < scale_.lo() - 1e-9 || chosen.back() > scale_.hi() + 1e-9))
         showAll();
     update();
 }
