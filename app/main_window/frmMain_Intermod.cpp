@@ -1,17 +1,17 @@
 #include "frmMain_Intermod.h"
 
-#include "copy_results.h"
-#include "export_results.h"
-#include "file_commands.h"
 #include "finder_link.h"
-#include "frequency_import.h"
 #include "frequency_lists.h"
 #include "frmFindChannels.h"
 #include "frmFreqAdd.h"
+#include "import_command.h"
+#include "window_keys.h"
+#include "copy_results.h"
+#include "export_results.h"
+#include "file_commands.h"
+#include "frequency_import.h"
 #include "frmPP.h"
 #include "frmUser.h"
-#include "import_command.h"
-#include "list_sort_order.h"
 #include "message_box.h"
 #include "number_format.h"
 #include "numeric_entry.h"
@@ -22,13 +22,13 @@
 #include "select_on_focus.h"
 #include "settings_store.h"
 #include "spectrum_pane.h"
+#include "summary_pane.h"
 #include "spectrum_view.h"
 #include "study_controller.h"
 #include "study_display.h"
 #include "study_text_field.h"
-#include "summary_pane.h"
+#include "list_sort_order.h"
 #include "ui_frmMain_Intermod.h"
-#include "window_keys.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -37,10 +37,10 @@
 #include <QDesktopServices>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QLocale>
-#include <QMenuBar>
 #include <QShortcut>
 #include <QTimer>
+#include <QLocale>
+#include <QMenuBar>
 #include <QUrl>
 
 namespace kim {
@@ -89,7 +89,9 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
     explicit ReportAdapter(frmMain_Intermod& w) : w_(w) {}
     QString company() const override { return settings::company(QStringLiteral("Unkown")); }
     QString engineer() const override { return settings::engineer(QStringLiteral("Unknown")); }
-    std::shared_ptr<const StudyResult> resultStudy() const override { return w_.study_->result(); }
+    std::shared_ptr<const StudyResult> resultStudy() const override {
+        return w_.study_->result();
+    }
     QString siteName() const override { return w_.ui->txtSiteName->text(); }
     QString siteDescription() const override { return w_.ui->txtDescription->text(); }
     QString siteDate() const override { return w_.ui->txtDate->text(); }
@@ -153,21 +155,21 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     // A file's separation comes back whole too.
     ui->txtFreqSeparation->setMaxLength(ui->txtSiteName->maxLength());
     keepOnlyChosenTabStop({ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th});
-    new WindowKeys(*ui,
-                   {.separationLeft = [this] { txtFreqSeparation_LostFocus(); },
-                    .paste =
-                        [this](bool toTransmit) {
-                            importFrequencies(QApplication::clipboard()->text().toStdString(),
-                                              QStringLiteral("the clipboard"), toTransmit);
-                        },
-                    .copy =
-                        [this] {
-                            copySelectedResults(
-                                this, ui->lstIntermodProducts->selectionModel()->selection(),
-                                *results_);
-                        },
-                    .remove = [this](QListWidget* list) { removeSelected(list); }},
-                   this);
+    new WindowKeys(
+        *ui,
+        {.separationLeft = [this] { txtFreqSeparation_LostFocus(); },
+         .paste =
+             [this](bool toTransmit) {
+                 importFrequencies(QApplication::clipboard()->text().toStdString(),
+                                   QStringLiteral("the clipboard"), toTransmit);
+             },
+         .copy =
+             [this] {
+                 copySelectedResults(this, ui->lstIntermodProducts->selectionModel()->selection(),
+                                     *results_);
+             },
+         .remove = [this](QListWidget* list) { removeSelected(list); }},
+        this);
 
     connect(ui->cmdAddFreq, &QPushButton::clicked, this, &frmMain_Intermod::cmdAddFreq_Click);
     connect(ui->cmdRemove, &QPushButton::clicked, this, &frmMain_Intermod::cmdRemove_Click);
@@ -203,8 +205,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
 
     // The spectrum pane draws whatever the results list shows.
     spectrum_ = SpectrumPane::addTo(this);
-    finder_ = new FinderLink(
-        this, [this] { return channelSearch(); }, spectrum_);
+    finder_ = new FinderLink(this, [this] { return channelSearch(); }, spectrum_);
     connect(finder_, &FinderLink::channelsChosen, this, &frmMain_Intermod::channelsChosen);
     connect(finder_, &FinderLink::channelsToStudy, this, &frmMain_Intermod::channelsToStudy);
     connect(results_, &QAbstractItemModel::modelReset, spectrum_, [this] {
@@ -217,10 +218,9 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     connect(results_, &QAbstractItemModel::modelReset, summary, [this, summary] {
         summary->setResult(study_->result());
         const int r = results_->receiverFilter();
-        summary->showFilter(
-            r, r < 0 ? QString()
-                     : QString::fromStdString(formatNumber(
-                           results_->result()->receiveValue(size_t(r)), pattern::ListText)));
+        summary->showFilter(r, r < 0 ? QString() : QString::fromStdString(formatNumber(
+                                                       results_->result()->receiveValue(size_t(r)),
+                                                       pattern::ListText)));
     });
     connect(summary, &SummaryPane::receiverChosen, this, [this](int receiver) {
         results_->setReceiverFilter(receiver);
@@ -236,7 +236,8 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         connect(model, &QAbstractItemModel::modelReset, study_, &StudyController::studyEdited);
         connect(model, &QAbstractItemModel::dataChanged, study_, &StudyController::studyEdited);
     }
-    connect(ui->txtFreqSeparation, &QLineEdit::textChanged, study_, &StudyController::studyEdited);
+    connect(ui->txtFreqSeparation, &QLineEdit::textChanged, study_,
+            &StudyController::studyEdited);
     for (QRadioButton* opt : {ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th})
         connect(opt, &QRadioButton::toggled, study_, &StudyController::studyEdited);
     connect(study_, &StudyController::staleChanged, this, [this, summary](bool stale) {
@@ -272,6 +273,7 @@ void frmMain_Intermod::Form_Load() {
     CalcOnFly = settings::calcOnFly();
     ui->mnu_Config_CalcAsGo->setChecked(CalcOnFly);
 }
+
 
 Study frmMain_Intermod::currentStudy() const {
     Study s;
@@ -392,8 +394,7 @@ void frmMain_Intermod::cmdAddFreq_Click() {
 
 void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
     auto* dialog = qobject_cast<frmFreqAdd*>(sender());
-    if (addFrequencies(transmit ? ui->lstTransmit : ui->lstReceive, transmit, {value}, dialog) == 0)
-        return;
+    if (addFrequencies(transmit ? ui->lstTransmit : ui->lstReceive, transmit, {value}, dialog) == 0) return;
     if (dialog) dialog->clearEntry();
     frequenciesAdded();
 }
@@ -407,11 +408,12 @@ void frmMain_Intermod::channelsChosen(const std::vector<double>& mhz) {
 void frmMain_Intermod::channelsToStudy(const std::vector<double>& transmit,
                                        const std::vector<double>& receive) {
     QWidget* finder = finder_->window();
-    const int added =
-        (transmit.empty() ? 0 : addFrequencies(ui->lstTransmit, true, transmit, finder)) +
-        (receive.empty() ? 0 : addFrequencies(ui->lstReceive, false, receive, finder));
+    int added = 0;
+    if (!transmit.empty()) added += addFrequencies(ui->lstTransmit, true, transmit, finder);
+    if (!receive.empty()) added += addFrequencies(ui->lstReceive, false, receive, finder);
     if (added > 0) AddDirectInterferance();
 }
+
 
 void frmMain_Intermod::frequenciesAdded() {
     if (ui->mnu_Config_CalcAsGo->isChecked())
