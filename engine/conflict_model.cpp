@@ -3,6 +3,7 @@
 #include "number_format.h"
 
 #include <cmath>
+#include <set>
 
 namespace kim {
 namespace {
@@ -96,6 +97,7 @@ void ConflictModel::buildForms() {
                     Form f;
                     f.cx = cx, f.cy = cy, f.receiver = static_cast<Form::Receiver>(rho), f.cr = cr;
                     f.k = cy - (rho == Form::Y ? 1 : 0);
+                    f.kx = cx - (rho == Form::X ? 1 : 0);
                     // Other members' coefficients, non-increasing, then the site's mixes.
                     auto more = [&](auto&& self, int left, int last) -> void {
                         int p = std::max(cx, 0) + std::max(cy, 0) + std::max(cr, 0);
@@ -121,7 +123,11 @@ void ConflictModel::buildForms() {
                                 g.siteLo = std::min(g.siteLo, ws->front().value);
                                 g.siteHi = std::max(g.siteHi, ws->back().value);
                             }
-                            forms_.push_back(std::move(g));
+                            const bool pair = g.members == 0 && g.receiver != Form::Member;
+                            (pair         ? pairForms_
+                             : isShift(g) ? shiftForms_
+                                          : otherForms_)
+                                .push_back(std::move(g));
                         }
                         if (f.members == 4) return;
                         for (int c = std::min(left, last); c >= -left; --c) {
@@ -135,6 +141,62 @@ void ConflictModel::buildForms() {
                 }
             }
     }
+    // Forms of one relation forbid the same: say x + a - b on y and x - y + a on b.
+    for (auto* list : {&pairForms_, &shiftForms_, &otherForms_}) {
+        std::vector<Form> kept;
+        std::set<std::string> seen;
+        for (Form& f : *list)
+            if (seen.insert(relationOf(f)).second) kept.push_back(std::move(f));
+        *list = std::move(kept);
+    }
+}
+
+std::string ConflictModel::relationOf(const Form& f) {
+    // y's and x's coefficients, what the receiver takes off (a site receiver, or the
+    // offset), the members' net coefficients (the receiving one's own less one), and
+    // which site mixes complete it.
+    std::vector<int> net(f.c.begin(), f.c.begin() + f.members);
+    if (f.receiver == Form::Member) net.push_back(f.cr - 1);
+    std::sort(net.begin(), net.end());
+    std::string key;
+    auto put = [&](int64_t v) {
+        key += std::to_string(v);
+        key += ',';
+    };
+    put(f.k);
+    put(f.kx);
+    key += f.receiver == Form::Site ? 'S' : 'O';
+    for (int c : net)
+        put(c);
+    key += ';';
+    for (const auto* ws : f.site)
+        put(static_cast<int64_t>(reinterpret_cast<uintptr_t>(ws)));
+    return key;
+}
+
+void ConflictModel::keepWithin(int64_t lo, int64_t hi) {
+    if (reach_ < 0) return;
+    const int64_t qLo = rx_.empty() ? 0 : rx_.front(), qHi = rx_.empty() ? 0 : rx_.back();
+    auto reaches = [&](const Form& f) {
+        int64_t eLo = f.siteLo, eHi = f.siteHi;
+        auto term = [&](int64_t c, int64_t a, int64_t b) {
+            eLo += std::min(c * a, c * b);
+            eHi += std::max(c * a, c * b);
+        };
+        term(f.kx, lo, hi);
+        for (int d = 0; d < f.members; ++d)
+            term(f.c[static_cast<size_t>(d)], lo, hi);
+        if (f.receiver == Form::Member) term(f.cr - 1, lo, hi);
+        if (f.receiver == Form::Site)
+            term(-1, qLo, qHi);
+        else
+            term(-1, offset_, offset_);
+        if (f.k == 0) return eLo <= reach_ && eHi >= -reach_;
+        const int64_t kLo = std::min(f.k * lo, f.k * hi), kHi = std::max(f.k * lo, f.k * hi);
+        return kLo <= -eLo + reach_ && kHi >= -eHi - reach_;
+    };
+    for (auto* list : {&pairForms_, &shiftForms_, &otherForms_})
+        std::erase_if(*list, [&](const Form& f) { return !reaches(f); });
 }
 
 bool ConflictModel::near(const std::vector<int64_t>& sorted, int64_t v) const {

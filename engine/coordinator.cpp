@@ -363,11 +363,12 @@ CoordinationResult coordinate(const CoordinationRequest& r, const RunOptions& op
     out.candidates = channels.size();
     const double sepMHz = readStudyNumber(r.separation) / 1000;
     const int64_t offset = unitsOf(roundDecimals(r.offsetMHz, 5));
-    const ConflictModel model(tx, rx, r.order, reachUnits(sepMHz), offset);
+    ConflictModel model(tx, rx, r.order, reachUnits(sepMHz), offset);
     if (!model.error().empty()) {
         out.error = model.error();
         return out;
     }
+    model.keepWithin(channels.front(), channels.back());
     Progress progress(options, start, r.timeLimitSeconds);
     auto stopped = [&] {
         CoordinationResult s;

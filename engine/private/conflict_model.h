@@ -86,7 +86,14 @@ class ConflictModel {
     // lo = yMin, hi = yMax. Each product and receiver is told once for each way it forms.
     template <class Out>
     void unknownRanges(const NewChannel& x, const NewChannel* members, size_t count, int64_t yMin,
-                       int64_t yMax, bool pairsToo, Out&& out) const;
+                       int64_t yMax, bool pairsToo, Out&& out, bool shiftsToo = true) const;
+
+    // The products in which a later channel x and an unknown y each stand once, added or
+    // taken away, with members and the site: y lands at s x + v within the reach. For
+    // each such product that holds the newest member, members[count - 1], calls
+    // out(s, v). A search that keeps these as shifts asks unknownRanges() for the rest
+    // with shiftsToo false.
+    template <class Out> void shifts(const NewChannel* members, size_t count, Out&& out) const;
 
     // A channel alone with the site: its products (added as a transmitter, with its own
     // receiver when hasOwnReceiver) that interfere with the site's receivers or its own.
@@ -101,6 +108,10 @@ class ConflictModel {
         double receiverMHz = 0;
     };
     Alone alone(const NewChannel& y, bool hasOwnReceiver, int64_t nearBound) const;
+
+    // Channels will lie from lo to hi (transmit units) only: the products that cannot
+    // land there are left out of unknownRanges() and shifts().
+    void keepWithin(int64_t lo, int64_t hi);
 
     // Within the separation of one of the site's frequencies (transmit or receive).
     bool nearTransmitter(int64_t v) const { return near(tx_, v); }
@@ -118,15 +129,21 @@ class ConflictModel {
         int members = 0;
         std::array<int, 4> c{};
         int64_t k = 0;          // y's coefficient once its own receiver is taken off
+        int64_t kx = 0;         // x's, likewise
         bool onlyEmpty = false; // the site adds no letter
         std::vector<const std::vector<SiteMix>*> site;
         int64_t siteLo = 0, siteHi = 0; // the least and greatest of their values
     };
 
+    static std::string relationOf(const Form& f);
+    static bool isShift(const Form& f) {
+        return (f.k == 1 || f.k == -1) && (f.kx == 1 || f.kx == -1);
+    }
     bool near(const std::vector<int64_t>& sorted, int64_t v) const;
     void buildMixes();
     void buildForms();
-    std::vector<Form> forms_;
+    // The forms of x and y alone (with the site), those that shifts() gives, the rest.
+    std::vector<Form> pairForms_, shiftForms_, otherForms_;
 
     MixShapes shapes_;
     std::vector<int64_t> tx_, rx_;
@@ -148,7 +165,8 @@ inline int64_t ceilDiv(int64_t a, int64_t b) {
 
 template <class Out>
 void ConflictModel::unknownRanges(const NewChannel& x, const NewChannel* members, size_t count,
-                                  int64_t yMin, int64_t yMax, bool pairsToo, Out&& out) const {
+                                  int64_t yMin, int64_t yMax, bool pairsToo, Out&& out,
+                                  bool shiftsToo) const {
     if (reach_ < 0 || yMin > yMax) return;
     const int64_t R = reach_;
     int used[8];
@@ -229,59 +247,128 @@ void ConflictModel::unknownRanges(const NewChannel& x, const NewChannel* members
         mHi = std::max(mHi, members[i].tx);
     }
     const int64_t qLo = rx_.empty() ? 0 : rx_.front(), qHi = rx_.empty() ? 0 : rx_.back();
-    for (const Form& f : forms_) {
-        const bool pairForm = f.members == 0 && f.receiver != Form::Member;
-        if (pairForm ? !pairsToo : count == 0) continue;
-        const int64_t base = f.cx * x.tx;
-        // Bounds of base + W over every choice of members, receiver and site mix.
-        int64_t lo = base + f.siteLo, hi = base + f.siteHi;
-        auto term = [&](int64_t c, int64_t a, int64_t b) {
-            lo += std::min(c * a, c * b);
-            hi += std::max(c * a, c * b);
-        };
-        for (int d = 0; d < f.members; ++d)
-            term(f.c[static_cast<size_t>(d)], mLo, mHi);
-        switch (f.receiver) {
-        case Form::Site:
-            term(-1, qLo, qHi);
-            break;
-        case Form::X:
-            term(-1, x.rx, x.rx);
-            break;
-        case Form::Y:
-            term(-1, offset_, offset_);
-            break;
-        case Form::Member:
-            term(f.cr - 1, mLo, mHi);
-            term(-1, offset_, offset_);
-            break;
-        }
-        if (f.k != 0) {
-            const int64_t kLo = std::min(f.k * yMin, f.k * yMax);
-            const int64_t kHi = std::max(f.k * yMin, f.k * yMax);
-            if (kLo > -lo + R || kHi < -hi - R) continue;
-        } else if (lo > R || hi < -R) {
-            continue;
-        }
-        switch (f.receiver) {
-        case Form::Site:
-            for (int64_t q : rx_)
-                letters(letters, f, 0, 0, -1, base - q);
-            break;
-        case Form::X:
-            letters(letters, f, 0, 0, -1, base - x.rx);
-            break;
-        case Form::Y:
-            letters(letters, f, 0, 0, -1, base - offset_);
-            break;
-        case Form::Member:
-            for (size_t r = 0; r < count; ++r) {
-                used[usedCount++] = static_cast<int>(r);
-                letters(letters, f, 0, 0, static_cast<int>(r),
-                        base - members[r].rx + f.cr * members[r].tx);
-                --usedCount;
+    static const std::vector<Form> none;
+    const std::vector<Form>* lists[] = {pairsToo ? &pairForms_ : &none,
+                                        shiftsToo && count ? &shiftForms_ : &none,
+                                        count ? &otherForms_ : &none};
+    for (const std::vector<Form>* list : lists)
+        for (const Form& f : *list) {
+            const int64_t base = f.cx * x.tx;
+            // Bounds of base + W over every choice of members, receiver and site mix.
+            int64_t lo = base + f.siteLo, hi = base + f.siteHi;
+            auto term = [&](int64_t c, int64_t a, int64_t b) {
+                lo += std::min(c * a, c * b);
+                hi += std::max(c * a, c * b);
+            };
+            for (int d = 0; d < f.members; ++d)
+                term(f.c[static_cast<size_t>(d)], mLo, mHi);
+            switch (f.receiver) {
+            case Form::Site:
+                term(-1, qLo, qHi);
+                break;
+            case Form::X:
+                term(-1, x.rx, x.rx);
+                break;
+            case Form::Y:
+                term(-1, offset_, offset_);
+                break;
+            case Form::Member:
+                term(f.cr - 1, mLo, mHi);
+                term(-1, offset_, offset_);
+                break;
             }
-            break;
+            if (f.k != 0) {
+                const int64_t kLo = std::min(f.k * yMin, f.k * yMax);
+                const int64_t kHi = std::max(f.k * yMin, f.k * yMax);
+                if (kLo > -lo + R || kHi < -hi - R) continue;
+            } else if (lo > R || hi < -R) {
+                continue;
+            }
+            switch (f.receiver) {
+            case Form::Site:
+                for (int64_t q : rx_)
+                    letters(letters, f, 0, 0, -1, base - q);
+                break;
+            case Form::X:
+                letters(letters, f, 0, 0, -1, base - x.rx);
+                break;
+            case Form::Y:
+                letters(letters, f, 0, 0, -1, base - offset_);
+                break;
+            case Form::Member:
+                for (size_t r = 0; r < count; ++r) {
+                    used[usedCount++] = static_cast<int>(r);
+                    letters(letters, f, 0, 0, static_cast<int>(r),
+                            base - members[r].rx + f.cr * members[r].tx);
+                    --usedCount;
+                }
+                break;
+            }
+        }
+}
+
+template <class Out>
+void ConflictModel::shifts(const NewChannel* members, size_t count, Out&& out) const {
+    if (reach_ < 0 || count == 0 || !shapes_.anyMulti) return;
+    const size_t newest = count - 1;
+    // k y + kx x + rest + W within the reach, k and kx each 1 or -1: y = s x + v with
+    // s = -kx k and v = -k (rest + W).
+    auto emit = [&](const Form& f, int64_t rest) {
+        const int64_t s = -f.kx * f.k;
+        for (const std::vector<SiteMix>* ws : f.site)
+            for (auto it = ws->begin(); it != ws->end(); ++it)
+                if (it == ws->begin() || std::prev(it)->value != it->value)
+                    out(s, -f.k * (rest + it->value));
+    };
+    // The older members for the coefficients c[d..n), distinct, in index order where two
+    // are equal; `skip`, the receiving one, takes no other letter.
+    int chosen[8] = {};
+    auto older = [&](auto&& self, const Form& f, const std::array<int, 4>& c, int n, int d,
+                     size_t start, int skip, int64_t rest) -> void {
+        if (d == n) {
+            emit(f, rest);
+            return;
+        }
+        const bool same = d > 0 && c[static_cast<size_t>(d - 1)] == c[static_cast<size_t>(d)];
+        for (size_t i = same ? start : 0; i < newest; ++i) {
+            if (static_cast<int>(i) == skip) continue;
+            bool taken = false;
+            for (int u = 0; u < d; ++u)
+                taken |= chosen[u] == static_cast<int>(i);
+            if (taken) continue;
+            chosen[d] = static_cast<int>(i);
+            self(self, f, c, n, d + 1, i + 1, skip,
+                 rest + c[static_cast<size_t>(d)] * members[i].tx);
+        }
+    };
+    for (const Form& f : shiftForms_) {
+        // The newest as the receiving member: every letter from the older ones.
+        if (f.receiver == Form::Member)
+            older(older, f, f.c, f.members, 0, 0, static_cast<int>(newest),
+                  f.cr * members[newest].tx - members[newest].rx);
+        // The newest as a letter, once for each coefficient it can take.
+        for (int d = 0; d < f.members; ++d) {
+            if (d > 0 && f.c[static_cast<size_t>(d)] == f.c[static_cast<size_t>(d - 1)]) continue;
+            std::array<int, 4> c{};
+            int n = 0;
+            for (int e = 0; e < f.members; ++e)
+                if (e != d) c[static_cast<size_t>(n++)] = f.c[static_cast<size_t>(e)];
+            const int64_t mine = f.c[static_cast<size_t>(d)] * members[newest].tx;
+            switch (f.receiver) {
+            case Form::Site:
+                for (int64_t q : rx_)
+                    older(older, f, c, n, 0, 0, -1, mine - q);
+                break;
+            case Form::X: // x's receiver and y's lie the offset above them
+            case Form::Y:
+                older(older, f, c, n, 0, 0, -1, mine - offset_);
+                break;
+            case Form::Member:
+                for (size_t r = 0; r < newest; ++r)
+                    older(older, f, c, n, 0, 0, static_cast<int>(r),
+                          mine + f.cr * members[r].tx - members[r].rx);
+                break;
+            }
         }
     }
 }
