@@ -287,13 +287,22 @@ void TstCoordinator::largestSets_data() {
     QTest::addColumn<int>("steps");
     QTest::addColumn<int>("seed");    // 0: no site; else a random one
     QTest::addColumn<int>("largest"); // -1: not known beforehand
+    // Besides, a band off the first one's raster by 10 Hz: the search cannot take the
+    // channels as steps of one raster.
+    QTest::addColumn<bool>("offRaster");
     // Third-order-free sets on an empty site: the rulers whose differences all differ.
-    QTest::newRow("16 steps") << 16 << 0 << 5;
-    QTest::newRow("17 steps") << 17 << 0 << 6;
-    QTest::newRow("24 steps") << 24 << 0 << 6;
-    QTest::newRow("25 steps") << 25 << 0 << 7;
-    for (int s = 1; s <= 12; ++s)
-        QTest::newRow(qPrintable(QString("site %1").arg(s))) << 9 << s << -1;
+    QTest::newRow("16 steps") << 16 << 0 << 5 << false;
+    QTest::newRow("17 steps") << 17 << 0 << 6 << false;
+    QTest::newRow("24 steps") << 24 << 0 << 6 << false;
+    QTest::newRow("25 steps") << 25 << 0 << 7 << false;
+    QTest::newRow("two bands off one raster") << 5 << 0 << -1 << true;
+    for (int s = 1; s <= 40; ++s) {
+        QTest::newRow(qPrintable(QString("site %1").arg(s)))
+            << (s > 12 ? 13 : 9) << s << -1 << false;
+        if (s > 12) continue;
+        QTest::newRow(qPrintable(QString("site %1, off one raster").arg(s)))
+            << 4 << s << -1 << true;
+    }
 }
 
 // A set proven largest is: no set one larger is clean (checked on every subset of a small
@@ -302,6 +311,7 @@ void TstCoordinator::largestSets() {
     QFETCH(int, steps);
     QFETCH(int, seed);
     QFETCH(int, largest);
+    QFETCH(bool, offRaster);
     CoordinationRequest r = seed ? randomRequest(seed) : CoordinationRequest{};
     if (!seed) {
         r.separation = "1.0";
@@ -310,6 +320,7 @@ void TstCoordinator::largestSets() {
     }
     const double from = seed ? r.bands.front().fromMHz : 450.0;
     r.bands = {{from, from + steps * r.rasterKHz / 1000}};
+    if (offRaster) r.bands.push_back({from + 0.30001, from + 0.30001 + steps * r.rasterKHz / 1000});
     r.exclusions.clear();
     r.wanted = 30;
     const CoordinationResult res = coordinate(r, RunOptions{});
@@ -319,7 +330,11 @@ void TstCoordinator::largestSets() {
     QVERIFY(linesAgainst(r, res.channels).empty() && !tooClose(r, res.channels));
     // Every set one larger among the channels clean alone holds a line against it.
     std::vector<CoordinatedChannel> alone;
-    for (double f : channelFrequencies(r.bands[0].fromMHz, r.bands[0].toMHz, r.rasterKHz)) {
+    std::vector<double> band;
+    for (const FrequencyRange& b : r.bands)
+        for (double f : channelFrequencies(b.fromMHz, b.toMHz, r.rasterKHz))
+            band.push_back(f);
+    for (double f : band) {
         CoordinatedChannel c;
         c.transmitText = formatNumber(f, pattern::ChannelText);
         c.receiveText =
