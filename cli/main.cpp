@@ -1,6 +1,7 @@
 // intermod-study: runs the study of a ".int" file from a script and prints its lines, its
 // per-receiver summary, or the clean channels of a band.
 #include "channel_finder.h"
+#include "coordinator.h"
 #include "descriptor_output.h"
 #include "number_format.h"
 #include "ordered_text.h"
@@ -25,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -34,14 +36,21 @@ constexpr const char* kUsage =
     "Usage: intermod-study [OPTION]... STUDY.int\n"
     "Runs the intermodulation study of a study file and prints the interfering products\n"
     "in the order of the results list, one line each; or, with --find-channels, the\n"
-    "channels of a band where no product interferes.\n"
+    "channels of a band where no product interferes; or, with --coordinate, a set of\n"
+    "channels that stay clean together with the study's site.\n"
     "\n"
     "  --order 1|3|5       1st - Direct, 1st to 3rd or 1st to 5th (default 5)\n"
     "  --separation KHZ    minimum separation in kHz in place of the file's, as in the window\n"
     "  --format FORMAT     text (default; counts on standard error), summary, json or csv\n"
-    "  --find-channels FROM-TO  test the channels of the band FROM to TO MHz as receivers\n"
-    "  --raster KHZ        the channel step of --find-channels, such as 12.5 or 25\n"
+    "  --find-channels FROM-TO  test the channels of the band FROM to TO MHz (see --as)\n"
+    "  --raster KHZ        the channel step of --find-channels or --coordinate, such as 12.5\n"
     "  --keep-from-study   clean channels also keep the separation from the study's frequencies\n"
+    "  --as ROLE           what a channel found is: receive (default), transmit or pair\n"
+    "  --offset MHZ        a pair's receiver lies this far from its transmitter, such as -5\n"
+    "  --coordinate N      find N channels that stay clean together with the site\n"
+    "  --band FROM-TO,...  the bands of --coordinate in MHz, such as 470-608\n"
+    "  --exclude FROM-TO,...  ranges --coordinate may not use, such as 512-518,548-554\n"
+    "  --time-limit S      seconds --coordinate searches at most (default 60)\n"
     "  --threads N         threads to compute on (default: every core)\n"
     "  --quiet             nothing on standard error but errors (no progress, no summary)\n"
     "  -h, --help          show this help and exit\n"
@@ -59,6 +68,13 @@ struct Options {
     double fromMHz = 0, toMHz = 0;
     std::optional<double> rasterKHz;
     bool keepFromStudy = false;
+    kim::ChannelRole role = kim::ChannelRole::Receive;
+    bool roleGiven = false;
+    std::optional<double> offsetMHz;
+    // --coordinate: the number of channels, the bands, the exclusions, the time limit.
+    std::optional<size_t> coordinate;
+    std::vector<kim::FrequencyRange> bands, exclusions;
+    std::optional<double> timeLimit;
     std::optional<std::string> separation;
     unsigned threads = 0;
     bool quiet = false;
@@ -237,6 +253,42 @@ std::optional<double> plainNumber(std::string_view text) {
     return kim::readLeadingNumber(text);
 }
 
+// FROM-TO, the first "-" after the first character dividing them.
+std::optional<kim::FrequencyRange> rangeOf(std::string_view text) {
+    const auto dash = text.find('-', 1);
+    const auto from = plainNumber(text.substr(0, dash));
+    const auto to =
+        dash == std::string_view::npos ? std::nullopt : plainNumber(text.substr(dash + 1));
+    if (!from || !to) return std::nullopt;
+    return kim::FrequencyRange{*from, *to};
+}
+
+// FROM-TO[,FROM-TO...].
+std::optional<std::vector<kim::FrequencyRange>> rangesOf(std::string_view text) {
+    std::vector<kim::FrequencyRange> out;
+    for (;;) {
+        const auto comma = text.find(',');
+        const auto r = rangeOf(text.substr(0, comma));
+        if (!r) return std::nullopt;
+        out.push_back(*r);
+        if (comma == std::string_view::npos) return out;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+// The request of --coordinate, without the study's site.
+kim::CoordinationRequest coordinationOf(const Options& o) {
+    kim::CoordinationRequest r;
+    r.order = o.order;
+    r.bands = o.bands;
+    r.rasterKHz = o.rasterKHz.value_or(0);
+    r.exclusions = o.exclusions;
+    r.offsetMHz = o.offsetMHz.value_or(0);
+    r.wanted = o.coordinate.value_or(0);
+    r.timeLimitSeconds = o.timeLimit.value_or(60);
+    return r;
+}
+
 // Reads the arguments into o; returns an exit status when the program ends here.
 std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     bool haveFile = false;
@@ -274,7 +326,9 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
             value = arg.substr(eq + 1);
         }
         if (name == "--order" || name == "--format" || name == "--separation" ||
-            name == "--threads" || name == "--find-channels" || name == "--raster") {
+            name == "--threads" || name == "--find-channels" || name == "--raster" ||
+            name == "--as" || name == "--offset" || name == "--coordinate" || name == "--band" ||
+            name == "--exclude" || name == "--time-limit") {
             if (!inline_) {
                 if (i + 1 >= argc) return usageError(name + " needs a value");
                 value = argv[++i];
@@ -293,17 +347,43 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
                     return badValue(name, "text, summary, json or csv", value);
                 o.format = value;
             } else if (name == "--find-channels") {
-                // FROM-TO: the first "-" after the first character divides them.
-                const auto dash = value.find('-', 1);
-                const auto from = plainNumber(std::string_view(value).substr(0, dash));
-                const auto to = dash == std::string::npos
-                                    ? std::nullopt
-                                    : plainNumber(std::string_view(value).substr(dash + 1));
-                if (!from || !to)
-                    return badValue(name, "a band FROM-TO in MHz, such as 136-174", value);
+                const auto band = rangeOf(value);
+                if (!band) return badValue(name, "a band FROM-TO in MHz, such as 136-174", value);
                 o.findChannels = true;
-                o.fromMHz = *from;
-                o.toMHz = *to;
+                o.fromMHz = band->fromMHz;
+                o.toMHz = band->toMHz;
+            } else if (name == "--as") {
+                if (value == "receive")
+                    o.role = kim::ChannelRole::Receive;
+                else if (value == "transmit")
+                    o.role = kim::ChannelRole::Transmit;
+                else if (value == "pair")
+                    o.role = kim::ChannelRole::Pair;
+                else
+                    return badValue(name, "receive, transmit or pair", value);
+                o.roleGiven = true;
+            } else if (name == "--offset") {
+                const bool minus = !value.empty() && (value[0] == '-' || value[0] == '+');
+                o.offsetMHz = plainNumber(std::string_view(value).substr(minus ? 1 : 0));
+                if (!o.offsetMHz) return badValue(name, "MHz, such as 0.6 or -5", value);
+                if (value[0] == '-') *o.offsetMHz = -*o.offsetMHz;
+            } else if (name == "--coordinate") {
+                const bool digits = !value.empty() && value.size() <= 6 &&
+                                    value.find_first_not_of("0123456789") == std::string::npos;
+                const size_t n = digits ? std::stoul(value) : 0;
+                if (n < 1 || n > kim::kMaxCoordinated)
+                    return badValue(name, "a number of channels from 1 to 10,000", value);
+                o.coordinate = n;
+            } else if (name == "--band" || name == "--exclude") {
+                const auto ranges = rangesOf(value);
+                if (!ranges)
+                    return badValue(
+                        name, "ranges FROM-TO in MHz, such as 470-608 or 470-512,518-608", value);
+                (name == "--band" ? o.bands : o.exclusions) = *ranges;
+            } else if (name == "--time-limit") {
+                o.timeLimit = plainNumber(value);
+                if (!o.timeLimit || !(*o.timeLimit > 0))
+                    return badValue(name, "seconds, such as 60 or 2.5", value);
             } else if (name == "--raster") {
                 o.rasterKHz = plainNumber(value);
                 if (!o.rasterKHz) return badValue(name, "kHz, such as 12.5 or 25", value);
@@ -326,15 +406,40 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         o.file = arg;
         haveFile = true;
     }
-    if (o.findChannels != o.rasterKHz.has_value())
+    if (o.findChannels && o.coordinate)
+        return usageError("--find-channels and --coordinate do not go together");
+    if ((o.findChannels || o.coordinate) != o.rasterKHz.has_value())
         return usageError(o.findChannels ? "--find-channels needs --raster"
-                                         : "--raster goes with --find-channels");
+                          : o.coordinate ? "--coordinate needs --raster"
+                                         : "--raster goes with --find-channels or --coordinate");
     if (o.keepFromStudy && !o.findChannels)
         return usageError("--keep-from-study goes with --find-channels");
+    if (o.roleGiven && !o.findChannels) return usageError("--as goes with --find-channels");
     if (o.findChannels) {
         if (o.format == "summary")
             return usageError("--format summary is for studies, not for --find-channels");
         const std::string bad = kim::checkBand(o.fromMHz, o.toMHz, *o.rasterKHz);
+        if (!bad.empty()) return usageError(bad);
+        if (o.role == kim::ChannelRole::Pair && !o.offsetMHz)
+            return usageError("--as pair needs --offset");
+        if (o.offsetMHz && o.role != kim::ChannelRole::Pair)
+            return usageError("--offset goes with --as pair or --coordinate");
+        if (o.offsetMHz) {
+            const std::string off = kim::checkOffset(o.fromMHz, *o.offsetMHz);
+            if (!off.empty()) return usageError(off);
+        }
+    }
+    if (!o.coordinate) {
+        if (o.offsetMHz && !o.findChannels)
+            return usageError("--offset goes with --as pair or --coordinate");
+        if (!o.bands.empty()) return usageError("--band goes with --coordinate");
+        if (!o.exclusions.empty()) return usageError("--exclude goes with --coordinate");
+        if (o.timeLimit) return usageError("--time-limit goes with --coordinate");
+    } else {
+        if (o.format != "text" && o.format != "json")
+            return usageError("--format for --coordinate is text or json");
+        if (o.bands.empty()) return usageError("--coordinate needs --band");
+        const std::string bad = kim::checkCoordination(coordinationOf(o));
         if (!bad.empty()) return usageError(bad);
     }
     if (!haveFile) return usageError("no study file named");
@@ -367,6 +472,8 @@ int findChannels(const kim::Study& study, const Options& o, const Interrupt& int
     search.toMHz = o.toMHz;
     search.rasterKHz = *o.rasterKHz;
     search.keepFromStudy = o.keepFromStudy;
+    search.role = o.role;
+    search.offsetMHz = o.offsetMHz.value_or(0);
     ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
     kim::RunOptions run;
     run.threads = o.threads;
@@ -394,6 +501,38 @@ int findChannels(const kim::Study& study, const Options& o, const Interrupt& int
     return 0;
 }
 
+// A set of channels that stay clean together with the study's site.
+int coordinate(const kim::Study& study, const Options& o, const Interrupt& interrupt) {
+    kim::CoordinationRequest r = coordinationOf(o);
+    r.transmit = study.transmit;
+    r.receive = study.receive;
+    r.separation = study.separation;
+    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
+    kim::RunOptions run;
+    run.threads = o.threads;
+    run.stop = interrupt.token();
+    run.progress = [&](double share) { progress.update(share); };
+    const kim::CoordinationResult res = kim::coordinate(r, run);
+    progress.clear();
+    if (!res.error.empty()) {
+        std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), res.error.c_str());
+        return kExitFailed;
+    }
+    Output out;
+    const bool written =
+        !res.cancelled && kim::exportCoordination(res, o.format == "json", [&](std::string_view b) {
+            return !interrupt.happened() && out.write(b);
+        });
+    if (const auto failed = outputFailure(written, out, interrupt)) return *failed;
+    if (o.format == "text" && !o.quiet)
+        std::fprintf(stderr, "%zu of %zu channels in %.1f s, %s\n", res.channels.size(),
+                     res.requested, res.seconds,
+                     res.channels.size() >= res.requested ? "all that were asked for"
+                     : res.provenBest                     ? "the most there are"
+                                                          : "the most found within the time limit");
+    return 0;
+}
+
 int study(const Options& o, const Interrupt& interrupt) {
     kim::StudyReadResult read = kim::readStudyFile(o.file);
     if (!read.ok) {
@@ -404,6 +543,7 @@ int study(const Options& o, const Interrupt& interrupt) {
     study.order = o.order;
     if (o.separation) study.separation = *o.separation;
     if (o.findChannels) return findChannels(study, o, interrupt);
+    if (o.coordinate) return coordinate(study, o, interrupt);
 
     ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
     kim::RunOptions run;

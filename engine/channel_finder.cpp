@@ -8,6 +8,7 @@
 // drift however many steps, and its text rounds that exact decimal.
 #include "channel_finder.h"
 
+#include "coordinator.h"
 #include "number_format.h"
 #include "study_near.h"
 
@@ -235,6 +236,7 @@ NearestSearch nearestProducts(const StudyInput& input, const RunOptions& options
 }
 
 ChannelResult findChannels(const ChannelSearch& search, const RunOptions& options) {
+    if (search.role != ChannelRole::Receive) return findTransmitChannels(search, options);
     ChannelResult out;
     const Raster band = rasterOf(search.fromMHz, search.toMHz, search.rasterKHz);
     if (!band.error.empty()) {

@@ -16,6 +16,10 @@ namespace kim {
 // Channels a search tests at most.
 inline constexpr uint64_t kMaxChannels = 1'000'000;
 
+// What a channel is to the site: a receiver, a transmitter, or a transmitter with a
+// receiver apart by an offset (a repeater's pair).
+enum class ChannelRole { Receive, Transmit, Pair };
+
 struct ChannelSearch {
     std::vector<std::string> transmit; // list texts, MHz
     std::string separation;            // kHz, as typed
@@ -25,6 +29,9 @@ struct ChannelSearch {
     // Also keep the separation from every frequency of the study, transmit and receive.
     bool keepFromStudy = false;
     std::vector<std::string> receive; // list texts, MHz; read only with keepFromStudy
+                                      // (and the receivers a transmitter may hit)
+    ChannelRole role = ChannelRole::Receive;
+    double offsetMHz = 0; // a pair's receiver: the channel plus this
 };
 
 // Empty when the band can be searched, else why not (FROM above TO, a raster of zero or
@@ -46,6 +53,10 @@ struct TestedChannel {
     std::optional<double> nearestKHz;
     std::string nearestLine;
     bool nearStudyFrequency = false; // closer than the separation to a study frequency
+    // A pair's receiver ("##0.00000") and the products there of the site's transmitters
+    // alone; they are among `products`.
+    std::string receiveText;
+    uint64_t receiveProducts = 0;
     bool clean() const { return products == 0 && !nearStudyFrequency; }
 };
 
@@ -54,6 +65,7 @@ struct ChannelResult {
     bool cancelled = false;              // stopped: nothing else is set
     std::vector<TestedChannel> channels; // every channel of the band, ascending
     uint64_t clean = 0;
+    ChannelRole role = ChannelRole::Receive;
 };
 
 // How far the nearest product of a channel is looked for: 1 MHz or 40 separations,
@@ -81,8 +93,9 @@ struct NearestSearch {
 NearestSearch nearestProducts(const StudyInput& input, const RunOptions& options,
                               const std::function<void(size_t, NearestProduct&&)>& found);
 
-// Tests every channel of the band. Threads, stop and progress as for runStudy(); the
-// line limit is not used. The result is the same for any number of threads. Throws
+// Tests every channel of the band in its role (coordinator.h tells how a transmitter and
+// a pair are tested). Threads, stop and progress as for runStudy(); the line limit is
+// not used. The result is the same for any number of threads. Throws
 // std::bad_alloc when memory runs out.
 ChannelResult findChannels(const ChannelSearch& search, const RunOptions& options);
 

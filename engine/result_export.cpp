@@ -223,14 +223,20 @@ bool exportChannels(const ChannelResult& res, ExportFormat format,
                 b += '\n';
             },
             write);
+    // A pair's receiver and the site's products there, beside the channel.
+    const bool pairs = res.role == ChannelRole::Pair;
     if (format == ExportFormat::Csv)
-        return write("frequency,products,nearest_khz,nearest,clean\n") &&
+        return write(pairs
+                         ? "frequency,receive,products,receive_products,nearest_khz,nearest,clean\n"
+                         : "frequency,products,nearest_khz,nearest,clean\n") &&
                writeChannelRows(
                    res,
-                   [](std::string& b, const TestedChannel& c, bool) {
+                   [pairs](std::string& b, const TestedChannel& c, bool) {
                        b += c.text;
+                       if (pairs) b += ',' + c.receiveText;
                        b += ',';
                        b += std::to_string(c.products);
+                       if (pairs) b += ',' + std::to_string(c.receiveProducts);
                        b += ',';
                        if (c.nearestKHz) appendNumber(b, *c.nearestKHz, kPlainKHz);
                        b += ',';
@@ -241,10 +247,13 @@ bool exportChannels(const ChannelResult& res, ExportFormat format,
     return write("{\"channels\": [") &&
            writeChannelRows(
                res,
-               [](std::string& b, const TestedChannel& c, bool first) {
+               [pairs](std::string& b, const TestedChannel& c, bool first) {
                    if (!first) b += ", ";
-                   b += "{\"frequency\": \"" + c.text +
-                        "\", \"products\": " + std::to_string(c.products) + ", \"nearest_khz\": ";
+                   b += "{\"frequency\": \"" + c.text + "\", ";
+                   if (pairs) b += "\"receive\": \"" + c.receiveText + "\", ";
+                   b += "\"products\": " + std::to_string(c.products);
+                   if (pairs) b += ", \"receive_products\": " + std::to_string(c.receiveProducts);
+                   b += ", \"nearest_khz\": ";
                    if (c.nearestKHz) {
                        appendNumber(b, *c.nearestKHz, kPlainKHz);
                        b += ", \"nearest\": ";

@@ -119,6 +119,8 @@ class TstCli : public QObject {
     void summaryTable();
     void findChannels_data();
     void findChannels();
+    void coordinate_data();
+    void coordinate();
     void studyThatDoesNotRun();
     void unreadableFiles_data();
     void unreadableFiles();
@@ -267,6 +269,25 @@ void TstCli::findChannels_data() {
                              "149.95000, Sep: 50.0 KHz\", \"clean\": true}], \"clean\": 1, "
                              "\"tested\": 1}\n"
                           << "";
+    // As a transmitter: clean where none of its products with the site's transmitters
+    // lands on 149.95 and it is not on 150.0 or 150.1 itself.
+    QTest::newRow("transmit")
+        << QStringList{"--find-channels", "149.8-150.3", "--raster", "25", "--as", "transmit"}
+        << "149.80000\n149.82500\n149.87500\n149.90000\n149.92500\n150.07500\n150.12500\n"
+           "150.17500\n150.20000\n150.22500\n150.27500\n150.30000\n"
+        << "12 of 21 channels clean\n";
+    // A pair's own transmitter with the site's lands on its receiver 100 kHz below.
+    QTest::newRow("pair, json")
+        << QStringList{"--find-channels", "149.9-149.925", "--raster", "25",  "--as", "pair",
+                       "--offset",        "-0.1",          "--format", "json"}
+        << "{\"channels\": [{\"frequency\": \"149.90000\", \"receive\": \"149.80000\", "
+           "\"products\": 2, \"receive_products\": 0, \"nearest_khz\": 0.0, \"nearest\": "
+           "\"A+B-C: 149.90000 + 150.00000 - 150.10000 = 149.80000 (149.80000), Sep: 00.0 KHz\", "
+           "\"clean\": false}, {\"frequency\": \"149.92500\", \"receive\": \"149.82500\", "
+           "\"products\": 1, \"receive_products\": 0, \"nearest_khz\": 0.0, \"nearest\": "
+           "\"A+B-C: 149.92500 + 150.00000 - 150.10000 = 149.82500 (149.82500), Sep: 00.0 KHz\", "
+           "\"clean\": false}], \"clean\": 0, \"tested\": 2}\n"
+        << "";
 }
 
 void TstCli::findChannels() {
@@ -283,6 +304,61 @@ void TstCli::findChannels() {
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, out);
     QCOMPARE(r.err, err);
+}
+
+// The same site: a set of microphones clear of it and of one another.
+void TstCli::coordinate_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("channels");
+    QTest::addColumn<bool>("proven");
+    QTest::addColumn<QString>("err"); // a pattern
+    QTest::newRow("four") << QStringList{"--coordinate", "4",        "--band",
+                                         "149.5-150.5",  "--raster", "25"}
+                          << QStringList{"149.80000", "149.82500", "150.35000", "150.42500"} << true
+                          << "4 of 4 channels in [0-9.]+ s, all that were asked for\n";
+    QTest::newRow("as many as there are, two bands and an exclusion")
+        << QStringList{"--coordinate", "40",          "--band",   "149.5-150.5,151-151.5",
+                       "--exclude",    "150.2-150.3", "--raster", "25"}
+        << QStringList{"149.80000", "150.42500", "150.50000", "151.02500",
+                       "151.15000", "151.37500", "151.40000"}
+        << true << "7 of 40 channels in [0-9.]+ s, the most there are\n";
+    QTest::newRow("quiet") << QStringList{"--coordinate=2", "--band=149.5-150.5", "--raster=25",
+                                          "--time-limit=30", "--quiet"}
+                           << QStringList{"150.47500", "150.50000"} << true << "";
+}
+
+// Text gives the channels one a line; JSON the same as an object with the counts.
+void TstCli::coordinate() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, channels);
+    QFETCH(bool, proven);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("two.int");
+    writeStudy(file, {"150.00000", "150.10000"}, {"149.95000"});
+    args << "--order"
+         << "3";
+    const Run text = run(QStringList(args) << file);
+    QCOMPARE(text.code, 0);
+    QCOMPARE(text.out, channels.join('\n') + '\n');
+    QVERIFY2(QRegularExpression("^" + err + "$").match(text.err).hasMatch(), qPrintable(text.err));
+    const Run json = run(QStringList(args) << "--format"
+                                           << "json" << file);
+    QCOMPARE(json.code, 0);
+    QCOMPARE(json.err, QString());
+    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QCOMPARE(o.keys(), (QStringList{"channels", "found", "proven_best", "requested", "seconds"}));
+    QStringList got;
+    for (const QJsonValue& v : o.value("channels").toArray())
+        got << v.toString();
+    QCOMPARE(got, channels);
+    QCOMPARE(o.value("found").toInt(), int(channels.size()));
+    QCOMPARE(o.value("requested").toInt(), args[args.indexOf(QRegularExpression("--coordinate.*")) +
+                                                (args.contains("--coordinate") ? 1 : 0)]
+                                               .section('=', -1)
+                                               .toInt());
+    QCOMPARE(o.value("proven_best").toBool(), proven);
+    QVERIFY(o.value("seconds").isDouble());
 }
 
 void TstCli::studyThatDoesNotRun() {
@@ -351,10 +427,57 @@ void TstCli::badUsage_data() {
                    .arg(b);
     QTest::newRow("band without raster") << QStringList{"--find-channels", "136-174", kThousands}
                                          << "--find-channels needs --raster";
-    QTest::newRow("raster without band")
-        << QStringList{"--raster", "12.5", kThousands} << "--raster goes with --find-channels";
+    QTest::newRow("raster without band") << QStringList{"--raster", "12.5", kThousands}
+                                         << "--raster goes with --find-channels or --coordinate";
     QTest::newRow("keeping clear without band") << QStringList{"--keep-from-study", kThousands}
                                                 << "--keep-from-study goes with --find-channels";
+    // Coordination and the roles of the finder.
+    auto coordinate = [](QStringList more) {
+        return QStringList{"--coordinate", "4", "--band", "470-480", "--raster", "25"}
+               << more << kThousands;
+    };
+    QTest::newRow("no channel wanted")
+        << QStringList{"--coordinate", "0", "--band", "470-480", "--raster", "25", kThousands}
+        << "--coordinate takes a number of channels from 1 to 10,000, not \"0\"";
+    QTest::newRow("coordinate without band")
+        << QStringList{"--coordinate", "4", "--raster", "25", kThousands}
+        << "--coordinate needs --band";
+    QTest::newRow("coordinate without raster")
+        << QStringList{"--coordinate", "4", "--band", "470-480", kThousands}
+        << "--coordinate needs --raster";
+    QTest::newRow("bands upside down")
+        << QStringList{"--coordinate", "4",  "--band",  "470-480,490-485",
+                       "--raster",     "25", kThousands}
+        << "The band begins at 490 MHz, above its end at 485 MHz.";
+    QTest::newRow("band list") << QStringList{"--coordinate", "4",  "--band",  "470-480,",
+                                              "--raster",     "25", kThousands}
+                               << "--band takes ranges FROM-TO in MHz, such as 470-608 or "
+                                  "470-512,518-608, not \"470-480,\"";
+    QTest::newRow("everything excluded") << coordinate({"--exclude", "400-500"})
+                                         << "The exclusions cover every channel of the bands.";
+    QTest::newRow("no time") << coordinate({"--time-limit", "0"})
+                             << "--time-limit takes seconds, such as 60 or 2.5, not \"0\"";
+    QTest::newRow("coordinate as csv")
+        << coordinate({"--format", "csv"}) << "--format for --coordinate is text or json";
+    QTest::newRow("both searches") << coordinate({"--find-channels", "470-480"})
+                                   << "--find-channels and --coordinate do not go together";
+    QTest::newRow("band without coordinate")
+        << QStringList{"--band", "470-480", kThousands} << "--band goes with --coordinate";
+    QTest::newRow("role without band")
+        << QStringList{"--as", "pair", kThousands} << "--as goes with --find-channels";
+    QTest::newRow("bad role") << QStringList{"--find-channels", "470-480", "--raster", "25", "--as",
+                                             "repeater",        kThousands}
+                              << "--as takes receive, transmit or pair, not \"repeater\"";
+    QTest::newRow("pair without offset")
+        << QStringList{"--find-channels", "470-480", "--raster", "25", "--as", "pair", kThousands}
+        << "--as pair needs --offset";
+    QTest::newRow("offset of a receiver")
+        << QStringList{"--find-channels", "470-480", "--raster", "25", "--offset", "5", kThousands}
+        << "--offset goes with --as pair or --coordinate";
+    QTest::newRow("receivers below 0 MHz")
+        << QStringList{"--find-channels", "1-2", "--raster", "25", "--as", "pair",
+                       "--offset",        "-5",  kThousands}
+        << "An offset of -5 MHz puts the receiver of the channel at 1 MHz below 0 MHz.";
     QTest::newRow("summary of channels")
         << QStringList{"--format", "summary", "--find-channels", "136-174",
                        "--raster", "25",      kThousands}
@@ -399,10 +522,15 @@ void TstCli::helpAndVersion() {
         for (const QString& name : names.split(", "))
             listed << name.section(' ', 0, 0);
     }
-    const QStringList options{"--order",         "--separation", "--format",
-                              "--find-channels", "--raster",     "--keep-from-study",
-                              "--threads",       "--quiet",      "-h",
-                              "--help",          "--version",    "--"};
+    const QStringList options{"--order",      "--separation",
+                              "--format",     "--find-channels",
+                              "--raster",     "--keep-from-study",
+                              "--as",         "--offset",
+                              "--coordinate", "--band",
+                              "--exclude",    "--time-limit",
+                              "--threads",    "--quiet",
+                              "-h",           "--help",
+                              "--version",    "--"};
     QCOMPARE(listed, options);
     QCOMPARE(run({"-h"}).out, help.out);
     // A listed option is known: whatever else is wrong, it is not an unknown option.

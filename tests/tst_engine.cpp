@@ -1285,7 +1285,7 @@ void TstEngine::escapedTexts() {
     QCOMPARE(doc.array().at(0).toString(), text);
     // The nearest line of a channel is a CSV field and a JSON string.
     ChannelResult res;
-    res.channels.push_back({150, "150.00000", 1, 20.0, t, false});
+    res.channels.push_back({150, "150.00000", 1, 20.0, t, false, {}, 0});
     std::string csv, channelJson;
     exportChannels(res, ExportFormat::Csv, [&](std::string_view b) { return csv += b, true; });
     exportChannels(res, ExportFormat::Json,

@@ -1,5 +1,6 @@
 #include "channel_finder.h"
 #include "channel_table.h"
+#include "coordinator.h"
 #include "frmFindChannels.h"
 #include "number_format.h"
 #include "spectrum_pane.h"
@@ -82,6 +83,18 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
     void shadingLastsWhileTheStudyIsTheOneSearched_data();
     void shadingLastsWhileTheStudyIsTheOneSearched();
 
+    // What to find: transmitters, pairs and sets
+    void findWhatSetsTheFields_data();
+    void findWhatSetsTheFields();
+    void badFindWhatEntries_data();
+    void badFindWhatEntries();
+    void transmitAndPairGiveTheEngineResult_data();
+    void transmitAndPairGiveTheEngineResult();
+    void setGoesIntoTheStudy_data();
+    void setGoesIntoTheStudy();
+    void cancelStopsASetSearch();
+    void spectrumMarksTheSet();
+
   private:
     frmFindChannels* openFinder() {
         child<QAction>("mnu_Tools_FindChannels")->trigger();
@@ -122,6 +135,16 @@ class TstFindChannels : public QObject, testing::MainWindowFixture {
         for (int r = 0; r < view->model()->rowCount(); ++r)
             out << view->model()->index(r, c).data().toString();
         return out;
+    }
+    // Chooses what to find and fills the fields that go with it.
+    void setFindWhat(frmFindChannels* f, const char* option, const QString& offset = {},
+                     const QString& exclusions = {}, const QString& size = {},
+                     const QString& seconds = {}) {
+        in<QRadioButton>(f, option)->click();
+        in<QLineEdit>(f, "txtOffset")->setText(offset);
+        in<QLineEdit>(f, "txtExclusions")->setText(exclusions);
+        if (!size.isEmpty()) in<QLineEdit>(f, "txtSetSize")->setText(size);
+        if (!seconds.isEmpty()) in<QLineEdit>(f, "txtTimeLimit")->setText(seconds);
     }
     void setCalcAsGo(bool on) {
         auto* a = child<QAction>("mnu_Config_CalcAsGo");
@@ -584,6 +607,363 @@ void TstFindChannels::shadingLastsWhileTheStudyIsTheOneSearched() {
     }
     QTRY_VERIFY(!w().studyRunning());
     QCOMPARE(!w().spectrum()->view()->channels().empty(), kept);
+}
+
+void TstFindChannels::findWhatSetsTheFields_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("offset");
+    QTest::addColumn<bool>("set");
+    QTest::newRow("receive") << "opt_FindReceive"
+                             << "Receive" << false << false;
+    QTest::newRow("transmit") << "opt_FindTransmit"
+                              << "Transmit" << false << false;
+    QTest::newRow("pair") << "opt_FindPair"
+                          << "Pair" << true << false;
+    QTest::newRow("set") << "opt_FindSet"
+                         << "Set" << true << true;
+}
+
+// Each choice opens the fields it takes; the choice and the fields are remembered.
+void TstFindChannels::findWhatSetsTheFields() {
+    QFETCH(QString, option);
+    QFETCH(QString, stored);
+    QFETCH(bool, offset);
+    QFETCH(bool, set);
+    frmFindChannels* f = openFinder();
+    // Never stored: a receive channel, 24 channels within 60 s.
+    QVERIFY(in<QRadioButton>(f, "opt_FindReceive")->isChecked());
+    QCOMPARE(in<QLineEdit>(f, "txtSetSize")->text(), QString("24"));
+    QCOMPARE(in<QLineEdit>(f, "txtTimeLimit")->text(), QString("60"));
+    setFindWhat(f, option.toLatin1(), "-5", "512-518, 548-554", "12", "30");
+    QCOMPARE(in<QLineEdit>(f, "txtOffset")->isEnabled(), offset);
+    QCOMPARE(in<QLineEdit>(f, "txtSetSize")->isEnabled(), set);
+    QCOMPARE(in<QLineEdit>(f, "txtTimeLimit")->isEnabled(), set);
+    QCOMPARE(in<QCheckBox>(f, "chkKeepFromStudy")->isEnabled(), !set);
+    QVERIFY(in<QLineEdit>(f, "txtExclusions")->isEnabled());
+    f->close();
+    QTRY_VERIFY(!w().finder());
+    QCOMPARE(testing::stored("Finder", "Find", "-"), stored);
+    QCOMPARE(testing::stored("Finder", "Offset", "-"), QString("-5"));
+    QCOMPARE(testing::stored("Finder", "Exclude", "-"), QString("512-518, 548-554"));
+    f = openFinder();
+    QVERIFY(in<QRadioButton>(f, option.toLatin1())->isChecked());
+    QCOMPARE(in<QLineEdit>(f, "txtSetSize")->text(), QString("12"));
+    QCOMPARE(in<QLineEdit>(f, "txtTimeLimit")->text(), QString("30"));
+    QCOMPARE(in<QLineEdit>(f, "txtOffset")->isEnabled(), offset);
+}
+
+void TstFindChannels::badFindWhatEntries_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("offset");
+    QTest::addColumn<QString>("exclusions");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("seconds");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    const QString ranges = "Enter the ranges no channel may use as FROM-TO in MHz, separated "
+                           "by commas, for example 512-518, 548-554.";
+    QTest::newRow("exclusion not a range") << "opt_FindReceive"
+                                           << ""
+                                           << "150-151, 152"
+                                           << ""
+                                           << ""
+                                           << "Invalid Entry!" << ranges;
+    QTest::newRow("exclusion of words") << "opt_FindSet"
+                                        << ""
+                                        << "TV 21"
+                                        << ""
+                                        << ""
+                                        << "Invalid Entry!" << ranges;
+    QTest::newRow("pair without offset")
+        << "opt_FindPair"
+        << ""
+        << ""
+        << ""
+        << ""
+        << "Invalid Entry!"
+        << "Enter the offset of a pair's receiver in MHz, for example 0.6, 5 or -5.";
+    QTest::newRow("receivers below 0 MHz")
+        << "opt_FindPair"
+        << "-200"
+        << ""
+        << ""
+        << ""
+        << "Invalid Entry!"
+        << "An offset of -200 MHz puts the receiver of the channel at 150 MHz below 0 MHz.";
+    QTest::newRow("a set of none")
+        << "opt_FindSet"
+        << ""
+        << ""
+        << "0"
+        << ""
+        << "Invalid Entry!"
+        << "Enter how many channels the set is to hold, a whole number from 1 to 10,000.";
+    QTest::newRow("no time") << "opt_FindSet"
+                             << ""
+                             << ""
+                             << ""
+                             << "0"
+                             << "Invalid Entry!"
+                             << "Enter the seconds the search may take, for example 60.";
+    QTest::newRow("nothing left") << "opt_FindSet"
+                                  << ""
+                                  << "149-153"
+                                  << ""
+                                  << ""
+                                  << "Invalid Band!"
+                                  << "The exclusions cover every channel of the bands.";
+}
+
+void TstFindChannels::badFindWhatEntries() {
+    QFETCH(QString, option);
+    QFETCH(QString, offset);
+    QFETCH(QString, exclusions);
+    QFETCH(QString, size);
+    QFETCH(QString, seconds);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    w().loadStudy(smallSite());
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "152", "12.5");
+    setFindWhat(f, option.toLatin1(), offset, exclusions, size, seconds);
+    in<QPushButton>(f, "cmdFind")->click();
+    QCOMPARE(log_->titles(), QStringList{title});
+    QCOMPARE(log_->messages[0].text, text);
+    QVERIFY(!f->searching());
+    QVERIFY(!f->result());
+    QVERIFY(in<QPushButton>(f, "cmdFind")->isEnabled());
+}
+
+void TstFindChannels::transmitAndPairGiveTheEngineResult_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("offset");
+    QTest::addColumn<QString>("exclusions");
+    QTest::newRow("transmit") << "opt_FindTransmit"
+                              << ""
+                              << "";
+    QTest::newRow("transmit, outside two ranges") << "opt_FindTransmit"
+                                                  << ""
+                                                  << "150.5-150.9; 151.2 - 151.3";
+    QTest::newRow("pair 600 kHz above") << "opt_FindPair"
+                                        << "0.6"
+                                        << "";
+    QTest::newRow("pair 500 kHz below, its receivers excluded in part") << "opt_FindPair"
+                                                                        << "-0.5"
+                                                                        << "150.2-150.4";
+}
+
+// The table holds the engine's channels in their role but those excluded; Add to Study
+// puts the chosen channels in their lists and runs the study once.
+void TstFindChannels::transmitAndPairGiveTheEngineResult() {
+    QFETCH(QString, option);
+    QFETCH(QString, offset);
+    QFETCH(QString, exclusions);
+    setCalcAsGo(false);
+    w().loadStudy(smallSite());
+    setOrder("opt_1st_to_3rd");
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "152", "12.5");
+    setFindWhat(f, option.toLatin1(), offset, exclusions);
+    QVERIFY(find(f));
+    QVERIFY(log_->messages.isEmpty());
+
+    ChannelSearch search;
+    const Study now = w().currentStudy();
+    search.transmit = now.transmit;
+    search.receive = now.receive;
+    search.separation = now.separation;
+    search.order = now.order;
+    search.fromMHz = 150;
+    search.toMHz = 152;
+    search.rasterKHz = 12.5;
+    const bool pair = option == "opt_FindPair";
+    search.role = pair ? ChannelRole::Pair : ChannelRole::Transmit;
+    search.offsetMHz = offset.toDouble();
+    const ChannelResult direct = findChannels(search, RunOptions{});
+    QStringList frequencies, receives, products;
+    int clean = 0;
+    for (const TestedChannel& c : direct.channels) {
+        const double rx = pair ? readStudyNumber(c.receiveText) : 0;
+        bool excluded = false;
+        for (const QString& range :
+             exclusions.split(QRegularExpression("[,;]"), Qt::SkipEmptyParts)) {
+            const double a = range.section('-', 0, 0).toDouble(),
+                         b = range.section('-', 1).toDouble();
+            excluded |= (c.mhz >= a && c.mhz <= b) || (pair && rx >= a && rx <= b);
+        }
+        if (excluded) continue;
+        frequencies << QString::fromStdString(formatNumber(c.mhz, pattern::ListText));
+        receives << (pair ? QString::fromStdString(formatNumber(rx, pattern::ListText))
+                          : QString());
+        products << QString::number(c.products);
+        clean += c.clean();
+    }
+    QVERIFY(frequencies.size() < int(direct.channels.size()) || exclusions.isEmpty());
+    QCOMPARE(column(f, ChannelTable::Frequency), frequencies);
+    QCOMPARE(column(f, ChannelTable::Receive), receives);
+    QCOMPARE(column(f, ChannelTable::Products), products);
+    QCOMPARE(in<QTableView>(f, "tblChannels")->isColumnHidden(ChannelTable::Receive), !pair);
+    QCOMPARE(in<QLabel>(f, "lblSummary")->text(),
+             QString("%1 of %2 channels clean").arg(clean).arg(frequencies.size()));
+    QVERIFY(clean > 0 && clean < frequencies.size());
+    QVERIFY(!in<QPushButton>(f, "cmdAddReceive")->isEnabled());
+
+    // The first two clean channels into the study.
+    auto* view = in<QTableView>(f, "tblChannels");
+    in<QCheckBox>(f, "chkCleanOnly")->click();
+    view->clearSelection();
+    for (int row : {0, 1})
+        view->selectionModel()->select(view->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QString tx0 = view->model()->index(0, ChannelTable::Frequency).data().toString();
+    const QString tx1 = view->model()->index(1, ChannelTable::Frequency).data().toString();
+    const QString rx0 = view->model()->index(0, ChannelTable::Receive).data().toString();
+    const QString rx1 = view->model()->index(1, ChannelTable::Receive).data().toString();
+    int runs = 0;
+    connect(w().results(), &QAbstractItemModel::modelReset, this, [&] {
+        if (w().results()->result()) ++runs;
+    });
+    in<QPushButton>(f, "cmdAddToStudy")->click();
+    QVERIFY(log_->messages.isEmpty());
+    QTRY_COMPARE(runs, 1);
+    QVERIFY(items("lstTransmit").contains(tx0) && items("lstTransmit").contains(tx1));
+    QCOMPARE(items("lstTransmit").size(), int(smallSite().transmit.size()) + 2);
+    QCOMPARE(items("lstReceive").size(), int(smallSite().receive.size()) + (pair ? 2 : 0));
+    if (pair) QVERIFY(items("lstReceive").contains(rx0) && items("lstReceive").contains(rx1));
+    QCOMPARE(w().results()->result()->transmitCount(), smallSite().transmit.size() + 2);
+}
+
+void TstFindChannels::setGoesIntoTheStudy_data() {
+    QTest::addColumn<bool>("calcAsGo");
+    QTest::addColumn<QString>("offset");
+    QTest::newRow("microphones, calculate as you go") << true << "";
+    QTest::newRow("microphones") << false << "";
+    QTest::newRow("pairs 100 kHz apart") << false << "0.1";
+}
+
+// A set's channels, each clean with the site, go into both lists (a pair's parts each
+// into its own), and the study of them is clean but for each channel's own signal.
+void TstFindChannels::setGoesIntoTheStudy() {
+    QFETCH(bool, calcAsGo);
+    QFETCH(QString, offset);
+    setCalcAsGo(calcAsGo);
+    w().loadStudy(smallSite());
+    setOrder("opt_1st_to_3rd");
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "152", "12.5");
+    setFindWhat(f, "opt_FindSet", offset, "150.6-150.7", "5", "60");
+    QVERIFY(find(f));
+    QVERIFY(log_->messages.isEmpty());
+    const CoordinationResult* set = f->chosenSet();
+    QVERIFY(set);
+    QCOMPARE(set->channels.size(), size_t(5));
+    QVERIFY(set->provenBest);
+    QCOMPARE(in<QLabel>(f, "lblSummary")->text(), QString("5 of 5 channels found"));
+    QStringList tx, rx;
+    for (const CoordinatedChannel& c : set->channels) {
+        tx << QString::fromStdString(formatNumber(c.transmitMHz, pattern::ListText));
+        rx << QString::fromStdString(formatNumber(c.receiveMHz, pattern::ListText));
+        QVERIFY(c.transmitMHz < 150.6 || c.transmitMHz > 150.7);
+    }
+    QCOMPARE(column(f, ChannelTable::Frequency), tx);
+    QCOMPARE(column(f, ChannelTable::Clean), QStringList(5, "Yes"));
+    QCOMPARE(in<QTableView>(f, "tblChannels")->isColumnHidden(ChannelTable::Receive),
+             offset.isEmpty());
+    QVERIFY(!in<QPushButton>(f, "cmdAddReceive")->isEnabled());
+
+    // Nothing selected: the whole set.
+    in<QTableView>(f, "tblChannels")->clearSelection();
+    int runs = 0;
+    connect(w().results(), &QAbstractItemModel::modelReset, this, [&] {
+        if (w().results()->result()) ++runs;
+    });
+    in<QPushButton>(f, "cmdAddToStudy")->click();
+    QVERIFY(log_->messages.isEmpty());
+    QTRY_COMPARE(runs, 1);
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(items("lstTransmit").contains(tx[i]));
+        QVERIFY(items("lstReceive").contains(rx[i]));
+    }
+    // The study lists no line against the set: each line it lists lands on the site's
+    // receiver from the site alone, or is a channel's own signal on its own receiver.
+    for (const QString& line : resultLines()) {
+        if (line == kNoInterferenceLine) continue;
+        const QString receiver = line.contains(" and ")
+                                     ? line.section(" and ", 1).section(',', 0, 0)
+                                     : line.section(" (", 1).section(')', 0, 0);
+        if (receiver == "151.00000") {
+            for (const QString& channel : tx)
+                QVERIFY2(!line.contains(channel), qPrintable(line));
+        } else {
+            QVERIFY2(rx.contains(receiver), qPrintable(line));
+            QVERIFY2(offset.isEmpty(), qPrintable(line));
+        }
+    }
+}
+
+void TstFindChannels::cancelStopsASetSearch() {
+    w().loadStudy(smallSite());
+    setOrder("opt_1st_to_3rd");
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "152", "12.5");
+    setFindWhat(f, "opt_FindSet", "", "", "3", "60");
+    QVERIFY(find(f));
+    const CoordinationResult* before = f->chosenSet();
+    QVERIFY(before);
+    // A set far beyond what the band holds, over a wide band: the search runs its time.
+    setBand(f, "100", "400", "12.5");
+    setFindWhat(f, "opt_FindSet", "", "", "5000", "600");
+    in<QPushButton>(f, "cmdFind")->click();
+    QVERIFY(f->searching());
+    QTRY_VERIFY_WITH_TIMEOUT(in<QProgressBar>(f, "prgFind")->value() > 0 || !f->searching(), 20000);
+    in<QPushButton>(f, "cmdCancelFind")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!f->searching(), 5000);
+    QVERIFY(in<QLabel>(f, "lblFindStatus")->text().startsWith("Search cancelled."));
+    // The set shown before stays.
+    QCOMPARE(f->chosenSet(), before);
+    QCOMPARE(in<QLabel>(f, "lblSummary")->text(), QString("3 of 3 channels found"));
+}
+
+// The band picture shades the exclusions and marks the set's channels, names them under
+// the pointer, and lets them go when the study is no longer the one searched.
+void TstFindChannels::spectrumMarksTheSet() {
+    w().loadStudy(smallSite());
+    setOrder("opt_1st_to_3rd");
+    child<QAction>("mnu_View_Spectrum")->trigger();
+    SpectrumView* view = w().spectrum()->view();
+    QTRY_VERIFY(view->ready());
+    frmFindChannels* f = openFinder();
+    setBand(f, "150", "152", "12.5");
+    setFindWhat(f, "opt_FindSet", "", "150.6-150.7", "4", "60");
+    QVERIFY(find(f));
+    const CoordinationMarks& marks = view->coordination();
+    QCOMPARE(marks.excluded.size(), size_t(1));
+    QCOMPARE(marks.excluded[0].first, 150.6);
+    QCOMPARE(marks.excluded[0].second, 150.7);
+    std::vector<double> chosen;
+    for (const CoordinatedChannel& c : f->chosenSet()->channels)
+        chosen.push_back(c.transmitMHz);
+    QCOMPARE(marks.chosen, chosen);
+    QVERIFY(view->channels().empty());
+    // In view, and named under the pointer.
+    QVERIFY(view->scale().lo() <= chosen.front() + 1e-9 &&
+            view->scale().hi() >= chosen.back() - 1e-9);
+    const QImage picture = view->grab().toImage();
+    QVERIFY(!picture.isNull());
+    const QString chosenText = QString::fromStdString(formatNumber(chosen[0], pattern::Frequency));
+    bool named = false;
+    for (int x = 0; x < view->width() && !named; ++x)
+        named =
+            view->markTextAt(QPointF(x, view->axisY())) == "Chosen channel: " + chosenText + " MHz";
+    QVERIFY(named);
+    // A receiver more: the set may no longer be clean.
+    Study s = w().currentStudy();
+    s.receive.push_back("151.50000");
+    w().loadStudy(s);
+    child<QPushButton>("cmdCalculate")->click();
+    QTRY_VERIFY(!w().studyRunning());
+    QVERIFY(view->coordination().empty());
 }
 
 QTEST_MAIN(TstFindChannels)

@@ -27,6 +27,11 @@ constexpr const char* kFinderBandFrom = "Finder/Band From";
 constexpr const char* kFinderBandTo = "Finder/Band To";
 constexpr const char* kFinderRaster = "Finder/Raster";
 constexpr const char* kFinderKeepFromStudy = "Finder/Keep From Study";
+constexpr const char* kFinderFind = "Finder/Find";
+constexpr const char* kFinderOffset = "Finder/Offset";
+constexpr const char* kFinderExclude = "Finder/Exclude";
+constexpr const char* kFinderSetSize = "Finder/Set Size";
+constexpr const char* kFinderTimeLimit = "Finder/Time Limit";
 
 } // namespace
 
@@ -100,6 +105,36 @@ bool finderKeepFromStudy() {
 }
 void setFinderKeepFromStudy(bool on) {
     put(kFinderKeepFromStudy, on ? QStringLiteral("True") : QStringLiteral("False"));
+}
+QString finderFind() {
+    return get(kFinderFind, QStringLiteral("Receive"));
+}
+void setFinderFind(const QString& text) {
+    put(kFinderFind, text);
+}
+QString finderOffset() {
+    return get(kFinderOffset, QString());
+}
+void setFinderOffset(const QString& text) {
+    put(kFinderOffset, text);
+}
+QString finderExclude() {
+    return get(kFinderExclude, QString());
+}
+void setFinderExclude(const QString& text) {
+    put(kFinderExclude, text);
+}
+QString finderSetSize() {
+    return get(kFinderSetSize, QStringLiteral("24"));
+}
+void setFinderSetSize(const QString& text) {
+    put(kFinderSetSize, text);
+}
+QString finderTimeLimit() {
+    return get(kFinderTimeLimit, QStringLiteral("60"));
+}
+void setFinderTimeLimit(const QString& text) {
+    put(kFinderTimeLimit, text);
 }
 
 } // namespace settings

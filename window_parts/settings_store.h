@@ -44,6 +44,19 @@ QString finderRaster();
 void setFinderRaster(const QString& text);
 bool finderKeepFromStudy();
 void setFinderKeepFromStudy(bool on);
+// What the finder finds ("Receive", "Transmit", "Pair" or "Set"; "Receive" when absent),
+// and as typed: a pair's offset in MHz, the ranges no channel may use, the channels a
+// set is to hold ("24" when absent) and its time budget in seconds ("60" when absent).
+QString finderFind();
+void setFinderFind(const QString& text);
+QString finderOffset();
+void setFinderOffset(const QString& text);
+QString finderExclude();
+void setFinderExclude(const QString& text);
+QString finderSetSize();
+void setFinderSetSize(const QString& text);
+QString finderTimeLimit();
+void setFinderTimeLimit(const QString& text);
 
 } // namespace settings
 } // namespace kim

@@ -20,10 +20,12 @@ QString text(double v, const NumberPattern& p) {
 }
 } // namespace
 
-void ChannelTable::setResult(std::shared_ptr<const ChannelResult> result, double boundKHz) {
+void ChannelTable::setResult(std::shared_ptr<const ChannelResult> result, double boundKHz,
+                             bool chosenSet) {
     beginResetModel();
     result_ = std::move(result);
     boundKHz_ = boundKHz;
+    chosenSet_ = chosenSet;
     endResetModel();
 }
 
@@ -45,6 +47,9 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
         switch (column) {
         case Frequency:
             return text(c.mhz, pattern::ListText);
+        case Receive:
+            return c.receiveText.empty() ? QString()
+                                         : text(readStudyNumber(c.receiveText), pattern::ListText);
         case Clean:
             return c.clean()         ? QStringLiteral("Yes")
                    : c.products == 0 ? QStringLiteral("No: near a study frequency")
@@ -52,6 +57,7 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
         case Products:
             return QString::fromStdString(formatCount(c.products));
         case Nearest:
+            if (chosenSet_) return QString();
             return c.nearestKHz ? QString::fromStdString(c.nearestLine)
                                 : QStringLiteral("none within %1 kHz").arg(text(boundKHz_, kKHz));
         case Distance:
@@ -62,6 +68,8 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const {
         switch (column) {
         case Frequency:
             return c.mhz;
+        case Receive:
+            return readStudyNumber(c.receiveText);
         case Clean:
             return c.clean() ? 0 : c.products == 0 ? 1 : 2;
         case Products:
@@ -94,6 +102,8 @@ QVariant ChannelTable::headerData(int section, Qt::Orientation orientation, int 
     switch (section) {
     case Frequency:
         return QStringLiteral("Frequency (MHz)");
+    case Receive:
+        return QStringLiteral("Receive (MHz)");
     case Clean:
         return QStringLiteral("Clean");
     case Products:

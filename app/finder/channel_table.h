@@ -13,7 +13,7 @@ namespace kim {
 class ChannelTable : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Frequency, Clean, Products, Distance, Nearest, ColumnCount };
+    enum Column { Frequency, Receive, Clean, Products, Distance, Nearest, ColumnCount };
     enum Role {
         SortRole = Qt::UserRole, // a number (a text for the nearest product's line)
         CleanRole,               // "1" for a clean channel, "0" otherwise
@@ -21,8 +21,11 @@ class ChannelTable : public QAbstractTableModel {
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    // `boundKHz`: how far the nearest product was looked for.
-    void setResult(std::shared_ptr<const ChannelResult> result, double boundKHz);
+    // `boundKHz`: how far the nearest product was looked for. A chosen set's channels
+    // are clean together and have no nearest product of their own to show.
+    void setResult(std::shared_ptr<const ChannelResult> result, double boundKHz,
+                   bool chosenSet = false);
+    bool chosenSet() const { return chosenSet_; }
     const ChannelResult* result() const { return result_.get(); }
     const TestedChannel& channel(int row) const { return result_->channels[row]; }
 
@@ -34,6 +37,7 @@ class ChannelTable : public QAbstractTableModel {
   private:
     std::shared_ptr<const ChannelResult> result_;
     double boundKHz_ = 0;
+    bool chosenSet_ = false;
 };
 
 } // namespace kim

@@ -16,6 +16,12 @@ void FinderLink::open() {
         finder_->setAttribute(Qt::WA_DeleteOnClose);
         connect(finder_, &frmFindChannels::channelsChosen, this, &FinderLink::channelsChosen);
         connect(finder_, &frmFindChannels::channelsFound, this, &FinderLink::channelsFound);
+        connect(finder_, &frmFindChannels::channelsToStudy, this, &FinderLink::channelsToStudy);
+        connect(finder_, &frmFindChannels::coordinationShown, this,
+                [this](CoordinationMarks marks) {
+                    spectrum_->setCoordination(std::move(marks));
+                    studyChanged();
+                });
     }
     finder_->show();
     finder_->raise();
@@ -35,13 +41,18 @@ void FinderLink::channelsFound(std::vector<ShadedChannel> channels, double raste
 }
 
 void FinderLink::studyChanged() {
-    if (spectrum_->view()->channels().empty()) return;
+    if (spectrum_->view()->channels().empty() && spectrum_->view()->coordination().empty()) return;
     const ChannelSearch now = study_();
     const bool same =
         now.transmit == shadedFor_.transmit && now.order == shadedFor_.order &&
         readLeadingNumber(now.separation) == readLeadingNumber(shadedFor_.separation) &&
-        (!shadedFor_.keepFromStudy || now.receive == shadedFor_.receive);
-    if (!same) spectrum_->setChannels({}, 0);
+        // A transmitter's products land on the receivers.
+        ((!shadedFor_.keepFromStudy && shadedFor_.role == ChannelRole::Receive) ||
+         now.receive == shadedFor_.receive);
+    if (!same) {
+        spectrum_->setChannels({}, 0);
+        spectrum_->setCoordination({});
+    }
 }
 
 } // namespace kim

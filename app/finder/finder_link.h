@@ -37,6 +37,8 @@ class FinderLink : public QObject {
   signals:
     // Channels to add to the receive list, in MHz, ascending.
     void channelsChosen(const std::vector<double>& mhz);
+    // Frequencies to add to the transmit and receive lists before the study runs once.
+    void channelsToStudy(const std::vector<double>& transmit, const std::vector<double>& receive);
 
   private:
     void channelsFound(std::vector<ShadedChannel> channels, double rasterKHz,

@@ -207,6 +207,7 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
     spectrum_ = SpectrumPane::addTo(this);
     finder_ = new FinderLink(this, [this] { return channelSearch(); }, spectrum_);
     connect(finder_, &FinderLink::channelsChosen, this, &frmMain_Intermod::channelsChosen);
+    connect(finder_, &FinderLink::channelsToStudy, this, &frmMain_Intermod::channelsToStudy);
     connect(results_, &QAbstractItemModel::modelReset, spectrum_, [this] {
         spectrum_->setResult(study_->result());
         finder_->studyChanged();
@@ -400,6 +401,17 @@ void frmMain_Intermod::frequencyEntered(bool transmit, double value) {
 
 void frmMain_Intermod::channelsChosen(const std::vector<double>& mhz) {
     if (addFrequencies(ui->lstReceive, false, mhz, finder_->window()) > 0) frequenciesAdded();
+}
+
+// A coordination's channels go into their lists, then the study runs once, whether or
+// not it calculates as you go.
+void frmMain_Intermod::channelsToStudy(const std::vector<double>& transmit,
+                                       const std::vector<double>& receive) {
+    QWidget* finder = finder_->window();
+    int added = 0;
+    if (!transmit.empty()) added += addFrequencies(ui->lstTransmit, true, transmit, finder);
+    if (!receive.empty()) added += addFrequencies(ui->lstReceive, false, receive, finder);
+    if (added > 0) AddDirectInterferance();
 }
 
 

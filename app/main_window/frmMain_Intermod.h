@@ -96,6 +96,8 @@ class frmMain_Intermod : public QMainWindow {
     void frequencyEntered(bool transmit, double value);
     // Channels from the finder, for the receive list.
     void channelsChosen(const std::vector<double>& mhz);
+    // Channels from the finder for both lists; the study then runs.
+    void channelsToStudy(const std::vector<double>& transmit, const std::vector<double>& receive);
     void mnu_Tools_FindChannels_Click();
     void mnu_File_Import_Click();
     void mnu_File_Export_Click();

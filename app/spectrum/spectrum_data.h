@@ -153,6 +153,14 @@ class ChannelSet {
     double raster_ = 0;
 };
 
+// What a coordination shows: the ranges its channels may not use, and the channels it
+// chose (their transmit and receive frequencies).
+struct CoordinationMarks {
+    std::vector<std::pair<double, double>> excluded; // MHz, both ends included
+    std::vector<double> chosen;                      // MHz, ascending
+    bool empty() const { return excluded.empty() && chosen.empty(); }
+};
+
 // A scale step of 1, 2 or 5 times a power of ten, the smallest not below minStep.
 double niceStep(double minStep);
 // Decimals a scale label needs so that neighbouring steps read apart (at most 6).

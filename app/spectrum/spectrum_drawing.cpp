@@ -120,9 +120,28 @@ void drawTransmitterMark(QPainter& p, double x, double top, double bottom, bool 
     p.drawPath(head);
 }
 
+void drawChosenMark(QPainter& p, double x, double top, double y, double bottom) {
+    p.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    p.drawLine(QPointF(x, top), QPointF(x, bottom));
+    QPainterPath diamond;
+    diamond.moveTo(x, y - 6);
+    diamond.lineTo(x + 5, y);
+    diamond.lineTo(x, y + 6);
+    diamond.lineTo(x - 5, y);
+    diamond.closeSubpath();
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(kChosen);
+    p.drawPath(diamond);
+}
+
+void fillExcluded(QPainter& p, const QRectF& r) {
+    p.fillRect(r, QColor(kExcluded.red(), kExcluded.green(), kExcluded.blue(), 40));
+    p.fillRect(r, QBrush(kExcluded, Qt::BDiagPattern));
+}
+
 // The legend: only what the picture holds.
 std::vector<LegendItem> legendItems(const SpectrumData& d, const BandCounts* counts,
-                                    const ChannelSet& channels) {
+                                    const ChannelSet& channels, const CoordinationMarks& marks) {
     std::vector<LegendItem> items{{LegendKind::Transmitter, 0, QStringLiteral("Transmitter"), {}},
                                   {LegendKind::Receiver, 0, QStringLiteral("Receiver"), {}}};
     const auto& rx = d.receivers();
@@ -135,6 +154,10 @@ std::vector<LegendItem> legendItems(const SpectrumData& d, const BandCounts* cou
     if (clean > 0) items.push_back({LegendKind::Clean, 0, QStringLiteral("Clean channel"), {}});
     if (clean < channels.size())
         items.push_back({LegendKind::NotClean, 0, QStringLiteral("Channel not clean"), {}});
+    if (!marks.excluded.empty())
+        items.push_back({LegendKind::Excluded, 0, QStringLiteral("Excluded"), {}});
+    if (!marks.chosen.empty())
+        items.push_back({LegendKind::Chosen, 0, QStringLiteral("Chosen channel"), {}});
     return items;
 }
 

@@ -39,6 +39,10 @@ inline const QColor kClean(0xD6, 0xEF, 0xE4);
 // A searched channel that is not clean: told apart from the band that was not searched,
 // which stays white, so that a stretch without marks is not read as clean.
 inline const QColor kNotClean(0xEF, 0xEA, 0xE8);
+// A range a coordination may not use: hatched, over whatever lies there.
+inline const QColor kExcluded(0x80, 0x80, 0x80);
+// A chosen channel: a yellow diamond on the axis, outlined, on a dashed line.
+inline const QColor kChosen(0xF0, 0xE4, 0x42);
 
 // A mark answers the pointer this many pixels either side.
 inline constexpr double kReach = 4;
@@ -62,7 +66,7 @@ QString inViewText(uint64_t inView);
 // them on rows of their own, and a part too wide alone breaks at its blanks.
 QStringList fitRows(const QStringList& parts, const QFontMetricsF& fm, double width);
 
-enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean, NotClean };
+enum class LegendKind { Transmitter, Receiver, Hit, Order, Clean, NotClean, Excluded, Chosen };
 struct LegendItem {
     LegendKind kind;
     int order;
@@ -78,9 +82,14 @@ void drawReceiverMark(QPainter& p, double x, double top, double bottom, bool hit
 
 void drawTransmitterMark(QPainter& p, double x, double top, double bottom, bool decorated);
 
+// A chosen channel from top to bottom, its diamond at y.
+void drawChosenMark(QPainter& p, double x, double top, double y, double bottom);
+
+void fillExcluded(QPainter& p, const QRectF& r);
+
 // The legend: only what the picture holds.
 std::vector<LegendItem> legendItems(const SpectrumData& d, const BandCounts* counts,
-                                    const ChannelSet& channels);
+                                    const ChannelSet& channels, const CoordinationMarks& marks);
 
 } // namespace spectrum_drawing
 

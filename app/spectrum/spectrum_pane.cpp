@@ -75,6 +75,10 @@ void SpectrumPane::setChannels(std::vector<ShadedChannel> channels, double raste
     view_->setChannels(std::move(channels), rasterKHz);
 }
 
+void SpectrumPane::setCoordination(CoordinationMarks marks) {
+    view_->setCoordination(std::move(marks));
+}
+
 void SpectrumPane::exportImage() {
     FileDialogRequest r;
     r.save = true;

@@ -28,6 +28,8 @@ class SpectrumPane : public DockedPane {
     void setResult(std::shared_ptr<const StudyResult> result);
     // Channels of a clean-channel search: the clean ones are shaded.
     void setChannels(std::vector<ShadedChannel> channels, double rasterKHz);
+    // A coordination's excluded ranges and chosen channels.
+    void setCoordination(CoordinationMarks marks);
 
     SpectrumView* view() const { return view_; }
 

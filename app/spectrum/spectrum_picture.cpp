@@ -88,6 +88,13 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
         }
     }
 
+    // Ranges a coordination may not use.
+    for (const auto& [a, b] : coordination_.excluded) {
+        if (b < s.lo() || a > s.hi()) continue;
+        const double x0 = s.toPixel(a), x1 = std::max(s.toPixel(b), x0 + 2);
+        fillExcluded(p, QRectF(x0, L.plotTop, x1 - x0, L.laneBottom - L.plotTop));
+    }
+
     const auto& rx = d.receivers();
     const double sep = d.separationMHz();
     auto rxFirst = std::lower_bound(rx.begin(), rx.end(), s.lo() - std::max(sep, reach),
@@ -230,6 +237,15 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
                                                       : QString();
         },
         (L.axisY + L.laneBottom) / 2 + fm.ascent() / 2);
+    // The channels a coordination chose, over everything.
+    {
+        const auto& chosen = coordination_.chosen;
+        p.setRenderHint(QPainter::Antialiasing, true);
+        for (auto it = std::lower_bound(chosen.begin(), chosen.end(), s.lo() - reach);
+             it != chosen.end() && *it <= s.hi() + reach; ++it)
+            drawChosenMark(p, s.toPixel(*it), L.plotTop, L.axisY, L.laneBottom);
+        p.setRenderHint(QPainter::Antialiasing, false);
+    }
     p.setClipping(false);
 
     // The scale: ticks and labels at the bottom, finer ticks between them.
@@ -285,6 +301,12 @@ void SpectrumView::paintPicture(QPainter& p, QSize size) const {
             p.setPen(QPen(kNote, 1));
             p.setBrush(it.kind == LegendKind::Clean ? kClean : kNotClean);
             p.drawRect(QRectF(x - 6, top + 2, 12, bottom - top - 2));
+            break;
+        case LegendKind::Excluded:
+            fillExcluded(p, QRectF(x - 6, top + 2, 12, bottom - top - 2));
+            break;
+        case LegendKind::Chosen:
+            drawChosenMark(p, x, top, (top + bottom) / 2, bottom);
             break;
         }
         p.setPen(Qt::black);

@@ -58,7 +58,7 @@ SpectrumView::Layout SpectrumView::layoutFor(QSize size) const {
     L.legendTop = 4;
     double legendHeight = 0;
     if (data_) {
-        L.legend = legendItems(*data_, counts_.get(), channels_);
+        L.legend = legendItems(*data_, counts_.get(), channels_, coordination_);
         legendHeight = placeLegend(L.legend, fm, L.left, size.width() - 8.0, L.legendTop);
     }
     // Rows below the legend for the note, as many as its longest form takes.
@@ -100,6 +100,17 @@ void SpectrumView::setResult(std::shared_ptr<const StudyResult> result) {
 
 void SpectrumView::setChannels(std::vector<ShadedChannel> channels, double rasterKHz) {
     channels_.assign(std::move(channels), rasterKHz / 1000);
+    update();
+}
+
+void SpectrumView::setCoordination(CoordinationMarks marks) {
+    coordination_ = std::move(marks);
+    std::sort(coordination_.chosen.begin(), coordination_.chosen.end());
+    // Chosen channels outside the view come into it with the study's band.
+    const auto& chosen = coordination_.chosen;
+    if (data_ && !data_->empty() && !chosen.empty() &&
+        (chosen.front() < scale_.lo() - 1e-9 || chosen.back() > scale_.hi() + 1e-9))
+        showAll();
     update();
 }
 
@@ -239,7 +250,14 @@ void SpectrumView::zoomAbout(double x, double factor) {
 
 void SpectrumView::showAll() {
     double lo, hi;
-    if (data_ && data_->extent(&lo, &hi)) scale_.setWindow(lo, hi);
+    if (data_ && data_->extent(&lo, &hi)) {
+        // With a coordination's chosen channels, which the study may not hold yet.
+        if (!coordination_.chosen.empty()) {
+            lo = std::min(lo, coordination_.chosen.front());
+            hi = std::max(hi, coordination_.chosen.back());
+        }
+        scale_.setWindow(lo, hi);
+    }
     moved_ = false;
     moved();
 }
@@ -255,12 +273,24 @@ QString SpectrumView::markTextAt(QPointF pos) const {
     const double f = s.toFrequency(pos.x());
     const double lo = s.toFrequency(pos.x() - kReach), hi = s.toFrequency(pos.x() + kReach);
     const SpectrumData& d = *data_;
-    // Away from every mark, in a searched band: the channel under the pointer.
+    // A chosen channel first: it stands over everything else.
+    const auto& chosen = coordination_.chosen;
+    const auto near = std::lower_bound(chosen.begin(), chosen.end(), lo);
+    if (near != chosen.end() && *near <= hi && pos.y() >= L.plotTop - kReach &&
+        pos.y() <= L.laneBottom + kReach)
+        return QStringLiteral("Chosen channel: %1 MHz").arg(mhzText(*near));
+    // Away from every mark, in a searched band: the channel under the pointer; in an
+    // excluded range, the range.
     auto channelText = [&]() -> QString {
         const double half = channels_.rasterMHz() / 2;
         size_t first, last;
         channels_.range(f - half, f + half, &first, &last);
-        if (first == last) return {};
+        if (first == last) {
+            for (const auto& [a, b] : coordination_.excluded)
+                if (f >= a && f <= b)
+                    return QStringLiteral("Excluded: %1 to %2 MHz").arg(mhzText(a), mhzText(b));
+            return {};
+        }
         size_t best = first;
         for (size_t i = first + 1; i < last; ++i)
             if (std::fabs(channels_.mhz(i) - f) < std::fabs(channels_.mhz(best) - f)) best = i;

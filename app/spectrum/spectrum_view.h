@@ -29,6 +29,10 @@ class SpectrumView : public QWidget {
     // Channels of a clean-channel search, shaded where clean; an empty list clears them.
     void setChannels(std::vector<ShadedChannel> channels, double rasterKHz);
     const ChannelSet& channels() const { return channels_; }
+    // A coordination's excluded ranges, shaded, and its chosen channels, marked; empty
+    // marks clear them.
+    void setCoordination(CoordinationMarks marks);
+    const CoordinationMarks& coordination() const { return coordination_; }
 
     // The picture's window and where it lies on the view.
     const FrequencyScale& scale() const { return scale_; }
@@ -113,6 +117,7 @@ class SpectrumView : public QWidget {
     QTimer countDelay_;          // gathers the steps of a drag or a spin of the wheel
     std::vector<std::function<void()>> whenCounted_;
     ChannelSet channels_;
+    CoordinationMarks coordination_;
     FrequencyScale scale_;
     bool moved_ = false; // the user zoomed or panned since the last fit
     bool dragging_ = false;
