@@ -37,6 +37,7 @@
 // (the sum's index), and that order is a total one that threads cannot change. Equal
 // sums lie together in index order (the sort is stable), so a run of them costs one
 // exact product unless its distance lies within the rounding bound of a half hertz.
+#include "mix_study.h"
 #include "study_near.h"
 #include "study_runner.h"
 
@@ -55,6 +56,7 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     if (!setThreshold()) { // a separation of zero or less lets nothing through
         if (expected_) expected_(0);
         summarise();
+        r_.mixesCounted_ = mixes_;
         Progress(report_, 1).finish();
         return true;
     }
@@ -68,6 +70,10 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
         work += plans.back().work + plans.back().apartWork;
     }
     plans_ = plans;
+    if (mixes_) {
+        startMixes();
+        work += mix_->work();
+    }
     if (threads == 0)
         threads = work < kQuickStudyWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
     WorkerPool pool(threads);
@@ -77,6 +83,7 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     tally_.resize(pool.size(), Tally(Q_));
     Progress progress(report_, work);
     progress_ = &progress;
+    if (mix_) mix_->workers(pool.size());
     // Room for the lines, in address space only until written: no copying as it fills.
     r_.matches_.reserve(
         static_cast<size_t>(std::min({limit_, r_.calculations_, uint64_t{1} << 24})));
@@ -91,12 +98,48 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
                 multiSignal(*next++, static_cast<uint32_t>(rank));
             }
         }
+        summarise();
+        if (mix_) {
+            // The sums of the families are done with: their memory goes to the mixes.
+            sumCache_[0] = SortedSums{};
+            sumCache_[1] = SortedSums{};
+            rangeSums_ = SortedSums{};
+            mix_->finish(pool);
+        }
     } catch (const Stopped&) {
         return false;
     }
-    summarise();
     progress.finish();
     return true;
+}
+
+StudyRunner::StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
+    : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
+      expected_(options.expected), nearBound_(nearBound),
+      memory_(options.memory ? options.memory : kDefaultMemory),
+      mixes_(options.mixes && nearBound <= 0), mixLimit_(options.mixLimit) {}
+
+StudyRunner::~StudyRunner() = default;
+
+void StudyRunner::startMixes() {
+    MixStudy::Setup s;
+    s.result = &r_;
+    s.order = r_.order_;
+    s.txValue = &tx_.value;
+    for (size_t c = 0; c < U_; ++c)
+        s.txWeight.push_back(tx_.size(c));
+    s.apart = apart_;
+    s.rxValue = &rx_.value;
+    s.rxMembers = rx_.members;
+    s.swept = swept_;
+    s.sep = r_.sepMHz_;
+    s.bounds = {threshold_, slack_, nearSlack_};
+    s.exhaustive = exhaustive_;
+    s.mixLimit = mixLimit_;
+    s.memory = memory_;
+    s.stop = stop_;
+    s.progress = [this](double work) { progress_->add(work); };
+    mix_ = std::make_unique<MixStudy>(std::move(s));
 }
 
 // Runs a study; nearBound as for the constructor.
@@ -252,6 +295,7 @@ void StudyRunner::multiSignal(const Plan& pl, uint32_t rank) {
     const size_t before = r_.matches_.size();
     const uint64_t room = need();
     const SumParts sp = sumParts(pl);
+    if (mix_) mix_->familyPlan(pl.family, pl.lead);
     ranges_.assign(1, KeyRange{});
     if (pl.ranges) {
         // Kept sums make room for the ranges, whose memory is kept from family to family:

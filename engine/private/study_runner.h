@@ -18,10 +18,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <numeric>
 
 namespace kim {
+
+class MixStudy;
 
 constexpr size_t kDefaultMemory = size_t{1} << 30;
 // Below this many MHz a double holds every frequency to the hertz, and sums of five stay
@@ -99,10 +102,8 @@ class StudyRunner {
   public:
     // nearBound > 0: the nearest product of each receiver is looked for among every
     // product within that many MHz, not only among the interfering ones.
-    StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
-        : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
-          expected_(options.expected), nearBound_(nearBound),
-          memory_(options.memory ? options.memory : kDefaultMemory) {}
+    StudyRunner(StudyResult& res, const RunOptions& options, double nearBound);
+    ~StudyRunner();
 
     // False when stopped. threads 0: every core, or one for little work.
     bool run(OrderChoice order, unsigned threads);
@@ -505,6 +506,11 @@ class StudyRunner {
     Buffer<Sum> sortRoom_;
     Buffer<uint64_t> hitRoom_;
     std::vector<Scratch> scratch_;
+    // The products by the order of their mix, the distinct mixes and their list.
+    bool mixes_ = false;
+    uint64_t mixLimit_ = 0;
+    std::unique_ptr<MixStudy> mix_;
+    void startMixes();
 };
 
 } // namespace kim
