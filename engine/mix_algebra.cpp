@@ -238,10 +238,10 @@ std::vector<LinePattern> linePatterns(const std::vector<int8_t>& coefs, OrderCho
     return out;
 }
 
-uint64_t injectiveBlocks(const std::vector<uint8_t>& sizes,
+uint64_t injectiveBlocks(const std::array<uint8_t, 2>& sizes, int blocks,
                          const std::array<uint64_t, 6>& powerLeft) {
-    if (sizes.empty()) return 1;
-    if (sizes.size() == 1) return powerLeft[sizes[0]];
+    if (blocks == 0) return 1;
+    if (blocks == 1) return powerLeft[sizes[0]];
     // Both free, less those where the two meet (unsigned: the difference is the count).
     return powerLeft[sizes[0]] * powerLeft[sizes[1]] - powerLeft[sizes[0] + sizes[1]];
 }

@@ -77,7 +77,8 @@ void MixStudy::strongest(WorkerPool& pool) {
             for (uint32_t q : receivers)
                 if (s_.swept[q]) swept.push_back(q);
             const Shape& coefs = sc.shape;
-            const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()), {});
+            const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()),
+                                    {}, true);
             std::vector<std::vector<std::vector<std::pair<double, ProductMix>>>> found(pool.size());
             std::vector<std::vector<double>> nearest(pool.size());
             for (auto& f : found)
@@ -187,8 +188,14 @@ void MixStudy::listMixes(WorkerPool& pool) {
                 }
                 continue;
             }
+            // Four or five distinct frequencies: gathered as the families were swept, if
+            // they were few enough.
+            const bool gathered = s_.order == OrderChoice::FirstToFifth &&
+                                  gathering_[static_cast<size_t>(o)].load();
+            if (sc.shape.size() >= 4 && gathered) continue;
             const Shape& coefs = sc.shape;
-            const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()), {});
+            const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()),
+                                    {}, true);
             search.sweep([&](unsigned worker, const TermSearch::Target& tg) {
                 const WindowEdges& e = tg.edges;
                 std::array<uint16_t, 5> at = tg.lead;
@@ -201,49 +208,73 @@ void MixStudy::listMixes(WorkerPool& pool) {
             });
             checkStop();
         }
+        if (o >= 4 && s_.order == OrderChoice::FirstToFifth && gathering_[static_cast<size_t>(o)]) {
+            const auto kind = static_cast<size_t>(o);
+            std::vector<const Gathered*> all;
+            for (const auto& t : tally_)
+                for (const Gathered& g : t->gathered[kind])
+                    all.push_back(&g);
+            pool.run(pool.size(), [&](size_t part, unsigned worker) {
+                for (size_t i = all.size() * part / pool.size(); i < all.size() * (part + 1) / pool.size(); ++i) {
+                    Found f;
+                    if (describe(familyMix(all[i]->family, all[i]->at), all[i]->q, f))
+                        found[worker].push_back(f);
+                }
+            });
+        }
         for (const auto& [q, key] : apartMixes_) {
             const ProductMix mix = mixOfKey(key);
             Found f;
             if (mix.order() == o && describe(mix, q, f)) found[0].push_back(f);
         }
+        listed.reserve(static_cast<size_t>(s_.mixLimit - room));
         for (auto& f : found)
             listed.insert(listed.end(), f.begin(), f.end());
     }
-    // A mix made both by ordinary lines and by lines beyond the exact range is found twice.
+    // By receiver class, order, distance and mix; a mix made both by ordinary lines and by
+    // lines beyond the exact range is found twice.
     std::sort(listed.begin(), listed.end(), [](const Found& a, const Found& b) {
         if (a.q != b.q) return a.q < b.q;
+        if (a.order != b.order) return a.order < b.order;
+        if (a.distance != b.distance) return a.distance < b.distance;
         return mixBefore(a.mix, b.mix);
     });
-    listed.erase(std::unique(listed.begin(), listed.end(),
-                             [](const Found& a, const Found& b) { return a.q == b.q && a.mix == b.mix; }),
-                 listed.end());
+    if (!apartMixes_.empty())
+        listed.erase(std::unique(listed.begin(), listed.end(),
+                                 [](const Found& a, const Found& b) {
+                                     return a.q == b.q && a.mix == b.mix;
+                                 }),
+                     listed.end());
+    std::vector<size_t> from(Q_ + 1, 0);
+    for (const Found& f : listed)
+        ++from[f.q + 1];
+    for (size_t q = 0; q < Q_; ++q)
+        from[q + 1] += from[q];
     std::vector<uint16_t> firstOf(U_, 0);
     for (size_t i = r_.txFreq_.size(); i-- > 0;)
         firstOf[r_.txFreq_[i]] = static_cast<uint16_t>(i);
-    std::vector<std::pair<double, MixHit>> hits;
-    for (const Found& f : listed)
-        for (uint16_t r : s_.rxMembers[f.q]) {
+    std::vector<uint32_t> classOf(r_.rx_.size());
+    for (size_t q = 0; q < Q_; ++q)
+        for (uint16_t r : s_.rxMembers[q])
+            classOf[r] = static_cast<uint32_t>(q);
+    // Each receiver in list order takes its class's mixes.
+    r_.mixes_.clear();
+    r_.mixes_.reserve(static_cast<size_t>(s_.mixLimit - room));
+    for (size_t r = 0; r < classOf.size(); ++r) {
+        const uint32_t q = classOf[r];
+        for (size_t i = from[q]; i < from[q + 1]; ++i) {
+            const Found& f = listed[i];
             MixHit h;
             h.mix = f.mix;
-            h.receiver = r;
+            h.receiver = static_cast<uint16_t>(r);
             h.nearest.family = static_cast<uint8_t>(f.family);
-            for (int i = 0; i < familyInfo(f.family).letters; ++i)
-                h.nearest.letter[static_cast<size_t>(i)] = firstOf[f.at[static_cast<size_t>(i)]];
-            h.nearest.receiver = r;
+            for (int l = 0; l < familyInfo(f.family).letters; ++l)
+                h.nearest.letter[static_cast<size_t>(l)] = firstOf[f.at[static_cast<size_t>(l)]];
+            h.nearest.receiver = static_cast<uint16_t>(r);
             h.lines = f.lines;
-            hits.push_back({f.distance, h});
+            r_.mixes_.push_back(h);
         }
-    std::sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) {
-        if (a.second.receiver != b.second.receiver) return a.second.receiver < b.second.receiver;
-        if (a.second.mix.order() != b.second.mix.order())
-            return a.second.mix.order() < b.second.mix.order();
-        if (a.first != b.first) return a.first < b.first;
-        return mixBefore(a.second.mix, b.second.mix);
-    });
-    r_.mixes_.clear();
-    r_.mixes_.reserve(hits.size());
-    for (auto& h : hits)
-        r_.mixes_.push_back(h.second);
+    }
 }
 
 std::vector<Match> StudyResult::mixLines(const ProductMix& mix, size_t receiver, size_t limit) const {

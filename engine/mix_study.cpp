@@ -94,16 +94,50 @@ MixStudy::MixStudy(Setup setup)
         fromFamily_.resize(freeKeys_.size());
         fromFamily_[fk.whole] = 1;
         const FamilyInfo& f = familyInfo(family);
-        if (f.letters >= 2 && f.minus[0] == f.minus[1]) {
-            Shape merged{static_cast<int8_t>(f.minus[0] ? -2 : 2)};
-            for (int i = 2; i < f.letters; ++i)
-                merged.push_back(f.minus[static_cast<size_t>(i)] ? -1 : 1);
-            std::sort(merged.begin(), merged.end(), std::greater<>());
-            const auto it = std::find(freeKeys_.begin(), freeKeys_.end(), merged);
-            if (it != freeKeys_.end()) fk.firstTwo = static_cast<size_t>(it - freeKeys_.begin());
-        }
+        // The shape of the family with letters i and i + 1 on one frequency, if it is
+        // counted at all.
+        auto merged = [&](int i) {
+            const auto a = static_cast<size_t>(i);
+            if (i < 0 || f.minus[a] != f.minus[a + 1]) return kNone;
+            Shape m{static_cast<int8_t>(f.minus[a] ? -2 : 2)};
+            for (int j = 0; j < f.letters; ++j)
+                if (j != i && j != i + 1) m.push_back(f.minus[static_cast<size_t>(j)] ? -1 : 1);
+            std::sort(m.begin(), m.end(), std::greater<>());
+            const auto it = std::find(freeKeys_.begin(), freeKeys_.end(), m);
+            return it == freeKeys_.end() ? kNone : static_cast<size_t>(it - freeKeys_.begin());
+        };
+        fk.firstTwo = merged(0);
+        fk.lastTwo = merged(f.letters - 2);
+        if (fk.lastTwo == fk.firstTwo) fk.lastTwo = kNone; // counted once
+        lastTwoWanted_ |= fk.lastTwo != kNone;
     }
     apartOrder_.assign(kMixOrders * Q_, 0);
+    for (int kind = 4; kind <= 5; ++kind) {
+        gathering_[static_cast<size_t>(kind)] = s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
+        // A mix has at most 120 arrangements, and most sums near a target are of other mixes.
+        gatherBudget_[static_cast<size_t>(kind)] =
+            static_cast<int64_t>(std::min<uint64_t>(s_.mixLimit, uint64_t{1} << 40) * 50 + 65536);
+    }
+    for (uint16_t c : all_)
+        repeated_ |= s_.txWeight[c] != 1;
+    for (const ShapeCount& sc : shapes_) {
+        // Written order: added terms first, the larger coefficient first.
+        std::vector<int8_t> coefs(sc.shape.begin(), sc.shape.end());
+        std::stable_sort(coefs.begin(), coefs.end(), [](int8_t a, int8_t b) {
+            if ((a > 0) != (b > 0)) return a > 0;
+            return std::abs(a) > std::abs(b);
+        });
+        Patterns p;
+        std::copy(coefs.begin(), coefs.end(), p.coefs.begin());
+        p.size = coefs.size();
+        p.patterns = linePatterns(coefs, s_.order);
+        // With every weight 1 the frequencies left are simply counted.
+        std::array<uint64_t, 6> left;
+        left.fill(static_cast<uint64_t>(all_.size()) - coefs.size());
+        for (const LinePattern& lp : p.patterns)
+            p.lines += injectiveBlocks(lp.zeroSize, lp.zeros, left);
+        patterns_.push_back(std::move(p));
+    }
 }
 
 MixStudy::~MixStudy() = default;
@@ -126,15 +160,38 @@ void MixStudy::workers(unsigned count) {
     }
 }
 
-void MixStudy::familyPlan(int family, int lead) {
+void MixStudy::familyPlan(int family, int lead, int last) {
     FamilyKeys& fk = familyKeys_[static_cast<size_t>(family)];
     // With two first letters the choices that repeat a frequency count the merged shape
-    // as they go; otherwise it is searched like any other.
-    if (fk.firstTwo == kNone) return;
-    if (lead >= 2)
-        fromFamily_[fk.firstTwo] = 1;
-    else
-        fk.firstTwo = kNone;
+    // as they go, and with two last ones the sums that do; otherwise it is searched like
+    // any other.
+    if (fk.firstTwo != kNone) {
+        if (lead >= 2)
+            fromFamily_[fk.firstTwo] = 1;
+        else
+            fk.firstTwo = kNone;
+    }
+    if (fk.lastTwo != kNone) {
+        if (last >= 2) {
+            fromFamily_[fk.lastTwo] = 1;
+        } else {
+            fk.lastTwo = kNone;
+        }
+    }
+}
+
+void MixStudy::sumsMade(const SortedSums& ss, int lastLetters) {
+    auto it = std::find_if(pairs_.begin(), pairs_.end(), [&](const auto& p) { return p.first == &ss; });
+    if (it == pairs_.end()) it = pairs_.insert(pairs_.end(), {&ss, {}});
+    std::vector<uint32_t>& count = it->second;
+    count.clear();
+    if (!lastTwoWanted_ || lastLetters < 2) return;
+    count.resize(ss.size + 1);
+    uint32_t n = 0;
+    for (size_t i = 0; i < ss.size; ++i) {
+        n += lastTwoEqual(ss.sums[i].index) ? 1 : 0;
+        count[i + 1] = n;
+    }
 }
 
 void MixStudy::checkStop() const {
@@ -149,6 +206,64 @@ bool MixStudy::hits(const ProductMix& mix, size_t q) const {
         return !hit;
     });
     return hit;
+}
+
+void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetters, int lastLetters,
+                      const SortedSums& ss, const WindowEdges& edges, size_t q) {
+    const FamilyInfo& f = familyInfo(family);
+    const auto kind = static_cast<size_t>(f.letters);
+    Gathered g;
+    g.q = static_cast<uint32_t>(q);
+    g.family = static_cast<uint8_t>(family);
+    for (int i = 0; i < leadLetters; ++i)
+        g.at[static_cast<size_t>(i)] = lead[i];
+    // The letters of one sign rising (a family's signs run + then -), and no frequency
+    // on both signs: no letter cancels.
+    auto orderly = [&] {
+        for (int i = 1; i < f.letters; ++i) {
+            const auto a = g.at[static_cast<size_t>(i - 1)], b = g.at[static_cast<size_t>(i)];
+            if (f.minus[static_cast<size_t>(i - 1)] == f.minus[static_cast<size_t>(i)] ? b < a : false)
+                return false;
+        }
+        int distinct = f.letters;
+        for (int i = 0; i < f.letters; ++i)
+            for (int j = i + 1; j < f.letters; ++j) {
+                if (g.at[static_cast<size_t>(i)] != g.at[static_cast<size_t>(j)]) continue;
+                if (f.minus[static_cast<size_t>(i)] != f.minus[static_cast<size_t>(j)]) return false;
+                if (j == i + 1) --distinct;
+            }
+        // Mixes of three frequencies or fewer are searched for on their own.
+        return distinct >= 4;
+    };
+    // The first letters must rise already, or no sum of the others makes them orderly.
+    for (int i = 1; i < leadLetters; ++i)
+        if (f.minus[static_cast<size_t>(i - 1)] == f.minus[static_cast<size_t>(i)] &&
+            lead[i] < lead[i - 1])
+            return;
+    const auto looked = static_cast<int64_t>(edges.to - edges.from);
+    if (gatherBudget_[kind].fetch_sub(looked, std::memory_order_relaxed) < looked) {
+        gathering_[kind].store(false, std::memory_order_relaxed);
+        return;
+    }
+    uint64_t added = 0;
+    auto take = [&](size_t k, bool band) {
+        uint32_t index = ss.sums[k].index;
+        for (int j = leadLetters + lastLetters; j-- > leadLetters; index /= static_cast<uint32_t>(U_))
+            g.at[static_cast<size_t>(j)] = static_cast<uint16_t>(index % U_);
+        if (!orderly()) return;
+        if (band && !bandTruth(family, lead, leadLetters, lastLetters, ss.sums[k].index, q)) return;
+        t.gathered[kind].push_back(g);
+        ++added;
+    };
+    for (size_t k = edges.sureFrom; k < edges.sureTo; ++k)
+        take(k, false);
+    for (const auto& [from, to] : {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
+        for (size_t k = from; k < to; ++k)
+            take(k, true);
+    if (added && gathered_[kind].fetch_add(added, std::memory_order_relaxed) + added > s_.mixLimit) {
+        gathering_[kind].store(false, std::memory_order_relaxed);
+        t.gathered[kind] = {};
+    }
 }
 
 uint64_t MixStudy::bandTruth(int family, const uint16_t* lead, int leadLetters, int lastLetters,
@@ -469,16 +584,19 @@ bool MixStudy::nearBand(double value, double rx) const {
 }
 
 uint64_t MixStudy::patternLines(const ProductMix& mix) const {
-    std::vector<int8_t> coefs;
-    for (size_t j = 0; j < mix.size; ++j)
-        coefs.push_back(mix.terms[j].coefficient);
-    const std::vector<LinePattern>* patterns;
-    {
-        std::lock_guard lock(patternsMutex_);
-        auto it = patterns_.find(coefs);
-        if (it == patterns_.end()) it = patterns_.emplace(coefs, linePatterns(coefs, s_.order)).first;
-        patterns = &it->second;
+    const Patterns* found = nullptr;
+    for (const Patterns& p : patterns_) {
+        if (p.size != mix.size) continue;
+        bool same = true;
+        for (size_t j = 0; j < mix.size && same; ++j)
+            same = p.coefs[j] == mix.terms[j].coefficient;
+        if (same) {
+            found = &p;
+            break;
+        }
     }
+    if (!found) return 0;
+    if (!repeated_) return found->lines;
     std::array<uint64_t, 6> left = power_;
     for (size_t j = 0; j < mix.size; ++j) {
         uint64_t w = 1;
@@ -488,14 +606,12 @@ uint64_t MixStudy::patternLines(const ProductMix& mix) const {
         }
     }
     uint64_t lines = 0;
-    for (const LinePattern& p : *patterns) {
+    for (const LinePattern& p : found->patterns) {
         uint64_t w = 1;
         for (size_t j = 0; j < mix.size; ++j)
             for (int e = 0; e < p.letters[j]; ++e)
                 w *= s_.txWeight[mix.terms[j].frequency];
-        w *= injectiveBlocks(std::vector<uint8_t>(p.zeroSize.begin(), p.zeroSize.begin() + p.zeros),
-                             left);
-        lines += w;
+        lines += w * injectiveBlocks(p.zeroSize, p.zeros, left);
     }
     return lines;
 }
@@ -503,6 +619,7 @@ uint64_t MixStudy::patternLines(const ProductMix& mix) const {
 bool MixStudy::describe(const ProductMix& mix, size_t q, Found& out) const {
     const double rx = (*s_.rxValue)[q];
     out.mix = mix;
+    out.order = static_cast<int8_t>(mix.order());
     out.q = static_cast<uint32_t>(q);
     if (!anyApart_ && !nearBand(mixValue(mix, *s_.txValue), rx)) {
         // Every line lies at the same whole hertz: the first in list order is the nearest.

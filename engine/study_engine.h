@@ -32,7 +32,7 @@ inline constexpr size_t kMaxListEntries = 32767;
 // Lines a study keeps at most; the counts stay exact beyond it.
 inline constexpr uint64_t kDefaultLineLimit = 10'000'000;
 // Distinct mixes a study lists at most; their count stays exact beyond it.
-inline constexpr uint64_t kDefaultMixLimit = 1'000'000;
+inline constexpr uint64_t kDefaultMixLimit = 100'000;
 
 struct StudyInput {
     std::vector<std::string> transmit; // list texts, MHz

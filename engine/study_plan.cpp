@@ -295,7 +295,7 @@ void StudyRunner::multiSignal(const Plan& pl, uint32_t rank) {
     const size_t before = r_.matches_.size();
     const uint64_t room = need();
     const SumParts sp = sumParts(pl);
-    if (mix_) mix_->familyPlan(pl.family, pl.lead);
+    if (mix_) mix_->familyPlan(pl.family, pl.lead, pl.m);
     ranges_.assign(1, KeyRange{});
     if (pl.ranges) {
         // Kept sums make room for the ranges, whose memory is kept from family to family:
@@ -499,6 +499,7 @@ void StudyRunner::buildSums(const SumParts& sp, KeyRange range, bool first, Sort
         pool_);
     checkStop();
     ss.weigh(tx_.repeated, U_, sp.m, [this](size_t c) { return tx_.size(c); });
+    if (mix_) mix_->sumsMade(ss, sp.m);
 }
 
 // Values and weights of `count` choices of the first letters from choice `first`.

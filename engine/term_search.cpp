@@ -5,8 +5,8 @@
 namespace kim {
 
 TermSearch::TermSearch(const Space& space, std::vector<int8_t> coefficients,
-                       std::vector<uint8_t> letters)
-    : s_(space), coef_(std::move(coefficients)), letters_(std::move(letters)) {
+                       std::vector<uint8_t> letters, bool distinct)
+    : s_(space), coef_(std::move(coefficients)), letters_(std::move(letters)), distinct_(distinct) {
     const int t = static_cast<int>(coef_.size());
     const double n = static_cast<double>(s_.frequencies.size());
     const double R = static_cast<double>(s_.receivers.size());
@@ -73,6 +73,17 @@ void TermSearch::sortSums() {
         }
     });
     checkStop();
+    if (distinct_) {
+        // Sums whose last terms repeat a frequency or run against the order are left out.
+        std::array<uint16_t, 5> at{};
+        ss_.size = static_cast<size_t>(
+            std::remove_if(sums, sums + ss_.size,
+                           [&](const Sum& x) {
+                               trailing(x.index, at);
+                               return !orderly(at, lead_, terms());
+                           }) -
+            sums);
+    }
     if (!s_.exhaustive) {
         Buffer<Sum> tmp;
         radixSort<16>(

@@ -20,9 +20,9 @@ std::string listText(double mhz) {
     return formatNumber(mhz, pattern::ListText);
 }
 
-// A small random site built for mixes: few frequencies on a coarse raster, so that many
+// A small random site built for mixes: frequencies on a coarse raster, so that many
 // products fall on each other, on the receivers and back on the transmitters; entries
-// repeated; now and then frequencies so high that a double holds them only to a tenth of
+// repeated; separations of many channels; now and then frequencies so high that a double holds them only to a tenth of
 // a hertz or worse, so that products land near the separation's edge or a half hertz and
 // round either way.
 StudyInput mixStudy(int seed) {
@@ -31,14 +31,15 @@ StudyInput mixStudy(int seed) {
     StudyInput in;
     in.order = std::array{OrderChoice::First, OrderChoice::FirstToThird,
                           OrderChoice::FirstToFifth}[static_cast<size_t>(pick(3))];
-    const int T = 1 + pick(in.order == OrderChoice::FirstToFifth ? 5 : 8);
+    const int T = 1 + pick(in.order == OrderChoice::FirstToFifth ? 7 : 9);
     const bool high = pick(6) == 0;
     // Near 8e9 MHz a double holds frequencies only to about a hertz.
     const double base =
         high ? std::array{1e9, 8e9}[static_cast<size_t>(pick(2))]
              : std::array{150.0, 0.0125, 450.0}[static_cast<size_t>(pick(3))];
     const double step = high ? 0.00001 : std::array{0.0125, 0.025, 0.00625}[static_cast<size_t>(pick(3))];
-    const int spread = 2 + pick(6);
+    // Few values make frequencies repeat and cancel; many, mixes of four and five.
+    const int spread = 2 + (pick(2) == 0 ? pick(6) : pick(60));
     std::vector<double> tx;
     for (int i = 0; i < T; ++i) {
         const double f = base + step * pick(spread);
@@ -61,7 +62,9 @@ StudyInput mixStudy(int seed) {
             f = 2 * anyTx() - anyTx() + (pick(3) - 1) * step;
             break;
         case 3:
-            f = anyTx() + anyTx() + anyTx() - anyTx() - anyTx();
+            // Mostly on distinct transmitters: a mix of four or five.
+            f = tx[0] + tx[static_cast<size_t>(T / 2)] + tx[static_cast<size_t>(T - 1)] -
+                anyTx() - (pick(2) ? anyTx() : 0.0);
             break;
         case 4:
             f = 3 * anyTx() - 2 * anyTx();
@@ -72,8 +75,8 @@ StudyInput mixStudy(int seed) {
         in.receive.push_back(listText(std::fabs(f)));
     }
     if (pick(4) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 6>{"25.0", "12.5", "30", "0.01", "7.5",
-                                               "0.03001"}[static_cast<size_t>(pick(6))];
+    in.separation = std::array<std::string, 8>{"25.0", "12.5", "30",    "0.01",
+                                               "7.5",  "250",  "1,000", "0.03001"}[static_cast<size_t>(pick(8))];
     return in;
 }
 
@@ -160,8 +163,9 @@ void compareWithLoops(const StudyInput& in, const StudyResult& r, uint64_t mixLi
     QCOMPARE(r.mixesComplete(), listedBelow == kMixOrders);
 }
 
-RunOptions options(unsigned threads, uint64_t lineLimit, uint64_t mixLimit) {
+RunOptions options(unsigned threads, uint64_t lineLimit, uint64_t mixLimit, size_t memory) {
     RunOptions o;
+    o.memory = memory;
     o.threads = threads;
     o.lineLimit = lineLimit;
     o.mixLimit = mixLimit;
@@ -263,16 +267,19 @@ void TstMixes::matchesLoops_data() {
     QTest::addColumn<unsigned>("threads");
     QTest::addColumn<quint64>("lineLimit");
     QTest::addColumn<quint64>("mixLimit");
+    // Little memory splits the families otherwise and sorts their sums range by range.
+    QTest::addColumn<quint64>("memory");
     const unsigned threads[] = {1, 2, 3};
     const quint64 lineLimits[] = {kDefaultLineLimit, 7, 0};
     const quint64 mixLimits[] = {kDefaultMixLimit, 40, 3, 0};
     for (int seed = 1; seed <= 160; ++seed)
         QTest::addRow("mixed %d", seed)
             << mixStudy(seed) << threads[seed % 3] << lineLimits[seed % 3 == 0 ? 0 : seed % 2 + 1]
-            << mixLimits[seed % 4];
+            << mixLimits[seed % 4] << quint64(seed % 5 == 0 ? 3000 : 0);
     for (int seed = 1; seed <= 30; ++seed)
         QTest::addRow("far %d", seed)
-            << farStudy(seed) << threads[seed % 3] << lineLimits[seed % 2] << mixLimits[seed % 4];
+            << farStudy(seed) << threads[seed % 3] << lineLimits[seed % 2] << mixLimits[seed % 4]
+            << quint64(0);
 }
 
 void TstMixes::matchesLoops() {
@@ -280,7 +287,8 @@ void TstMixes::matchesLoops() {
     QFETCH(unsigned, threads);
     QFETCH(quint64, lineLimit);
     QFETCH(quint64, mixLimit);
-    const StudyResult r = runStudy(input, options(threads, lineLimit, mixLimit));
+    QFETCH(quint64, memory);
+    const StudyResult r = runStudy(input, options(threads, lineLimit, mixLimit, memory));
     compareWithLoops(input, r, mixLimit);
 }
 

@@ -100,7 +100,7 @@ std::vector<LinePattern> linePatterns(const std::vector<int8_t>& coefs, OrderCho
 
 // Weighted count of injective assignments of `sizes.size()` blocks (at most 2) to
 // frequencies outside a set: power[b] is the sum of weight^b over the frequencies left.
-uint64_t injectiveBlocks(const std::vector<uint8_t>& sizes,
+uint64_t injectiveBlocks(const std::array<uint8_t, 2>& sizes, int blocks,
                          const std::array<uint64_t, 6>& powerLeft);
 
 } // namespace kim

@@ -9,6 +9,7 @@
 #include "sum_search.h"
 #include "term_search.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -49,9 +50,9 @@ class MixStudy {
     // Working tallies for this many workers, before a family's sweep.
     void workers(unsigned count);
 
-    // How a family is swept: with `lead` first letters making the choices. Called before
-    // its sweep.
-    void familyPlan(int family, int lead);
+    // How a family is swept: with `lead` first letters making the choices and the other
+    // `last` in the sorted sums. Called before its sweep.
+    void familyPlan(int family, int lead, int last);
 
     // One target of a multi-signal family's sweep, on a worker: its receiver class q, the
     // frequencies of its first letters, the sorted sums of the others (index: their
@@ -62,17 +63,30 @@ class MixStudy {
                       uint64_t products) {
         Tally& t = *tally_[worker];
         t.kind[static_cast<size_t>(kindOf(family)) * Q_ + q] += products;
-        uint64_t free = edges.sureTo - edges.sureFrom;
+        const FamilyKeys& fk = familyKeys_[static_cast<size_t>(family)];
+        uint64_t free = edges.sureTo - edges.sureFrom, lastTwo = 0;
+        const uint32_t* pairs = fk.lastTwo == kNone ? nullptr : pairsOf(ss);
+        if (pairs) lastTwo = pairs[edges.sureTo] - pairs[edges.sureFrom];
         for (const auto& [from, to] :
              {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
-            for (size_t k = from; k < to; ++k)
-                free += bandTruth(family, lead, leadLetters, lastLetters, ss.sums[k].index, q);
+            for (size_t k = from; k < to; ++k) {
+                const uint32_t index = ss.sums[k].index;
+                if (!bandTruth(family, lead, leadLetters, lastLetters, index, q)) continue;
+                ++free;
+                lastTwo += pairs && lastTwoEqual(index);
+            }
         if (free == 0) return;
-        const FamilyKeys& fk = familyKeys_[static_cast<size_t>(family)];
+        if (gathering_[static_cast<size_t>(kindOf(family))].load(std::memory_order_relaxed))
+            gather(t, family, lead, leadLetters, lastLetters, ss, edges, q);
         t.free[fk.whole * Q_ + q] += free;
         if (fk.firstTwo != kNone && leadLetters >= 2 && lead[0] == lead[1])
             t.free[fk.firstTwo * Q_ + q] += free;
+        if (pairs) t.free[fk.lastTwo * Q_ + q] += lastTwo;
     }
+
+    // Sorted sums of `lastLetters` letters just made, before the targets are swept over
+    // them: which of them have their last two letters on one frequency.
+    void sumsMade(const SortedSums& ss, int lastLetters);
 
     // A combination of a family with a frequency beyond the exact range that hits receiver
     // class q: its frequencies, those of the `grouped` letters standing for every ordinary
@@ -93,7 +107,16 @@ class MixStudy {
     // Kinds of products by what made them: harmonics, and families of 2 to 5 letters.
     static int kindOf(int family) { return familyInfo(family).letters; }
 
+    // A combination of a family's own order, its letters in rising order within each sign:
+    // one for each mix of that order the family makes.
+    struct Gathered {
+        uint32_t q = 0;
+        uint8_t family = 0;
+        std::array<uint16_t, 5> at{};
+    };
+
     struct Tally {
+        std::vector<Gathered> gathered[kMixOrders]; // by the family's letters
         std::vector<uint64_t> kind; // [letters * Q + q]: products for each member of q
         std::vector<uint64_t> free; // [key * Q + q]: free assignments that hit, counted once
         std::vector<uint64_t> low;  // [(letters * 6 + order) * Q + q]: moved down to order
@@ -101,10 +124,29 @@ class MixStudy {
     };
 
     // Where a family's own combinations count among the free assignments of the shapes:
-    // as the family's whole shape, and as the shape with its first two letters merged.
+    // as the family's whole shape, and as the shapes with its first two or its last two
+    // letters merged.
     struct FamilyKeys {
-        size_t whole = kNone, firstTwo = kNone;
+        size_t whole = kNone, firstTwo = kNone, lastTwo = kNone;
     };
+
+    bool lastTwoEqual(uint32_t index) const {
+        const auto u = static_cast<uint32_t>(U_);
+        return index % u == (index / u) % u;
+    }
+
+    // The running count of sums whose last two letters are on one frequency, for sums
+    // made by sumsMade(); null for others.
+    const uint32_t* pairsOf(const SortedSums& ss) const {
+        for (const auto& [of, count] : pairs_)
+            if (of == &ss) return count.empty() ? nullptr : count.data();
+        return nullptr;
+    }
+
+    // Gathers a target's combinations that are mixes of the family's own order, as long as
+    // there are few enough of them to list.
+    void gather(Tally& t, int family, const uint16_t* lead, int leadLetters, int lastLetters,
+                const SortedSums& ss, const WindowEdges& edges, size_t q);
 
     // 1 when a combination within the rounding bound of the separation has a mix that an
     // ordinary line of makes hit.
@@ -129,6 +171,7 @@ class MixStudy {
     // for each member of the class.
     struct Found {
         ProductMix mix;
+        int8_t order = 0;
         uint32_t q = 0;
         double distance = 0;
         int family = 0;
@@ -157,6 +200,15 @@ class MixStudy {
     std::vector<FamilyKeys> familyKeys_;
     std::vector<char> fromFamily_; // free key counted by a family's sweep
     std::vector<std::unique_ptr<Tally>> tally_;
+    // Mixes of order 4 and 5 are gathered from the families' sweeps while they are fewer
+    // than the list holds (past that they could not be listed whole) and while the sums
+    // looked through stay within a budget; if they could be listed, gathered or not, the
+    // list searches for them on its own.
+    std::array<std::atomic<bool>, kMixOrders> gathering_{};
+    std::array<std::atomic<uint64_t>, kMixOrders> gathered_{};
+    std::array<std::atomic<int64_t>, kMixOrders> gatherBudget_{};
+    std::vector<std::pair<const SortedSums*, std::vector<uint32_t>>> pairs_;
+    bool lastTwoWanted_ = false; // some family may count its last two letters merged
     // Combinations with a frequency beyond the exact range: products by order, and the
     // distinct mixes of each receiver class.
     std::vector<uint64_t> apartOrder_; // [order * Q + q]
@@ -164,8 +216,16 @@ class MixStudy {
     uint64_t apartExpanded_ = 0;
     std::vector<std::array<uint64_t, kMixOrders>> byOrder_; // per receiver class
     std::vector<std::array<uint64_t, kMixOrders>> distinct_;
-    mutable std::map<std::vector<int8_t>, std::vector<LinePattern>> patterns_;
-    mutable std::mutex patternsMutex_;
+    // The line patterns of each shape, its coefficients in written order; and, when no
+    // frequency is repeated, the lines of each (all weigh 1).
+    struct Patterns {
+        std::array<int8_t, 5> coefs{};
+        size_t size = 0;
+        std::vector<LinePattern> patterns;
+        uint64_t lines = 0;
+    };
+    std::vector<Patterns> patterns_;
+    bool repeated_ = false; // some frequency is held by several list entries
 };
 
 } // namespace kim

@@ -281,7 +281,8 @@ class StudyRunner {
     // and Q receiver classes, within `memory` bytes, a sum taking sumBytes.
     static Plan planOf(int letters, double U, double Q, double memory, double sumBytes);
 
-    double sumBytes() const { return tx_.repeated ? 40 : 32; }
+    // With the mixes, a sum also keeps whether its last two letters repeat a frequency.
+    double sumBytes() const { return (tx_.repeated ? 40 : 32) + (mixes_ ? 4 : 0); }
 
     void multiSignal(const Plan& pl, uint32_t rank);
 

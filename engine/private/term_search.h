@@ -45,8 +45,12 @@ class TermSearch {
     };
 
     // coefficients of the terms; letters: the weight exponent of each term (empty: every
-    // assignment weighs 1).
-    TermSearch(const Space& space, std::vector<int8_t> coefficients, std::vector<uint8_t> letters);
+    // assignment weighs 1). With `distinct`, only assignments of distinct frequencies,
+    // rising along each run of equal coefficients among the first terms and among the
+    // last ones, are searched: one for each mix, once the visitor checks the two parts
+    // against each other.
+    TermSearch(const Space& space, std::vector<int8_t> coefficients, std::vector<uint8_t> letters,
+               bool distinct = false);
 
     int terms() const { return static_cast<int>(coef_.size()); }
     int lead() const { return lead_; }
@@ -74,6 +78,18 @@ class TermSearch {
     Space s_;
     std::vector<int8_t> coef_;
     std::vector<uint8_t> letters_;
+    bool distinct_ = false;
+    // Whether terms [from, to) of an assignment are distinct and rise along equal
+    // coefficients.
+    bool orderly(const std::array<uint16_t, 5>& at, int from, int to) const {
+        for (int i = from; i < to; ++i)
+            for (int j = i + 1; j < to; ++j) {
+                const auto a = at[static_cast<size_t>(i)], b = at[static_cast<size_t>(j)];
+                if (a == b || (coef_[static_cast<size_t>(i)] == coef_[static_cast<size_t>(j)] && b < a))
+                    return false;
+            }
+        return true;
+    }
     int lead_ = 0, m_ = 0;
     uint64_t choices_ = 1;
     double work_ = 0;
@@ -122,17 +138,19 @@ template <class Visit> void TermSearch::sweep(Visit&& visit) const {
                 digit[static_cast<size_t>(j)] = 0;
             }
         }
-        const size_t total = count * R;
-        uint64_t* t = targets.room(total);
+        uint64_t* t = targets.room(count * R);
         const double lo = rxMin - lvMax;
         double scale = 4294967295.0 / (rxMax - lvMin - lo);
         if (s_.exhaustive || !std::isfinite(scale) || !(scale > 0)) scale = 0;
-        for (size_t i = 0, k = 0; i < count; ++i)
-            for (size_t r = 0; r < R; ++r, ++k) {
+        size_t total = 0;
+        for (size_t i = 0; i < count; ++i) {
+            if (distinct_ && !orderly(leads[i], 0, lead_)) continue;
+            for (size_t r = 0; r < R; ++r) {
                 double key = scale == 0 ? 0 : (rx[s_.receivers[r]] - lv[i] - lo) * scale;
                 key = key >= 0 ? std::min(key, 4294967295.0) : 0; // NaN too
-                t[k] = (static_cast<uint64_t>(key) << 32) | k;
+                t[total++] = (static_cast<uint64_t>(key) << 32) | (i * R + r);
             }
+        }
         radixSort<8>(
             t, total, tmp, 32, 64, [](uint64_t x) { return x; }, s_.pool);
         const size_t parts = s_.pool->size() == 1 ? 1 : 4 * s_.pool->size();
