@@ -109,9 +109,9 @@ MixStudy::MixStudy(Setup setup)
         fk.firstTwo = merged(0);
         fk.lastTwo = merged(f.letters - 2);
         if (fk.lastTwo == fk.firstTwo) fk.lastTwo = kNone; // counted once
-        lastTwoWanted_ |= fk.lastTwo != kNone;
     }
     apartOrder_.assign(kMixOrders * Q_, 0);
+    inverseU_ = U_ ? UINT64_MAX / U_ + 1 : 0;
     for (int kind = 4; kind <= 5; ++kind) {
         gathering_[static_cast<size_t>(kind)] = s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
         // A mix has at most 120 arrangements, and most sums near a target are of other mixes.
@@ -172,26 +172,30 @@ void MixStudy::familyPlan(int family, int lead, int last) {
             fk.firstTwo = kNone;
     }
     if (fk.lastTwo != kNone) {
-        if (last >= 2) {
+        if (last >= 2)
             fromFamily_[fk.lastTwo] = 1;
-        } else {
+        else
             fk.lastTwo = kNone;
-        }
     }
+    lastTwoWanted_ = fk.lastTwo != kNone;
 }
 
-void MixStudy::sumsMade(const SortedSums& ss, int lastLetters) {
-    auto it = std::find_if(pairs_.begin(), pairs_.end(), [&](const auto& p) { return p.first == &ss; });
-    if (it == pairs_.end()) it = pairs_.insert(pairs_.end(), {&ss, {}});
-    std::vector<uint32_t>& count = it->second;
-    count.clear();
-    if (!lastTwoWanted_ || lastLetters < 2) return;
-    count.resize(ss.size + 1);
+void MixStudy::sumsMade(const SortedSums& ss, int lastLetters, bool afresh) {
+    auto it = std::find_if(pairs_.begin(), pairs_.end(), [&](const Pairs& p) { return p.of == &ss; });
+    if (it == pairs_.end()) {
+        it = pairs_.emplace(pairs_.end());
+        it->of = &ss;
+    }
+    if (afresh) it->made = false;
+    if (it->made || !lastTwoWanted_ || lastLetters < 2) return;
+    uint32_t* count = it->count.room(ss.size + 1);
     uint32_t n = 0;
+    count[0] = 0;
     for (size_t i = 0; i < ss.size; ++i) {
         n += lastTwoEqual(ss.sums[i].index) ? 1 : 0;
         count[i + 1] = n;
     }
+    it->made = true;
 }
 
 void MixStudy::checkStop() const {
@@ -201,6 +205,12 @@ void MixStudy::checkStop() const {
 bool MixStudy::hits(const ProductMix& mix, size_t q) const {
     bool hit = false;
     const double rx = (*s_.rxValue)[q];
+    if (!s_.exhaustive) {
+        // Every ordinary line of a mix lies within the rounding bound of its value.
+        const double d = std::fabs(mixValue(mix, *s_.txValue) - rx);
+        if (d > s_.bounds.threshold + s_.bounds.slack) return false;
+        if (d < s_.bounds.threshold - s_.bounds.slack) return mix.size > 0 || !ordinary_.empty();
+    }
     ordinaryLines_.forEach(mix, [&](int, const std::array<uint16_t, 5>&, double p) {
         hit = productInterferes(p, rx, s_.sep).has_value();
         return !hit;

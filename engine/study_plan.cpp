@@ -499,7 +499,7 @@ void StudyRunner::buildSums(const SumParts& sp, KeyRange range, bool first, Sort
         pool_);
     checkStop();
     ss.weigh(tx_.repeated, U_, sp.m, [this](size_t c) { return tx_.size(c); });
-    if (mix_) mix_->sumsMade(ss, sp.m);
+    if (mix_) mix_->sumsMade(ss, sp.m, true);
 }
 
 // Values and weights of `count` choices of the first letters from choice `first`.
@@ -541,8 +541,11 @@ std::vector<uint16_t> StudyRunner::digitsOf(uint64_t x, int count) const {
 // carry the same signs.
 const SortedSums& StudyRunner::trailingSums(const Plan& pl, const SumParts& sp) {
     const unsigned signs = SortedSums::signsOf(familyInfo(pl.family), pl.lead, pl.m);
-    for (SortedSums& c : sumCache_)
-        if (c.m == pl.m && c.signs == signs) return c;
+    for (SortedSums& c : sumCache_) {
+        if (c.m != pl.m || c.signs != signs) continue;
+        if (mix_) mix_->sumsMade(c, pl.m, false);
+        return c;
+    }
     // Reuse the entry of the same size; drop the other one if both would not fit.
     SortedSums& ss = sumCache_[sumCache_[1].m == pl.m ? 1 : 0];
     SortedSums& other = &ss == &sumCache_[0] ? sumCache_[1] : sumCache_[0];

@@ -84,9 +84,10 @@ class MixStudy {
         if (pairs) t.free[fk.lastTwo * Q_ + q] += lastTwo;
     }
 
-    // Sorted sums of `lastLetters` letters just made, before the targets are swept over
-    // them: which of them have their last two letters on one frequency.
-    void sumsMade(const SortedSums& ss, int lastLetters);
+    // Sorted sums of `lastLetters` letters, made `afresh` or kept from an earlier family,
+    // before the targets are swept over them: which of them have their last two letters
+    // on one frequency, when the family being swept counts those.
+    void sumsMade(const SortedSums& ss, int lastLetters, bool afresh);
 
     // A combination of a family with a frequency beyond the exact range that hits receiver
     // class q: its frequencies, those of the `grouped` letters standing for every ordinary
@@ -131,15 +132,21 @@ class MixStudy {
     };
 
     bool lastTwoEqual(uint32_t index) const {
-        const auto u = static_cast<uint32_t>(U_);
-        return index % u == (index / u) % u;
+        const uint32_t up = divideByU(index);
+        return index - up * static_cast<uint32_t>(U_) ==
+               up - divideByU(up) * static_cast<uint32_t>(U_);
+    }
+    // n / U without a division: the high half of n times 2^64 / U, rounded up.
+    uint32_t divideByU(uint32_t n) const {
+        if (inverseU_ == 0) return n; // one frequency: 2^64 does not fit
+        return static_cast<uint32_t>((static_cast<unsigned __int128>(inverseU_) * n) >> 64);
     }
 
     // The running count of sums whose last two letters are on one frequency, for sums
     // made by sumsMade(); null for others.
     const uint32_t* pairsOf(const SortedSums& ss) const {
-        for (const auto& [of, count] : pairs_)
-            if (of == &ss) return count.empty() ? nullptr : count.data();
+        for (const Pairs& p : pairs_)
+            if (p.of == &ss) return p.made ? p.count.data() : nullptr;
         return nullptr;
     }
 
@@ -207,8 +214,14 @@ class MixStudy {
     std::array<std::atomic<bool>, kMixOrders> gathering_{};
     std::array<std::atomic<uint64_t>, kMixOrders> gathered_{};
     std::array<std::atomic<int64_t>, kMixOrders> gatherBudget_{};
-    std::vector<std::pair<const SortedSums*, std::vector<uint32_t>>> pairs_;
-    bool lastTwoWanted_ = false; // some family may count its last two letters merged
+    struct Pairs {
+        const SortedSums* of = nullptr;
+        Buffer<uint32_t> count; // kept from sums to sums: fresh memory costs page faults
+        bool made = false;
+    };
+    std::vector<Pairs> pairs_;
+    bool lastTwoWanted_ = false; // the family being swept counts its last two letters merged
+    uint64_t inverseU_ = 0;
     // Combinations with a frequency beyond the exact range: products by order, and the
     // distinct mixes of each receiver class.
     std::vector<uint64_t> apartOrder_; // [order * Q + q]
