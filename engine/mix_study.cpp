@@ -337,6 +337,7 @@ TermSearch::Space MixStudy::space(WorkerPool& pool, std::vector<uint32_t> receiv
 double MixStudy::work() const {
     const double n = static_cast<double>(ordinary_.size()), q = static_cast<double>(Q_);
     auto of = [&](size_t t) {
+        if (t == 0) return q;
         double best = HUGE_VAL;
         for (size_t m = 1; m <= t; ++m)
             best = std::min(best, 3 * std::pow(n, m) + 2 * std::pow(n, t - m) * q);

@@ -70,9 +70,11 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
         work += plans.back().work + plans.back().apartWork;
     }
     plans_ = plans;
+    // The mixes add a small share that the plan's measures leave out.
+    double mixWork = 0;
     if (mixes_) {
         startMixes();
-        work += mix_->work();
+        mixWork = mix_->work();
     }
     if (threads == 0)
         threads = work < kQuickStudyWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
@@ -81,7 +83,7 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     if (expected_) expected_(work * kSecondsPerWork / (1 + kThreadGain * (pool.size() - 1)));
     scratch_.resize(pool.size());
     tally_.resize(pool.size(), Tally(Q_));
-    Progress progress(report_, work);
+    Progress progress(report_, work + mixWork);
     progress_ = &progress;
     if (mix_) mix_->workers(pool.size());
     // Room for the lines, in address space only until written: no copying as it fills.
