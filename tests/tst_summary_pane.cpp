@@ -9,7 +9,42 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <array>
+
 using namespace kim;
+
+namespace {
+
+// A line's mix, as its values with their net signs, and its order.
+std::pair<QString, int> mixOf(const QString& line) {
+    QMap<QString, int> net;
+    const QRegularExpressionMatch h = QRegularExpression("^([1-5])A = R: ").match(line);
+    if (h.hasMatch()) {
+        // The harmonic's value stands for n times its transmitter: read that back.
+        const double v = line.section(' ', 3, 3).remove(',').toDouble() / h.captured(1).toInt();
+        net[QString::number(v, 'f', 5)] = h.captured(1).toInt();
+    } else {
+        const QString values = line.section(": ", 1).section(" = ", 0, 0);
+        int sign = 1;
+        for (const QString& part : values.split(' ')) {
+            if (part == "+" || part == "-") {
+                sign = part == "+" ? 1 : -1;
+                continue;
+            }
+            net[part] += sign;
+        }
+    }
+    QStringList terms;
+    int order = 0;
+    for (auto it = net.begin(); it != net.end(); ++it) {
+        if (it.value() == 0) continue;
+        terms << QString::number(it.value()) + "x" + it.key();
+        order += std::abs(it.value());
+    }
+    return {terms.join(' '), order};
+}
+
+} // namespace
 
 class TstSummaryPane : public QObject, testing::MainWindowFixture {
     Q_OBJECT
@@ -66,19 +101,23 @@ void TstSummaryPane::rowsCountEachReceiversLines() {
     for (const QString& rx : receivers) {
         const int row = rowOf(rx);
         QVERIFY2(row >= 0, qPrintable(rx));
-        // A line names its receiver in brackets, or after "and" for a harmonic.
-        int mine = 0, harmonics = 0;
+        // A line names its receiver in brackets, or after "and" for a harmonic; its order
+        // is that of its mix, read from its values.
+        int mine = 0;
+        std::array<int, 6> byOrder{};
+        QSet<QString> mixes;
         for (const QString& l : lines)
             if (l.contains("(" + rx + ")") || l.contains(" and " + rx + ",")) {
                 ++mine;
-                harmonics += l.contains(QRegularExpression("^[1-5]A = "));
+                const auto [mix, order] = mixOf(l);
+                ++byOrder[size_t(order)];
+                mixes << mix;
             }
         QCOMPARE(cell(row, SummaryModel::Total), QString::number(mine));
-        QCOMPARE(cell(row, SummaryModel::First), QString::number(harmonics));
-        const int byOrder = cell(row, SummaryModel::First).toInt() +
-                            cell(row, SummaryModel::Third).toInt() +
-                            cell(row, SummaryModel::Fifth).toInt();
-        QCOMPARE(byOrder, mine);
+        for (int o = 1; o <= 5; ++o)
+            QCOMPARE(cell(row, SummaryModel::First + o - 1), QString::number(byOrder[size_t(o)]));
+        QCOMPARE(cell(row, SummaryModel::Mixes), QString::number(mixes.size()));
+        QCOMPARE(cell(row, SummaryModel::Strongest).isEmpty(), mine == 0);
         QCOMPARE(cell(row, SummaryModel::NearestLine).isEmpty(), mine == 0);
         if (mine > 0) QVERIFY(lines.contains(cell(row, SummaryModel::NearestLine)));
         all += mine;
