@@ -1,6 +1,7 @@
 #include "channel_finder.h"
 #include "number_format.h"
 #include "summary_pane.h"
+#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -12,39 +13,6 @@
 #include <array>
 
 using namespace kim;
-
-namespace {
-
-// A line's mix, as its values with their net signs, and its order.
-std::pair<QString, int> mixOf(const QString& line) {
-    QMap<QString, int> net;
-    const QRegularExpressionMatch h = QRegularExpression("^([1-5])A = R: ").match(line);
-    if (h.hasMatch()) {
-        // The harmonic's value stands for n times its transmitter: read that back.
-        const double v = line.section(' ', 3, 3).remove(',').toDouble() / h.captured(1).toInt();
-        net[QString::number(v, 'f', 5)] = h.captured(1).toInt();
-    } else {
-        const QString values = line.section(": ", 1).section(" = ", 0, 0);
-        int sign = 1;
-        for (const QString& part : values.split(' ')) {
-            if (part == "+" || part == "-") {
-                sign = part == "+" ? 1 : -1;
-                continue;
-            }
-            net[part] += sign;
-        }
-    }
-    QStringList terms;
-    int order = 0;
-    for (auto it = net.begin(); it != net.end(); ++it) {
-        if (it.value() == 0) continue;
-        terms << QString::number(it.value()) + "x" + it.key();
-        order += std::abs(it.value());
-    }
-    return {terms.join(' '), order};
-}
-
-} // namespace
 
 class TstSummaryPane : public QObject, testing::MainWindowFixture {
     Q_OBJECT
@@ -109,7 +77,7 @@ void TstSummaryPane::rowsCountEachReceiversLines() {
         for (const QString& l : lines)
             if (l.contains("(" + rx + ")") || l.contains(" and " + rx + ",")) {
                 ++mine;
-                const auto [mix, order] = mixOf(l);
+                const auto [mix, order] = testing::lineMix(l);
                 ++byOrder[size_t(order)];
                 mixes << mix;
             }
