@@ -41,7 +41,8 @@ constexpr const char* kUsage =
     "\n"
     "  --order 1|3|5       1st - Direct, 1st to 3rd or 1st to 5th (default 5)\n"
     "  --separation KHZ    minimum separation in kHz in place of the file's, as in the window\n"
-    "  --format FORMAT     text (default; counts on standard error), summary, json or csv\n"
+    "  --format FORMAT     text (default; counts on stderr), summary, mixes, json or csv\n"
+    "  --mixes             with --format json, also the distinct mixes (\"mixes\")\n"
     "  --find-channels FROM-TO  test the channels of the band FROM to TO MHz (see --as)\n"
     "  --raster KHZ        the channel step of --find-channels or --coordinate, such as 12.5\n"
     "  --keep-from-study   clean channels also keep the separation from the study's frequencies\n"
@@ -78,6 +79,7 @@ struct Options {
     std::optional<std::string> separation;
     unsigned threads = 0;
     bool quiet = false;
+    bool mixes = false; // --mixes
     std::string file;
 };
 
@@ -205,7 +207,8 @@ bool writeResult(const kim::StudyResult& res, const Options& o, Output& out,
                  const Interrupt& interrupt) {
     auto write = [&](std::string_view block) { return !interrupt.happened() && out.write(block); };
     if (o.format == "summary") return kim::exportSummary(res, write);
-    return kim::exportResult(res, exportFormat(o), o.threads, write);
+    if (o.format == "mixes") return kim::exportMixes(res, write);
+    return kim::exportResult(res, exportFormat(o), o.threads, write, o.mixes);
 }
 
 int usageError(const std::string& message) {
@@ -310,6 +313,10 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
             o.keepFromStudy = true;
             continue;
         }
+        if (arg == "--mixes") {
+            o.mixes = true;
+            continue;
+        }
         if (arg == "--") {
             if (i + 1 < argc && !haveFile) {
                 o.file = argv[++i];
@@ -343,8 +350,9 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
                 else
                     return badValue(name, "1, 3 or 5", value);
             } else if (name == "--format") {
-                if (value != "text" && value != "summary" && value != "json" && value != "csv")
-                    return badValue(name, "text, summary, json or csv", value);
+                if (value != "text" && value != "summary" && value != "mixes" && value != "json" &&
+                    value != "csv")
+                    return badValue(name, "text, summary, mixes, json or csv", value);
                 o.format = value;
             } else if (name == "--find-channels") {
                 const auto band = rangeOf(value);
@@ -415,9 +423,11 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     if (o.keepFromStudy && !o.findChannels)
         return usageError("--keep-from-study goes with --find-channels");
     if (o.roleGiven && !o.findChannels) return usageError("--as goes with --find-channels");
+    if (o.mixes && (o.format != "json" || o.findChannels || o.coordinate))
+        return usageError("--mixes goes with --format json of a study");
     if (o.findChannels) {
-        if (o.format == "summary")
-            return usageError("--format summary is for studies, not for --find-channels");
+        if (o.format == "summary" || o.format == "mixes")
+            return usageError("--format " + o.format + " is for studies, not for --find-channels");
         const std::string bad = kim::checkBand(o.fromMHz, o.toMHz, *o.rasterKHz);
         if (!bad.empty()) return usageError(bad);
         if (o.role == kim::ChannelRole::Pair && !o.offsetMHz)
@@ -558,8 +568,11 @@ int study(const Options& o, const Interrupt& interrupt) {
         else
             std::fprintf(stderr, "intermod-study: about %.0f min of work\n", s / 60);
     };
-    // The summary prints no line: it keeps none (its nearest products need none).
-    if (o.format == "summary") run.lineLimit = 0;
+    // The summary and the mixes print no line: they keep none (the nearest products and
+    // the mixes need none).
+    if (o.format == "summary" || o.format == "mixes") run.lineLimit = 0;
+    // The mixes are listed only where they are printed.
+    if (o.format != "mixes" && !o.mixes) run.mixLimit = 0;
     const kim::StudyResult res = kim::runStudy(study.input(), run);
     progress.clear();
     if (!res.error().empty()) {
@@ -569,7 +582,7 @@ int study(const Options& o, const Interrupt& interrupt) {
     Output out;
     const bool written = !res.cancelled() && writeResult(res, o, out, interrupt);
     if (const auto failed = outputFailure(written, out, interrupt)) return *failed;
-    if ((o.format == "text" || o.format == "summary") && !o.quiet) {
+    if ((o.format == "text" || o.format == "summary" || o.format == "mixes") && !o.quiet) {
         if (!res.ran()) {
             std::fprintf(stderr, "The study did not run: the %s list is empty.\n",
                          study.transmit.empty() ? "transmit" : "receive");
@@ -577,9 +590,12 @@ int study(const Options& o, const Interrupt& interrupt) {
             std::fprintf(stderr, "%llu calculations, %llu interfering products",
                          static_cast<unsigned long long>(res.calculations()),
                          static_cast<unsigned long long>(res.products()));
-            if (!res.complete() && o.format != "summary")
+            if (!res.complete() && o.format == "text")
                 std::fprintf(stderr, " (the list holds the first %llu)",
                              static_cast<unsigned long long>(res.lineCount()));
+            if (o.format == "mixes")
+                std::fprintf(stderr, ", %llu distinct mixes",
+                             static_cast<unsigned long long>(res.mixCount()));
             std::fputs("\n", stderr);
         }
     }

@@ -46,7 +46,16 @@ void appendCsvField(std::string& out, std::string_view s) {
 constexpr NumberPattern kPlainMHz{1, 5, 5, false};
 constexpr NumberPattern kPlainKHz{1, 1, 5, false};
 
-void appendCsvRow(std::string& b, const StudyResult& res, size_t i) {
+// The distinct frequencies as the CSV writes its numbers, for the mixes.
+std::vector<std::string> plainFrequencies(const StudyResult& res) {
+    std::vector<std::string> out;
+    for (size_t f = 0; f < res.frequencyCount(); ++f)
+        out.push_back(formatNumber(res.frequencyValue(static_cast<uint16_t>(f)), kPlainMHz));
+    return out;
+}
+
+void appendCsvRow(std::string& b, const StudyResult& res, size_t i,
+                  const std::vector<std::string>& plain) {
     const Match& m = res.match(i);
     const FamilyInfo& f = familyInfo(m.family);
     std::string_view label(f.label);
@@ -61,6 +70,11 @@ void appendCsvRow(std::string& b, const StudyResult& res, size_t i) {
     appendNumber(b, res.receiveValue(m.receiver), kPlainMHz);
     b += ',';
     appendNumber(b, res.distanceMHz(m) * 1000, kPlainKHz);
+    const ProductMix mix = res.mix(m);
+    b += ',';
+    b += std::to_string(mix.order());
+    b += ',';
+    appendCsvField(b, mixText(mix, plain));
     b += '\n';
 }
 
@@ -75,7 +89,14 @@ void appendReceiversJson(std::string& out, const StudyResult& res) {
         out += "\", \"products\": " + std::to_string(s.total()) +
                ", \"1st\": " + std::to_string(s.products[0]) +
                ", \"3rd\": " + std::to_string(s.products[1]) +
-               ", \"5th\": " + std::to_string(s.products[2]) + ", \"nearest_khz\": ";
+               ", \"5th\": " + std::to_string(s.products[2]);
+        if (res.mixesCounted()) {
+            out += ", \"by_order\": [";
+            for (int o = 1; o < kMixOrders; ++o)
+                out += (o > 1 ? ", " : "") + std::to_string(s.byOrder[static_cast<size_t>(o)]);
+            out += "]";
+        }
+        out += ", \"nearest_khz\": ";
         if (s.nearest) {
             appendNumber(out, s.nearestDistanceMHz * 1000, kPlainKHz);
             out += ", \"nearest\": ";
@@ -88,11 +109,37 @@ void appendReceiversJson(std::string& out, const StudyResult& res) {
     out += "]";
 }
 
+// The JSON of the listed mixes, in list order.
+void appendMixesJson(std::string& out, const StudyResult& res) {
+    out += "[";
+    for (size_t i = 0; i < res.mixes().size(); ++i) {
+        const MixHit& h = res.mixes()[i];
+        if (i > 0) out += ", ";
+        out += "{\"receiver\": \"";
+        appendNumber(out, res.receiveValue(h.receiver), kPlainMHz);
+        out += "\", \"terms\": [";
+        for (size_t t = 0; t < h.mix.size; ++t) {
+            if (t > 0) out += ", ";
+            out += "[" + std::to_string(h.mix.terms[t].coefficient) + ", \"";
+            appendNumber(out, res.frequencyValue(h.mix.terms[t].frequency), pattern::ListText);
+            out += "\"]";
+        }
+        out += "], \"order\": " + std::to_string(h.mix.order()) + ", \"product\": \"";
+        appendNumber(out, res.productValue(h.nearest), kPlainMHz);
+        out += "\", \"distance_khz\": ";
+        appendNumber(out, res.distanceMHz(h.nearest) * 1000, kPlainKHz);
+        out += ", \"lines\": " + std::to_string(h.lines) + "}";
+    }
+    out += "], \"mix_count\": " + std::to_string(res.mixCount()) +
+           ", \"mixes_complete\": " + (res.mixesComplete() ? "true" : "false");
+}
+
 // One line of the list as the format writes it, with what stands between it and the
 // line before.
-void appendExportLine(std::string& b, const StudyResult& res, ExportFormat format, size_t i) {
+void appendExportLine(std::string& b, const StudyResult& res, ExportFormat format, size_t i,
+                      const std::vector<std::string>& plain) {
     if (format == ExportFormat::Csv) {
-        appendCsvRow(b, res, i);
+        appendCsvRow(b, res, i, plain);
     } else if (format == ExportFormat::Json) {
         if (i > 0) b += ", ";
         // Lines are formatted on several threads at once: each its own text.
@@ -109,14 +156,15 @@ void appendExportLine(std::string& b, const StudyResult& res, ExportFormat forma
 } // namespace
 
 bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
-                  const std::function<bool(std::string_view)>& write) {
+                  const std::function<bool(std::string_view)>& write, bool mixes) {
     auto lines = [&](auto&& piece) {
         return formatInOrder(res.lineCount(), threads, piece, write);
     };
+    const std::vector<std::string> plain = plainFrequencies(res);
     if (format == ExportFormat::Csv) {
         if (!write("family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,"
-                   "distance_khz\n") ||
-            !lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i); }))
+                   "distance_khz,order,mix\n") ||
+            !lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i, plain); }))
             return false;
         if (res.complete()) return true;
         return write("# incomplete: the study found " + std::to_string(res.products()) +
@@ -134,14 +182,20 @@ bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
         if (res.lineCount() == 0) appendJsonString(head, kNoInterferenceLine);
         std::string tail = "], \"receivers\": ";
         appendReceiversJson(tail, res);
+        if (mixes) {
+            tail += ", \"mixes\": ";
+            appendMixesJson(tail, res);
+        }
         tail += "}\n";
         return write(head) &&
-               lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i); }) &&
+               lines([&](size_t i, std::string& b) {
+                   appendExportLine(b, res, format, i, plain);
+               }) &&
                write(tail);
     }
     if (!res.ran()) return true;
     if (res.lineCount() == 0) return write(std::string(kNoInterferenceLine) + "\n");
-    return lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i); });
+    return lines([&](size_t i, std::string& b) { appendExportLine(b, res, format, i, plain); });
 }
 
 uint64_t estimateExportBytes(const StudyResult& res, ExportFormat format) {
@@ -150,8 +204,9 @@ uint64_t estimateExportBytes(const StudyResult& res, ExportFormat format) {
     // Lines evenly spread over the list, formatted as the export formats them.
     const size_t samples = std::min<size_t>(count, 4096);
     std::string text;
+    const std::vector<std::string> plain = plainFrequencies(res);
     for (size_t k = 0; k < samples; ++k)
-        appendExportLine(text, res, format, k * count / samples);
+        appendExportLine(text, res, format, k * count / samples, plain);
     uint64_t bytes = static_cast<uint64_t>(double(text.size()) / double(samples) * double(count));
     if (format == ExportFormat::Json) {
         std::string receivers;
@@ -159,6 +214,48 @@ uint64_t estimateExportBytes(const StudyResult& res, ExportFormat format) {
         bytes += receivers.size();
     }
     return std::max<uint64_t>(bytes, 1);
+}
+
+namespace {
+
+// Rows of cells as a text table: columns as wide as their widest cell, the first left and
+// the others right, the last cell unpadded.
+template <size_t N> std::string textTable(const std::vector<std::array<std::string, N>>& rows) {
+    std::array<size_t, N - 1> width{};
+    for (const auto& row : rows)
+        for (size_t c = 0; c < width.size(); ++c)
+            width[c] = std::max(width[c], row[c].size());
+    std::string text;
+    for (const auto& row : rows) {
+        for (size_t c = 0; c < width.size(); ++c) {
+            const std::string pad(width[c] - row[c].size(), ' ');
+            text += c == 0 ? row[c] + pad : pad + row[c];
+            text += "  ";
+        }
+        text += row[N - 1];
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+bool exportMixes(const StudyResult& res, const std::function<bool(std::string_view)>& write) {
+    if (!res.ran()) return true;
+    std::vector<std::array<std::string, 6>> rows;
+    rows.push_back({"Receiver", "Order", "KHz", "Product", "Lines", "Mix"});
+    for (const MixHit& h : res.mixes())
+        rows.push_back({formatNumber(res.receiveValue(h.receiver), pattern::Frequency),
+                        std::to_string(h.mix.order()),
+                        formatNumber(res.distanceMHz(h.nearest) * 1000, pattern::Distance),
+                        formatNumber(res.productValue(h.nearest), pattern::Product),
+                        std::to_string(h.lines), res.mixText(h.mix)});
+    std::string text = textTable(rows);
+    if (!res.mixesComplete())
+        text += "# incomplete: the study has " + std::to_string(res.mixCount()) +
+                " distinct mixes; these rows are the " + std::to_string(res.mixes().size()) +
+                " of the lowest orders\n";
+    return write(text);
 }
 
 bool exportSummary(const StudyResult& res, const std::function<bool(std::string_view)>& write) {
@@ -176,21 +273,7 @@ bool exportSummary(const StudyResult& res, const std::function<bool(std::string_
         row[5] = s.nearest ? formatNumber(s.nearestDistanceMHz * 1000, pattern::Distance) : "-";
         row[6] = s.nearest ? res.line(*s.nearest) : "-";
     }
-    std::array<size_t, 6> width{};
-    for (const auto& row : rows)
-        for (size_t c = 0; c < width.size(); ++c)
-            width[c] = std::max(width[c], row[c].size());
-    std::string text;
-    for (const auto& row : rows) {
-        for (size_t c = 0; c < width.size(); ++c) {
-            const std::string pad(width[c] - row[c].size(), ' ');
-            text += c == 0 ? row[c] + pad : pad + row[c]; // the receiver left, numbers right
-            text += "  ";
-        }
-        text += row[6];
-        text += '\n';
-    }
-    return write(text);
+    return write(textTable(rows));
 }
 
 namespace {

@@ -18,8 +18,9 @@ enum class ExportFormat { Text, Json, Csv };
 // core), handing each block to write() in order; stops and returns false when write()
 // returns false. A list cut at its line limit says so: `complete: false` in JSON, a
 // last line beginning "#" in CSV. JSON carries the per-receiver summary as "receivers".
+// With `mixes`, JSON also carries the list of distinct mixes as "mixes".
 bool exportResult(const StudyResult& result, ExportFormat format, unsigned threads,
-                  const std::function<bool(std::string_view)>& write);
+                  const std::function<bool(std::string_view)>& write, bool mixes = false);
 
 // About the number of bytes exportResult writes, from a sample of the lines formatted as
 // it formats them: for showing how far an export got.
@@ -28,6 +29,10 @@ uint64_t estimateExportBytes(const StudyResult& result, ExportFormat format);
 // The per-receiver summary as a text table: one row a receiver in list order, with its
 // products in total and by order and the nearest product's distance and line.
 bool exportSummary(const StudyResult& result, const std::function<bool(std::string_view)>& write);
+
+// The distinct mixes as a text table: one row a mix and receiver, by receiver, order and
+// distance, with the lines it stands for; a last line beginning "#" when the list is cut.
+bool exportMixes(const StudyResult& result, const std::function<bool(std::string_view)>& write);
 
 // The channels of a search: text, the clean channels' list texts ascending, one a line;
 // JSON, {"channels": [...], "clean": N, "tested": M} with every channel; CSV, the same

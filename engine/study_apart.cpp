@@ -1,4 +1,5 @@
 // The fast study: combinations holding a transmitter beyond the exact range.
+#include "mix_study.h"
 #include "study_runner.h"
 
 namespace kim {
@@ -170,6 +171,7 @@ void StudyRunner::apartFamily(const FamilyInfo& f, const Plan& pl, uint32_t rank
                         at.before(tally.nearest[q]))
                         tally.nearest[q] = at;
                     if (!hit) continue;
+                    if (mix_) mix_->apartHit(pl.family, rank, c, grouped, q, p);
                     uint64_t weight = groupWeight;
                     for (size_t i = 0; i < k; ++i)
                         if (!((grouped >> i) & 1)) weight *= tx_.size(c[i]);

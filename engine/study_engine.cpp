@@ -3,6 +3,7 @@
 #include "list_sort_order.h"
 #include "number_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -109,6 +110,21 @@ bool StudyResult::prepare(const StudyInput& in) {
         txText_.push_back(formatNumber(v, pattern::Frequency));
     for (double v : rx_)
         rxText_.push_back(formatNumber(v, pattern::Frequency));
+    // Equal texts are one frequency, as the study's classes are: the first in list order
+    // stands for it.
+    std::vector<uint16_t> byText(tx_.size());
+    for (size_t i = 0; i < byText.size(); ++i)
+        byText[i] = static_cast<uint16_t>(i);
+    std::stable_sort(byText.begin(), byText.end(),
+                     [&](uint16_t a, uint16_t b) { return listTextLess(txText_[a], txText_[b]); });
+    txFreq_.resize(tx_.size());
+    for (uint16_t i : byText) {
+        if (freqText_.empty() || compareListText(freqText_.back(), txText_[i])) {
+            freqText_.push_back(txText_[i]);
+            freqValue_.push_back(tx_[i]);
+        }
+        txFreq_[i] = static_cast<uint16_t>(freqText_.size() - 1);
+    }
     sepMHz_ = readStudyNumber(in.separation) / 1000;
     order_ = in.order;
     ran_ = true;
@@ -134,6 +150,13 @@ std::optional<double> productInterferes(double product, double receiver, double 
     const double rounded = roundToHertz(d);
     if (!(rounded < sepMHz)) return std::nullopt;
     return rounded;
+}
+
+ProductMix StudyResult::mix(const Match& m) const {
+    std::array<uint16_t, 5> f{};
+    for (int l = 0; l < kFamilies[m.family].letters; ++l)
+        f[static_cast<size_t>(l)] = txFreq_[m.letter[static_cast<size_t>(l)]];
+    return familyMix(m.family, f);
 }
 
 double StudyResult::productValue(const Match& m) const {

@@ -3,6 +3,8 @@
 // the results list's order and the two counts.
 #pragma once
 
+#include "product_mix.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -29,6 +31,8 @@ const FamilyInfo& familyInfo(int family);
 inline constexpr size_t kMaxListEntries = 32767;
 // Lines a study keeps at most; the counts stay exact beyond it.
 inline constexpr uint64_t kDefaultLineLimit = 10'000'000;
+// Distinct mixes a study lists at most; their count stays exact beyond it.
+inline constexpr uint64_t kDefaultMixLimit = 100'000;
 
 struct StudyInput {
     std::vector<std::string> transmit; // list texts, MHz
@@ -56,6 +60,25 @@ struct ReceiverSummary {
     std::optional<Match> nearest;
     double nearestDistanceMHz = 0; // its distance, rounded to whole hertz
     uint64_t total() const { return products[0] + products[1] + products[2]; }
+
+    // The same products by the order of their mix: [o] holds those of order o, [0] those
+    // whose terms all cancel. Empty when the study ran without its mixes.
+    std::array<uint64_t, kMixOrders> byOrder{};
+    // The distinct mixes that hit this receiver.
+    uint64_t mixes = 0;
+    // A line of the strongest mix: the lowest order, then the nearest, then the first in
+    // list order. Empty when nothing hits or the study ran without its mixes.
+    std::optional<Match> strongest;
+};
+
+// A distinct mix that hits a receiver.
+struct MixHit {
+    ProductMix mix;
+    uint16_t receiver = 0; // its place in the receive list
+    // Its nearest line, the first in list order among equally near ones: the mix's
+    // product and distance are this line's.
+    Match nearest;
+    uint64_t lines = 0; // the result lines it stands for at this receiver, kept or not
 };
 
 struct RunOptions;
@@ -97,8 +120,31 @@ class StudyResult {
     double productValue(const Match& m) const;
     double distanceMHz(const Match& m) const; // rounded to whole hertz
 
+    // The distinct transmitter frequencies, in text order: what the terms of a mix name.
+    size_t frequencyCount() const { return freqValue_.size(); }
+    uint16_t frequencyOf(size_t transmitter) const { return txFreq_[transmitter]; }
+    double frequencyValue(uint16_t f) const { return freqValue_[f]; }
+    const std::string& frequencyText(uint16_t f) const { return freqText_[f]; } // "##,##0.00000"
+    ProductMix mix(const Match& m) const;
+    // "2×152.30000 − 151.62500"
+    std::string mixText(const ProductMix& mix) const { return kim::mixText(mix, freqText_); }
+
+    // False when the study ran without its mixes (RunOptions::mixes off).
+    bool mixesCounted() const { return mixesCounted_; }
+    // Every distinct mix and receiver that it hits, as far as the mix limit goes: by
+    // receiver in list order, then order, distance and mix. Whole orders only: the mixes
+    // of an order are listed when all of them, and those of the lower orders, fit.
+    const std::vector<MixHit>& mixes() const { return mixes_; }
+    // Distinct mixes and receivers in all, listed or not.
+    uint64_t mixCount() const { return mixCount_; }
+    bool mixesComplete() const { return mixes_.size() == mixCount_; }
+    // Every interfering line of the mix at the receiver (a place in the receive list), kept
+    // in the list or not, in list order; at most `limit`.
+    std::vector<Match> mixLines(const ProductMix& mix, size_t receiver, size_t limit) const;
+
   private:
     friend class StudyRunner;
+    friend class MixStudy;
     bool prepare(const StudyInput& in);
     bool ran_ = false;
     bool cancelled_ = false;
@@ -111,6 +157,12 @@ class StudyResult {
     OrderChoice order_ = OrderChoice::FirstToFifth;
     std::vector<Match> matches_;
     std::vector<ReceiverSummary> receivers_;
+    std::vector<uint16_t> txFreq_;
+    std::vector<double> freqValue_;
+    std::vector<std::string> freqText_;
+    bool mixesCounted_ = false;
+    std::vector<MixHit> mixes_;
+    uint64_t mixCount_ = 0;
 };
 
 inline constexpr const char* kNoInterferenceLine = "No Interfering Frequencies...";
@@ -140,6 +192,12 @@ struct RunOptions {
     // at the pace of an ordinary core. The kept lines are not in it yet: they join the
     // plan once counted.
     std::function<void(double seconds)> expected;
+    // Count the products by the order of their mix, each receiver's distinct mixes and its
+    // strongest, exactly at any size; off, the study is the plain one.
+    bool mixes = true;
+    // Distinct mixes and receivers listed at most (whole orders: see StudyResult::mixes());
+    // their count stays exact. 0 lists none.
+    uint64_t mixLimit = kDefaultMixLimit;
 };
 
 // Runs the study. Blocks the calling thread until it ends or is stopped; a study of

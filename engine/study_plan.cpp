@@ -37,6 +37,7 @@
 // (the sum's index), and that order is a total one that threads cannot change. Equal
 // sums lie together in index order (the sort is stable), so a run of them costs one
 // exact product unless its distance lies within the rounding bound of a half hertz.
+#include "mix_study.h"
 #include "study_near.h"
 #include "study_runner.h"
 
@@ -55,6 +56,7 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     if (!setThreshold()) { // a separation of zero or less lets nothing through
         if (expected_) expected_(0);
         summarise();
+        r_.mixesCounted_ = mixes_;
         Progress(report_, 1).finish();
         return true;
     }
@@ -75,6 +77,12 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     }
     told += againPlanned_;
     plans_ = plans;
+    // The mixes add a small share that the plan's measures leave out.
+    double mixWork = 0;
+    if (mixes_) {
+        startMixes();
+        mixWork = mix_->work();
+    }
     if (threads == 0)
         threads = work < kQuickStudyWork ? 1 : std::max(1u, std::thread::hardware_concurrency());
     WorkerPool pool(threads);
@@ -82,8 +90,9 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     if (expected_) expected_(work * kSecondsPerWork / (1 + kThreadGain * (pool.size() - 1)));
     scratch_.resize(pool.size());
     tally_.resize(pool.size(), Tally(Q_));
-    Progress progress(report_, told);
+    Progress progress(report_, told + mixWork);
     progress_ = &progress;
+    if (mix_) mix_->workers(pool.size());
     // Room for the lines, in address space only until written: no copying as it fills.
     r_.matches_.reserve(
         static_cast<size_t>(std::min({limit_, r_.calculations_, uint64_t{1} << 24})));
@@ -98,12 +107,48 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
                 multiSignal(*next++, static_cast<uint32_t>(rank));
             }
         }
+        summarise();
+        if (mix_) {
+            // The sums of the families are done with: their memory goes to the mixes.
+            sumCache_[0] = SortedSums{};
+            sumCache_[1] = SortedSums{};
+            rangeSums_ = SortedSums{};
+            mix_->finish(pool);
+        }
     } catch (const Stopped&) {
         return false;
     }
-    summarise();
     progress.finish();
     return true;
+}
+
+StudyRunner::StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
+    : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
+      expected_(options.expected), nearBound_(nearBound),
+      memory_(options.memory ? options.memory : kDefaultMemory),
+      mixes_(options.mixes && nearBound <= 0), mixLimit_(options.mixLimit) {}
+
+StudyRunner::~StudyRunner() = default;
+
+void StudyRunner::startMixes() {
+    MixStudy::Setup s;
+    s.result = &r_;
+    s.order = r_.order_;
+    s.txValue = &tx_.value;
+    for (size_t c = 0; c < U_; ++c)
+        s.txWeight.push_back(tx_.size(c));
+    s.apart = apart_;
+    s.rxValue = &rx_.value;
+    s.rxMembers = rx_.members;
+    s.swept = swept_;
+    s.sep = r_.sepMHz_;
+    s.bounds = {threshold_, slack_, nearSlack_};
+    s.exhaustive = exhaustive_;
+    s.mixLimit = mixLimit_;
+    s.memory = memory_;
+    s.stop = stop_;
+    s.progress = [this](double work) { progress_->add(work); };
+    mix_ = std::make_unique<MixStudy>(std::move(s));
 }
 
 // Runs a study; nearBound as for the constructor.
@@ -261,6 +306,7 @@ void StudyRunner::multiSignal(const Plan& pl, uint32_t rank) {
     const size_t before = r_.matches_.size();
     const uint64_t room = need();
     const SumParts sp = sumParts(pl);
+    if (mix_) mix_->familyPlan(pl.family, pl.lead, pl.m);
     ranges_.assign(1, KeyRange{});
     if (pl.ranges) {
         // Kept sums make room for the ranges, whose memory is kept from family to family:
@@ -464,6 +510,7 @@ void StudyRunner::buildSums(const SumParts& sp, KeyRange range, bool first, Sort
         pool_);
     checkStop();
     ss.weigh(tx_.repeated, U_, sp.m, [this](size_t c) { return tx_.size(c); });
+    if (mix_) mix_->sumsMade(ss, sp.m, true);
 }
 
 // Values and weights of `count` choices of the first letters from choice `first`.
@@ -505,8 +552,11 @@ std::vector<uint16_t> StudyRunner::digitsOf(uint64_t x, int count) const {
 // carry the same signs.
 const SortedSums& StudyRunner::trailingSums(const Plan& pl, const SumParts& sp) {
     const unsigned signs = SortedSums::signsOf(familyInfo(pl.family), pl.lead, pl.m);
-    for (SortedSums& c : sumCache_)
-        if (c.m == pl.m && c.signs == signs) return c;
+    for (SortedSums& c : sumCache_) {
+        if (c.m != pl.m || c.signs != signs) continue;
+        if (mix_) mix_->sumsMade(c, pl.m, false);
+        return c;
+    }
     // Reuse the entry of the same size; drop the other one if both would not fit.
     SortedSums& ss = sumCache_[sumCache_[1].m == pl.m ? 1 : 0];
     SortedSums& other = &ss == &sumCache_[0] ? sumCache_[1] : sumCache_[0];

@@ -412,12 +412,30 @@ ReportPages::ReportPages(const ReportSource& study, const ReportMeasures& measur
     if (const QString notice = study.resultNotice(); !notice.isEmpty())
         notice_ = measures_.wrap.rows(notice);
     const std::shared_ptr<const StudyResult> lines = study.resultStudy();
+    if (lines && lines->ran() && results_ > 0) {
+        study_ = lines;
+        mixes_ = static_cast<qint64>(lines->mixes().size());
+        if (mixes_ > 0 && !lines->mixesComplete())
+            mixesNote_ =
+                QStringLiteral("The study has %1 distinct mixes; these are the %2 of the lowest "
+                               "orders.")
+                    .arg(QString::fromStdString(formatCount(lines->mixCount())),
+                         QString::fromStdString(formatCount(lines->mixes().size())));
+    }
     std::optional<StudyLineRows> byParts;
     if (lines && lines->ran() && static_cast<qint64>(lines->lineCount()) == results_)
         byParts.emplace(*lines, measures_.wrap);
     const qint64 first = firstResult(), count = itemCount();
     auto rowsOf = [&](qint64 i) -> qint64 {
         if (i == noticeItem() && !notice_.isEmpty()) return notice_.size();
+        qint64 k = 0;
+        const Item kind = i >= first + results_ ? item(i, &k) : Item::Result;
+        if (kind == Item::Mix || kind == Item::MixesNote) {
+            const QString text = kind == Item::Mix ? mixRow(k) : mixesNote();
+            return measures_.wrap.width(text) <= measures_.wrap.firstRow()
+                       ? 1
+                       : measures_.wrap.rows(text).size();
+        }
         if (i < first || i >= first + results_) return 1;
         const qint64 line = i - first;
         return byParts ? byParts->rows(static_cast<size_t>(line))
@@ -493,7 +511,27 @@ ReportPages::Item ReportPages::item(qint64 i, qint64* index) const {
         --i;
     }
     if (i < results_) return at(i, Item::Result);
+    i -= results_;
+    if (mixes_ > 0) {
+        if (i < 2) return at(0, kBlock[i]);
+        if (i == 2) return at(0, Item::MixesHeading);
+        i -= 3;
+        if (i < mixes_) return at(i, Item::Mix);
+        if (i == mixes_ && !mixesNote().isEmpty()) return at(0, Item::MixesNote);
+    }
     return at(0, Item::Blank);
 }
+
+// A mix as the report lists it: its receiver, the mix, its order and its distance.
+QString ReportPages::mixRow(qint64 k) const {
+    const MixHit& h = study_->mixes()[static_cast<size_t>(k)];
+    std::string row = formatNumber(study_->receiveValue(h.receiver), pattern::Frequency);
+    row += ": " + study_->mixText(h.mix) + ", order " + std::to_string(h.mix.order()) + ", Sep: ";
+    appendNumber(row, study_->distanceMHz(h.nearest) * 1000, pattern::Distance);
+    row += " KHz";
+    return QString::fromStdString(row);
+}
+
+
 
 } // namespace kim

@@ -143,7 +143,10 @@ class ReportPages {
         ReceiveHeading,
         Receive,
         Notice, // before the result lines: they are not the results of the study above
-        Result
+        Result,
+        MixesHeading, // after the result lines: the study's distinct mixes
+        Mix,
+        MixesNote // when the study lists fewer mixes than it has
     };
 
     ReportPages(const ReportSource& study, const ReportMeasures& measures);
@@ -157,14 +160,24 @@ class ReportPages {
     const ReportMeasures& measures() const { return measures_; }
     // The notice's rows, broken as a result line is; none when there is no notice.
     const QStringList& noticeRows() const { return notice_; }
+    // The text of mix row k, and of the note after the mixes.
+    QString mixRow(qint64 k) const;
+    const QString& mixesNote() const { return mixesNote_; }
 
   private:
-    qint64 itemCount() const { return firstResult() + results_ + 1; }
+    // After the result lines: a blank line, a rule, the heading and the mixes (and the
+    // note), when the study lists mixes; then the closing blank line.
+    qint64 mixItems() const {
+        return mixes_ == 0 ? 0 : 3 + mixes_ + (mixesNote().isEmpty() ? 0 : 1);
+    }
+    qint64 itemCount() const { return firstResult() + results_ + mixItems() + 1; }
     qint64 noticeItem() const { return 3 + transmit_ + 3 + receive_ + 2; }
     qint64 firstResult() const { return noticeItem() + (notice_.isEmpty() ? 0 : 1); }
 
     ReportMeasures measures_;
-    qint64 transmit_ = 0, receive_ = 0, results_ = 0;
+    qint64 transmit_ = 0, receive_ = 0, results_ = 0, mixes_ = 0;
+    std::shared_ptr<const StudyResult> study_; // whose mixes the section lists
+    QString mixesNote_;
     QStringList notice_;
     std::vector<qint64> begin_, end_;
 };

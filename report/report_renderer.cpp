@@ -113,6 +113,14 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
         out.setCurrentX(labelX);
         out.print(text, true);
     };
+    // Broken where the printer's page breaks it, on the paper as well.
+    auto wrapped = [&](const QString& text) {
+        const QStringList rows = m.wrap.rows(text);
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            out.setCurrentX(r == 0 ? labelX : labelX + continuationIndent(out));
+            out.print(rows[r], true);
+        }
+    };
     for (qint64 i = pages.pageBegin(page); i < pages.pageEnd(page); ++i) {
         qint64 k = 0;
         switch (pages.item(i, &k)) {
@@ -141,15 +149,18 @@ void DrawReport(DrawSurface& out, const ReportSource& study, const ReportPages& 
                 out.print(row, true);
             }
             break;
-        case ReportPages::Item::Result: {
-            // Broken where the printer's page breaks it, on the paper as well.
-            const QStringList rows = m.wrap.rows(study.resultLine(k));
-            for (qsizetype r = 0; r < rows.size(); ++r) {
-                out.setCurrentX(r == 0 ? labelX : labelX + continuationIndent(out));
-                out.print(rows[r], true);
-            }
+        case ReportPages::Item::Result:
+            wrapped(study.resultLine(k));
             break;
-        }
+        case ReportPages::Item::MixesHeading:
+            heading(QStringLiteral("Distinct mixes:"));
+            break;
+        case ReportPages::Item::Mix:
+            wrapped(pages.mixRow(k));
+            break;
+        case ReportPages::Item::MixesNote:
+            wrapped(pages.mixesNote());
+            break;
         }
     }
 

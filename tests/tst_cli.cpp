@@ -115,6 +115,7 @@ class TstCli : public QObject {
     void ordersAndSeparation_data();
     void ordersAndSeparation();
     void json();
+    void mixes();
     void csv();
     void summaryTable();
     void findChannels_data();
@@ -205,16 +206,55 @@ void TstCli::json() {
     QCOMPARE(second.value("5th").toInteger(), 0);
     QCOMPARE(second.value("nearest_khz").toDouble(), 20.0);
     QCOMPARE(second.value("nearest").toString(), lines.at(0).toString());
+    // By the order of their mix: 2A and 155.34 + 155.34 are both 2 × 155.34.
+    QCOMPARE(second.value("by_order").toArray(), QJsonArray({0, 2, 0, 0, 0}));
+    QVERIFY(!o.contains("mixes"));
+}
+
+// One mix a line and receiver, as JSON objects and as a table.
+void TstCli::mixes() {
+    const Run r = run({"--order", "3", "--format", "json", "--mixes", kThousands});
+    QCOMPARE(r.code, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    const QJsonArray mixes = o.value("mixes").toArray();
+    QCOMPARE(mixes.size(), 2);
+    QCOMPARE(QJsonDocument(mixes.at(0).toObject()).toJson(QJsonDocument::Compact),
+             QByteArray(R"({"distance_khz":0,"lines":2,"order":2,"product":"1389.90000",)"
+                        R"("receiver":"1389.90000","terms":[[1,"1,234.56000"],[1,"155.34000"]]})"));
+    // Two lines of one mix: the harmonic is the first in list order, so its product.
+    QCOMPARE(QJsonDocument(mixes.at(1).toObject()).toJson(QJsonDocument::Compact),
+             QByteArray(R"({"distance_khz":20,"lines":2,"order":2,"product":"310.68000",)"
+                        R"("receiver":"310.70000","terms":[[2,"155.34000"]]})"));
+    QCOMPARE(o.value("mix_count").toInteger(), 2);
+    QCOMPARE(o.value("mixes_complete").toBool(), true);
+    QVERIFY(r.out.contains(R"("terms": [[2, "155.34000"]], "order": 2)"));
+
+    const Run text = run({"--order", "3", "--format", "mixes", kThousands});
+    QCOMPARE(text.code, 0);
+    QCOMPARE(text.out, QString::fromUtf8("Receiver     Order   KHz      Product  Lines  Mix\n"
+                                         "1,389.90000      2  00.0  1,389.90000      2  "
+                                         "1,234.56000 + 155.34000\n"
+                                         "310.70000        2  20.0    310.68000      2  "
+                                         "2\u00d7155.34000\n"));
+    QCOMPARE(text.err, "84 calculations, 4 interfering products, 2 distinct mixes\n");
+
+    const Run alone = run({"--mixes", kThousands});
+    QCOMPARE(alone.code, 2);
+    QVERIFY(alone.err.startsWith("intermod-study: --mixes goes with --format json of a study\n"));
 }
 
 void TstCli::csv() {
     const Run r = run({"--order", "3", "--format", "csv", kThousands});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, "family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,distance_khz\n"
-                    "2A = R,155.34000,,,,,310.68000,310.70000,20.0\n"
-                    "A+B,1234.56000,155.34000,,,,1389.90000,1389.90000,0.0\n"
-                    "A+B,155.34000,1234.56000,,,,1389.90000,1389.90000,0.0\n"
-                    "A+B,155.34000,155.34000,,,,310.68000,310.70000,20.0\n");
+    // The order of each product's mix and the mix, its numbers as plain as the others.
+    QCOMPARE(r.out,
+             QString::fromUtf8(
+                 "family,a_mhz,b_mhz,c_mhz,d_mhz,e_mhz,product_mhz,receiver_mhz,distance_khz,order,"
+                 "mix\n"
+                 "2A = R,155.34000,,,,,310.68000,310.70000,20.0,2,2\u00d7155.34000\n"
+                 "A+B,1234.56000,155.34000,,,,1389.90000,1389.90000,0.0,2,1234.56000 + 155.34000\n"
+                 "A+B,155.34000,1234.56000,,,,1389.90000,1389.90000,0.0,2,1234.56000 + 155.34000\n"
+                 "A+B,155.34000,155.34000,,,,310.68000,310.70000,20.0,2,2\u00d7155.34000\n"));
 }
 
 void TstCli::summaryTable() {
@@ -405,7 +445,7 @@ void TstCli::badUsage_data() {
         << QStringList{"--order", kThousands}
         << "--order takes 1, 3 or 5, not \"" + kThousands + "\"";
     QTest::newRow("bad format") << QStringList{"--format", "xml", kThousands}
-                                << "--format takes text, summary, json or csv, not \"xml\"";
+                                << "--format takes text, summary, mixes, json or csv, not \"xml\"";
     // Bands and rasters.
     auto band = [](const char* b, const char* raster) {
         return QStringList{"--find-channels", b, "--raster", raster, kThousands};
@@ -523,7 +563,8 @@ void TstCli::helpAndVersion() {
             listed << name.section(' ', 0, 0);
     }
     const QStringList options{"--order",      "--separation",
-                              "--format",     "--find-channels",
+                              "--format",     "--mixes",
+                              "--find-channels",
                               "--raster",     "--keep-from-study",
                               "--as",         "--offset",
                               "--coordinate", "--band",

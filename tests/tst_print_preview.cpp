@@ -40,6 +40,7 @@ class TstPrintPreview : public QObject {
     void wheelScrollsTheSheet();
     void printedStudyHoldsEveryLine();
     void pageRangePrintsOnlyThosePages();
+    void distinctMixesFollowTheResults();
 
   private:
     frmPP* openPreview() {
@@ -488,6 +489,44 @@ void TstPrintPreview::pageRangePrintsOnlyThosePages() {
     QTRY_VERIFY_WITH_TIMEOUT(!pp->printing(), 30000);
     QCOMPARE(pdfInfo(current, "Pages"), "1");
     QVERIFY(pdfText(current).contains(QString("Page 2 of %1").arg(pp->PageCount)));
+}
+
+// After the result lines, on as many pages as they take: each distinct mix and receiver,
+// with its order and distance.
+void TstPrintPreview::distinctMixesFollowTheResults() {
+    const QString study = files_->filePath("mesa.int");
+    QFile f(study);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (const char* v : {"Mesa Ridge Relay", "", "Monday, March 02, 2026", "25.0",
+                          "Transmitter Frequencies", "-------------------------", "151.62500",
+                          "152.30000", "153.05000", "154.48250", "155.71500", "158.77500",
+                          "Receiver Frequencies", "-------------------------", "150.80000",
+                          "152.97500", "156.80000", "159.48000", "Finished!"})
+        f.write(QByteArray("\"") + v + "\"\r\n");
+    f.close();
+    window_->AutoLoad(study);
+    QTRY_VERIFY(!window_->studyRunning());
+    frmPP* pp = openPreview();
+    const qint64 pages = pp->PageCount;
+    QVERIFY(pages >= 2);
+    const QString pdf = files_->filePath("mixes.pdf");
+    printTo(pp, pdf);
+    QStringList rows;
+    for (const QString& row : pdfText(pdf).split('\n'))
+        if (!row.trimmed().isEmpty()) rows << row.simplified();
+    const qsizetype heading = rows.indexOf("Distinct mixes:");
+    QVERIFY2(heading > 0, qPrintable(rows.join('\n')));
+    // The last result line, then the mixes by receiver, order and distance.
+    QVERIFY(rows[heading - 1].startsWith("A+B+C-D-E: ") || rows[heading - 1].startsWith("Page "));
+    const QString first = QString::fromUtf8(
+        "150.80000: 3\u00d7152.30000 \u2212 2\u00d7153.05000, order 5, Sep: 00.0 KHz");
+    QCOMPARE(rows.value(heading + 1), first);
+    QVERIFY(rows.contains(
+        QString::fromUtf8("152.97500: 2\u00d7152.30000 \u2212 151.62500, order 3, Sep: 00.0 KHz")));
+    QCOMPARE(rows.filter(QRegularExpression(": .*, order \\d, Sep: ")).size(), 7);
+    QCOMPARE(rows.indexOf(QRegularExpression("^A\\+B.*")) < heading, true);
+    // Page 1 begins as ever.
+    QCOMPARE(rows.first(), "Intermodulation Program");
 }
 
 QTEST_MAIN(TstPrintPreview)

@@ -1,6 +1,7 @@
 #include "channel_finder.h"
 #include "number_format.h"
 #include "summary_pane.h"
+#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QAction>
@@ -8,6 +9,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+
+#include <array>
 
 using namespace kim;
 
@@ -66,19 +69,23 @@ void TstSummaryPane::rowsCountEachReceiversLines() {
     for (const QString& rx : receivers) {
         const int row = rowOf(rx);
         QVERIFY2(row >= 0, qPrintable(rx));
-        // A line names its receiver in brackets, or after "and" for a harmonic.
-        int mine = 0, harmonics = 0;
+        // A line names its receiver in brackets, or after "and" for a harmonic; its order
+        // is that of its mix, read from its values.
+        int mine = 0;
+        std::array<int, 6> byOrder{};
+        QSet<QString> mixes;
         for (const QString& l : lines)
             if (l.contains("(" + rx + ")") || l.contains(" and " + rx + ",")) {
                 ++mine;
-                harmonics += l.contains(QRegularExpression("^[1-5]A = "));
+                const auto [mix, order] = testing::lineMix(l);
+                ++byOrder[size_t(order)];
+                mixes << mix;
             }
         QCOMPARE(cell(row, SummaryModel::Total), QString::number(mine));
-        QCOMPARE(cell(row, SummaryModel::First), QString::number(harmonics));
-        const int byOrder = cell(row, SummaryModel::First).toInt() +
-                            cell(row, SummaryModel::Third).toInt() +
-                            cell(row, SummaryModel::Fifth).toInt();
-        QCOMPARE(byOrder, mine);
+        for (int o = 1; o <= 5; ++o)
+            QCOMPARE(cell(row, SummaryModel::First + o - 1), QString::number(byOrder[size_t(o)]));
+        QCOMPARE(cell(row, SummaryModel::Mixes), QString::number(mixes.size()));
+        QCOMPARE(cell(row, SummaryModel::Strongest).isEmpty(), mine == 0);
         QCOMPARE(cell(row, SummaryModel::NearestLine).isEmpty(), mine == 0);
         if (mine > 0) QVERIFY(lines.contains(cell(row, SummaryModel::NearestLine)));
         all += mine;

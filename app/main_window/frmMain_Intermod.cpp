@@ -22,6 +22,7 @@
 #include "select_on_focus.h"
 #include "settings_store.h"
 #include "spectrum_pane.h"
+#include "mixes_pane.h"
 #include "summary_pane.h"
 #include "spectrum_view.h"
 #include "study_controller.h"
@@ -226,6 +227,10 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
         results_->setReceiverFilter(receiver);
         ui->lstIntermodProducts->scrollToTop();
     });
+    // The distinct mixes, in a pane of their own.
+    MixesPane* mixes = MixesPane::addTo(this);
+    connect(results_, &QAbstractItemModel::modelReset, mixes,
+            [this, mixes] { mixes->setResult(study_->result()); });
 
     // The results shown may stop belonging to the lists, separation and order: every
     // view of them says so.
@@ -240,8 +245,9 @@ frmMain_Intermod::frmMain_Intermod(QWidget* parent)
             &StudyController::studyEdited);
     for (QRadioButton* opt : {ui->opt_1st, ui->opt_1st_to_3rd, ui->opt_1st_to_5th})
         connect(opt, &QRadioButton::toggled, study_, &StudyController::studyEdited);
-    connect(study_, &StudyController::staleChanged, this, [this, summary](bool stale) {
+    connect(study_, &StudyController::staleChanged, this, [this, summary, mixes](bool stale) {
         summary->setStale(stale);
+        mixes->setStale(stale);
         spectrum_->setStale(stale);
         // The preview's page says so too, at once.
         if (preview_) preview_->DrawPage();

@@ -62,7 +62,9 @@ int SummaryModel::columnCount(const QModelIndex& parent) const {
 
 QVariant SummaryModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* names[Columns] = {"Receiver (MHz)", "Products",       "1st", "3rd", "5th",
+    static const char* names[Columns] = {"Receiver (MHz)", "Products",      "1st",
+                                         "2nd",            "3rd",           "4th",
+                                         "5th",            "Mixes",         "Strongest mix",
                                          "Nearest (kHz)",  "Nearest product"};
     return QString::fromLatin1(names[section]);
 }
@@ -73,6 +75,7 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     const ReceiverSummary& r = result_->receivers()[row];
     const uint64_t total = r.total();
     const int col = index.column();
+    const bool mixes = result_->mixesCounted();
     // The sort role gives numbers, so that a column sorts by value.
     if (role == Qt::UserRole) {
         switch (col) {
@@ -81,9 +84,18 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
         case Total:
             return qulonglong(total);
         case First:
+        case Second:
         case Third:
+        case Fourth:
         case Fifth:
-            return qulonglong(r.products[size_t(col - First)]);
+            return qulonglong(r.byOrder[size_t(col - First + 1)]);
+        case Mixes:
+            return qulonglong(r.mixes);
+        case Strongest:
+            // The strongest first: the lowest order, then the nearest.
+            return r.strongest ? result_->mix(*r.strongest).order() * 1e9 +
+                                     result_->distanceMHz(*r.strongest) * 1e6
+                               : 1e300;
         case NearestKHz:
             return nearestKHz(row).value_or(1e300);
         default:
@@ -91,10 +103,13 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
         }
     }
     if (role == Qt::TextAlignmentRole)
-        return int((col == NearestLine ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        return int((col == NearestLine || col == Strongest ? Qt::AlignLeft : Qt::AlignRight) |
+                   Qt::AlignVCenter);
     if (role == Qt::ForegroundRole && col == Total && total > 0) return QColor(176, 0, 32);
-    // The whole line where the column is too narrow for it.
+    // The whole line where the column is too narrow for it; the strongest mix's line.
     if (role == Qt::ToolTipRole && col == NearestLine) return data(index, Qt::DisplayRole);
+    if (role == Qt::ToolTipRole && col == Strongest && r.strongest)
+        return QString::fromStdString(result_->line(*r.strongest));
     if (role != Qt::DisplayRole) return {};
     switch (col) {
     case Receiver:
@@ -102,9 +117,16 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
     case Total:
         return grouped(total);
     case First:
+    case Second:
     case Third:
+    case Fourth:
     case Fifth:
-        return grouped(r.products[size_t(col - First)]);
+        return mixes ? grouped(r.byOrder[size_t(col - First + 1)]) : QString();
+    case Mixes:
+        return mixes ? grouped(r.mixes) : QString();
+    case Strongest:
+        return r.strongest ? QString::fromStdString(result_->mixText(result_->mix(*r.strongest)))
+                           : QString();
     case NearestKHz: {
         const std::optional<double> kHz = nearestKHz(row);
         return kHz ? QString::fromStdString(formatNumber(*kHz, pattern::Distance)) : QString();

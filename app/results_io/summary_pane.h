@@ -1,8 +1,8 @@
 // The "Summary" pane: one row a receiver, with its interfering products in all and by
-// order and the nearest of them, read from the engine's counts (exact when the list is
-// cut); for a clean receiver, the nearest product within the finder's reach, looked for
-// as the finder does. A double-click shows that receiver's lines alone in the results
-// list.
+// the order of their mix, its distinct mixes and the strongest of them, and its nearest
+// product, read from the engine's counts (exact when the list is cut); for a clean
+// receiver, the nearest product within the finder's reach, looked for as the finder
+// does. A double-click shows that receiver's lines alone in the results list.
 #pragma once
 
 #include "channel_finder.h"
@@ -23,7 +23,21 @@ namespace kim {
 class SummaryModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Receiver, Total, First, Third, Fifth, NearestKHz, NearestLine, Columns };
+    // First to Fifth: products by the order of their mix.
+    enum Column {
+        Receiver,
+        Total,
+        First,
+        Second,
+        Third,
+        Fourth,
+        Fifth,
+        Mixes,
+        Strongest,
+        NearestKHz,
+        NearestLine,
+        Columns
+    };
     using QAbstractTableModel::QAbstractTableModel;
 
     // False when it is the study shown already.

@@ -18,10 +18,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <numeric>
 
 namespace kim {
+
+class MixStudy;
 
 constexpr size_t kDefaultMemory = size_t{1} << 30;
 // Below this many MHz a double holds every frequency to the hertz, and sums of five stay
@@ -103,10 +106,8 @@ class StudyRunner {
   public:
     // nearBound > 0: the nearest product of each receiver is looked for among every
     // product within that many MHz, not only among the interfering ones.
-    StudyRunner(StudyResult& res, const RunOptions& options, double nearBound)
-        : r_(res), limit_(options.lineLimit), stop_(options.stop), report_(options.progress),
-          expected_(options.expected), nearBound_(nearBound),
-          memory_(options.memory ? options.memory : kDefaultMemory) {}
+    StudyRunner(StudyResult& res, const RunOptions& options, double nearBound);
+    ~StudyRunner();
 
     // False when stopped. threads 0: every core, or one for little work.
     bool run(OrderChoice order, unsigned threads);
@@ -289,7 +290,8 @@ class StudyRunner {
     // and Q receiver classes, within `memory` bytes, a sum taking sumBytes.
     static Plan planOf(int letters, double U, double Q, double memory, double sumBytes);
 
-    double sumBytes() const { return tx_.repeated ? 40 : 32; }
+    // With the mixes, a sum also keeps whether its last two letters repeat a frequency.
+    double sumBytes() const { return (tx_.repeated ? 40 : 32) + (mixes_ ? 4 : 0); }
 
     void multiSignal(const Plan& pl, uint32_t rank);
 
@@ -515,6 +517,11 @@ class StudyRunner {
     Buffer<Sum> sortRoom_;
     Buffer<uint64_t> hitRoom_;
     std::vector<Scratch> scratch_;
+    // The products by the order of their mix, the distinct mixes and their list.
+    bool mixes_ = false;
+    uint64_t mixLimit_ = 0;
+    std::unique_ptr<MixStudy> mix_;
+    void startMixes();
 };
 
 } // namespace kim
