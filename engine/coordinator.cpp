@@ -470,6 +470,7 @@ CoordinationResult coordinate(const CoordinationRequest& r, const RunOptions& op
         if (!wrong) break;
         set.erase(set.begin() + static_cast<std::ptrdiff_t>(*wrong));
         found.proven = false;
+        ++out.repaired;
     }
     out.channels = std::move(set);
     out.provenBest = found.proven || out.channels.size() >= r.wanted;

@@ -64,6 +64,9 @@ struct CoordinationResult {
     double bestSeconds = 0;  // until a set of the size found was first found
     uint64_t candidates = 0; // channels of the bands outside the exclusions
     uint64_t cleanAlone = 0; // of them, clean beside the site one at a time
+    // Channels that the study of the set with the site took out again: none, unless the
+    // search itself is at fault.
+    uint64_t repaired = 0;
 };
 
 // Why the request cannot be searched (a band or an exclusion that is not a range, a
