@@ -8,11 +8,13 @@
 #include "result_export.h"
 #include "study_engine.h"
 #include "study_file.h"
+#include "time_left.h"
 
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -128,8 +130,9 @@ class Interrupt {
 };
 
 // The share done and the time left, on one line of standard error rewritten in place:
-// only on a terminal, from a third of a second on, five times a second at most. A study
-// planned to take more than a minute says so at once, until its pace gives the time left.
+// only on a terminal, once kShowProgressAfter has passed, five times a second at most.
+// The time left is the window's estimate. A study planned to take more than a minute
+// says so at once, until its pace gives the time left.
 class ProgressLine {
   public:
     explicit ProgressLine(bool shown) : shown_(shown) {}
@@ -145,7 +148,8 @@ class ProgressLine {
     void update(double share) {
         if (!shown_) return;
         const auto now = Clock::now();
-        if (seconds(start_, now) < 0.33 || (drawn_ && seconds(last_, now) < 0.2)) return;
+        left_ = timeLeft_.update(seconds(start_, now), share);
+        if (now - start_ < kim::kShowProgressAfter || (drawn_ && seconds(last_, now) < 0.2)) return;
         draw(share, now);
     }
 
@@ -166,11 +170,11 @@ class ProgressLine {
         last_ = now;
         drawn_ = true;
         char text[96];
-        if (share >= 0.01) {
-            const double elapsed = seconds(start_, now), left = elapsed * (1 - share) / share;
+        if (left_) {
+            const double left = *left_;
             std::snprintf(text, sizeof text,
                           "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K", share * 100,
-                          left < 90 ? left : left / 60, left < 90 ? "s" : "min");
+                          left < 90 ? std::max(1.0, left) : left / 60, left < 90 ? "s" : "min");
         } else if (expected_ > 0) {
             std::snprintf(text, sizeof text,
                           "\rintermod-study: %2.0f%% done, about %.0f min of work\033[K",
@@ -185,6 +189,8 @@ class ProgressLine {
     bool shown_;
     bool drawn_ = false;
     double expected_ = 0;
+    kim::TimeLeftEstimate timeLeft_;
+    std::optional<double> left_;
     Clock::time_point start_ = Clock::now(), last_;
 };
 

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 namespace {
@@ -83,20 +84,24 @@ QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& un
     ::close(slave);
     QByteArray terminal;
     pollfd pfd{master, POLLIN, 0};
-    auto readAll = [&](int wait) {
+    // One read of what the program wrote; false once it has closed the terminal and
+    // everything written has been read (the read fails then, rather than waiting).
+    auto readSome = [&] {
         char buf[256];
-        ssize_t n = 0;
-        while (poll(&pfd, 1, wait) > 0 && (n = ::read(master, buf, sizeof buf)) > 0) {
-            terminal.append(buf, n);
-            if (!until.isEmpty() && terminal.contains(until)) return;
-        }
+        if (poll(&pfd, 1, 60000) <= 0) return false;
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) terminal.append(buf, n);
+        return n > 0 || (n < 0 && errno == EINTR);
     };
     if (!until.isEmpty()) {
-        readAll(60000);
+        while (!terminal.contains(until) && readSome()) {
+        }
         ::kill(static_cast<pid_t>(p.processId()), signal);
     }
+    // Everything up to the program's end, however late the terminal passes it on.
+    while (readSome()) {
+    }
     p.waitForFinished(60000);
-    readAll(100);
     ::close(master);
     return terminal;
 }
@@ -572,21 +577,31 @@ void TstCli::threadsAndQuiet() {
 void TstCli::progressOnATerminalAndCtrlC_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
-    QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
-    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    QTest::addColumn<QByteArray>("until"); // on the terminal before the signal
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130 << QByteArray("% done");
+    QTest::newRow("SIGTERM, once the time left shows")
+        << int(SIGTERM) << 143 << QByteArray(" left");
 }
 
-// With standard error on a terminal a progress line shows; Ctrl+C or SIGTERM stops the
-// study, with exit status 130 or 143 and nothing on standard output.
+// With standard error on a terminal a progress line shows, and once the pace is known,
+// the time left; Ctrl+C or SIGTERM stops the study, with exit status 130 or 143 and
+// nothing on standard output.
 void TstCli::progressOnATerminalAndCtrlC() {
     QFETCH(int, signal);
     QFETCH(int, status);
+    QFETCH(QByteArray, until);
     QTemporaryDir dir;
     const QString file = dir.filePath("big.int");
     writeSpreadStudy(file, 300, 150);
     QProcess p;
-    const QByteArray terminal = onTerminal(p, {file}, "% done", signal);
+    // One thread: long past the second the pace takes to show, on any machine.
+    const QByteArray terminal = onTerminal(p, {"--threads", "1", file}, until, signal);
     QVERIFY2(terminal.startsWith("\rintermod-study: "), terminal.constData());
+    if (until == " left")
+        QVERIFY2(QRegularExpression("\\rintermod-study: +\\d+% done, about \\d+ (s|min) left\\033")
+                     .match(QString::fromLatin1(terminal))
+                     .hasMatch(),
+                 terminal.constData());
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
     QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
