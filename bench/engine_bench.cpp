@@ -303,7 +303,7 @@ void rulerCase(int steps, int bestKnown, double seconds) {
     r.wanted = 40;
     r.timeLimitSeconds = seconds;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const CoordinationResult res = coordinate(r, RunOptions{});
+    const CoordinationResult res = Coordinate(r, RunOptions{});
     std::printf("%4d steps  found %3zu  best known %3d  %5.1f %%  proven %-3s  reached in %7.2f s  "
                 "search %7.2f s  %u threads  peak %ld MiB\n",
                 steps, res.channels.size(), bestKnown, 100.0 * res.channels.size() / bestKnown,
@@ -324,7 +324,7 @@ void eventCase(double seconds) {
     r.exclusions = {{512, 518}, {548, 554}};
     r.wanted = 500;
     r.timeLimitSeconds = seconds;
-    const CoordinationResult res = coordinate(r, RunOptions{});
+    const CoordinationResult res = Coordinate(r, RunOptions{});
     std::printf("470-608 MHz, 2 exclusions  channels %llu  clean alone %llu  microphones %3zu  "
                 "proven %-3s  reached in %7.2f s  search %7.2f s  peak %ld MiB\n",
                 (unsigned long long)res.candidates, (unsigned long long)res.cleanAlone,

@@ -350,7 +350,7 @@ ChannelHits hitsOfChannels(const StudyInput& site, const std::vector<Coordinated
     return out;
 }
 
-CoordinationResult coordinate(const CoordinationRequest& r, const RunOptions& options) {
+CoordinationResult Coordinate(const CoordinationRequest& r, const RunOptions& options) {
     const Clock::time_point start = Clock::now();
     CoordinationResult out;
     out.requested = r.wanted;

@@ -80,7 +80,7 @@ std::string checkCoordination(const CoordinationRequest& request);
 // and the stop of the options; progress is the share of the time limit. The result is
 // the same for the same request, whatever the threads, when the search ends before its
 // time limit. Throws std::bad_alloc when memory runs out.
-CoordinationResult coordinate(const CoordinationRequest& request, const RunOptions& options);
+CoordinationResult Coordinate(const CoordinationRequest& request, const RunOptions& options);
 
 // The lines of the study of the site with the channels added (each a transmitter and a
 // receiver) that count against the channels: every line but the site's own products on
