@@ -351,6 +351,83 @@ void scaleCase(OrderChoice order) {
     }
 }
 
+// Third-order-free sets on a 25 kHz raster with no site and a 1 kHz separation: with
+// the separation below half a step, a set free of A+B-C and 2A-B on a member is a ruler
+// whose differences all differ. The largest known rulers are printed beside the count
+// found only to compare; the search knows nothing of them.
+void rulerCase(int steps, int bestKnown, double seconds) {
+    CoordinationRequest r;
+    r.separation = "1.0";
+    r.order = OrderChoice::FirstToThird;
+    r.bands = {{450.0, 450.0 + steps * 0.025}};
+    r.rasterKHz = 25;
+    r.wanted = 40;
+    r.timeLimitSeconds = seconds;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const CoordinationResult res = Coordinate(r, RunOptions{});
+    std::printf("%4d steps  found %3zu  best known %3d  %5.1f %%  proven %-3s  reached in %7.2f s  "
+                "search %7.2f s  %u threads  peak %ld MiB\n",
+                steps, res.channels.size(), bestKnown, 100.0 * res.channels.size() / bestKnown,
+                res.provenBest ? "yes" : "no", res.bestSeconds, res.seconds, cores, peakMiB());
+    std::fflush(stdout);
+}
+
+// Wireless microphones for an event: 470-608 MHz on a 25 kHz raster but two television
+// channels, beside a site of three transmitters and a receiver, 100 kHz apart, 1st to 3rd.
+void eventCase(double seconds) {
+    CoordinationRequest r;
+    r.transmit = {"479.25000", "533.25000", "587.25000"};
+    r.receive = {"520.50000"};
+    r.separation = "100.0";
+    r.order = OrderChoice::FirstToThird;
+    r.bands = {{470, 608}};
+    r.rasterKHz = 25;
+    r.exclusions = {{512, 518}, {548, 554}};
+    r.wanted = 500;
+    r.timeLimitSeconds = seconds;
+    const CoordinationResult res = Coordinate(r, RunOptions{});
+    std::printf("470-608 MHz, 2 exclusions  channels %llu  clean alone %llu  microphones %3zu  "
+                "proven %-3s  reached in %7.2f s  search %7.2f s  peak %ld MiB\n",
+                (unsigned long long)res.candidates, (unsigned long long)res.cleanAlone,
+                res.channels.size(), res.provenBest ? "yes" : "no", res.bestSeconds, res.seconds,
+                peakMiB());
+}
+
+// The transmit and pair finders over 136-174 MHz for a 40-transmitter site with four
+// receivers, on one thread and on every core.
+void roleFinderCase(ChannelRole role, OrderChoice order) {
+    std::mt19937 rng(40 * 31 + 7);
+    ChannelSearch s;
+    s.transmit = raster(40, {{136, 174}}, rng);
+    s.receive = raster(4, {{136, 174}}, rng);
+    s.separation = "25.0";
+    s.order = order;
+    s.fromMHz = 136;
+    s.toMHz = 174;
+    s.rasterKHz = 12.5;
+    s.role = role;
+    s.offsetMHz = role == ChannelRole::Pair ? 0.6 : 0;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    double secs[2] = {0, 0};
+    ChannelResult res[2];
+    for (int i = 0; i < 2; ++i) {
+        RunOptions o;
+        o.threads = i == 0 ? 1 : cores;
+        const auto a = Clock::now();
+        res[i] = findChannels(s, o);
+        secs[i] = since(a);
+    }
+    bool same = res[0].clean == res[1].clean;
+    for (size_t k = 0; same && k < res[0].channels.size(); ++k)
+        same = res[0].channels[k].products == res[1].channels[k].products &&
+               res[0].channels[k].nearestLine == res[1].channels[k].nearestLine;
+    std::printf("%-8s %-7s T 40 R 4  channels %5zu  clean %5llu  1 thread %6.2f s  %u threads "
+                "%6.2f s  same %s  peak %ld MiB%s\n",
+                role == ChannelRole::Pair ? "pair" : "transmit", orderName(order),
+                res[1].channels.size(), (unsigned long long)res[1].clean, secs[0], cores, secs[1],
+                same ? "yes" : "NO", peakMiB(), res[1].error.empty() ? "" : res[1].error.c_str());
+}
+
 // The process's processor time: unlike the clock on the wall, it does not run on while
 // other programs have the cores.
 double cpuSeconds() {
@@ -405,84 +482,6 @@ void estimateCase(const char* name, StudyInput in, OrderChoice order) {
         std::printf("  worst past a tenth %+4.0f%%\n", worst);
     }
     std::fflush(stdout);
-}
-
-
-// Third-order-free sets on a 25 kHz raster with no site and a 1 kHz separation: with
-// the separation below half a step, a set free of A+B-C and 2A-B on a member is a ruler
-// whose differences all differ. The largest known rulers are printed beside the count
-// found only to compare; the search knows nothing of them.
-void rulerCase(int steps, int bestKnown, double seconds) {
-    CoordinationRequest r;
-    r.separation = "1.0";
-    r.order = OrderChoice::FirstToThird;
-    r.bands = {{450.0, 450.0 + steps * 0.025}};
-    r.rasterKHz = 25;
-    r.wanted = 40;
-    r.timeLimitSeconds = seconds;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const CoordinationResult res = coordinate(r, RunOptions{});
-    std::printf("%4d steps  found %3zu  best known %3d  %5.1f %%  proven %-3s  reached in %7.2f s  "
-                "search %7.2f s  %u threads  peak %ld MiB\n",
-                steps, res.channels.size(), bestKnown, 100.0 * res.channels.size() / bestKnown,
-                res.provenBest ? "yes" : "no", res.bestSeconds, res.seconds, cores, peakMiB());
-    std::fflush(stdout);
-}
-
-// Wireless microphones for an event: 470-608 MHz on a 25 kHz raster but two television
-// channels, beside a site of three transmitters and a receiver, 100 kHz apart, 1st to 3rd.
-void eventCase(double seconds) {
-    CoordinationRequest r;
-    r.transmit = {"479.25000", "533.25000", "587.25000"};
-    r.receive = {"520.50000"};
-    r.separation = "100.0";
-    r.order = OrderChoice::FirstToThird;
-    r.bands = {{470, 608}};
-    r.rasterKHz = 25;
-    r.exclusions = {{512, 518}, {548, 554}};
-    r.wanted = 500;
-    r.timeLimitSeconds = seconds;
-    const CoordinationResult res = coordinate(r, RunOptions{});
-    std::printf("470-608 MHz, 2 exclusions  channels %llu  clean alone %llu  microphones %3zu  "
-                "proven %-3s  reached in %7.2f s  search %7.2f s  peak %ld MiB\n",
-                (unsigned long long)res.candidates, (unsigned long long)res.cleanAlone,
-                res.channels.size(), res.provenBest ? "yes" : "no", res.bestSeconds, res.seconds,
-                peakMiB());
-}
-
-// The transmit and pair finders over 136-174 MHz for a 40-transmitter site with four
-// receivers, on one thread and on every core.
-void roleFinderCase(ChannelRole role, OrderChoice order) {
-    std::mt19937 rng(40 * 31 + 7);
-    ChannelSearch s;
-    s.transmit = raster(40, {{136, 174}}, rng);
-    s.receive = raster(4, {{136, 174}}, rng);
-    s.separation = "25.0";
-    s.order = order;
-    s.fromMHz = 136;
-    s.toMHz = 174;
-    s.rasterKHz = 12.5;
-    s.role = role;
-    s.offsetMHz = role == ChannelRole::Pair ? 0.6 : 0;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    double secs[2] = {0, 0};
-    ChannelResult res[2];
-    for (int i = 0; i < 2; ++i) {
-        RunOptions o;
-        o.threads = i == 0 ? 1 : cores;
-        const auto a = Clock::now();
-        res[i] = findChannels(s, o);
-        secs[i] = since(a);
-    }
-    bool same = res[0].clean == res[1].clean;
-    for (size_t k = 0; same && k < res[0].channels.size(); ++k)
-        same = res[0].channels[k].products == res[1].channels[k].products &&
-               res[0].channels[k].nearestLine == res[1].channels[k].nearestLine;
-    std::printf("%-8s %-7s T 40 R 4  channels %5zu  clean %5llu  1 thread %6.2f s  %u threads "
-                "%6.2f s  same %s  peak %ld MiB%s\n",
-                role == ChannelRole::Pair ? "pair" : "transmit", orderName(order),
-                res[1].channels.size(), (unsigned long long)res[1].clean, secs[0], cores, secs[1],
-                same ? "yes" : "NO", peakMiB(), res[1].error.empty() ? "" : res[1].error.c_str());
 }
 
 struct Case {

@@ -522,7 +522,7 @@ int coordinate(const kim::Study& study, const Options& o, const Interrupt& inter
     run.threads = o.threads;
     run.stop = interrupt.token();
     run.progress = [&](double share) { progress.update(share); };
-    const kim::CoordinationResult res = kim::coordinate(r, run);
+    const kim::CoordinationResult res = kim::Coordinate(r, run);
     progress.clear();
     if (!res.error.empty()) {
         std::fprintf(stderr, "intermod-study: %s: %s\n", o.file.c_str(), res.error.c_str());

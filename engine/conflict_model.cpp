@@ -141,14 +141,14 @@ void ConflictModel::buildForms() {
                 }
             }
     }
-    // Forms of one relation forbid the same: say x + a - b on y and x - y + a on b.
-    for (auto* list : {&pairForms_, &shiftForms_, &otherForms_}) {
-        std::vector<Form> kept;
-        std::set<std::string> seen;
-        for (Form& f : *list)
-            if (seen.insert(relationOf(f)).second) kept.push_back(std::move(f));
-        *list = std::move(kept);
-    }
+    // Forms of one relation forbid the same (say x + a - b on y and x - y + a on b): a
+    // search that asks only whether takes each relation once. Counts keep every form, so
+    // that an instance counts alike whichever of its channels came last.
+    std::set<std::string> seen;
+    for (const Form& f : shiftForms_)
+        if (seen.insert(relationOf(f)).second) shiftOnce_.push_back(f);
+    for (const Form& f : otherForms_)
+        if (seen.insert(relationOf(f)).second) otherOnce_.push_back(f);
 }
 
 std::string ConflictModel::relationOf(const Form& f) {
@@ -195,7 +195,7 @@ void ConflictModel::keepWithin(int64_t lo, int64_t hi) {
         const int64_t kLo = std::min(f.k * lo, f.k * hi), kHi = std::max(f.k * lo, f.k * hi);
         return kLo <= -eLo + reach_ && kHi >= -eHi - reach_;
     };
-    for (auto* list : {&pairForms_, &shiftForms_, &otherForms_})
+    for (auto* list : {&pairForms_, &shiftForms_, &otherForms_, &shiftOnce_, &otherOnce_})
         std::erase_if(*list, [&](const Form& f) { return !reaches(f); });
 }
 

@@ -350,7 +350,7 @@ ChannelHits hitsOfChannels(const StudyInput& site, const std::vector<Coordinated
     return out;
 }
 
-CoordinationResult coordinate(const CoordinationRequest& r, const RunOptions& options) {
+CoordinationResult Coordinate(const CoordinationRequest& r, const RunOptions& options) {
     const Clock::time_point start = Clock::now();
     CoordinationResult out;
     out.requested = r.wanted;
@@ -470,6 +470,7 @@ CoordinationResult coordinate(const CoordinationRequest& r, const RunOptions& op
         if (!wrong) break;
         set.erase(set.begin() + static_cast<std::ptrdiff_t>(*wrong));
         found.proven = false;
+        ++out.repaired;
     }
     out.channels = std::move(set);
     out.provenBest = found.proven || out.channels.size() >= r.wanted;

@@ -64,6 +64,9 @@ struct CoordinationResult {
     double bestSeconds = 0;  // until a set of the size found was first found
     uint64_t candidates = 0; // channels of the bands outside the exclusions
     uint64_t cleanAlone = 0; // of them, clean beside the site one at a time
+    // Channels that the study of the set with the site took out again: none, unless the
+    // search itself is at fault.
+    uint64_t repaired = 0;
 };
 
 // Why the request cannot be searched (a band or an exclusion that is not a range, a
@@ -77,7 +80,7 @@ std::string checkCoordination(const CoordinationRequest& request);
 // and the stop of the options; progress is the share of the time limit. The result is
 // the same for the same request, whatever the threads, when the search ends before its
 // time limit. Throws std::bad_alloc when memory runs out.
-CoordinationResult coordinate(const CoordinationRequest& request, const RunOptions& options);
+CoordinationResult Coordinate(const CoordinationRequest& request, const RunOptions& options);
 
 // The lines of the study of the site with the channels added (each a transmitter and a
 // receiver) that count against the channels: every line but the site's own products on

@@ -190,13 +190,15 @@ void TstCoordinator::setsAreClean() {
     }
     RunOptions two;
     two.threads = 2;
-    const CoordinationResult res = coordinate(r, two);
+    const CoordinationResult res = Coordinate(r, two);
     QVERIFY2(res.error.empty(), res.error.c_str());
     QVERIFY(res.channels.size() <= r.wanted);
     QCOMPARE(res.provenBest || res.channels.size() < r.wanted, true);
     const std::vector<std::string> against = linesAgainst(r, res.channels);
     QVERIFY2(against.empty(), against.empty() ? "" : against.front().c_str());
     QVERIFY(!tooClose(r, res.channels));
+    // The search formed the set clean; the study did not have to mend it.
+    QCOMPARE(res.repaired, uint64_t(0));
     for (size_t i = 0; i < res.channels.size(); ++i) {
         const CoordinatedChannel& c = res.channels[i];
         if (i > 0) QVERIFY(c.transmitMHz > res.channels[i - 1].transmitMHz);
@@ -213,7 +215,7 @@ void TstCoordinator::setsAreClean() {
     }
     RunOptions one;
     one.threads = 1;
-    const CoordinationResult again = coordinate(r, one);
+    const CoordinationResult again = Coordinate(r, one);
     QCOMPARE(again.channels.size(), res.channels.size());
     for (size_t i = 0; i < res.channels.size(); ++i)
         QCOMPARE(again.channels[i].transmitText, res.channels[i].transmitText);
@@ -323,7 +325,7 @@ void TstCoordinator::largestSets() {
     if (offRaster) r.bands.push_back({from + 0.30001, from + 0.30001 + steps * r.rasterKHz / 1000});
     r.exclusions.clear();
     r.wanted = 30;
-    const CoordinationResult res = coordinate(r, RunOptions{});
+    const CoordinationResult res = Coordinate(r, RunOptions{});
     QVERIFY2(res.error.empty(), res.error.c_str());
     QVERIFY(res.provenBest);
     if (largest >= 0) QCOMPARE(int(res.channels.size()), largest);
@@ -514,7 +516,7 @@ void TstCoordinator::badRequests() {
     r.wanted = static_cast<size_t>(wanted);
     r.timeLimitSeconds = seconds;
     QCOMPARE(QString::fromStdString(checkCoordination(r)), message);
-    const CoordinationResult res = coordinate(r, RunOptions{});
+    const CoordinationResult res = Coordinate(r, RunOptions{});
     QCOMPARE(QString::fromStdString(res.error), message);
     QCOMPARE(res.channels.empty(), !message.isEmpty());
 }
@@ -541,7 +543,7 @@ void TstCoordinator::stopAndProgress() {
         last = share;
         if (++calls == 3) stop.request_stop();
     };
-    const CoordinationResult res = coordinate(r, o);
+    const CoordinationResult res = Coordinate(r, o);
     QVERIFY(res.cancelled);
     QVERIFY(res.channels.empty());
     QVERIFY(!fell);
@@ -557,7 +559,7 @@ void TstCoordinator::stopAndProgress() {
         fell |= share < last;
         last = share;
     };
-    const CoordinationResult small = coordinate(r, done);
+    const CoordinationResult small = Coordinate(r, done);
     QVERIFY(!small.cancelled);
     QCOMPARE(small.channels.size(), size_t(3));
     QCOMPARE(last, 1.0);

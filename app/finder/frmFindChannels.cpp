@@ -347,7 +347,7 @@ void frmFindChannels::cmdFind_Click() {
             Found found;
             if (what == FindWhat::Set) {
                 found.set =
-                    std::make_shared<const CoordinationResult>(coordinate(request, options));
+                    std::make_shared<const CoordinationResult>(Coordinate(request, options));
                 return found;
             }
             ChannelResult r = findChannels(search, options);

@@ -83,7 +83,9 @@ class ConflictModel {
     // members at the positions used[0..usedCount) take part (so y may not be one of
     // them). Only y in [yMin, yMax] is asked about. With pairsToo false, what x and y
     // alone (with the site) forbid is left out. A condition that holds for every y gives
-    // lo = yMin, hi = yMax. Each product and receiver is told once for each way it forms.
+    // lo = yMin, hi = yMax. Each product and receiver is told once for each way it forms,
+    // so that counts of them agree whichever channel came last; with shiftsToo false, for
+    // a search that asks only whether, each relation of the channels once.
     template <class Out>
     void unknownRanges(const NewChannel& x, const NewChannel* members, size_t count, int64_t yMin,
                        int64_t yMax, bool pairsToo, Out&& out, bool shiftsToo = true) const;
@@ -142,8 +144,9 @@ class ConflictModel {
     bool near(const std::vector<int64_t>& sorted, int64_t v) const;
     void buildMixes();
     void buildForms();
-    // The forms of x and y alone (with the site), those that shifts() gives, the rest.
-    std::vector<Form> pairForms_, shiftForms_, otherForms_;
+    // The forms of x and y alone (with the site), those that shifts() gives, the rest;
+    // the last two with each relation once.
+    std::vector<Form> pairForms_, shiftForms_, otherForms_, shiftOnce_, otherOnce_;
 
     MixShapes shapes_;
     std::vector<int64_t> tx_, rx_;
@@ -250,7 +253,9 @@ void ConflictModel::unknownRanges(const NewChannel& x, const NewChannel* members
     static const std::vector<Form> none;
     const std::vector<Form>* lists[] = {pairsToo ? &pairForms_ : &none,
                                         shiftsToo && count ? &shiftForms_ : &none,
-                                        count ? &otherForms_ : &none};
+                                        !count      ? &none
+                                        : shiftsToo ? &otherForms_
+                                                    : &otherOnce_};
     for (const std::vector<Form>* list : lists)
         for (const Form& f : *list) {
             const int64_t base = f.cx * x.tx;
@@ -341,7 +346,7 @@ void ConflictModel::shifts(const NewChannel* members, size_t count, Out&& out) c
                  rest + c[static_cast<size_t>(d)] * members[i].tx);
         }
     };
-    for (const Form& f : shiftForms_) {
+    for (const Form& f : shiftOnce_) {
         // The newest as the receiving member: every letter from the older ones.
         if (f.receiver == Form::Member)
             older(older, f, f.c, f.members, 0, 0, static_cast<int>(newest),
