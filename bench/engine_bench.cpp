@@ -9,16 +9,19 @@
 #include "ordered_text.h"
 #include "reference_study.h"
 #include "study_engine.h"
+#include "time_left.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <random>
 #include <set>
@@ -347,6 +350,62 @@ void scaleCase(OrderChoice order) {
     }
 }
 
+// The process's processor time: unlike the clock on the wall, it does not run on while
+// other programs have the cores.
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// How near the time left as shown comes to the truth: the estimate the window and
+// intermod-study show, fed the study's progress, and each figure read back as the whole
+// time it foretells against the study's real time. Once on the clock on the wall, as
+// shown, and once on processor time, which other programs on the machine do not disturb.
+void estimateCase(const char* name, StudyInput in, OrderChoice order) {
+    in.order = order;
+    struct Told {
+        double share, total;
+    };
+    std::vector<Told> told[2];
+    TimeLeftEstimate estimate[2];
+    double planned = 0;
+    RunOptions o;
+    o.expected = [&](double s) { planned = s; };
+    const auto a = Clock::now();
+    const double cpu = cpuSeconds();
+    o.progress = [&](double share) {
+        const double at[2] = {since(a), cpuSeconds() - cpu};
+        for (int c = 0; c < 2; ++c)
+            if (const std::optional<double> left = estimate[c].update(at[c], share))
+                told[c].push_back({share, at[c] + *left});
+    };
+    const StudyResult r = runStudy(in, o);
+    const double total[2] = {since(a), cpuSeconds() - cpu};
+    std::printf("%-18s %-7s T %4zu R %4zu  products %14llu  planned %6.2f s\n", name,
+                orderName(order), in.transmit.size(), in.receive.size(),
+                (unsigned long long)r.products(), planned);
+    for (int c = 0; c < 2; ++c) {
+        auto error = [&](const Told& t) { return 100 * (t.total - total[c]) / total[c]; };
+        std::printf("  %-10s took %6.2f s  foretold", c == 0 ? "wall clock" : "processor",
+                    total[c]);
+        for (double share : {0.10, 0.25, 0.50}) {
+            const auto t = std::find_if(told[c].begin(), told[c].end(),
+                                        [share](const Told& x) { return x.share >= share; });
+            if (t == told[c].end())
+                std::printf("  at %2.0f%%: %13s", share * 100, "-");
+            else
+                std::printf("  at %2.0f%%: %6.2f s %+4.0f%%", share * 100, t->total, error(*t));
+        }
+        // The worst of every figure once a tenth of the work is done.
+        double worst = 0;
+        for (const Told& t : told[c])
+            if (t.share >= 0.1 && std::fabs(error(t)) > std::fabs(worst)) worst = error(t);
+        std::printf("  worst past a tenth %+4.0f%%\n", worst);
+    }
+    std::fflush(stdout);
+}
+
 struct Case {
     const char* name;
     bool quick;
@@ -413,6 +472,18 @@ int main(int argc, char** argv) {
              header("Growth with the transmitters (mixed VHF/UHF, 100 receivers)");
              scaleCase(OrderChoice::FirstToThird);
              scaleCase(OrderChoice::FirstToFifth);
+         }},
+        {"estimate: the time left against the truth", false,
+         [] {
+             header("The time left as shown, read as the whole time it foretells, once a "
+                    "tenth, a quarter and half of the work are done; every core");
+             const OrderChoice fifth = OrderChoice::FirstToFifth;
+             for (int t : {200, 400, 600})
+                 estimateCase("mixed VHF/UHF", mixed(t, 100), fifth);
+             estimateCase("mixed VHF/UHF", mixed(4000, 1500), OrderChoice::FirstToThird);
+             StudyInput far = mixed(200, 100);
+             far.transmit.front() = std::string(308, '9');
+             estimateCase("one of 308 digits", far, fifth);
          }},
         {"far: one transmitter of 308 digits", true,
          [] {

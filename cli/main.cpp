@@ -7,11 +7,13 @@
 #include "result_export.h"
 #include "study_engine.h"
 #include "study_file.h"
+#include "time_left.h"
 
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -114,29 +116,27 @@ class Interrupt {
 };
 
 // The share done and the time left, on one line of standard error rewritten in place:
-// only on a terminal, from a third of a second on, five times a second at most.
+// only on a terminal, once kShowProgressAfter has passed, five times a second at most.
+// The time left is the window's estimate. A study planned to take more than a minute
+// says so at once, until its pace gives the time left.
 class ProgressLine {
   public:
     explicit ProgressLine(bool shown) : shown_(shown) {}
+
+    // The seconds the study is planned to take; told before any progress.
+    void expect(double seconds) {
+        if (!shown_ || !(seconds > 60)) return;
+        expected_ = seconds;
+        draw(0, Clock::now());
+    }
 
     // Called from the study's threads, one call at a time.
     void update(double share) {
         if (!shown_) return;
         const auto now = Clock::now();
-        const double elapsed = seconds(start_, now);
-        if (elapsed < 0.33 || (drawn_ && seconds(last_, now) < 0.2)) return;
-        last_ = now;
-        drawn_ = true;
-        char text[96];
-        if (share < 0.01) {
-            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done\033[K", share * 100);
-        } else {
-            const double left = elapsed * (1 - share) / share;
-            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K",
-                          share * 100, left < 90 ? left : left / 60, left < 90 ? "s" : "min");
-        }
-        std::fputs(text, stderr);
-        std::fflush(stderr);
+        left_ = timeLeft_.update(seconds(start_, now), share);
+        if (now - start_ < kim::kShowProgressAfter || (drawn_ && seconds(last_, now) < 0.2)) return;
+        draw(share, now);
     }
 
     void clear() {
@@ -152,8 +152,31 @@ class ProgressLine {
         return std::chrono::duration<double>(b - a).count();
     }
 
+    void draw(double share, Clock::time_point now) {
+        last_ = now;
+        drawn_ = true;
+        char text[96];
+        if (left_) {
+            const double left = *left_;
+            std::snprintf(text, sizeof text,
+                          "\rintermod-study: %2.0f%% done, about %.0f %s left\033[K", share * 100,
+                          left < 90 ? std::max(1.0, left) : left / 60, left < 90 ? "s" : "min");
+        } else if (expected_ > 0) {
+            std::snprintf(text, sizeof text,
+                          "\rintermod-study: %2.0f%% done, about %.0f min of work\033[K",
+                          share * 100, expected_ / 60);
+        } else {
+            std::snprintf(text, sizeof text, "\rintermod-study: %2.0f%% done\033[K", share * 100);
+        }
+        std::fputs(text, stderr);
+        std::fflush(stderr);
+    }
+
     bool shown_;
     bool drawn_ = false;
+    double expected_ = 0;
+    kim::TimeLeftEstimate timeLeft_;
+    std::optional<double> left_;
     Clock::time_point start_ = Clock::now(), last_;
 };
 
@@ -397,8 +420,12 @@ int study(const Options& o, const Interrupt& interrupt) {
     run.threads = o.threads;
     run.stop = interrupt.token();
     run.progress = [&](double share) { progress.update(share); };
+    // On a terminal the progress line says it; elsewhere a line of its own, for the log.
     run.expected = [&](double s) {
-        if (!o.quiet && s > 60)
+        if (o.quiet || !(s > 60)) return;
+        if (isatty(STDERR_FILENO))
+            progress.expect(s);
+        else
             std::fprintf(stderr, "intermod-study: about %.0f min of work\n", s / 60);
     };
     // The summary and the mixes print no line: they keep none (the nearest products and

@@ -43,7 +43,8 @@ void StudyRunner::linesOfChunk(const FamilyInfo& f, const Plan& pl, const SumPar
     for (size_t i = 0; i < perChoice.size() && at.back() < room; ++i)
         at.push_back(std::min(room, at.back() + perChoice[i] * ch.weight[i]));
     const size_t choices = at.size() - 1;
-    if (choices == 0) return;
+    // No hit: nothing to gather, and sums in ranges need not be made again.
+    if (choices == 0 || at.back() == 0) return;
     const size_t before = r_.matches_.size();
     r_.matches_.resize(before + at.back());
     // Parts of about equal numbers of lines, each a run of whole choices.
@@ -70,7 +71,8 @@ void StudyRunner::linesOfChunk(const FamilyInfo& f, const Plan& pl, const SumPar
     const double lineWork = kLineWork * static_cast<double>(at.back());
     if (pl.ranges)
         progress_->extend(3 * static_cast<double>(pl.sums) +
-                          static_cast<double>(ranges_.size() * sp.prefix.size()));
+                          static_cast<double>(ranges_.size() * sp.prefix.size()) -
+                          std::exchange(againPlanned_, 0.0));
     progress_->extend(lineWork);
     auto partWork = [&](size_t part) {
         return static_cast<double>(at[cut[part + 1]] - at[cut[part]]) * kLineWork / 2;

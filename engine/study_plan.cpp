@@ -62,13 +62,20 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     }
     // The kept lines join the plan once counted, before they are made: planned ahead,
     // lines a study never finds would hold the progress back until its very end.
+    // The first family in ranges that has lines makes its sums again for them; as that
+    // is most often the first family in ranges, that work is planned ahead.
     std::vector<Plan> plans;
-    double work = 5.0 * static_cast<double>(U_);
+    double work = 5.0 * static_cast<double>(U_), told = work;
+    againPlanned_ = 0;
     for (int f : fams_) {
         if (familyInfo(f).harmonic) continue;
         plans.push_back(plan(f));
-        work += plans.back().work + plans.back().apartWork;
+        const Plan& p = plans.back();
+        work += p.work + p.apartWork;
+        told += p.progressWork(static_cast<double>(Q_));
+        if (p.ranges && limit_ > 0 && againPlanned_ == 0) againPlanned_ = p.again;
     }
+    told += againPlanned_;
     plans_ = plans;
     // The mixes add a small share that the plan's measures leave out.
     double mixWork = 0;
@@ -83,7 +90,7 @@ bool StudyRunner::run(OrderChoice order, unsigned threads) {
     if (expected_) expected_(work * kSecondsPerWork / (1 + kThreadGain * (pool.size() - 1)));
     scratch_.resize(pool.size());
     tally_.resize(pool.size(), Tally(Q_));
-    Progress progress(report_, work + mixWork);
+    Progress progress(report_, told + mixWork);
     progress_ = &progress;
     if (mix_) mix_->workers(pool.size());
     // Room for the lines, in address space only until written: no copying as it fills.
@@ -273,8 +280,9 @@ StudyRunner::Plan StudyRunner::planOf(int letters, double U, double Q, double me
             // Making and sorting a sum costs about what sorting and sweeping a target
             // does. Sums in ranges are counted out once, then made again for each chunk.
             double work = 2 * choices * Q;
+            const double again = 3 * sums + std::ceil(1.25 * sums / rangeRoom) * prefixes;
             if (ranges)
-                work += sums + chunks * (3 * sums + std::ceil(1.25 * sums / rangeRoom) * prefixes);
+                work += sums + chunks * again;
             else
                 work += 3 * sums + prefixes;
             if (work < best.work) {
@@ -286,6 +294,7 @@ StudyRunner::Plan StudyRunner::planOf(int letters, double U, double Q, double me
                 best.rangeRoom = static_cast<uint64_t>(rangeRoom);
                 best.ranges = ranges;
                 best.work = work;
+                best.again = ranges ? again : 0;
             }
         }
     }

@@ -77,7 +77,8 @@ void StudyRunner::countChunk(const FamilyInfo& f, const Plan& pl, const SumParts
     const size_t n = targets(ch, 0, ch.lv.size(), pool_, scratch_[0], {}, &keys);
     // The plan holds every choice with every receiver, made and swept; those that make no
     // target are done.
-    progress_->add(static_cast<double>(n) + 2.0 * static_cast<double>(ch.lv.size() * Q_ - n));
+    progress_->add(kTargetPace *
+                   (static_cast<double>(n) + 2.0 * static_cast<double>(ch.lv.size() * Q_ - n)));
     const uint64_t* t = scratch_[0].targets.data();
     const size_t parts = pool_->size() == 1 ? 1 : 4 * pool_->size();
     const size_t bucket = f.letters <= 3 ? 1 : 2;
@@ -126,13 +127,13 @@ void StudyRunner::countChunk(const FamilyInfo& f, const Plan& pl, const SumParts
                       sum += c * ch.weight[i];
                   });
             total[part] += sum;
-            progress_->add(
-                static_cast<double>((e - b) * (part + 1) / parts - (e - b) * part / parts));
+            progress_->add(kTargetPace * static_cast<double>((e - b) * (part + 1) / parts -
+                                                             (e - b) * part / parts));
         });
         checkStop();
     }
     // Targets that reach no range's sums are done too.
-    progress_->add(static_cast<double>(n - std::min(n, swept)));
+    progress_->add(kTargetPace * static_cast<double>(n - std::min(n, swept)));
     for (uint64_t c : total)
         r_.products_ += c;
 }

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 namespace {
@@ -34,8 +35,12 @@ const QString kThousands = KIM_TEST_DATA "/thousands.int";
 // A study file as the program writes them.
 void writeStudy(const QString& path, const QStringList& transmit, const QStringList& receive,
                 const QString& separation = "25.0") {
-    QStringList values{"Big Site", "", "Monday, March 02, 2026", separation,
-                       "Transmitter Frequencies", "-------------------------"};
+    QStringList values{"Big Site",
+                       "",
+                       "Monday, March 02, 2026",
+                       separation,
+                       "Transmitter Frequencies",
+                       "-------------------------"};
     values << transmit << "Receiver Frequencies"
            << "-------------------------" << receive << "Finished!";
     QFile f(path);
@@ -79,20 +84,24 @@ QByteArray onTerminal(QProcess& p, const QStringList& args, const QByteArray& un
     ::close(slave);
     QByteArray terminal;
     pollfd pfd{master, POLLIN, 0};
-    auto readAll = [&](int wait) {
+    // One read of what the program wrote; false once it has closed the terminal and
+    // everything written has been read (the read fails then, rather than waiting).
+    auto readSome = [&] {
         char buf[256];
-        ssize_t n = 0;
-        while (poll(&pfd, 1, wait) > 0 && (n = ::read(master, buf, sizeof buf)) > 0) {
-            terminal.append(buf, n);
-            if (!until.isEmpty() && terminal.contains(until)) return;
-        }
+        if (poll(&pfd, 1, 60000) <= 0) return false;
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) terminal.append(buf, n);
+        return n > 0 || (n < 0 && errno == EINTR);
     };
     if (!until.isEmpty()) {
-        readAll(60000);
+        while (!terminal.contains(until) && readSome()) {
+        }
         ::kill(static_cast<pid_t>(p.processId()), signal);
     }
+    // Everything up to the program's end, however late the terminal passes it on.
+    while (readSome()) {
+    }
     p.waitForFinished(60000);
-    readAll(100);
     ::close(master);
     return terminal;
 }
@@ -122,6 +131,8 @@ class TstCli : public QObject {
     void threadsAndQuiet();
     void progressOnATerminalAndCtrlC_data();
     void progressOnATerminalAndCtrlC();
+    void longStudySaysHowLongFirst_data();
+    void longStudySaysHowLongFirst();
     void stoppedDuringOutput_data();
     void stoppedDuringOutput();
     void writeCutBySignalsLosesNothing();
@@ -400,9 +411,8 @@ void TstCli::badUsage_data() {
     QTest::newRow("unknown option") << QStringList{"--fast", kThousands} << "unknown option --fast";
     QTest::newRow("no threads") << QStringList{"--threads", "0", kThousands}
                                 << "--threads takes a number from 1 to 1024, not \"0\"";
-    QTest::newRow("threads not a number")
-        << QStringList{"--threads=two", kThousands}
-        << "--threads takes a number from 1 to 1024, not \"two\"";
+    QTest::newRow("threads not a number") << QStringList{"--threads=two", kThousands}
+                                          << "--threads takes a number from 1 to 1024, not \"two\"";
 }
 
 void TstCli::badUsage() {
@@ -470,7 +480,8 @@ void TstCli::threadsAndQuiet() {
     QFETCH(QStringList, args);
     QFETCH(bool, summary);
     const Run all = run({"--order", "3", kThousands});
-    const Run r = run(args << "--order" << "3" << kThousands);
+    const Run r = run(args << "--order"
+                           << "3" << kThousands);
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, all.out);
     QCOMPARE(r.err, summary ? all.err : QString());
@@ -479,24 +490,68 @@ void TstCli::threadsAndQuiet() {
 void TstCli::progressOnATerminalAndCtrlC_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
-    QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
-    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    QTest::addColumn<QByteArray>("until"); // on the terminal before the signal
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130 << QByteArray("% done");
+    QTest::newRow("SIGTERM, once the time left shows")
+        << int(SIGTERM) << 143 << QByteArray(" left");
 }
 
-// With standard error on a terminal a progress line shows; Ctrl+C or SIGTERM stops the
-// study, with exit status 130 or 143 and nothing on standard output.
+// With standard error on a terminal a progress line shows, and once the pace is known,
+// the time left; Ctrl+C or SIGTERM stops the study, with exit status 130 or 143 and
+// nothing on standard output.
 void TstCli::progressOnATerminalAndCtrlC() {
     QFETCH(int, signal);
     QFETCH(int, status);
+    QFETCH(QByteArray, until);
     QTemporaryDir dir;
     const QString file = dir.filePath("big.int");
     writeSpreadStudy(file, 300, 150);
     QProcess p;
-    const QByteArray terminal = onTerminal(p, {file}, "% done", signal);
+    // One thread: long past the second the pace takes to show, on any machine.
+    const QByteArray terminal = onTerminal(p, {"--threads", "1", file}, until, signal);
     QVERIFY2(terminal.startsWith("\rintermod-study: "), terminal.constData());
+    if (until == " left")
+        QVERIFY2(QRegularExpression("\\rintermod-study: +\\d+% done, about \\d+ (s|min) left\\033")
+                     .match(QString::fromLatin1(terminal))
+                     .hasMatch(),
+                 terminal.constData());
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
     QVERIFY2(terminal.endsWith("\r\033[Kintermod-study: stopped\r\n"), terminal.constData());
+}
+
+void TstCli::longStudySaysHowLongFirst_data() {
+    QTest::addColumn<bool>("terminal");
+    QTest::newRow("on a terminal") << true;
+    QTest::newRow("piped") << false;
+}
+
+// A study of minutes says how long it will take before any progress: on a terminal on the
+// progress line, elsewhere on a line of its own. Stopped once said.
+void TstCli::longStudySaysHowLongFirst() {
+    QFETCH(bool, terminal);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("long.int");
+    writeSpreadStudy(file, 1000, 100);
+    const QStringList args{"--threads", "1", file};
+    QProcess p;
+    QByteArray said;
+    if (terminal) {
+        said = onTerminal(p, args, "of work", SIGINT);
+    } else {
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setReadChannel(QProcess::StandardError);
+        p.start(KIM_CLI, args);
+        while (!said.contains('\n') && p.waitForReadyRead(60000))
+            said += p.readAllStandardError();
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(60000));
+    }
+    QCOMPARE(p.exitCode(), 130);
+    const QString pattern = terminal ? "^\\rintermod-study:  0% done, about \\d+ min of work"
+                                     : "^intermod-study: about \\d+ min of work\n";
+    QVERIFY2(QRegularExpression(pattern).match(QString::fromLatin1(said)).hasMatch(),
+             said.constData());
 }
 
 void TstCli::stoppedDuringOutput_data() {
@@ -664,7 +719,8 @@ void TstCli::outOfMemoryFails() {
         const QString err = QString::fromUtf8(p.readAllStandardError());
         QVERIFY2(err.startsWith("intermod-study: " + file + ": "), qPrintable(err));
         if (file == study)
-            QCOMPARE(err, "intermod-study: " + file + ": there is not enough memory for this study\n");
+            QCOMPARE(err,
+                     "intermod-study: " + file + ": there is not enough memory for this study\n");
     }
 }
 

@@ -957,12 +957,14 @@ void TstEngine::farValuesMatchLoops() {
         const ReferenceResult& ref = known.result;
         const StudyResult fast = runStudy(known.input, options);
         QCOMPARE(fast.products(), ref.products);
-        std::vector<std::string> lines = ref.lines;
-        if (lines.size() > limit) lines.resize(limit);
-        if (toQt(fast.listLines()) != toQt(lines))
+        // Compared as they are: some lines hold numbers of 300 digits.
+        const std::vector<std::string> got = fast.listLines();
+        const std::vector<std::string> lines(
+            ref.lines.begin(), ref.lines.begin() + std::min<ptrdiff_t>(ref.lines.size(), limit));
+        if (got != lines)
             QFAIL(qPrintable(QString("seed %1\n%2\nagainst\n%3")
                                  .arg(seed)
-                                 .arg(toQt(fast.listLines()).join('\n'))
+                                 .arg(toQt(got).join('\n'))
                                  .arg(toQt(lines).join('\n'))));
         const QString differ = summariesDiffer(fast, known.summaries);
         QVERIFY2(differ.isEmpty(), qPrintable(QString("seed %1\n").arg(seed) + differ));

@@ -21,9 +21,6 @@
 
 namespace kim {
 
-// Work that ends sooner shows no progress at all, so that quick work does not flash.
-inline constexpr std::chrono::milliseconds kShowProgressAfter{330};
-
 class OffThreadRun : public QObject {
     Q_OBJECT
   public:

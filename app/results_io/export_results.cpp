@@ -5,6 +5,7 @@
 #include "off_thread_run.h"
 #include "safe_file.h"
 #include "settings_store.h"
+#include "time_left.h"
 
 namespace kim {
 

@@ -20,10 +20,14 @@ std::optional<double> TimeLeftEstimate::update(double seconds, double share) {
     const double span = std::clamp(seconds / 2, 1.0, 60.0);
     while (samples_.size() > 2 && samples_[1].seconds <= seconds - span)
         samples_.pop_front();
+    // The lower of two foretold totals: the whole run's pace, and the pace of the last
+    // half. A stage whose work is told only at its end makes the last half's pace too
+    // slow for a while, and a slow first stage the whole run's: seldom both at once. The
+    // last half's follows a faster stage.
     const Sample& from = samples_.front();
-    double pace = (share - from.share) / (seconds - from.seconds);
-    if (pace <= 0) pace = share / seconds;
-    const double total = seconds + (1 - share) / pace;
+    const double pace = (share - from.share) / (seconds - from.seconds);
+    double total = seconds / share;
+    if (pace > 0) total = std::min(total, seconds + (1 - share) / pace);
     if (!total_) {
         total_ = total;
     } else {
