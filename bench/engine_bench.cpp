@@ -209,7 +209,8 @@ void mixCase(const char* name, StudyInput in) {
         bool mixes;
         uint64_t limit;
     };
-    const Way ways[] = {{"plain", false, 0}, {"by order", true, 0}, {"and list", true, kDefaultMixLimit}};
+    const Way ways[] = {
+        {"plain", false, 0}, {"by order", true, 0}, {"and list", true, kDefaultMixLimit}};
     double plain = 0;
     for (const Way& w : ways) {
         int pipeFd[2];

@@ -134,8 +134,9 @@ bool BandMixes::apply(const BandCounter& c, BandCounts& out, const RunOptions& o
                             for (size_t o = 0; o < kMixOrders; ++o)
                                 if (var.mobius[o] != 0)
                                     moved[worker][(static_cast<size_t>(bin) * 6 +
-                                                   static_cast<size_t>(f.letters)) * 6 + o] +=
-                                        static_cast<uint64_t>(var.mobius[o]) * w;
+                                                   static_cast<size_t>(f.letters)) *
+                                                      6 +
+                                                  o] += static_cast<uint64_t>(var.mobius[o]) * w;
                         size_t z = zeros;
                         while (z > 0 && ++digit[z - 1] == U)
                             digit[--z] = 0;
@@ -183,7 +184,8 @@ bool BandMixes::apply(const BandCounter& c, BandCounts& out, const RunOptions& o
                 // The sure ones bin by bin: a run well inside a bin counts at once.
                 for (size_t i = e.sureFrom; i < e.sureTo;) {
                     const double v = s[i].value;
-                    const auto up = static_cast<size_t>(std::upper_bound(E.begin(), E.end(), lv + v) - E.begin());
+                    const auto up = static_cast<size_t>(
+                        std::upper_bound(E.begin(), E.end(), lv + v) - E.begin());
                     const double low = up > 0 ? E[up - 1] - lv + bounds.slack : -HUGE_VAL;
                     const double high = up <= bins ? E[up] - lv - bounds.slack : HUGE_VAL;
                     if (space.exhaustive || !(v > low && v < high)) {
@@ -193,7 +195,8 @@ bool BandMixes::apply(const BandCounter& c, BandCounts& out, const RunOptions& o
                     if (up > bins) break; // above the band, and so are the rest
                     const size_t j =
                         i + seek(s + i, e.sureTo - i, 0, [high](double x) { return x < high; });
-                    if (up > 0) add(worker, static_cast<ptrdiff_t>(up) - 1, search.weight(i, j) * weight);
+                    if (up > 0)
+                        add(worker, static_cast<ptrdiff_t>(up) - 1, search.weight(i, j) * weight);
                     i = j;
                 }
             });

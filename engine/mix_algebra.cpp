@@ -75,7 +75,8 @@ Blocks blocksOf(const Partition& p, const FamilyInfo& f) {
     Blocks b;
     for (int i = 0; i < p.n; ++i) {
         const auto k = p.block[static_cast<size_t>(i)];
-        b.coefficient[k] = static_cast<int8_t>(b.coefficient[k] + (f.minus[static_cast<size_t>(i)] ? -1 : 1));
+        b.coefficient[k] =
+            static_cast<int8_t>(b.coefficient[k] + (f.minus[static_cast<size_t>(i)] ? -1 : 1));
         ++b.letters[k];
     }
     return b;
@@ -220,10 +221,12 @@ std::vector<LinePattern> linePatterns(const std::vector<int8_t>& coefs, OrderCho
                     if (net[static_cast<size_t>(j)] != coefs[static_cast<size_t>(j)]) return;
                 LinePattern p;
                 for (int j = 0; j < t; ++j)
-                    p.letters[static_cast<size_t>(j)] = static_cast<uint8_t>(count[static_cast<size_t>(j)]);
+                    p.letters[static_cast<size_t>(j)] =
+                        static_cast<uint8_t>(count[static_cast<size_t>(j)]);
                 for (int z = 0; z < labels; ++z) {
                     if (net[static_cast<size_t>(t + z)] != 0) return;
-                    p.zeroSize[static_cast<size_t>(p.zeros++)] = static_cast<uint8_t>(count[static_cast<size_t>(t + z)]);
+                    p.zeroSize[static_cast<size_t>(p.zeros++)] =
+                        static_cast<uint8_t>(count[static_cast<size_t>(t + z)]);
                 }
                 out.push_back(p);
                 return;

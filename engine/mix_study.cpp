@@ -52,8 +52,7 @@ ProductMix termMix(const std::vector<int8_t>& coef, const std::array<uint16_t, 5
 MixStudy::MixStudy(Setup setup)
     : s_(std::move(setup)), r_(*s_.result), U_(s_.txValue->size()), Q_(s_.rxValue->size()),
       ordinary_(frequenciesWhere(s_.apart, false, false)),
-      all_(frequenciesWhere(s_.apart, false, true)),
-      anyApart_(ordinary_.size() != all_.size()),
+      all_(frequenciesWhere(s_.apart, false, true)), anyApart_(ordinary_.size() != all_.size()),
       ordinaryLines_(s_.order, *s_.txValue, ordinary_), allLines_(s_.order, *s_.txValue, all_) {
     for (uint16_t c : ordinary_) {
         uint64_t w = 1;
@@ -113,7 +112,8 @@ MixStudy::MixStudy(Setup setup)
     apartOrder_.assign(kMixOrders * Q_, 0);
     inverseU_ = U_ ? UINT64_MAX / U_ + 1 : 0;
     for (int kind = 4; kind <= 5; ++kind) {
-        gathering_[static_cast<size_t>(kind)] = s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
+        gathering_[static_cast<size_t>(kind)] =
+            s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
         // A mix has at most 120 arrangements, and most sums near a target are of other mixes.
         gatherBudget_[static_cast<size_t>(kind)] =
             static_cast<int64_t>(std::min<uint64_t>(s_.mixLimit, uint64_t{1} << 40) * 50 + 65536);
@@ -181,7 +181,8 @@ void MixStudy::familyPlan(int family, int lead, int last) {
 }
 
 void MixStudy::sumsMade(const SortedSums& ss, int lastLetters, bool afresh) {
-    auto it = std::find_if(pairs_.begin(), pairs_.end(), [&](const Pairs& p) { return p.of == &ss; });
+    auto it =
+        std::find_if(pairs_.begin(), pairs_.end(), [&](const Pairs& p) { return p.of == &ss; });
     if (it == pairs_.end()) {
         it = pairs_.emplace(pairs_.end());
         it->of = &ss;
@@ -232,14 +233,16 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     auto orderly = [&] {
         for (int i = 1; i < f.letters; ++i) {
             const auto a = g.at[static_cast<size_t>(i - 1)], b = g.at[static_cast<size_t>(i)];
-            if (f.minus[static_cast<size_t>(i - 1)] == f.minus[static_cast<size_t>(i)] ? b < a : false)
+            if (f.minus[static_cast<size_t>(i - 1)] == f.minus[static_cast<size_t>(i)] ? b < a
+                                                                                       : false)
                 return false;
         }
         int distinct = f.letters;
         for (int i = 0; i < f.letters; ++i)
             for (int j = i + 1; j < f.letters; ++j) {
                 if (g.at[static_cast<size_t>(i)] != g.at[static_cast<size_t>(j)]) continue;
-                if (f.minus[static_cast<size_t>(i)] != f.minus[static_cast<size_t>(j)]) return false;
+                if (f.minus[static_cast<size_t>(i)] != f.minus[static_cast<size_t>(j)])
+                    return false;
                 if (j == i + 1) --distinct;
             }
         // Mixes of three frequencies or fewer are searched for on their own.
@@ -258,7 +261,8 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     uint64_t added = 0;
     auto take = [&](size_t k, bool band) {
         uint32_t index = ss.sums[k].index;
-        for (int j = leadLetters + lastLetters; j-- > leadLetters; index /= static_cast<uint32_t>(U_))
+        for (int j = leadLetters + lastLetters; j-- > leadLetters;
+             index /= static_cast<uint32_t>(U_))
             g.at[static_cast<size_t>(j)] = static_cast<uint16_t>(index % U_);
         if (!orderly()) return;
         if (band && !bandTruth(family, lead, leadLetters, lastLetters, ss.sums[k].index, q)) return;
@@ -267,10 +271,12 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     };
     for (size_t k = edges.sureFrom; k < edges.sureTo; ++k)
         take(k, false);
-    for (const auto& [from, to] : {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
+    for (const auto& [from, to] :
+         {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
         for (size_t k = from; k < to; ++k)
             take(k, true);
-    if (added && gathered_[kind].fetch_add(added, std::memory_order_relaxed) + added > s_.mixLimit) {
+    if (added &&
+        gathered_[kind].fetch_add(added, std::memory_order_relaxed) + added > s_.mixLimit) {
         gathering_[kind].store(false, std::memory_order_relaxed);
         t.gathered[kind] = {};
     }
@@ -309,7 +315,8 @@ void MixStudy::apartHit(int family, uint32_t, const std::array<uint16_t, 5>& at,
         apartOrder_[static_cast<size_t>(mix.order()) * Q_ + q] += w;
         std::vector<uint32_t> key;
         for (size_t j = 0; j < mix.size; ++j)
-            key.push_back((uint32_t(uint8_t(mix.terms[j].coefficient)) << 16) | mix.terms[j].frequency);
+            key.push_back((uint32_t(uint8_t(mix.terms[j].coefficient)) << 16) |
+                          mix.terms[j].frequency);
         apartMixes_.insert({static_cast<uint32_t>(q), std::move(key)});
         if (apartMixes_.size() > (size_t{1} << 24)) throw std::bad_alloc();
         size_t k = open.size();
@@ -447,7 +454,8 @@ void MixStudy::countVariants(WorkerPool& pool) {
                         value[static_cast<size_t>(i)] = (*s_.txValue)[c];
                         w *= s_.txWeight[c];
                     }
-                    if (productInterferes(familyProduct(var.family, value), (*s_.rxValue)[q], s_.sep))
+                    if (productInterferes(familyProduct(var.family, value), (*s_.rxValue)[q],
+                                          s_.sep))
                         for (size_t o = 0; o < kMixOrders; ++o)
                             if (var.mobius[o] != 0)
                                 t.low[(static_cast<size_t>(f.letters) * kMixOrders + o) * Q_ + q] +=
@@ -491,7 +499,8 @@ void MixStudy::countVariants(WorkerPool& pool) {
                 if (freeKey != kNone) t.free[freeKey * Q_ + tg.q] += e.sureTo - e.sureFrom;
             }
             std::array<uint16_t, 5> at = tg.lead;
-            for (const auto& [from, to] : {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
+            for (const auto& [from, to] :
+                 {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
                 for (size_t i = from; i < to; ++i) {
                     search.trailing(search.sums()[i].index, at);
                     band(t, at, tg.q, 1);
@@ -514,14 +523,16 @@ void MixStudy::countFree(WorkerPool& pool) {
                 if (hits(none, q)) tally_[0]->free[k * Q_ + q] += 1;
             continue;
         }
-        const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()), {});
+        const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()),
+                                {});
         s_.progress(search.work());
         search.sweep([&](unsigned worker, const TermSearch::Target& tg) {
             Tally& t = *tally_[worker];
             const WindowEdges& e = tg.edges;
             t.free[k * Q_ + tg.q] += e.sureTo - e.sureFrom;
             std::array<uint16_t, 5> at = tg.lead;
-            for (const auto& [from, to] : {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
+            for (const auto& [from, to] :
+                 {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
                 for (size_t i = from; i < to; ++i) {
                     search.trailing(search.sums()[i].index, at);
                     if (hits(termMix(coefs, at), tg.q)) t.free[k * Q_ + tg.q] += 1;
@@ -579,7 +590,8 @@ void MixStudy::combine() {
         ProductMix mix;
         bool apart = false;
         for (uint32_t x : key) {
-            mix.terms[mix.size++] = {static_cast<int8_t>(x >> 16), static_cast<uint16_t>(x & 0xFFFF)};
+            mix.terms[mix.size++] = {static_cast<int8_t>(x >> 16),
+                                     static_cast<uint16_t>(x & 0xFFFF)};
             apart |= s_.apart[x & 0xFFFF] != 0;
         }
         if (apart || !hits(mix, q)) ++distinct_[q][static_cast<size_t>(mix.order())];

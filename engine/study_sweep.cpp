@@ -110,7 +110,8 @@ void StudyRunner::countChunk(const FamilyInfo& f, const Plan& pl, const SumParts
                       });
                       if (mix_) {
                           uint16_t lead[5];
-                          for (uint64_t x = ch.first + i, j = static_cast<uint64_t>(pl.lead); j-- > 0; x /= U_)
+                          for (uint64_t x = ch.first + i, j = static_cast<uint64_t>(pl.lead);
+                               j-- > 0; x /= U_)
                               lead[j] = static_cast<uint16_t>(x % U_);
                           mix_->familyTarget(worker, pl.family, lead, pl.lead, pl.m, ss, ed, q,
                                              c * ch.weight[i]);

@@ -1,8 +1,8 @@
 #include "report_layout.h"
 
+#include "list_sort_order.h"
 #include "number_format.h"
 #include "study_engine.h"
-#include "list_sort_order.h"
 
 #include <algorithm>
 #include <cmath>
@@ -531,7 +531,5 @@ QString ReportPages::mixRow(qint64 k) const {
     row += " KHz";
     return QString::fromStdString(row);
 }
-
-
 
 } // namespace kim

@@ -439,11 +439,10 @@ void TstCli::helpAndVersion() {
         for (const QString& name : names.split(", "))
             listed << name.section(' ', 0, 0);
     }
-    const QStringList options{"--order",         "--separation", "--format",
-                              "--mixes",         "--find-channels", "--raster",
-                              "--keep-from-study", "--threads",  "--quiet",
-                              "-h",              "--help",       "--version",
-                              "--"};
+    const QStringList options{
+        "--order",  "--separation",      "--format",  "--mixes", "--find-channels",
+        "--raster", "--keep-from-study", "--threads", "--quiet", "-h",
+        "--help",   "--version",         "--"};
     QCOMPARE(listed, options);
     QCOMPARE(run({"-h"}).out, help.out);
     // A listed option is known: whatever else is wrong, it is not an unknown option.

@@ -707,17 +707,17 @@ void TstReport::distinctMixesAfterTheResults() {
     const qsizetype heading = texts.indexOf("Distinct mixes:");
     QVERIFY(heading > 0);
     // Right after the last result line (its last row).
-    QVERIFY(QString::fromStdString(result->line(result->lineCount() - 1)).endsWith(texts[heading - 1]));
+    QVERIFY(
+        QString::fromStdString(result->line(result->lineCount() - 1)).endsWith(texts[heading - 1]));
     QStringList rows;
     for (qsizetype i = heading + 1; i < texts.size() && !texts[i].startsWith("Page "); ++i)
         rows << texts[i];
     QStringList want;
     for (const MixHit& h : result->mixes())
-        want << QString::fromStdString(formatNumber(result->receiveValue(h.receiver), pattern::Frequency) +
-                                       ": " + result->mixText(h.mix) + ", order " +
-                                       std::to_string(h.mix.order()) + ", Sep: " +
-                                       formatNumber(result->distanceMHz(h.nearest) * 1000, pattern::Distance) +
-                                       " KHz");
+        want << QString::fromStdString(
+            formatNumber(result->receiveValue(h.receiver), pattern::Frequency) + ": " +
+            result->mixText(h.mix) + ", order " + std::to_string(h.mix.order()) + ", Sep: " +
+            formatNumber(result->distanceMHz(h.nearest) * 1000, pattern::Distance) + " KHz");
     if (!result->mixesComplete())
         want << QString("The study has %1 distinct mixes; these are the %2 of the lowest orders.")
                     .arg(result->mixCount())

@@ -118,9 +118,9 @@ class MixStudy {
 
     struct Tally {
         std::vector<Gathered> gathered[kMixOrders]; // by the family's letters
-        std::vector<uint64_t> kind; // [letters * Q + q]: products for each member of q
-        std::vector<uint64_t> free; // [key * Q + q]: free assignments that hit, counted once
-        std::vector<uint64_t> low;  // [(letters * 6 + order) * Q + q]: moved down to order
+        std::vector<uint64_t> kind;     // [letters * Q + q]: products for each member of q
+        std::vector<uint64_t> free;     // [key * Q + q]: free assignments that hit, counted once
+        std::vector<uint64_t> low;      // [(letters * 6 + order) * Q + q]: moved down to order
         std::vector<uint64_t> harmonic; // [n * Q + q]
     };
 
@@ -200,7 +200,7 @@ class MixStudy {
     MixLines ordinaryLines_, allLines_;
     std::vector<int> rank_; // list rank of each family
     std::vector<OrderVariant> variants_;
-    std::vector<TermKey> variantKeys_;            // distinct keys of the variants
+    std::vector<TermKey> variantKeys_;             // distinct keys of the variants
     std::vector<std::vector<size_t>> keyVariants_; // the variants of each
     std::vector<ShapeCount> shapes_;
     std::vector<Shape> freeKeys_; // shapes whose free assignments are counted
