@@ -85,26 +85,12 @@ bool BandMixes::apply(const BandCounter& c, BandCounts& out, const RunOptions& o
         for (size_t k = 0; k < keys.size(); ++k) {
             const TermKey& key = keys[k];
             // What a sure assignment moves, by the family's letters and the mix's order.
-            std::vector<std::tuple<size_t, size_t, uint64_t>> adds;
-            for (size_t v : ofKey[k]) {
-                const OrderVariant& var = variants[v];
-                const FamilyInfo& f = familyInfo(var.family);
-                uint64_t zero = 1;
-                for (uint8_t b : var.zeroBlocks) {
-                    size_t size = 0;
-                    for (int i = 0; i < f.letters; ++i)
-                        size += var.sigma.block[static_cast<size_t>(i)] == b;
-                    zero *= power[size];
-                }
-                for (size_t o = 0; o < kMixOrders; ++o)
-                    if (var.mobius[o] != 0)
-                        adds.push_back({static_cast<size_t>(f.letters), o,
-                                        static_cast<uint64_t>(var.mobius[o]) * zero});
-            }
+            const std::vector<OrderMove> adds = orderMoves(variants, ofKey[k], power);
             auto add = [&](unsigned worker, ptrdiff_t bin, uint64_t weight) {
                 if (bin < 0) return;
-                for (const auto& [letters, o, n] : adds)
-                    moved[worker][(static_cast<size_t>(bin) * 6 + letters) * 6 + o] += n * weight;
+                for (const OrderMove& m : adds)
+                    moved[worker][(static_cast<size_t>(bin) * 6 + m.letters) * 6 + m.order] +=
+                        m.count * weight;
             };
             // Near an edge: each variant's lines, their cancelling letters on every
             // frequency, each product tested and placed as the study computes it.
@@ -113,35 +99,26 @@ bool BandMixes::apply(const BandCounter& c, BandCounts& out, const RunOptions& o
                 for (size_t v : ofKey[k]) {
                     const OrderVariant& var = variants[v];
                     const FamilyInfo& f = familyInfo(var.family);
-                    std::array<size_t, 2> digit{};
-                    const size_t zeros = var.zeroBlocks.size();
-                    for (;;) {
-                        uint64_t w = c.rx_.weight[q];
-                        std::array<double, 5> value{};
-                        for (int i = 0; i < f.letters; ++i) {
-                            const uint8_t b = var.sigma.block[static_cast<size_t>(i)];
-                            size_t x = 0;
-                            for (size_t j = 0; j < key.size(); ++j)
-                                if (var.blockOfTerm[j] == b) x = at[j];
-                            for (size_t z = 0; z < zeros; ++z)
-                                if (var.zeroBlocks[z] == b) x = digit[z];
-                            value[static_cast<size_t>(i)] = c.tx_.value[x];
-                            w *= c.tx_.weight[x];
-                        }
-                        const double p = familyProduct(var.family, value);
-                        const ptrdiff_t bin = binOf(p);
-                        if (bin >= 0 && productInterferes(p, rx, c.sepMHz_))
+                    variantLines(
+                        var, at, U, [](size_t d) { return static_cast<uint16_t>(d); },
+                        [&](const std::array<uint16_t, 5>& letters) {
+                            uint64_t w = c.rx_.weight[q];
+                            std::array<double, 5> value{};
+                            for (int i = 0; i < f.letters; ++i) {
+                                const uint16_t x = letters[static_cast<size_t>(i)];
+                                value[static_cast<size_t>(i)] = c.tx_.value[x];
+                                w *= c.tx_.weight[x];
+                            }
+                            const double p = familyProduct(var.family, value);
+                            const ptrdiff_t bin = binOf(p);
+                            if (bin < 0 || !productInterferes(p, rx, c.sepMHz_)) return;
                             for (size_t o = 0; o < kMixOrders; ++o)
                                 if (var.mobius[o] != 0)
                                     moved[worker][(static_cast<size_t>(bin) * 6 +
                                                    static_cast<size_t>(f.letters)) *
                                                       6 +
                                                   o] += static_cast<uint64_t>(var.mobius[o]) * w;
-                        size_t z = zeros;
-                        while (z > 0 && ++digit[z - 1] == U)
-                            digit[--z] = 0;
-                        if (z == 0) break;
-                    }
+                        });
                 }
             };
             if (key.empty()) {

@@ -137,6 +137,28 @@ std::vector<OrderVariant> orderVariants(OrderChoice order) {
     return out;
 }
 
+std::vector<OrderMove> orderMoves(const std::vector<OrderVariant>& variants,
+                                  const std::vector<size_t>& ofKey,
+                                  const std::array<uint64_t, 6>& power) {
+    std::vector<OrderMove> moves;
+    for (size_t v : ofKey) {
+        const OrderVariant& var = variants[v];
+        const FamilyInfo& f = familyInfo(var.family);
+        uint64_t zero = 1;
+        for (uint8_t b : var.zeroBlocks) {
+            size_t size = 0;
+            for (int i = 0; i < f.letters; ++i)
+                size += var.sigma.block[static_cast<size_t>(i)] == b;
+            zero *= power[size];
+        }
+        for (size_t o = 0; o < kMixOrders; ++o)
+            if (var.mobius[o] != 0)
+                moves.push_back({static_cast<size_t>(f.letters), o,
+                                 static_cast<uint64_t>(var.mobius[o]) * zero});
+    }
+    return moves;
+}
+
 Shape familyShape(int family) {
     const FamilyInfo& f = familyInfo(family);
     Shape s;

@@ -405,22 +405,7 @@ void MixStudy::countVariants(WorkerPool& pool) {
         const TermKey& key = variantKeys_[k];
         // What the key's sure assignments add, by kind and order: the variants' Möbius
         // factors, their cancelling blocks taking any frequency.
-        std::vector<std::tuple<size_t, size_t, uint64_t>> adds;
-        for (size_t v : keyVariants_[k]) {
-            const OrderVariant& var = variants_[v];
-            const FamilyInfo& f = familyInfo(var.family);
-            uint64_t zero = 1;
-            for (uint8_t b : var.zeroBlocks) {
-                size_t size = 0;
-                for (int i = 0; i < f.letters; ++i)
-                    size += var.sigma.block[static_cast<size_t>(i)] == b;
-                zero *= power_[size];
-            }
-            for (size_t o = 0; o < kMixOrders; ++o)
-                if (var.mobius[o] != 0)
-                    adds.push_back({static_cast<size_t>(f.letters), o,
-                                    static_cast<uint64_t>(var.mobius[o]) * zero});
-        }
+        const std::vector<OrderMove> adds = orderMoves(variants_, keyVariants_[k], power_);
         const Shape coefs = coefficientsOf(key);
         const auto freeIt = std::find(freeKeys_.begin(), freeKeys_.end(), coefs);
         // The free count of this shape is taken here, from the first key that has it.
@@ -437,34 +422,24 @@ void MixStudy::countVariants(WorkerPool& pool) {
             for (size_t v : keyVariants_[k]) {
                 const OrderVariant& var = variants_[v];
                 const FamilyInfo& f = familyInfo(var.family);
-                std::array<uint16_t, 5> letters{};
-                std::array<size_t, 2> digit{};
-                const size_t zeros = var.zeroBlocks.size();
-                for (;;) {
-                    uint64_t w = 1;
-                    std::array<double, 5> value{};
-                    for (int i = 0; i < f.letters; ++i) {
-                        const uint8_t b = var.sigma.block[static_cast<size_t>(i)];
-                        uint16_t c = 0;
-                        for (size_t j = 0; j < key.size(); ++j)
-                            if (var.blockOfTerm[j] == b) c = at[j];
-                        for (size_t z = 0; z < zeros; ++z)
-                            if (var.zeroBlocks[z] == b) c = ordinary_[digit[z]];
-                        letters[static_cast<size_t>(i)] = c;
-                        value[static_cast<size_t>(i)] = (*s_.txValue)[c];
-                        w *= s_.txWeight[c];
-                    }
-                    if (productInterferes(familyProduct(var.family, value), (*s_.rxValue)[q],
-                                          s_.sep))
+                variantLines(
+                    var, at, ordinary_.size(), [&](size_t d) { return ordinary_[d]; },
+                    [&](const std::array<uint16_t, 5>& letters) {
+                        uint64_t w = 1;
+                        std::array<double, 5> value{};
+                        for (int i = 0; i < f.letters; ++i) {
+                            const uint16_t c = letters[static_cast<size_t>(i)];
+                            value[static_cast<size_t>(i)] = (*s_.txValue)[c];
+                            w *= s_.txWeight[c];
+                        }
+                        if (!productInterferes(familyProduct(var.family, value), (*s_.rxValue)[q],
+                                               s_.sep))
+                            return;
                         for (size_t o = 0; o < kMixOrders; ++o)
                             if (var.mobius[o] != 0)
                                 t.low[(static_cast<size_t>(f.letters) * kMixOrders + o) * Q_ + q] +=
                                     static_cast<uint64_t>(var.mobius[o]) * w;
-                    size_t z = zeros;
-                    while (z > 0 && ++digit[z - 1] == ordinary_.size())
-                        digit[--z] = 0;
-                    if (z == 0) break;
-                }
+                    });
             }
         };
         if (key.empty()) {
@@ -474,8 +449,8 @@ void MixStudy::countVariants(WorkerPool& pool) {
                 const double d = std::fabs((*s_.rxValue)[q]);
                 if (d > s_.bounds.threshold + s_.bounds.slack) continue;
                 if (d < s_.bounds.threshold - s_.bounds.slack) {
-                    for (const auto& [kind, o, add] : adds)
-                        tally_[0]->low[(kind * kMixOrders + o) * Q_ + q] += add;
+                    for (const OrderMove& m : adds)
+                        tally_[0]->low[(m.letters * kMixOrders + m.order) * Q_ + q] += m.count;
                     if (freeKey != kNone) tally_[0]->free[freeKey * Q_ + q] += 1;
                 } else {
                     band(*tally_[0], none, q, 1);
@@ -494,8 +469,8 @@ void MixStudy::countVariants(WorkerPool& pool) {
             const WindowEdges& e = tg.edges;
             if (e.sureTo > e.sureFrom) {
                 const uint64_t w = search.weight(e.sureFrom, e.sureTo) * tg.leadWeight;
-                for (const auto& [kind, o, add] : adds)
-                    t.low[(kind * kMixOrders + o) * Q_ + tg.q] += add * w;
+                for (const OrderMove& m : adds)
+                    t.low[(m.letters * kMixOrders + m.order) * Q_ + tg.q] += m.count * w;
                 if (freeKey != kNone) t.free[freeKey * Q_ + tg.q] += e.sureTo - e.sureFrom;
             }
             std::array<uint16_t, 5> at = tg.lead;
