@@ -114,9 +114,10 @@ MixStudy::MixStudy(Setup setup)
     for (int kind = 4; kind <= 5; ++kind) {
         gathering_[static_cast<size_t>(kind)] =
             s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
-        // A mix has at most 120 arrangements, and most sums near a target are of other mixes.
+        // Most mixes have a dozen arrangements, and many sums near a target are of mixes of
+        // other orders.
         gatherBudget_[static_cast<size_t>(kind)] =
-            static_cast<int64_t>(std::min<uint64_t>(s_.mixLimit, uint64_t{1} << 40) * 50 + 65536);
+            static_cast<int64_t>(std::min<uint64_t>(s_.mixLimit, uint64_t{1} << 40) * 30 + 65536);
     }
     for (uint16_t c : all_)
         repeated_ |= s_.txWeight[c] != 1;
@@ -261,9 +262,11 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     uint64_t added = 0;
     auto take = [&](size_t k, bool band) {
         uint32_t index = ss.sums[k].index;
-        for (int j = leadLetters + lastLetters; j-- > leadLetters;
-             index /= static_cast<uint32_t>(U_))
-            g.at[static_cast<size_t>(j)] = static_cast<uint16_t>(index % U_);
+        for (int j = leadLetters + lastLetters; j-- > leadLetters;) {
+            const uint32_t up = divideByU(index);
+            g.at[static_cast<size_t>(j)] = static_cast<uint16_t>(index - up * U_);
+            index = up;
+        }
         if (!orderly()) return;
         if (band && !bandTruth(family, lead, leadLetters, lastLetters, ss.sums[k].index, q)) return;
         t.gathered[kind].push_back(g);
