@@ -54,19 +54,23 @@ class MixStudy {
     // `last` in the sorted sums. Called before its sweep.
     void familyPlan(int family, int lead, int last);
 
-    // One target of a multi-signal family's sweep, on a worker: its receiver class q, the
-    // frequencies of its first letters, the sorted sums of the others (index: their
-    // frequencies as digits), the window's edges, and the products it counted for each
-    // member of the receiver class.
-    void familyTarget(unsigned worker, int family, const uint16_t* lead, int leadLetters,
+    // One target of a multi-signal family's sweep, on a worker: its receiver class q, its
+    // choice of the first letters (their frequencies as digits), the sorted sums of the
+    // others (index: their frequencies as digits), the window's edges, and the products it
+    // counted for each member of the receiver class.
+    void familyTarget(unsigned worker, int family, uint64_t choice, int leadLetters,
                       int lastLetters, const SortedSums& ss, const WindowEdges& edges, size_t q,
                       uint64_t products) {
+        if (edges.from == edges.to) return; // no sum near: nothing to count
         Tally& t = *tally_[worker];
         t.kind[static_cast<size_t>(kindOf(family)) * Q_ + q] += products;
         const FamilyKeys& fk = familyKeys_[static_cast<size_t>(family)];
         uint64_t free = edges.sureTo - edges.sureFrom, lastTwo = 0;
         const uint32_t* pairs = fk.lastTwo == kNone ? nullptr : pairsOf(ss);
         if (pairs) lastTwo = pairs[edges.sureTo] - pairs[edges.sureFrom];
+        uint16_t lead[5];
+        for (int j = leadLetters; j-- > 0; choice /= U_)
+            lead[j] = static_cast<uint16_t>(choice % U_);
         for (const auto& [from, to] :
              {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
             for (size_t k = from; k < to; ++k) {
