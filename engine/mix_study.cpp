@@ -306,9 +306,10 @@ void MixStudy::apartHit(int family, uint32_t, const std::array<uint16_t, 5>& at,
     for (int i = 0; i < f.letters; ++i)
         if ((grouped >> i) & 1) open.push_back(static_cast<size_t>(i));
     // Every frequency of the exact range on each grouped letter: each a line of its own.
+    // Bounded: past it the study is refused as too large for memory, not left inexact.
     for (;;) {
         if ((++apartExpanded_ & 65535) == 0) checkStop();
-        if (apartExpanded_ > (uint64_t{1} << 28)) throw std::bad_alloc();
+        if (apartExpanded_ > (uint64_t{1} << 26)) throw std::bad_alloc();
         for (size_t k = 0; k < open.size(); ++k)
             c[open[k]] = ordinary_[digit[k]];
         uint64_t w = 1;
@@ -321,7 +322,7 @@ void MixStudy::apartHit(int family, uint32_t, const std::array<uint16_t, 5>& at,
             key.push_back((uint32_t(uint8_t(mix.terms[j].coefficient)) << 16) |
                           mix.terms[j].frequency);
         apartMixes_.insert({static_cast<uint32_t>(q), std::move(key)});
-        if (apartMixes_.size() > (size_t{1} << 24)) throw std::bad_alloc();
+        if (apartMixes_.size() > (size_t{1} << 20)) throw std::bad_alloc();
         size_t k = open.size();
         while (k > 0 && ++digit[k - 1] == ordinary_.size())
             digit[--k] = 0;
