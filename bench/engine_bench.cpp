@@ -201,8 +201,9 @@ void manyThreadsCase(const char* name, StudyInput in, unsigned threads) {
 }
 
 // The study plain, with its products counted by the order of their mix and its distinct
-// mixes, and with the mixes listed too: each in a process of its own, for its peak memory,
-// and timed at its best of three runs.
+// mixes, and with the mixes listed too. The three take turns, five rounds, each run in a
+// process of its own (for its peak memory), and each is timed at its best, in processor
+// time: the machine's other work makes single runs, and the time on the clock, uneven.
 void mixCase(const char* name, StudyInput in) {
     in.order = OrderChoice::FirstToFifth;
     struct Way {
@@ -210,46 +211,57 @@ void mixCase(const char* name, StudyInput in) {
         bool mixes;
         uint64_t limit;
     };
-    const Way ways[] = {{"plain", false, 0}, {"by order", true, 0}, {"and list", true, kDefaultMixLimit}};
-    double plain = 0;
-    for (const Way& w : ways) {
-        int pipeFd[2];
-        if (pipe(pipeFd) != 0) return;
-        std::fflush(stdout);
-        if (fork() == 0) {
-            close(pipeFd[0]);
-            RunOptions o;
-            o.mixes = w.mixes;
-            o.mixLimit = w.limit;
-            // The best of three, in processor time: the machine's other work makes single
-            // runs, and the time on the clock, uneven.
-            double secs = HUGE_VAL, wall = HUGE_VAL;
-            StudyResult r;
-            for (int run = 0; run < 3; ++run) {
-                r = StudyResult{};
+    const Way ways[] = {
+        {"plain", false, 0}, {"by order", true, 0}, {"and list", true, kDefaultMixLimit}};
+    struct Run {
+        double cpu = HUGE_VAL, clock = HUGE_VAL;
+        long peak = 0;
+        uint64_t products = 0, mixes = 0, listed = 0;
+    };
+    Run best[3];
+    for (int round = 0; round < 5; ++round) {
+        for (int w = 0; w < 3; ++w) {
+            int pipeFd[2];
+            if (pipe(pipeFd) != 0) return;
+            std::fflush(stdout);
+            if (fork() == 0) {
+                close(pipeFd[0]);
+                RunOptions o;
+                o.mixes = ways[w].mixes;
+                o.mixLimit = ways[w].limit;
                 const double cpu = processorSeconds();
                 const auto a = Clock::now();
-                r = runStudy(in, o);
-                wall = std::min(wall, since(a));
-                secs = std::min(secs, processorSeconds() - cpu);
+                const StudyResult r = runStudy(in, o);
+                Run run{processorSeconds() - cpu, since(a), peakMiB(), r.products(), r.mixCount(),
+                        r.mixes().size()};
+                [[maybe_unused]] const ssize_t n = write(pipeFd[1], &run, sizeof run);
+                _exit(0);
             }
-            std::printf("%-28s T %3zu R %3zu  %-8s  products %11llu  cpu %7.3f s  clock %7.3f s",
-                        name, in.transmit.size(), in.receive.size(), w.what,
-                        (unsigned long long)r.products(), secs, wall);
-            if (w.mixes)
-                std::printf("  %+5.1f %%  mixes %11llu  listed %8zu", 100 * (secs / plain - 1),
-                            (unsigned long long)r.mixCount(), r.mixes().size());
-            std::printf("  peak %5ld MiB\n", peakMiB());
-            std::fflush(stdout);
-            [[maybe_unused]] const ssize_t n = write(pipeFd[1], &secs, sizeof secs);
-            _exit(0);
+            close(pipeFd[1]);
+            Run run;
+            if (read(pipeFd[0], &run, sizeof run) == sizeof run) {
+                Run& b = best[w];
+                b.cpu = std::min(b.cpu, run.cpu);
+                b.clock = std::min(b.clock, run.clock);
+                b.peak = std::max(b.peak, run.peak);
+                b.products = run.products;
+                b.mixes = run.mixes;
+                b.listed = run.listed;
+            }
+            close(pipeFd[0]);
+            int status = 0;
+            wait(&status);
         }
-        close(pipeFd[1]);
-        double secs = 0;
-        if (read(pipeFd[0], &secs, sizeof secs) == sizeof secs && !w.mixes) plain = secs;
-        close(pipeFd[0]);
-        int status = 0;
-        wait(&status);
+    }
+    for (int w = 0; w < 3; ++w) {
+        const Run& b = best[w];
+        std::printf("%-28s T %3zu R %3zu  %-8s  products %11llu  cpu %7.3f s  clock %7.3f s",
+                    name, in.transmit.size(), in.receive.size(), ways[w].what,
+                    (unsigned long long)b.products, b.cpu, b.clock);
+        if (ways[w].mixes)
+            std::printf("  %+5.1f %%  mixes %11llu  listed %8llu", 100 * (b.cpu / best[0].cpu - 1),
+                        (unsigned long long)b.mixes, (unsigned long long)b.listed);
+        std::printf("  peak %5ld MiB\n", b.peak);
     }
 }
 

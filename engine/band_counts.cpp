@@ -134,6 +134,11 @@ BandCounts BandCounter::count(std::vector<double> edges, const RunOptions& optio
         stopped.cancelled_ = true;
         return stopped;
     }
+    if (!moveToMixOrders(*this, out, options)) {
+        BandCounts stopped;
+        stopped.cancelled_ = true;
+        return stopped;
+    }
     return out;
 }
 

@@ -13,11 +13,12 @@ namespace kim {
 
 inline constexpr int kMaxProductOrder = 5;
 
-// The order the band picture gives a product: n for the harmonic nA, the number of
-// letters otherwise.
+// The order of a family's products before their letters are read: n for the harmonic
+// nA, the number of letters otherwise. The counts give each product the order of its mix.
 int productOrder(const FamilyInfo& family);
 
-// Products by bin and order. Bin b holds the products from edges()[b] up to, not
+// Products by bin and the order of their mix (a product whose terms all cancel, at
+// 0 MHz, counts with the first). Bin b holds the products from edges()[b] up to, not
 // including, edges()[b + 1]; products outside the first and the last edge are not counted.
 class BandCounts {
   public:
@@ -35,6 +36,7 @@ class BandCounts {
   private:
     friend class BandCounter;
     friend class BandCount;
+    friend class BandMixes;
     bool cancelled_ = false;
     std::vector<double> edges_;
     std::vector<uint64_t> counts_; // [bin * kMaxProductOrder + order - 1]
@@ -69,6 +71,7 @@ class BandCounter {
 
   private:
     friend class BandCount;
+    friend class BandMixes;
     struct Classes {
         std::vector<double> value;    // distinct values, ascending
         std::vector<uint64_t> weight; // how many list entries hold each

@@ -75,7 +75,8 @@ Blocks blocksOf(const Partition& p, const FamilyInfo& f) {
     Blocks b;
     for (int i = 0; i < p.n; ++i) {
         const auto k = p.block[static_cast<size_t>(i)];
-        b.coefficient[k] = static_cast<int8_t>(b.coefficient[k] + (f.minus[static_cast<size_t>(i)] ? -1 : 1));
+        b.coefficient[k] =
+            static_cast<int8_t>(b.coefficient[k] + (f.minus[static_cast<size_t>(i)] ? -1 : 1));
         ++b.letters[k];
     }
     return b;
@@ -134,6 +135,28 @@ std::vector<OrderVariant> orderVariants(OrderChoice order) {
         }
     }
     return out;
+}
+
+std::vector<OrderMove> orderMoves(const std::vector<OrderVariant>& variants,
+                                  const std::vector<size_t>& ofKey,
+                                  const std::array<uint64_t, 6>& power) {
+    std::vector<OrderMove> moves;
+    for (size_t v : ofKey) {
+        const OrderVariant& var = variants[v];
+        const FamilyInfo& f = familyInfo(var.family);
+        uint64_t zero = 1;
+        for (uint8_t b : var.zeroBlocks) {
+            size_t size = 0;
+            for (int i = 0; i < f.letters; ++i)
+                size += var.sigma.block[static_cast<size_t>(i)] == b;
+            zero *= power[size];
+        }
+        for (size_t o = 0; o < kMixOrders; ++o)
+            if (var.mobius[o] != 0)
+                moves.push_back({static_cast<size_t>(f.letters), o,
+                                 static_cast<uint64_t>(var.mobius[o]) * zero});
+    }
+    return moves;
 }
 
 Shape familyShape(int family) {
@@ -220,10 +243,12 @@ std::vector<LinePattern> linePatterns(const std::vector<int8_t>& coefs, OrderCho
                     if (net[static_cast<size_t>(j)] != coefs[static_cast<size_t>(j)]) return;
                 LinePattern p;
                 for (int j = 0; j < t; ++j)
-                    p.letters[static_cast<size_t>(j)] = static_cast<uint8_t>(count[static_cast<size_t>(j)]);
+                    p.letters[static_cast<size_t>(j)] =
+                        static_cast<uint8_t>(count[static_cast<size_t>(j)]);
                 for (int z = 0; z < labels; ++z) {
                     if (net[static_cast<size_t>(t + z)] != 0) return;
-                    p.zeroSize[static_cast<size_t>(p.zeros++)] = static_cast<uint8_t>(count[static_cast<size_t>(t + z)]);
+                    p.zeroSize[static_cast<size_t>(p.zeros++)] =
+                        static_cast<uint8_t>(count[static_cast<size_t>(t + z)]);
                 }
                 out.push_back(p);
                 return;

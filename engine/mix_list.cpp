@@ -77,8 +77,8 @@ void MixStudy::strongest(WorkerPool& pool) {
             for (uint32_t q : receivers)
                 if (s_.swept[q]) swept.push_back(q);
             const Shape& coefs = sc.shape;
-            const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()),
-                                    {}, true);
+            const TermSearch search(space(pool, swept),
+                                    std::vector<int8_t>(coefs.begin(), coefs.end()), {}, true);
             std::vector<std::vector<std::vector<std::pair<double, ProductMix>>>> found(pool.size());
             std::vector<std::vector<double>> nearest(pool.size());
             for (auto& f : found)
@@ -190,12 +190,12 @@ void MixStudy::listMixes(WorkerPool& pool) {
             }
             // Four or five distinct frequencies: gathered as the families were swept, if
             // they were few enough.
-            const bool gathered = s_.order == OrderChoice::FirstToFifth &&
-                                  gathering_[static_cast<size_t>(o)].load();
+            const bool gathered =
+                s_.order == OrderChoice::FirstToFifth && gathering_[static_cast<size_t>(o)].load();
             if (sc.shape.size() >= 4 && gathered) continue;
             const Shape& coefs = sc.shape;
-            const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()),
-                                    {}, true);
+            const TermSearch search(space(pool, swept),
+                                    std::vector<int8_t>(coefs.begin(), coefs.end()), {}, true);
             search.sweep([&](unsigned worker, const TermSearch::Target& tg) {
                 const WindowEdges& e = tg.edges;
                 std::array<uint16_t, 5> at = tg.lead;
@@ -215,7 +215,8 @@ void MixStudy::listMixes(WorkerPool& pool) {
                 for (const Gathered& g : t->gathered[kind])
                     all.push_back(&g);
             pool.run(pool.size(), [&](size_t part, unsigned worker) {
-                for (size_t i = all.size() * part / pool.size(); i < all.size() * (part + 1) / pool.size(); ++i) {
+                for (size_t i = all.size() * part / pool.size();
+                     i < all.size() * (part + 1) / pool.size(); ++i) {
                     Found f;
                     if (describe(familyMix(all[i]->family, all[i]->at), all[i]->q, f))
                         found[worker].push_back(f);
@@ -277,7 +278,8 @@ void MixStudy::listMixes(WorkerPool& pool) {
     }
 }
 
-std::vector<Match> StudyResult::mixLines(const ProductMix& mix, size_t receiver, size_t limit) const {
+std::vector<Match> StudyResult::mixLines(const ProductMix& mix, size_t receiver,
+                                         size_t limit) const {
     std::vector<Match> out;
     if (!ran_ || receiver >= rx_.size()) return out;
     std::vector<uint16_t> every(freqValue_.size());
@@ -299,10 +301,12 @@ std::vector<Match> StudyResult::mixLines(const ProductMix& mix, size_t receiver,
             m.family = static_cast<uint8_t>(family);
             m.receiver = static_cast<uint16_t>(receiver);
             for (int i = 0; i < k; ++i)
-                m.letter[static_cast<size_t>(i)] = members[at[static_cast<size_t>(i)]][digit[static_cast<size_t>(i)]];
+                m.letter[static_cast<size_t>(i)] =
+                    members[at[static_cast<size_t>(i)]][digit[static_cast<size_t>(i)]];
             out.push_back(m);
             int i = k;
-            while (i > 0 && ++digit[static_cast<size_t>(i - 1)] == members[at[static_cast<size_t>(i - 1)]].size())
+            while (i > 0 && ++digit[static_cast<size_t>(i - 1)] ==
+                                members[at[static_cast<size_t>(i - 1)]].size())
                 digit[static_cast<size_t>(--i)] = 0;
             if (i == 0) return true;
         }

@@ -52,8 +52,7 @@ ProductMix termMix(const std::vector<int8_t>& coef, const std::array<uint16_t, 5
 MixStudy::MixStudy(Setup setup)
     : s_(std::move(setup)), r_(*s_.result), U_(s_.txValue->size()), Q_(s_.rxValue->size()),
       ordinary_(frequenciesWhere(s_.apart, false, false)),
-      all_(frequenciesWhere(s_.apart, false, true)),
-      anyApart_(ordinary_.size() != all_.size()),
+      all_(frequenciesWhere(s_.apart, false, true)), anyApart_(ordinary_.size() != all_.size()),
       ordinaryLines_(s_.order, *s_.txValue, ordinary_), allLines_(s_.order, *s_.txValue, all_) {
     for (uint16_t c : ordinary_) {
         uint64_t w = 1;
@@ -113,10 +112,12 @@ MixStudy::MixStudy(Setup setup)
     apartOrder_.assign(kMixOrders * Q_, 0);
     inverseU_ = U_ ? UINT64_MAX / U_ + 1 : 0;
     for (int kind = 4; kind <= 5; ++kind) {
-        gathering_[static_cast<size_t>(kind)] = s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
-        // A mix has at most 120 arrangements, and most sums near a target are of other mixes.
+        gathering_[static_cast<size_t>(kind)] =
+            s_.mixLimit > 0 && s_.order == OrderChoice::FirstToFifth;
+        // Most mixes have a dozen arrangements, and many sums near a target are of mixes of
+        // other orders.
         gatherBudget_[static_cast<size_t>(kind)] =
-            static_cast<int64_t>(std::min<uint64_t>(s_.mixLimit, uint64_t{1} << 40) * 50 + 65536);
+            static_cast<int64_t>(std::min<uint64_t>(s_.mixLimit, uint64_t{1} << 40) * 30 + 65536);
     }
     for (uint16_t c : all_)
         repeated_ |= s_.txWeight[c] != 1;
@@ -181,7 +182,8 @@ void MixStudy::familyPlan(int family, int lead, int last) {
 }
 
 void MixStudy::sumsMade(const SortedSums& ss, int lastLetters, bool afresh) {
-    auto it = std::find_if(pairs_.begin(), pairs_.end(), [&](const Pairs& p) { return p.of == &ss; });
+    auto it =
+        std::find_if(pairs_.begin(), pairs_.end(), [&](const Pairs& p) { return p.of == &ss; });
     if (it == pairs_.end()) {
         it = pairs_.emplace(pairs_.end());
         it->of = &ss;
@@ -232,14 +234,16 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     auto orderly = [&] {
         for (int i = 1; i < f.letters; ++i) {
             const auto a = g.at[static_cast<size_t>(i - 1)], b = g.at[static_cast<size_t>(i)];
-            if (f.minus[static_cast<size_t>(i - 1)] == f.minus[static_cast<size_t>(i)] ? b < a : false)
+            if (f.minus[static_cast<size_t>(i - 1)] == f.minus[static_cast<size_t>(i)] ? b < a
+                                                                                       : false)
                 return false;
         }
         int distinct = f.letters;
         for (int i = 0; i < f.letters; ++i)
             for (int j = i + 1; j < f.letters; ++j) {
                 if (g.at[static_cast<size_t>(i)] != g.at[static_cast<size_t>(j)]) continue;
-                if (f.minus[static_cast<size_t>(i)] != f.minus[static_cast<size_t>(j)]) return false;
+                if (f.minus[static_cast<size_t>(i)] != f.minus[static_cast<size_t>(j)])
+                    return false;
                 if (j == i + 1) --distinct;
             }
         // Mixes of three frequencies or fewer are searched for on their own.
@@ -258,8 +262,11 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     uint64_t added = 0;
     auto take = [&](size_t k, bool band) {
         uint32_t index = ss.sums[k].index;
-        for (int j = leadLetters + lastLetters; j-- > leadLetters; index /= static_cast<uint32_t>(U_))
-            g.at[static_cast<size_t>(j)] = static_cast<uint16_t>(index % U_);
+        for (int j = leadLetters + lastLetters; j-- > leadLetters;) {
+            const uint32_t up = divideByU(index);
+            g.at[static_cast<size_t>(j)] = static_cast<uint16_t>(index - up * U_);
+            index = up;
+        }
         if (!orderly()) return;
         if (band && !bandTruth(family, lead, leadLetters, lastLetters, ss.sums[k].index, q)) return;
         t.gathered[kind].push_back(g);
@@ -267,10 +274,12 @@ void MixStudy::gather(Tally& t, int family, const uint16_t* lead, int leadLetter
     };
     for (size_t k = edges.sureFrom; k < edges.sureTo; ++k)
         take(k, false);
-    for (const auto& [from, to] : {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
+    for (const auto& [from, to] :
+         {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
         for (size_t k = from; k < to; ++k)
             take(k, true);
-    if (added && gathered_[kind].fetch_add(added, std::memory_order_relaxed) + added > s_.mixLimit) {
+    if (added &&
+        gathered_[kind].fetch_add(added, std::memory_order_relaxed) + added > s_.mixLimit) {
         gathering_[kind].store(false, std::memory_order_relaxed);
         t.gathered[kind] = {};
     }
@@ -297,9 +306,10 @@ void MixStudy::apartHit(int family, uint32_t, const std::array<uint16_t, 5>& at,
     for (int i = 0; i < f.letters; ++i)
         if ((grouped >> i) & 1) open.push_back(static_cast<size_t>(i));
     // Every frequency of the exact range on each grouped letter: each a line of its own.
+    // Bounded: past it the study is refused as too large for memory, not left inexact.
     for (;;) {
         if ((++apartExpanded_ & 65535) == 0) checkStop();
-        if (apartExpanded_ > (uint64_t{1} << 28)) throw std::bad_alloc();
+        if (apartExpanded_ > (uint64_t{1} << 26)) throw std::bad_alloc();
         for (size_t k = 0; k < open.size(); ++k)
             c[open[k]] = ordinary_[digit[k]];
         uint64_t w = 1;
@@ -309,9 +319,10 @@ void MixStudy::apartHit(int family, uint32_t, const std::array<uint16_t, 5>& at,
         apartOrder_[static_cast<size_t>(mix.order()) * Q_ + q] += w;
         std::vector<uint32_t> key;
         for (size_t j = 0; j < mix.size; ++j)
-            key.push_back((uint32_t(uint8_t(mix.terms[j].coefficient)) << 16) | mix.terms[j].frequency);
+            key.push_back((uint32_t(uint8_t(mix.terms[j].coefficient)) << 16) |
+                          mix.terms[j].frequency);
         apartMixes_.insert({static_cast<uint32_t>(q), std::move(key)});
-        if (apartMixes_.size() > (size_t{1} << 24)) throw std::bad_alloc();
+        if (apartMixes_.size() > (size_t{1} << 20)) throw std::bad_alloc();
         size_t k = open.size();
         while (k > 0 && ++digit[k - 1] == ordinary_.size())
             digit[--k] = 0;
@@ -398,22 +409,7 @@ void MixStudy::countVariants(WorkerPool& pool) {
         const TermKey& key = variantKeys_[k];
         // What the key's sure assignments add, by kind and order: the variants' Möbius
         // factors, their cancelling blocks taking any frequency.
-        std::vector<std::tuple<size_t, size_t, uint64_t>> adds;
-        for (size_t v : keyVariants_[k]) {
-            const OrderVariant& var = variants_[v];
-            const FamilyInfo& f = familyInfo(var.family);
-            uint64_t zero = 1;
-            for (uint8_t b : var.zeroBlocks) {
-                size_t size = 0;
-                for (int i = 0; i < f.letters; ++i)
-                    size += var.sigma.block[static_cast<size_t>(i)] == b;
-                zero *= power_[size];
-            }
-            for (size_t o = 0; o < kMixOrders; ++o)
-                if (var.mobius[o] != 0)
-                    adds.push_back({static_cast<size_t>(f.letters), o,
-                                    static_cast<uint64_t>(var.mobius[o]) * zero});
-        }
+        const std::vector<OrderMove> adds = orderMoves(variants_, keyVariants_[k], power_);
         const Shape coefs = coefficientsOf(key);
         const auto freeIt = std::find(freeKeys_.begin(), freeKeys_.end(), coefs);
         // The free count of this shape is taken here, from the first key that has it.
@@ -430,33 +426,24 @@ void MixStudy::countVariants(WorkerPool& pool) {
             for (size_t v : keyVariants_[k]) {
                 const OrderVariant& var = variants_[v];
                 const FamilyInfo& f = familyInfo(var.family);
-                std::array<uint16_t, 5> letters{};
-                std::array<size_t, 2> digit{};
-                const size_t zeros = var.zeroBlocks.size();
-                for (;;) {
-                    uint64_t w = 1;
-                    std::array<double, 5> value{};
-                    for (int i = 0; i < f.letters; ++i) {
-                        const uint8_t b = var.sigma.block[static_cast<size_t>(i)];
-                        uint16_t c = 0;
-                        for (size_t j = 0; j < key.size(); ++j)
-                            if (var.blockOfTerm[j] == b) c = at[j];
-                        for (size_t z = 0; z < zeros; ++z)
-                            if (var.zeroBlocks[z] == b) c = ordinary_[digit[z]];
-                        letters[static_cast<size_t>(i)] = c;
-                        value[static_cast<size_t>(i)] = (*s_.txValue)[c];
-                        w *= s_.txWeight[c];
-                    }
-                    if (productInterferes(familyProduct(var.family, value), (*s_.rxValue)[q], s_.sep))
+                variantLines(
+                    var, at, ordinary_.size(), [&](size_t d) { return ordinary_[d]; },
+                    [&](const std::array<uint16_t, 5>& letters) {
+                        uint64_t w = 1;
+                        std::array<double, 5> value{};
+                        for (int i = 0; i < f.letters; ++i) {
+                            const uint16_t c = letters[static_cast<size_t>(i)];
+                            value[static_cast<size_t>(i)] = (*s_.txValue)[c];
+                            w *= s_.txWeight[c];
+                        }
+                        if (!productInterferes(familyProduct(var.family, value), (*s_.rxValue)[q],
+                                               s_.sep))
+                            return;
                         for (size_t o = 0; o < kMixOrders; ++o)
                             if (var.mobius[o] != 0)
                                 t.low[(static_cast<size_t>(f.letters) * kMixOrders + o) * Q_ + q] +=
                                     static_cast<uint64_t>(var.mobius[o]) * w;
-                    size_t z = zeros;
-                    while (z > 0 && ++digit[z - 1] == ordinary_.size())
-                        digit[--z] = 0;
-                    if (z == 0) break;
-                }
+                    });
             }
         };
         if (key.empty()) {
@@ -466,8 +453,8 @@ void MixStudy::countVariants(WorkerPool& pool) {
                 const double d = std::fabs((*s_.rxValue)[q]);
                 if (d > s_.bounds.threshold + s_.bounds.slack) continue;
                 if (d < s_.bounds.threshold - s_.bounds.slack) {
-                    for (const auto& [kind, o, add] : adds)
-                        tally_[0]->low[(kind * kMixOrders + o) * Q_ + q] += add;
+                    for (const OrderMove& m : adds)
+                        tally_[0]->low[(m.letters * kMixOrders + m.order) * Q_ + q] += m.count;
                     if (freeKey != kNone) tally_[0]->free[freeKey * Q_ + q] += 1;
                 } else {
                     band(*tally_[0], none, q, 1);
@@ -486,12 +473,13 @@ void MixStudy::countVariants(WorkerPool& pool) {
             const WindowEdges& e = tg.edges;
             if (e.sureTo > e.sureFrom) {
                 const uint64_t w = search.weight(e.sureFrom, e.sureTo) * tg.leadWeight;
-                for (const auto& [kind, o, add] : adds)
-                    t.low[(kind * kMixOrders + o) * Q_ + tg.q] += add * w;
+                for (const OrderMove& m : adds)
+                    t.low[(m.letters * kMixOrders + m.order) * Q_ + tg.q] += m.count * w;
                 if (freeKey != kNone) t.free[freeKey * Q_ + tg.q] += e.sureTo - e.sureFrom;
             }
             std::array<uint16_t, 5> at = tg.lead;
-            for (const auto& [from, to] : {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
+            for (const auto& [from, to] :
+                 {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
                 for (size_t i = from; i < to; ++i) {
                     search.trailing(search.sums()[i].index, at);
                     band(t, at, tg.q, 1);
@@ -514,14 +502,16 @@ void MixStudy::countFree(WorkerPool& pool) {
                 if (hits(none, q)) tally_[0]->free[k * Q_ + q] += 1;
             continue;
         }
-        const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()), {});
+        const TermSearch search(space(pool, swept), std::vector<int8_t>(coefs.begin(), coefs.end()),
+                                {});
         s_.progress(search.work());
         search.sweep([&](unsigned worker, const TermSearch::Target& tg) {
             Tally& t = *tally_[worker];
             const WindowEdges& e = tg.edges;
             t.free[k * Q_ + tg.q] += e.sureTo - e.sureFrom;
             std::array<uint16_t, 5> at = tg.lead;
-            for (const auto& [from, to] : {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
+            for (const auto& [from, to] :
+                 {std::pair(e.from, e.sureFrom), std::pair(e.sureTo, e.to)})
                 for (size_t i = from; i < to; ++i) {
                     search.trailing(search.sums()[i].index, at);
                     if (hits(termMix(coefs, at), tg.q)) t.free[k * Q_ + tg.q] += 1;
@@ -579,7 +569,8 @@ void MixStudy::combine() {
         ProductMix mix;
         bool apart = false;
         for (uint32_t x : key) {
-            mix.terms[mix.size++] = {static_cast<int8_t>(x >> 16), static_cast<uint16_t>(x & 0xFFFF)};
+            mix.terms[mix.size++] = {static_cast<int8_t>(x >> 16),
+                                     static_cast<uint16_t>(x & 0xFFFF)};
             apart |= s_.apart[x & 0xFFFF] != 0;
         }
         if (apart || !hits(mix, q)) ++distinct_[q][static_cast<size_t>(mix.order())];

@@ -187,8 +187,7 @@ bool exportResult(const StudyResult& res, ExportFormat format, unsigned threads,
             appendMixesJson(tail, res);
         }
         tail += "}\n";
-        return write(head) &&
-               lines([&](size_t i, std::string& b) {
+        return write(head) && lines([&](size_t i, std::string& b) {
                    appendExportLine(b, res, format, i, plain);
                }) &&
                write(tail);

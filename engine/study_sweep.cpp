@@ -108,13 +108,9 @@ void StudyRunner::countChunk(const FamilyInfo& f, const Plan& pl, const SumParts
                           const double p = exactProduct(f, pl, lv, ss.sums[k].index);
                           if (productInterferes(p, rx_.value[q], r_.sepMHz_)) c += sumWeight(ss, k);
                       });
-                      if (mix_) {
-                          uint16_t lead[5];
-                          for (uint64_t x = ch.first + i, j = static_cast<uint64_t>(pl.lead); j-- > 0; x /= U_)
-                              lead[j] = static_cast<uint16_t>(x % U_);
-                          mix_->familyTarget(worker, pl.family, lead, pl.lead, pl.m, ss, ed, q,
-                                             c * ch.weight[i]);
-                      }
+                      if (mix_)
+                          mix_->familyTarget(worker, pl.family, ch.first + i, pl.lead, pl.m, ss,
+                                             ed, q, c * ch.weight[i]);
                       if (c != 0 || nearBound_ > 0)
                           nearestOfTarget(f, pl, ss, ch.first + i, lv, q, rank, centre,
                                           tally.nearest[q]);

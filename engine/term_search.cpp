@@ -40,7 +40,8 @@ void TermSearch::trailing(uint32_t index, std::array<uint16_t, 5>& at) const {
 double TermSearch::value(const std::array<uint16_t, 5>& at) const {
     double lv = 0, tail = 0;
     for (int j = 0; j < terms(); ++j)
-        (j < lead_ ? lv : tail) += coef_[static_cast<size_t>(j)] * (*s_.value)[at[static_cast<size_t>(j)]];
+        (j < lead_ ? lv : tail) +=
+            coef_[static_cast<size_t>(j)] * (*s_.value)[at[static_cast<size_t>(j)]];
     return lv + tail;
 }
 
@@ -76,13 +77,12 @@ void TermSearch::sortSums() {
     if (distinct_) {
         // Sums whose last terms repeat a frequency or run against the order are left out.
         std::array<uint16_t, 5> at{};
-        ss_.size = static_cast<size_t>(
-            std::remove_if(sums, sums + ss_.size,
-                           [&](const Sum& x) {
-                               trailing(x.index, at);
-                               return !orderly(at, lead_, terms());
-                           }) -
-            sums);
+        ss_.size = static_cast<size_t>(std::remove_if(sums, sums + ss_.size,
+                                                      [&](const Sum& x) {
+                                                          trailing(x.index, at);
+                                                          return !orderly(at, lead_, terms());
+                                                      }) -
+                                       sums);
     }
     if (!s_.exhaustive) {
         Buffer<Sum> tmp;

@@ -1,7 +1,7 @@
 #include "reference_study.h"
 
-#include "number_format.h"
 #include "list_sort_order.h"
+#include "number_format.h"
 
 #include <algorithm>
 #include <array>
@@ -108,11 +108,11 @@ ReferenceResult runReferenceStudy(const StudyInput& input) {
     if (input.transmit.empty() || input.receive.empty() || !calcs) return res;
     res.ran = true;
     res.calculations = *calcs;
-    forEachInterfering(input, [&](int family, const std::array<size_t, 5>& at, int letters,
-                                  size_t r, double) {
-        res.lines.push_back(resultLine(family, valuesOf(input, at, letters),
-                                       readStudyNumber(input.receive[r])));
-    });
+    forEachInterfering(
+        input, [&](int family, const std::array<size_t, 5>& at, int letters, size_t r, double) {
+            res.lines.push_back(resultLine(family, valuesOf(input, at, letters),
+                                           readStudyNumber(input.receive[r])));
+        });
     res.products = res.lines.size();
     std::sort(res.lines.begin(), res.lines.end(), listTextLess);
     if (res.lines.empty()) res.lines.emplace_back(kNoInterferenceLine);

@@ -62,7 +62,7 @@ class ReportSnapshot : public ReportSource {
         : company_(s.company()), engineer_(s.engineer()), site_(s.siteName()),
           description_(s.siteDescription()), date_(s.siteDate()), separation_(s.separationText()),
           transmit_(s.transmitTexts()), receive_(s.receiveTexts()), count_(s.resultLineCount()),
-          study_(s.resultStudy()), notice_(s.resultNotice()) {
+          study_(s.resultStudy()), mixes_(s.mixesStudy()), notice_(s.resultNotice()) {
         if (!byStudy())
             for (qint64 i = 0; i < count_; ++i)
                 lines_ << s.resultLine(i);
@@ -81,6 +81,7 @@ class ReportSnapshot : public ReportSource {
                          : lines_.value(row);
     }
     std::shared_ptr<const StudyResult> resultStudy() const override { return study_; }
+    std::shared_ptr<const StudyResult> mixesStudy() const override { return mixes_; }
     QString resultNotice() const override { return notice_; }
 
   private:
@@ -91,7 +92,7 @@ class ReportSnapshot : public ReportSource {
     QString company_, engineer_, site_, description_, date_, separation_;
     QStringList transmit_, receive_;
     qint64 count_;
-    std::shared_ptr<const StudyResult> study_;
+    std::shared_ptr<const StudyResult> study_, mixes_;
     QString notice_;
     QStringList lines_;
 };

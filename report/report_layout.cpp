@@ -1,8 +1,8 @@
 #include "report_layout.h"
 
+#include "list_sort_order.h"
 #include "number_format.h"
 #include "study_engine.h"
-#include "list_sort_order.h"
 
 #include <algorithm>
 #include <cmath>
@@ -412,15 +412,15 @@ ReportPages::ReportPages(const ReportSource& study, const ReportMeasures& measur
     if (const QString notice = study.resultNotice(); !notice.isEmpty())
         notice_ = measures_.wrap.rows(notice);
     const std::shared_ptr<const StudyResult> lines = study.resultStudy();
-    if (lines && lines->ran() && results_ > 0) {
-        study_ = lines;
-        mixes_ = static_cast<qint64>(lines->mixes().size());
-        if (mixes_ > 0 && !lines->mixesComplete())
+    if (const auto mixes = study.mixesStudy(); mixes && mixes->ran() && results_ > 0) {
+        study_ = mixes;
+        mixes_ = static_cast<qint64>(mixes->mixes().size());
+        if (mixes_ > 0 && !mixes->mixesComplete())
             mixesNote_ =
                 QStringLiteral("The study has %1 distinct mixes; these are the %2 of the lowest "
                                "orders.")
-                    .arg(QString::fromStdString(formatCount(lines->mixCount())),
-                         QString::fromStdString(formatCount(lines->mixes().size())));
+                    .arg(QString::fromStdString(formatCount(mixes->mixCount())),
+                         QString::fromStdString(formatCount(mixes->mixes().size())));
     }
     std::optional<StudyLineRows> byParts;
     if (lines && lines->ran() && static_cast<qint64>(lines->lineCount()) == results_)
@@ -531,7 +531,5 @@ QString ReportPages::mixRow(qint64 k) const {
     row += " KHz";
     return QString::fromStdString(row);
 }
-
-
 
 } // namespace kim

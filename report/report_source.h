@@ -30,6 +30,9 @@ class ReportSource {
     // The study whose lines the results list shows, when it shows one: the pages are
     // then counted from the parts of its lines without writing each line out.
     virtual std::shared_ptr<const StudyResult> resultStudy() const { return nullptr; }
+    // The study whose distinct mixes follow the result lines on the paper; none when no
+    // mixes are printed.
+    virtual std::shared_ptr<const StudyResult> mixesStudy() const { return nullptr; }
     // Said on the paper before the result lines when they are not the results of the
     // frequencies and separation above it; empty when they are.
     virtual QString resultNotice() const { return {}; }

@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <map>
 #include <numeric>
 #include <random>
 
@@ -21,7 +22,8 @@ std::string listText(double mhz) {
 }
 
 // Every product of the study tested against every receiver, as the loops do, counted by
-// bin and order; also the products in all, bins or not.
+// bin and the order of its mix (its frequencies' net signs; all cancelled counts as the
+// first); also the products in all, bins or not.
 struct Brute {
     std::vector<uint64_t> bins; // [bin * kMaxProductOrder + order - 1]
     uint64_t all = 0;
@@ -51,13 +53,22 @@ Brute bruteCount(const StudyInput& in, const std::vector<double>& edges) {
             for (int l = 0; l < k; ++l)
                 letters[static_cast<size_t>(l)] = tx[d[static_cast<size_t>(l)]];
             const double p = familyProduct(f, letters);
+            const FamilyInfo& fi = familyInfo(f);
+            std::map<double, int> net;
+            for (int l = 0; l < k; ++l)
+                net[letters[static_cast<size_t>(l)]] +=
+                    fi.harmonic ? fi.harmonic : (fi.minus[static_cast<size_t>(l)] ? -1 : 1);
+            int order = 0;
+            for (const auto& [v, n] : net)
+                order += std::abs(n);
+            order = std::max(order, 1);
             for (double r : rx) {
                 if (!productInterferes(p, r, sep)) continue;
                 ++b.all;
                 const auto at = std::upper_bound(edges.begin(), edges.end(), p) - edges.begin();
                 if (at > 0 && static_cast<size_t>(at) <= bins)
                     ++b.bins[static_cast<size_t>(at - 1) * kMaxProductOrder +
-                             static_cast<size_t>(productOrder(familyInfo(f)) - 1)];
+                             static_cast<size_t>(order - 1)];
             }
             size_t l = d.size();
             while (l > 0 && ++d[l - 1] == tx.size())

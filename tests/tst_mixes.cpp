@@ -22,9 +22,9 @@ std::string listText(double mhz) {
 
 // A small random site built for mixes: frequencies on a coarse raster, so that many
 // products fall on each other, on the receivers and back on the transmitters; entries
-// repeated; separations of many channels; now and then frequencies so high that a double holds them only to a tenth of
-// a hertz or worse, so that products land near the separation's edge or a half hertz and
-// round either way.
+// repeated; separations of many channels; now and then frequencies so high that a double holds them
+// only to a tenth of a hertz or worse, so that products land near the separation's edge or a half
+// hertz and round either way.
 StudyInput mixStudy(int seed) {
     std::mt19937 rng(static_cast<unsigned>(seed));
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
@@ -34,10 +34,10 @@ StudyInput mixStudy(int seed) {
     const int T = 1 + pick(in.order == OrderChoice::FirstToFifth ? 7 : 9);
     const bool high = pick(6) == 0;
     // Near 8e9 MHz a double holds frequencies only to about a hertz.
-    const double base =
-        high ? std::array{1e9, 8e9}[static_cast<size_t>(pick(2))]
-             : std::array{150.0, 0.0125, 450.0}[static_cast<size_t>(pick(3))];
-    const double step = high ? 0.00001 : std::array{0.0125, 0.025, 0.00625}[static_cast<size_t>(pick(3))];
+    const double base = high ? std::array{1e9, 8e9}[static_cast<size_t>(pick(2))]
+                             : std::array{150.0, 0.0125, 450.0}[static_cast<size_t>(pick(3))];
+    const double step =
+        high ? 0.00001 : std::array{0.0125, 0.025, 0.00625}[static_cast<size_t>(pick(3))];
     // Few values make frequencies repeat and cancel; many, mixes of four and five.
     const int spread = 2 + (pick(2) == 0 ? pick(6) : pick(60));
     std::vector<double> tx;
@@ -63,8 +63,8 @@ StudyInput mixStudy(int seed) {
             break;
         case 3:
             // Mostly on distinct transmitters: a mix of four or five.
-            f = tx[0] + tx[static_cast<size_t>(T / 2)] + tx[static_cast<size_t>(T - 1)] -
-                anyTx() - (pick(2) ? anyTx() : 0.0);
+            f = tx[0] + tx[static_cast<size_t>(T / 2)] + tx[static_cast<size_t>(T - 1)] - anyTx() -
+                (pick(2) ? anyTx() : 0.0);
             break;
         case 4:
             f = 3 * anyTx() - 2 * anyTx();
@@ -75,8 +75,10 @@ StudyInput mixStudy(int seed) {
         in.receive.push_back(listText(std::fabs(f)));
     }
     if (pick(4) == 0) in.receive.push_back(in.receive.front());
-    in.separation = std::array<std::string, 8>{"25.0", "12.5", "30",    "0.01",
-                                               "7.5",  "250",  "1,000", "0.03001"}[static_cast<size_t>(pick(8))];
+    in.separation =
+        std::array<std::string, 8>{
+            "25.0", "12.5", "30", "0.01", "7.5", "250", "1,000", "0.03001"}[static_cast<size_t>(
+            pick(8))];
     return in;
 }
 
@@ -116,8 +118,9 @@ void compareWithLoops(const StudyInput& in, const StudyResult& r, uint64_t mixLi
         for (uint64_t n : s.byOrder)
             all += n;
         QCOMPARE(all, s.total());
-        QVERIFY2(s.mixes == e.mixes,
-                 qPrintable(where + QStringLiteral(" mixes %1, loops %2").arg(s.mixes).arg(e.mixes)));
+        QVERIFY2(
+            s.mixes == e.mixes,
+            qPrintable(where + QStringLiteral(" mixes %1, loops %2").arg(s.mixes).arg(e.mixes)));
         QCOMPARE(QString::fromStdString(s.strongest ? r.line(*s.strongest) : std::string()),
                  QString::fromStdString(e.strongestLine));
     }
@@ -197,15 +200,16 @@ void TstMixes::mixOfLetters_data() {
         << QString::fromUtf8("2\u00d7152.30000 \u2212 151.62500") << 3;
     QTest::newRow("harmonic") << 4 << QStringList{"150.00000"}
                               << QString::fromUtf8("5\u00d7150.00000") << 5;
-    QTest::newRow("second harmonic") << 1 << QStringList{"1,234.56000"}
-                                     << QString::fromUtf8("2\u00d71,234.56000") << 2;
-    QTest::newRow("a difference of one frequency") << 18 << QStringList{"150.00000", "150.00000"}
-                                                   << "0" << 0;
+    QTest::newRow("second harmonic")
+        << 1 << QStringList{"1,234.56000"} << QString::fromUtf8("2\u00d71,234.56000") << 2;
+    QTest::newRow("a difference of one frequency")
+        << 18 << QStringList{"150.00000", "150.00000"} << "0" << 0;
     QTest::newRow("back to a transmitter's own frequency")
         << 15 << QStringList{"150.00000", "160.00000", "150.00000"} << "160.00000" << 1;
-    QTest::newRow("five apart")
-        << 5 << QStringList{"154.00000", "150.00000", "153.00000", "151.00000", "152.00000"}
-        << "150.00000 + 151.00000 + 152.00000 + 153.00000 + 154.00000" << 5;
+    QTest::newRow("five apart") << 5
+                                << QStringList{"154.00000", "150.00000", "153.00000", "151.00000",
+                                               "152.00000"}
+                                << "150.00000 + 151.00000 + 152.00000 + 153.00000 + 154.00000" << 5;
     QTest::newRow("all subtracted")
         << 9 << QStringList{"150.00000", "160.00000", "160.00000", "170.00000", "150.00000"}
         << QString::fromUtf8("\u22122\u00d7160.00000 \u2212 170.00000") << 3;
@@ -277,9 +281,8 @@ void TstMixes::matchesLoops_data() {
             << mixStudy(seed) << threads[seed % 3] << lineLimits[seed % 3 == 0 ? 0 : seed % 2 + 1]
             << mixLimits[seed % 4] << quint64(seed % 5 == 0 ? 3000 : 0);
     for (int seed = 1; seed <= 30; ++seed)
-        QTest::addRow("far %d", seed)
-            << farStudy(seed) << threads[seed % 3] << lineLimits[seed % 2] << mixLimits[seed % 4]
-            << quint64(0);
+        QTest::addRow("far %d", seed) << farStudy(seed) << threads[seed % 3] << lineLimits[seed % 2]
+                                      << mixLimits[seed % 4] << quint64(0);
 }
 
 void TstMixes::matchesLoops() {

@@ -497,11 +497,11 @@ void TstPrintPreview::distinctMixesFollowTheResults() {
     const QString study = files_->filePath("mesa.int");
     QFile f(study);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    for (const char* v : {"Mesa Ridge Relay", "", "Monday, March 02, 2026", "25.0",
-                          "Transmitter Frequencies", "-------------------------", "151.62500",
-                          "152.30000", "153.05000", "154.48250", "155.71500", "158.77500",
-                          "Receiver Frequencies", "-------------------------", "150.80000",
-                          "152.97500", "156.80000", "159.48000", "Finished!"})
+    for (const char* v :
+         {"Mesa Ridge Relay", "", "Monday, March 02, 2026", "25.0", "Transmitter Frequencies",
+          "-------------------------", "151.62500", "152.30000", "153.05000", "154.48250",
+          "155.71500", "158.77500", "Receiver Frequencies", "-------------------------",
+          "150.80000", "152.97500", "156.80000", "159.48000", "Finished!"})
         f.write(QByteArray("\"") + v + "\"\r\n");
     f.close();
     window_->AutoLoad(study);

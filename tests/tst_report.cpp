@@ -3,6 +3,7 @@
 #include "report_layout.h"
 #include "report_renderer.h"
 #include "study_engine.h"
+#include "test_support.h"
 #include "widget_support.h"
 
 #include <QLabel>
@@ -134,6 +135,8 @@ class FakeStudy : public ReportSource {
         return row < results.size() ? results.at(row) : QString("line %1").arg(row);
     }
     std::shared_ptr<const StudyResult> resultStudy() const override { return study; }
+    std::shared_ptr<const StudyResult> mixes;
+    std::shared_ptr<const StudyResult> mixesStudy() const override { return mixes; }
     QString notice;
     QString resultNotice() const override { return notice; }
     mutable int asked = 0;
@@ -209,6 +212,8 @@ class TstReport : public QObject {
     void cancelledPrintLeavesNoFile_data();
     void cancelledPrintLeavesNoFile();
     void setupErrorMessage();
+    void distinctMixesAfterTheResults_data();
+    void distinctMixesAfterTheResults();
 };
 
 void TstReport::firstPageUnchanged_data() {
@@ -665,6 +670,60 @@ void TstReport::countingFromPartsMatchesTheText() {
             }
         }
     }
+}
+
+void TstReport::distinctMixesAfterTheResults_data() {
+    QTest::addColumn<quint64>("mixLimit");
+    QTest::newRow("every mix") << quint64(kDefaultMixLimit);
+    QTest::newRow("too many to list") << quint64(1);
+}
+
+// After the result lines: a rule, the heading and one row a mix and receiver (with a note
+// when the study has more than it lists); then the closing blank line, on as many pages
+// as it takes. Before them, the pages are as they were.
+void TstReport::distinctMixesAfterTheResults() {
+    QFETCH(quint64, mixLimit);
+    StudyInput in;
+    in.transmit = {"151.62500", "152.30000", "153.05000", "154.48250", "155.71500", "158.77500"};
+    in.receive = {"150.80000", "152.97500", "156.80000", "159.48000"};
+    in.separation = "25.0";
+    RunOptions o;
+    o.mixLimit = mixLimit;
+    const auto result = std::make_shared<StudyResult>(runStudy(in, o));
+    FakeStudy plain, withMixes;
+    for (FakeStudy* s : {&plain, &withMixes}) {
+        s->transmit = testing::toQt(in.transmit);
+        s->receive = testing::toQt(in.receive);
+        s->study = result;
+    }
+    withMixes.mixes = result;
+    const ReportPages before(plain, measures()), after(withMixes, measures());
+    QCOMPARE(before.pageEnd(1) == after.pageEnd(1) || after.pageCount() > before.pageCount(), true);
+    for (qint64 p = 1; p < before.pageCount(); ++p) {
+        QCOMPARE(after.pageBegin(p), before.pageBegin(p));
+        QCOMPARE(after.pageEnd(p), before.pageEnd(p));
+    }
+    const QStringList texts = printAll(withMixes, after).texts();
+    const qsizetype heading = texts.indexOf("Distinct mixes:");
+    QVERIFY(heading > 0);
+    // Right after the last result line (its last row).
+    QVERIFY(
+        QString::fromStdString(result->line(result->lineCount() - 1)).endsWith(texts[heading - 1]));
+    QStringList rows;
+    for (qsizetype i = heading + 1; i < texts.size() && !texts[i].startsWith("Page "); ++i)
+        rows << texts[i];
+    QStringList want;
+    for (const MixHit& h : result->mixes())
+        want << QString::fromStdString(
+            formatNumber(result->receiveValue(h.receiver), pattern::Frequency) + ": " +
+            result->mixText(h.mix) + ", order " + std::to_string(h.mix.order()) + ", Sep: " +
+            formatNumber(result->distanceMHz(h.nearest) * 1000, pattern::Distance) + " KHz");
+    if (!result->mixesComplete())
+        want << QString("The study has %1 distinct mixes; these are the %2 of the lowest orders.")
+                    .arg(result->mixCount())
+                    .arg(result->mixes().size());
+    QCOMPARE(rows, want);
+    QCOMPARE(result->mixesComplete(), mixLimit == kDefaultMixLimit);
 }
 
 // Printing pages 2 and 3 of five draws those two pages and writes only their lines.

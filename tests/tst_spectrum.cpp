@@ -1,5 +1,6 @@
 #include "number_format.h"
 #include "spectrum_data.h"
+#include "spectrum_drawing.h"
 #include "spectrum_pane.h"
 #include "spectrum_view.h"
 #include "test_support.h"
@@ -95,6 +96,7 @@ class TstSpectrum : public QObject, testing::MainWindowFixture {
     void nearestProduct();
     void cleanChannelShares();
     void studyData();
+    void legendNamesTheOrdersOfTheMixes();
 
     // Frequencies and pixels
     void mapping_data();
@@ -237,8 +239,8 @@ void TstSpectrum::cleanChannelShares() {
     }
 }
 
-// What the picture takes from a study: every kept line once, under its order, and the
-// receivers' hits.
+// What the picture takes from a study: every kept line once, under the order of its mix,
+// and the receivers' hits.
 void TstSpectrum::studyData() {
     StudyInput in = smallSite().input();
     for (OrderChoice order :
@@ -250,7 +252,7 @@ void TstSpectrum::studyData() {
         size_t byOrder[kMaxProductOrder + 1] = {};
         std::vector<uint64_t> hits(result->receiveCount());
         for (size_t i = 0; i < result->lineCount(); ++i) {
-            ++byOrder[productOrder(familyInfo(result->match(i).family))];
+            ++byOrder[std::max(1, result->mix(result->match(i)).order())];
             ++hits[result->match(i).receiver];
         }
         for (int o = 1; o <= kMaxProductOrder; ++o)
@@ -281,6 +283,23 @@ void TstSpectrum::studyData() {
 }
 
 // ---- frequencies and pixels ----
+
+// Under "1st to 5th" two transmitters make no product of five frequencies: the lines of
+// five letters whose letters cancel are of the 3rd order and the 1st, and the legend says so.
+void TstSpectrum::legendNamesTheOrdersOfTheMixes() {
+    StudyInput in = smallSite().input();
+    in.order = OrderChoice::FirstToFifth;
+    const auto result = std::make_shared<StudyResult>(runStudy(in));
+    const auto data = SpectrumData::build(result);
+    const BandCounts counts = data->counter()->count(hertzEdges(140, 180, 400), RunOptions{});
+    QCOMPARE(counts.total(), result->products());
+    QStringList orders;
+    for (const auto& item : spectrum_drawing::legendItems(*data, &counts, ChannelSet{}))
+        if (item.kind == spectrum_drawing::LegendKind::Order) orders << item.text;
+    QCOMPARE(orders, QStringList({"1st order", "3rd order"}));
+    QCOMPARE(counts.total(3), uint64_t(data->products().size(3)));
+    QCOMPARE(counts.total(5), uint64_t(0));
+}
 
 void TstSpectrum::mapping_data() {
     QTest::addColumn<double>("lo");

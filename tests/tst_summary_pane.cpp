@@ -29,9 +29,7 @@ class TstSummaryPane : public QObject, testing::MainWindowFixture {
 
   private:
     QTableView* table() { return child<QTableView>("tblSummary"); }
-    QString cell(int row, int col) {
-        return table()->model()->index(row, col).data().toString();
-    }
+    QString cell(int row, int col) { return table()->model()->index(row, col).data().toString(); }
     int rowOf(const QString& receiver) {
         for (int r = 0; r < table()->model()->rowCount(); ++r)
             if (cell(r, SummaryModel::Receiver) == receiver) return r;
@@ -61,10 +59,10 @@ void TstSummaryPane::opensOnRequestOnly() {
 void TstSummaryPane::rowsCountEachReceiversLines() {
     QCOMPARE(table()->model()->rowCount(), 5);
     const QStringList lines = resultLines();
-    const QStringList receivers = w().currentStudy().receive.size() == 5
-                                      ? QStringList{"148.50000", "149.00000", "151.00000",
-                                                    "153.50000", "300.00000"}
-                                      : QStringList{};
+    const QStringList receivers =
+        w().currentStudy().receive.size() == 5
+            ? QStringList{"148.50000", "149.00000", "151.00000", "153.50000", "300.00000"}
+            : QStringList{};
     int all = 0;
     for (const QString& rx : receivers) {
         const int row = rowOf(rx);

@@ -93,6 +93,7 @@ class frmMain_Intermod::ReportAdapter : public ReportSource {
     std::shared_ptr<const StudyResult> resultStudy() const override {
         return w_.study_->result();
     }
+    std::shared_ptr<const StudyResult> mixesStudy() const override { return w_.study_->result(); }
     QString siteName() const override { return w_.ui->txtSiteName->text(); }
     QString siteDescription() const override { return w_.ui->txtDescription->text(); }
     QString siteDate() const override { return w_.ui->txtDate->text(); }

@@ -40,8 +40,8 @@ int MixesModel::columnCount(const QModelIndex& parent) const {
 
 QVariant MixesModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* names[Columns] = {"Mix",           "Order",         "Product (MHz)",
-                                         "Receiver (MHz)", "Distance (kHz)", "Lines"};
+    static const char* names[Columns] = {
+        "Mix", "Order", "Product (MHz)", "Receiver (MHz)", "Distance (kHz)", "Lines"};
     return QString::fromLatin1(names[section]);
 }
 
@@ -103,8 +103,7 @@ MixLinesDialog::MixLinesDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void MixLinesDialog::show(const StudyResult& result, const MixHit& hit) {
-    const std::vector<Match> lines =
-        result.mixLines(hit.mix, hit.receiver, MixesPane::kLinesShown);
+    const std::vector<Match> lines = result.mixLines(hit.mix, hit.receiver, MixesPane::kLinesShown);
     QStringList texts;
     texts.reserve(qsizetype(lines.size()));
     for (const Match& m : lines)
@@ -113,13 +112,13 @@ void MixLinesDialog::show(const StudyResult& result, const MixHit& hit) {
     lines_->addItems(texts);
     const QString mix = text(result.mixText(hit.mix));
     const QString rx = text(formatNumber(result.receiveValue(hit.receiver), pattern::ListText));
-    about_->setText(lines.size() < hit.lines
-                        ? QStringLiteral("%1 at %2 MHz: the first %3 of its %4 lines.")
-                              .arg(mix, rx, grouped(lines.size()), grouped(hit.lines))
-                        : QStringLiteral("%1 at %2 MHz: %3 %4.")
-                              .arg(mix, rx, grouped(hit.lines),
-                                   hit.lines == 1 ? QStringLiteral("line")
-                                                  : QStringLiteral("lines")));
+    about_->setText(
+        lines.size() < hit.lines
+            ? QStringLiteral("%1 at %2 MHz: the first %3 of its %4 lines.")
+                  .arg(mix, rx, grouped(lines.size()), grouped(hit.lines))
+            : QStringLiteral("%1 at %2 MHz: %3 %4.")
+                  .arg(mix, rx, grouped(hit.lines),
+                       hit.lines == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
     QDialog::show();
     raise();
     activateWindow();

@@ -62,10 +62,17 @@ int SummaryModel::columnCount(const QModelIndex& parent) const {
 
 QVariant SummaryModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* names[Columns] = {"Receiver (MHz)", "Products",      "1st",
-                                         "2nd",            "3rd",           "4th",
-                                         "5th",            "Mixes",         "Strongest mix",
-                                         "Nearest (kHz)",  "Nearest product"};
+    static const char* names[Columns] = {"Receiver (MHz)",
+                                         "Products",
+                                         "1st",
+                                         "2nd",
+                                         "3rd",
+                                         "4th",
+                                         "5th",
+                                         "Mixes",
+                                         "Strongest mix",
+                                         "Nearest (kHz)",
+                                         "Nearest product"};
     return QString::fromLatin1(names[section]);
 }
 

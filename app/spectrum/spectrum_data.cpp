@@ -138,8 +138,11 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
     const size_t n = std::min(r.lineCount(), kMaxLines);
     // Each order's room taken once: growing vectors of millions costs more than a count.
     std::array<size_t, kMaxProductOrder> sizes{};
+    // Each product under the order of its mix (one whose terms all cancel, at 0 MHz, under
+    // the first), as the counts of the bins have them.
+    auto orderOf = [&r](const Match& m) { return std::max(1, r.mix(m).order()); };
     for (size_t i = 0; i < n; ++i)
-        ++sizes[productOrder(familyInfo(r.match(i).family)) - 1];
+        ++sizes[orderOf(r.match(i)) - 1];
     for (int o = 0; o < kMaxProductOrder; ++o) {
         mhz[o].reserve(sizes[o]);
         lines[o].reserve(sizes[o]);
@@ -147,7 +150,7 @@ std::shared_ptr<const SpectrumData> SpectrumData::build(std::shared_ptr<const St
     for (size_t i = 0; i < n; ++i) {
         if ((i & 0xFFFF) == 0 && stop.stop_requested()) return std::make_shared<SpectrumData>();
         const Match& m = r.match(i);
-        const int order = productOrder(familyInfo(m.family));
+        const int order = orderOf(m);
         mhz[order - 1].push_back(r.productValue(m));
         lines[order - 1].push_back(static_cast<uint32_t>(i));
     }

@@ -46,6 +46,10 @@ inline bool onHalfHertz(double e) {
            halfHertzAbove(static_cast<int64_t>(std::floor(e * 1e6))) == e;
 }
 
+// Moves the products of the bins from the orders of their families to those of their mixes
+// (band_mixes.cpp). False when stopped.
+bool moveToMixOrders(const BandCounter& counter, BandCounts& out, const RunOptions& options);
+
 // How a multi-signal family is split: the first `lead` letters make the choices, the
 // last m the sorted sums.
 struct BandPlan {

@@ -60,6 +60,45 @@ struct OrderVariant {
 // order than their letters; each family's own order takes the rest.
 std::vector<OrderVariant> orderVariants(OrderChoice order);
 
+// What one free assignment of a key moves, for the key's variants: to order `order`, from
+// the order of the family's `letters`, `count` times the assignment's weight (the
+// cancelling blocks on any frequency: power[b] is the sum of weight^b over them).
+struct OrderMove {
+    size_t letters = 0, order = 0;
+    uint64_t count = 0;
+};
+std::vector<OrderMove> orderMoves(const std::vector<OrderVariant>& variants,
+                                  const std::vector<size_t>& ofKey,
+                                  const std::array<uint64_t, 6>& power);
+
+// Calls visit(frequency of each letter) for every line of a variant whose key's terms are
+// on the frequencies `at`, its cancelling blocks on every one of n frequencies in turn
+// (`frequency(d)` the d-th).
+template <class Frequency, class Visit>
+void variantLines(const OrderVariant& var, const std::array<uint16_t, 5>& at, size_t n,
+                  Frequency&& frequency, Visit&& visit) {
+    const FamilyInfo& f = familyInfo(var.family);
+    const size_t zeros = var.zeroBlocks.size();
+    std::array<size_t, 2> digit{};
+    std::array<uint16_t, 5> letters{};
+    for (;;) {
+        for (int i = 0; i < f.letters; ++i) {
+            const uint8_t b = var.sigma.block[static_cast<size_t>(i)];
+            uint16_t c = 0;
+            for (size_t j = 0; j < var.key.size(); ++j)
+                if (var.blockOfTerm[j] == b) c = at[j];
+            for (size_t z = 0; z < zeros; ++z)
+                if (var.zeroBlocks[z] == b) c = frequency(digit[z]);
+            letters[static_cast<size_t>(i)] = c;
+        }
+        visit(letters);
+        size_t z = zeros;
+        while (z > 0 && ++digit[z - 1] == n)
+            digit[--z] = 0;
+        if (z == 0) return;
+    }
+}
+
 // A shape of mixes: the coefficients of a mix in key order, without the frequencies.
 using Shape = std::vector<int8_t>;
 

@@ -54,19 +54,23 @@ class MixStudy {
     // `last` in the sorted sums. Called before its sweep.
     void familyPlan(int family, int lead, int last);
 
-    // One target of a multi-signal family's sweep, on a worker: its receiver class q, the
-    // frequencies of its first letters, the sorted sums of the others (index: their
-    // frequencies as digits), the window's edges, and the products it counted for each
-    // member of the receiver class.
-    void familyTarget(unsigned worker, int family, const uint16_t* lead, int leadLetters,
+    // One target of a multi-signal family's sweep, on a worker: its receiver class q, its
+    // choice of the first letters (their frequencies as digits), the sorted sums of the
+    // others (index: their frequencies as digits), the window's edges, and the products it
+    // counted for each member of the receiver class.
+    void familyTarget(unsigned worker, int family, uint64_t choice, int leadLetters,
                       int lastLetters, const SortedSums& ss, const WindowEdges& edges, size_t q,
                       uint64_t products) {
+        if (edges.from == edges.to) return; // no sum near: nothing to count
         Tally& t = *tally_[worker];
         t.kind[static_cast<size_t>(kindOf(family)) * Q_ + q] += products;
         const FamilyKeys& fk = familyKeys_[static_cast<size_t>(family)];
         uint64_t free = edges.sureTo - edges.sureFrom, lastTwo = 0;
         const uint32_t* pairs = fk.lastTwo == kNone ? nullptr : pairsOf(ss);
         if (pairs) lastTwo = pairs[edges.sureTo] - pairs[edges.sureFrom];
+        uint16_t lead[5];
+        for (int j = leadLetters; j-- > 0; choice /= U_)
+            lead[j] = static_cast<uint16_t>(choice % U_);
         for (const auto& [from, to] :
              {std::pair(edges.from, edges.sureFrom), std::pair(edges.sureTo, edges.to)})
             for (size_t k = from; k < to; ++k) {
@@ -118,9 +122,9 @@ class MixStudy {
 
     struct Tally {
         std::vector<Gathered> gathered[kMixOrders]; // by the family's letters
-        std::vector<uint64_t> kind; // [letters * Q + q]: products for each member of q
-        std::vector<uint64_t> free; // [key * Q + q]: free assignments that hit, counted once
-        std::vector<uint64_t> low;  // [(letters * 6 + order) * Q + q]: moved down to order
+        std::vector<uint64_t> kind;     // [letters * Q + q]: products for each member of q
+        std::vector<uint64_t> free;     // [key * Q + q]: free assignments that hit, counted once
+        std::vector<uint64_t> low;      // [(letters * 6 + order) * Q + q]: moved down to order
         std::vector<uint64_t> harmonic; // [n * Q + q]
     };
 
@@ -200,7 +204,7 @@ class MixStudy {
     MixLines ordinaryLines_, allLines_;
     std::vector<int> rank_; // list rank of each family
     std::vector<OrderVariant> variants_;
-    std::vector<TermKey> variantKeys_;            // distinct keys of the variants
+    std::vector<TermKey> variantKeys_;             // distinct keys of the variants
     std::vector<std::vector<size_t>> keyVariants_; // the variants of each
     std::vector<ShapeCount> shapes_;
     std::vector<Shape> freeKeys_; // shapes whose free assignments are counted

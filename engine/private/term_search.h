@@ -24,9 +24,9 @@ class TermSearch {
     struct Space {
         const std::vector<double>* value = nullptr;    // of each frequency
         const std::vector<uint64_t>* weight = nullptr; // list entries holding each
-        std::vector<uint16_t> frequencies;              // those the terms range over, ascending
+        std::vector<uint16_t> frequencies;             // those the terms range over, ascending
         const std::vector<double>* rxValue = nullptr;  // of each receiver class
-        std::vector<uint32_t> receivers;                // the receiver classes searched
+        std::vector<uint32_t> receivers;               // the receiver classes searched
         EdgeBounds bounds;
         bool exhaustive = false; // values too large to sort: every sum is near every target
         WorkerPool* pool = nullptr;
@@ -38,8 +38,8 @@ class TermSearch {
     // lies in the sorted sums.
     struct Target {
         uint32_t q = 0;
-        double lv = 0;          // the first terms' value
-        uint64_t leadWeight = 1; // their entries' product, to the power of their letters
+        double lv = 0;                  // the first terms' value
+        uint64_t leadWeight = 1;        // their entries' product, to the power of their letters
         std::array<uint16_t, 5> lead{}; // their frequencies
         WindowEdges edges;
     };
@@ -85,7 +85,8 @@ class TermSearch {
         for (int i = from; i < to; ++i)
             for (int j = i + 1; j < to; ++j) {
                 const auto a = at[static_cast<size_t>(i)], b = at[static_cast<size_t>(j)];
-                if (a == b || (coef_[static_cast<size_t>(i)] == coef_[static_cast<size_t>(j)] && b < a))
+                if (a == b ||
+                    (coef_[static_cast<size_t>(i)] == coef_[static_cast<size_t>(j)] && b < a))
                     return false;
             }
         return true;
