@@ -294,7 +294,8 @@ void TstSpectrum::legendNamesTheOrdersOfTheMixes() {
     const BandCounts counts = data->counter()->count(hertzEdges(140, 180, 400), RunOptions{});
     QCOMPARE(counts.total(), result->products());
     QStringList orders;
-    for (const auto& item : spectrum_drawing::legendItems(*data, &counts, ChannelSet{}))
+    for (const auto& item :
+         spectrum_drawing::legendItems(*data, &counts, ChannelSet{}, CoordinationMarks{}))
         if (item.kind == spectrum_drawing::LegendKind::Order) orders << item.text;
     QCOMPARE(orders, QStringList({"1st order", "3rd order"}));
     QCOMPARE(counts.total(3), uint64_t(data->products().size(3)));
