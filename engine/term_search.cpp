@@ -24,6 +24,11 @@ TermSearch::TermSearch(const Space& space, std::vector<int8_t> coefficients,
     }
     lead_ = t - m_;
     choices_ = static_cast<uint64_t>(std::pow(n, lead_) + 0.5);
+    pool_ = s_.pool;
+    if (work_ < kQuickStudyWork && pool_->size() > 1) {
+        alone_ = std::make_unique<WorkerPool>(1);
+        pool_ = alone_.get();
+    }
     sortSums();
 }
 
@@ -54,8 +59,8 @@ void TermSearch::sortSums() {
     ss_.m = m_;
     if (ss_.size == 0) return;
     Sum* sums = ss_.sums.room(std::max<size_t>(ss_.size, 1));
-    const size_t parts = s_.pool->size() == 1 ? 1 : 8 * s_.pool->size();
-    s_.pool->run(parts, [&](size_t part, unsigned) {
+    const size_t parts = pool_->size() == 1 ? 1 : 8 * pool_->size();
+    pool_->run(parts, [&](size_t part, unsigned) {
         const size_t b = ss_.size * part / parts, e = ss_.size * (part + 1) / parts;
         std::array<size_t, 5> digit{};
         for (size_t x = b, j = static_cast<size_t>(m_); j-- > 0; x /= n)
@@ -87,7 +92,7 @@ void TermSearch::sortSums() {
     if (!s_.exhaustive) {
         Buffer<Sum> tmp;
         radixSort<16>(
-            sums, ss_.size, tmp, 0, 64, [](const Sum& x) { return sortKey(x.value); }, s_.pool);
+            sums, ss_.size, tmp, 0, 64, [](const Sum& x) { return sortKey(x.value); }, pool_);
     }
     bool weighted = false;
     if (!letters_.empty())

@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <stop_token>
 #include <vector>
 
@@ -76,6 +77,10 @@ class TermSearch {
     void checkStop() const;
 
     Space s_;
+    // A search of little work runs on the calling thread alone: waking many threads for
+    // it would cost more than it saves.
+    std::unique_ptr<WorkerPool> alone_;
+    WorkerPool* pool_ = nullptr;
     std::vector<int8_t> coef_;
     std::vector<uint8_t> letters_;
     bool distinct_ = false;
@@ -153,9 +158,9 @@ template <class Visit> void TermSearch::sweep(Visit&& visit) const {
             }
         }
         radixSort<8>(
-            t, total, tmp, 32, 64, [](uint64_t x) { return x; }, s_.pool);
-        const size_t parts = s_.pool->size() == 1 ? 1 : 4 * s_.pool->size();
-        s_.pool->run(parts, [&](size_t part, unsigned worker) {
+            t, total, tmp, 32, 64, [](uint64_t x) { return x; }, pool_);
+        const size_t parts = pool_->size() == 1 ? 1 : 4 * pool_->size();
+        pool_->run(parts, [&](size_t part, unsigned worker) {
             Target at;
             for (size_t j = total * part / parts; j < total * (part + 1) / parts; ++j) {
                 if ((j & 4095) == 4095) checkStop();
