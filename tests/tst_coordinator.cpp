@@ -347,7 +347,7 @@ void TstCoordinator::largestSets() {
     }
     QCOMPARE(res.cleanAlone, uint64_t(alone.size()));
     const size_t k = res.channels.size() + 1;
-    if (alone.size() > 14) return; // beyond a quick look at every subset
+    if (alone.size() > 12) return; // beyond a quick look at every subset
     const StudyInput site{r.transmit, r.receive, r.separation, r.order};
     std::vector<int> choose(alone.size(), 0);
     std::fill(choose.end() - static_cast<std::ptrdiff_t>(std::min(k, alone.size())), choose.end(),
