@@ -260,17 +260,20 @@ bool exportMixes(const StudyResult& res, const std::function<bool(std::string_vi
 bool exportSummary(const StudyResult& res, const std::function<bool(std::string_view)>& write) {
     if (!res.ran()) return true;
     // Cells first, then columns as wide as their widest cell; the line last, unpadded.
-    std::vector<std::array<std::string, 7>> rows;
-    rows.push_back({"Receiver", "Products", "1st", "3rd", "5th", "Nearest KHz", "Nearest product"});
+    // Products by the order of their mix, as every other view counts them.
+    std::vector<std::array<std::string, 10>> rows;
+    rows.push_back({"Receiver", "Products", "1st", "2nd", "3rd", "4th", "5th", "Mixes",
+                    "Nearest KHz", "Nearest product"});
     for (size_t r = 0; r < res.receivers().size(); ++r) {
         const ReceiverSummary& s = res.receivers()[r];
         auto& row = rows.emplace_back();
         row[0] = formatNumber(res.receiveValue(r), pattern::Frequency);
         row[1] = std::to_string(s.total());
-        for (size_t b = 0; b < 3; ++b)
-            row[2 + b] = std::to_string(s.products[b]);
-        row[5] = s.nearest ? formatNumber(s.nearestDistanceMHz * 1000, pattern::Distance) : "-";
-        row[6] = s.nearest ? res.line(*s.nearest) : "-";
+        for (size_t o = 1; o <= 5; ++o)
+            row[1 + o] = res.mixesCounted() ? std::to_string(s.byOrder[o]) : "-";
+        row[7] = res.mixesCounted() ? std::to_string(s.mixes) : "-";
+        row[8] = s.nearest ? formatNumber(s.nearestDistanceMHz * 1000, pattern::Distance) : "-";
+        row[9] = s.nearest ? res.line(*s.nearest) : "-";
     }
     return write(textTable(rows));
 }

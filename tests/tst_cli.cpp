@@ -261,17 +261,18 @@ void TstCli::summaryTable() {
     const Run r = run({"--order", "3", "--format", "summary", kThousands});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out,
-             "Receiver     Products  1st  3rd  5th  Nearest KHz  Nearest product\n"
-             "1,389.90000         2    0    2    0         00.0  A+B: 1,234.56000 + 155.34000 = "
-             "1,389.90000 (1,389.90000), Sep: 00.0 KHz\n"
-             "310.70000           2    1    1    0         20.0  2A = R: 310.68000 and "
-             "310.70000, Sep: 20.0 KHz\n");
+             "Receiver     Products  1st  2nd  3rd  4th  5th  Mixes  Nearest KHz  Nearest product\n"
+             "1,389.90000         2    0    2    0    0    0      1         00.0  A+B: 1,234.56000 "
+             "+ 155.34000 = 1,389.90000 (1,389.90000), Sep: 00.0 KHz\n"
+             "310.70000           2    0    2    0    0    0      1         20.0  2A = R: "
+             "310.68000 and 310.70000, Sep: 20.0 KHz\n");
     QCOMPARE(r.err, "84 calculations, 4 interfering products\n");
     // A receiver nothing reaches.
     const Run direct = run({"--order", "1", "--format", "summary", kThousands});
-    QVERIFY2(direct.out.endsWith("\n1,389.90000         0    0    0    0            -  -\n"
-                                 "310.70000           1    1    0    0         20.0  2A = R: "
-                                 "310.68000 and 310.70000, Sep: 20.0 KHz\n"),
+    QVERIFY2(direct.out.endsWith("\n1,389.90000         0    0    0    0    0    0      0  "
+                                 "          -  -\n"
+                                 "310.70000           1    0    1    0    0    0      1         "
+                                 "20.0  2A = R: 310.68000 and 310.70000, Sep: 20.0 KHz\n"),
              qPrintable(direct.out));
 }
 
