@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QStyle>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
@@ -85,6 +88,25 @@ QVBoxLayout* DockedPane::makeBody(const QString& noticeName) {
     column->addWidget(stale_);
     setWidget(body);
     return column;
+}
+
+QTableView* DockedPane::makeSortedTable(QAbstractItemModel* model, const QString& objectName,
+                                        const QString& toolTip, QSortFilterProxyModel*& sorted) {
+    sorted = new QSortFilterProxyModel(this);
+    sorted->setSourceModel(model);
+    sorted->setSortRole(Qt::UserRole);
+    auto* table = new QTableView(widget());
+    table->setObjectName(objectName);
+    table->setModel(sorted);
+    table->setSortingEnabled(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setToolTip(toolTip);
+    return table;
 }
 
 void DockedPane::setStale(bool stale) {

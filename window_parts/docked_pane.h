@@ -7,6 +7,9 @@
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QAbstractItemModel;
+class QSortFilterProxyModel;
+class QTableView;
 class QVBoxLayout;
 
 namespace kim {
@@ -29,6 +32,10 @@ class DockedPane : public QDockWidget {
     // The pane's body: a column under the notice of an earlier study (hidden, named
     // `noticeName`), into which the pane puts the rest.
     QVBoxLayout* makeBody(const QString& noticeName);
+    // A read-only table of `model`'s rows, one selected at a time, sorted on the model's
+    // user role by clicking a heading; `sorted` is the proxy between them.
+    QTableView* makeSortedTable(QAbstractItemModel* model, const QString& objectName,
+                                const QString& toolTip, QSortFilterProxyModel*& sorted);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

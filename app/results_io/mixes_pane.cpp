@@ -129,23 +129,12 @@ MixesPane::MixesPane(QWidget* parent) : DockedPane(QStringLiteral("Mixes"), pare
     QVBoxLayout* layout = makeBody(QStringLiteral("lblMixesStale"));
     QWidget* body = layout->parentWidget();
     model_ = new MixesModel(this);
-    auto* sorted = new QSortFilterProxyModel(this);
-    sorted->setSourceModel(model_);
-    sorted->setSortRole(Qt::UserRole);
     count_ = new QLabel(body);
     count_->setObjectName(QStringLiteral("lblMixesCount"));
     count_->setWordWrap(true);
-    table_ = new QTableView(body);
-    table_->setObjectName(QStringLiteral("tblMixes"));
-    table_->setModel(sorted);
-    table_->setSortingEnabled(true);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setToolTip(QStringLiteral(" Double-click a mix to list its lines. "));
+    QSortFilterProxyModel* sorted = nullptr;
+    table_ = makeSortedTable(model_, QStringLiteral("tblMixes"),
+                             QStringLiteral(" Double-click a mix to list its lines. "), sorted);
     layout->addWidget(count_);
     layout->addWidget(table_);
     connect(table_, &QTableView::doubleClicked, this, [this, sorted](const QModelIndex& index) {

@@ -157,21 +157,11 @@ SummaryPane::SummaryPane(QWidget* parent) : DockedPane(QStringLiteral("Summary")
     QVBoxLayout* layout = makeBody(QStringLiteral("lblSummaryStale"));
     QWidget* body = layout->parentWidget();
     model_ = new SummaryModel(this);
-    auto* sorted = new QSortFilterProxyModel(this);
-    sorted->setSourceModel(model_);
-    sorted->setSortRole(Qt::UserRole);
-    table_ = new QTableView(body);
-    table_->setObjectName(QStringLiteral("tblSummary"));
-    table_->setModel(sorted);
-    table_->setSortingEnabled(true);
+    QSortFilterProxyModel* sorted = nullptr;
+    table_ = makeSortedTable(
+        model_, QStringLiteral("tblSummary"),
+        QStringLiteral(" Double-click a receiver to list its products alone. "), sorted);
     table_->sortByColumn(SummaryModel::Receiver, Qt::AscendingOrder);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setToolTip(QStringLiteral(" Double-click a receiver to list its products alone. "));
     filter_ = new QLabel(body);
     filter_->setObjectName(QStringLiteral("lblSummaryFilter"));
     showAll_ = new QPushButton(QStringLiteral("Show All Lines"), body);
