@@ -261,16 +261,7 @@ ChannelResult findChannels(const ChannelSearch& search, const RunOptions& option
         c.nearestKHz = n.nearestKHz;
         c.nearestLine = std::move(n.nearestLine);
     });
-    if (near.cancelled) {
-        ChannelResult stopped;
-        stopped.cancelled = true;
-        return stopped;
-    }
-    if (!near.error.empty()) {
-        out = ChannelResult{};
-        out.error = near.error;
-        return out;
-    }
+    if (std::optional<ChannelResult> stopped = unfinished(near)) return *stopped;
     for (size_t k = 0; k < out.channels.size(); ++k)
         out.channels[k].text = std::move(in.receive[k]);
     if (search.keepFromStudy) {
@@ -289,6 +280,14 @@ ChannelResult findChannels(const ChannelSearch& search, const RunOptions& option
     for (const TestedChannel& c : out.channels)
         out.clean += c.clean();
     return out;
+}
+
+std::optional<ChannelResult> unfinished(const NearestSearch& near) {
+    if (!near.cancelled && near.error.empty()) return std::nullopt;
+    ChannelResult r;
+    r.cancelled = near.cancelled;
+    if (!near.cancelled) r.error = near.error;
+    return r;
 }
 
 } // namespace kim

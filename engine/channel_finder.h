@@ -85,6 +85,10 @@ struct NearestSearch {
     bool cancelled = false; // stopped before the end
 };
 
+// What a channel search returns when its nearest products' study did not finish: the stop
+// or the refusal, and nothing else. Empty when it finished.
+std::optional<ChannelResult> unfinished(const NearestSearch& near);
+
 // Tests each receive frequency of the study as the finder tests a channel, and tells
 // found(i, product) of the i-th, in list order; nothing lands anywhere without a
 // transmitter. Any number of frequencies: the study holds 32,767 at most, so more run as

@@ -253,16 +253,7 @@ ChannelResult findTransmitChannels(const ChannelSearch& s, const RunOptions& opt
                 c.nearestLine = std::move(p.nearestLine);
             }
         });
-        if (near.cancelled) {
-            ChannelResult stopped;
-            stopped.cancelled = true;
-            return stopped;
-        }
-        if (!near.error.empty()) {
-            ChannelResult failed;
-            failed.error = near.error;
-            return failed;
-        }
+        if (std::optional<ChannelResult> stopped = unfinished(near)) return *stopped;
     }
     for (size_t k = 0; k < n; ++k) {
         TestedChannel& c = out.channels[k];
