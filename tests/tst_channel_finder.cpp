@@ -99,6 +99,8 @@ class TstChannelFinder : public QObject {
     void longBandsRunInParts();
     void withoutTransmittersOrSeparation();
     void stopAndProgress();
+    void refusedStudyIsTheSearchsError_data();
+    void refusedStudyIsTheSearchsError();
     void exportedChannels();
     void edgesToTheHertz_data();
     void edgesToTheHertz();
@@ -143,6 +145,33 @@ void TstChannelFinder::badBands() {
     const ChannelResult r = findChannels(s, RunOptions{});
     QCOMPARE(QString::fromStdString(r.error), message);
     QCOMPARE(r.channels.empty(), !message.isEmpty());
+}
+
+void TstChannelFinder::refusedStudyIsTheSearchsError_data() {
+    QTest::addColumn<bool>("pair");
+    QTest::newRow("receive") << false;
+    QTest::newRow("pair") << true;
+}
+
+// The study behind the search refuses a site too large: the search says why and shows
+// no channels, rather than a band that looks clean.
+void TstChannelFinder::refusedStudyIsTheSearchsError() {
+    QFETCH(bool, pair);
+    ChannelSearch s;
+    s.transmit.assign(32768, "150.00000");
+    s.separation = "25.0";
+    s.order = OrderChoice::FirstToThird;
+    s.fromMHz = 160;
+    s.toMHz = 160.1;
+    s.rasterKHz = 25;
+    if (pair) {
+        s.role = ChannelRole::Pair;
+        s.offsetMHz = 0.6;
+    }
+    const ChannelResult r = findChannels(s, RunOptions{});
+    QCOMPARE(QString::fromStdString(r.error),
+             QString("A frequency list holds more than 32767 frequencies."));
+    QVERIFY(r.channels.empty() && !r.cancelled);
 }
 
 void TstChannelFinder::channelsOfABand_data() {
